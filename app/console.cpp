@@ -1,0 +1,346 @@
+// The console dialogue: the screen model with its own cursor, colours, the
+// key queue, the line editor and the two prompts. Escape sequences are the
+// VT/ANSI ones; the terminal underneath is reached through terminal.h.
+#include "app/console.h"
+
+#include <deque>
+#include <string>
+
+#include "app/terminal.h"
+
+int rows = 25;
+int columns = 80;
+
+namespace {
+
+constexpr size_t kKeyQueueLimit = 511;
+constexpr int kEditPauseMs = 25;
+
+// Scan codes of the special keys the editor knows.
+constexpr char kUp = 0x48, kDown = 0x50, kLeft = 0x4B, kRight = 0x4D;
+constexpr char kHome = 0x47, kEnd = 0x4F, kDelete = 0x53;
+
+bool started = false;
+int cursor_row = 1;
+int cursor_column = 1;
+long scrolled_rows = 0;  // rows the screen has moved up so far
+bool cursor_visible = true;
+std::string output;                 // bytes not yet handed to the terminal
+std::deque<std::string> key_buffer;  // typed keys not yet read, oldest first
+std::string typed_bytes;            // bytes of a key sequence not yet complete
+
+void Flush() {
+  if (output.empty()) return;
+  TerminalWrite(output);
+  output.clear();
+}
+
+void Control(const std::string& sequence) {
+  if (output_is_terminal) output += sequence;
+}
+
+void LineDown() {
+  if (++cursor_row > rows) {
+    cursor_row = rows;
+    scrolled_rows++;
+  }
+}
+
+// Writes bytes at the cursor. A byte in the last column moves the cursor to
+// the start of the next row at once (terminals defer that wrap, so it is made
+// explicit), scrolling at the bottom, so the terminal always agrees with us.
+void PutBytes(const std::string& bytes) {
+  for (char c : bytes) {
+    if (c == '\r') {
+      cursor_column = 1;
+      output += c;
+    } else if (c == '\n') {
+      LineDown();
+      output += c;
+    } else {
+      output += c;
+      if (++cursor_column > columns) {
+        cursor_column = 1;
+        LineDown();
+        Control("\r\n");
+      }
+    }
+  }
+}
+
+void PlaceCursor(int row, int column) {
+  cursor_row = row;
+  cursor_column = column;
+  Control("\x1b[" + std::to_string(row) + ";" + std::to_string(column) + "H");
+}
+
+int SgrColour(int colour, int base) {
+  int ansi = ((colour & 4) ? 1 : 0) | ((colour & 2) ? 2 : 0) | ((colour & 1) ? 4 : 0);
+  return ((colour & 8) ? base + 60 : base) + ansi;
+}
+
+void AddKey(const std::string& key) {
+  key_buffer.push_back(key);
+  if (key_buffer.size() > kKeyQueueLimit) key_buffer.pop_front();
+}
+
+// The key of a CSI or SS3 sequence: its final byte and its first number.
+char SpecialKeyCode(char final_byte, int number) {
+  switch (final_byte) {
+    case 'A': return kUp;
+    case 'B': return kDown;
+    case 'C': return kRight;
+    case 'D': return kLeft;
+    case 'H': return kHome;
+    case 'F': return kEnd;
+    case 'P': return 0x3B;  // F1..F4
+    case 'Q': return 0x3C;
+    case 'R': return 0x3D;
+    case 'S': return 0x3E;
+    case '~':
+      switch (number) {
+        case 1: case 7: return kHome;
+        case 4: case 8: return kEnd;
+        case 2: return 0x52;  // Insert
+        case 3: return kDelete;
+        case 5: return 0x49;  // Page Up
+        case 6: return 0x51;  // Page Down
+        case 11: case 12: case 13: case 14: case 15: return static_cast<char>(0x3B + number - 11);
+        case 17: case 18: case 19: case 20: case 21: return static_cast<char>(0x40 + number - 17);
+        case 23: return static_cast<char>(0x85);
+        case 24: return static_cast<char>(0x86);
+      }
+  }
+  return 0;  // a key the program has no use for
+}
+
+// Reads what the terminal has sent and queues it as keys. An Escape that may
+// start a sequence gets a moment for the rest to arrive.
+void ReadTypedKeys() {
+  if (!input_is_terminal) return;
+  typed_bytes += TerminalReadBytes();
+  if (!typed_bytes.empty()) DecodeKeys(typed_bytes, false);
+  if (!typed_bytes.empty() && TerminalWaitInput(30)) typed_bytes += TerminalReadBytes();
+  if (!typed_bytes.empty()) DecodeKeys(typed_bytes, true);
+}
+
+std::string NextKey() {
+  for (;;) {
+    std::string key = PollKey();
+    if (!key.empty()) return key;
+    Flush();
+    TerminalWaitInput(kEditPauseMs);
+  }
+}
+
+std::string ReadAnswerLine(const std::string& prompt) {
+  ConsoleStart();
+  if (!input_is_terminal) {
+    Flush();
+    std::string line;
+    TerminalReadLine(line);
+    return line;
+  }
+  PrintText(prompt, false);
+  std::string line = EditLine();
+  PrintText("", true);
+  return line;
+}
+
+}  // namespace
+
+void DecodeKeys(std::string& pending, bool input_idle) {
+  size_t i = 0;
+  while (i < pending.size()) {
+    unsigned char c = pending[i];
+    if (c != 0x1b) {
+      AddKey(std::string(1, static_cast<char>(c == 0x7f ? 8 : c)));
+      i++;
+      continue;
+    }
+    if (i + 1 >= pending.size()) {
+      if (!input_idle) break;  // the rest of a sequence may still come
+      AddKey("\x1b");
+      i++;
+      continue;
+    }
+    char kind = pending[i + 1];
+    if (kind != '[' && kind != 'O') {
+      AddKey("\x1b");  // Escape on its own, then whatever followed it
+      i++;
+      continue;
+    }
+    // CSI: parameters and intermediates, then a final byte 40-7E. SS3: one byte.
+    size_t j = i + 2;
+    int number = 0;
+    bool have_number = false;
+    if (kind == '[') {
+      while (j < pending.size() && static_cast<unsigned char>(pending[j]) >= 0x20 &&
+             static_cast<unsigned char>(pending[j]) <= 0x3f) {
+        if (pending[j] >= '0' && pending[j] <= '9' && !have_number) {
+          number = number * 10 + (pending[j] - '0');
+          if (number > 1000) number = 1000;
+        } else if (pending[j] == ';') {
+          have_number = true;  // only the first number names the key
+        }
+        j++;
+      }
+    }
+    if (j >= pending.size()) {
+      if (!input_idle) break;
+      AddKey("\x1b");  // a sequence that never finished: Escape and its bytes
+      i++;
+      continue;
+    }
+    char code = SpecialKeyCode(pending[j], number);
+    AddKey(std::string(1, '\0') + code);
+    i = j + 1;
+  }
+  pending.erase(0, i);
+}
+
+void ConsoleStart() {
+  if (started) return;
+  started = true;
+  TerminalOpen(rows, columns);
+}
+
+void SetColours(int foreground, int background) {
+  ConsoleStart();
+  Control("\x1b[0;" + std::to_string(SgrColour(foreground & 15, 30)) + ";" +
+          std::to_string(SgrColour(background & 15, 40)) + "m");
+  Flush();
+}
+
+void ClearScreen() {
+  ConsoleStart();
+  Control("\x1b[2J");
+  PlaceCursor(1, 1);
+  Flush();
+}
+
+void MoveCursor(int row, int column) {
+  ConsoleStart();
+  if (row < 1 || row > rows || column < 1 || column > columns) return;
+  PlaceCursor(row, column);
+  Flush();
+}
+
+void PrintText(const std::string& text, bool end_line) {
+  ConsoleStart();
+  PutBytes(text);
+  if (end_line) PutBytes("\r\n");
+  Flush();
+}
+
+void PrintNumber(int16_t number, bool end_line) { PrintText(NumberText(number), end_line); }
+
+std::string PollKey() {
+  ConsoleStart();
+  ReadTypedKeys();
+  if (key_buffer.empty()) return "";
+  std::string key = key_buffer.front();
+  key_buffer.pop_front();
+  return key;
+}
+
+void WaitForKey() {
+  PrintText("", true);
+  PrintText("Press any key to continue", true);
+  if (!input_is_terminal) return;  // nobody there to press a key
+  while (PollKey().empty()) TerminalWaitInput(1000);
+}
+
+std::string EditLine() {
+  ConsoleStart();
+  bool was_visible = cursor_visible;
+  Control("\x1b[?25h");
+  cursor_visible = true;
+  const int start_row = cursor_row;
+  const int start_column = cursor_column;
+  const long start_scrolled = scrolled_rows;
+  std::string text;
+  size_t position = 0;
+
+  // The screen cell of character i of the text, following any scrolling.
+  auto place = [&](size_t i) {
+    long offset = static_cast<long>(start_column - 1) + static_cast<long>(i);
+    long row = start_row - (scrolled_rows - start_scrolled) + offset / columns;
+    int column = static_cast<int>(offset % columns) + 1;
+    if (row >= 1 && row <= rows) PlaceCursor(static_cast<int>(row), column);
+  };
+  auto redraw_from = [&](size_t from, size_t blanks) {
+    place(from);
+    PutBytes(text.substr(from) + std::string(blanks, ' '));
+    place(position);
+  };
+  auto insert = [&](const std::string& bytes) {
+    bool at_end = position == text.size();
+    text.insert(position, bytes);
+    size_t from = position;
+    position += bytes.size();
+    if (at_end) PutBytes(bytes);
+    else redraw_from(from, 0);
+  };
+
+  for (;;) {
+    std::string key = NextKey();
+    if (key.size() == 1) {
+      unsigned char c = key[0];
+      if (c == '\r' || c == '\n') break;
+      if (c >= 32) {
+        insert(key);
+      } else if (c == 8) {
+        if (position > 0) {
+          text.erase(--position, 1);
+          redraw_from(position, 1);
+        }
+      } else if (c == 9) {
+        insert(std::string(8 - position % 8, ' '));
+      } else if (c == 27) {
+        place(0);
+        PutBytes(std::string(text.size(), ' '));
+        text.clear();
+        position = 0;
+        place(0);
+      }
+    } else if (key.size() == 2) {
+      switch (key[1]) {
+        case kDelete:
+          if (position < text.size()) {
+            text.erase(position, 1);
+            redraw_from(position, 1);
+          } else {
+            Flush();
+            TerminalBeep();
+          }
+          break;
+        case kLeft: if (position > 0) place(--position); break;
+        case kRight: if (position < text.size()) place(++position); break;
+        case kHome: position = 0; place(position); break;
+        case kEnd: position = text.size(); place(position); break;
+        case kUp:
+          if (position >= static_cast<size_t>(columns)) place(position -= columns);
+          break;
+        case kDown:
+          if (position + columns <= text.size()) place(position += columns);
+          break;
+      }
+    }
+    Flush();
+  }
+  position = text.size();
+  place(position);
+  if (!was_visible) Control("\x1b[?25l");
+  cursor_visible = was_visible;
+  Flush();
+  return text;
+}
+
+int16_t PromptNumber(const std::string& prompt) {
+  return ItemToNumber(FirstItem(ReadAnswerLine(prompt), true));
+}
+
+std::string PromptText(const std::string& prompt) {
+  return FirstItem(ReadAnswerLine(prompt), false);
+}

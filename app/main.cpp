@@ -1,0 +1,60 @@
+// quenmar-setup: saves and loads the memory channels of a Quenmar transceiver
+// and sets its clock, over a serial line.
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "app/console.h"
+#include "app/fatal.h"
+#include "app/main_menu.h"
+#include "link/serial_port.h"
+
+namespace {
+
+const char kUsage[] =
+    "Usage: quenmar-setup [C=n]\n"
+    "\n"
+    "Saves the 62 memory channels of a Quenmar transceiver into a text file,\n"
+    "loads such a file back into the radio, and sets the radio's clock from\n"
+    "this computer's, over a serial line at 1200 bit/s.\n"
+    "\n"
+    "  C=n        use serial port n (COM1 when not given); everything after C=\n"
+    "             on the command line becomes part of the port name\n"
+    "  --help     show this text\n"
+    "  --version  show the version\n"
+    "\n"
+    "Port n is the device named by the environment variable QUENMAR_COMn when it\n"
+    "is set, for example QUENMAR_COM1=/dev/ttyUSB0, and /dev/ttyS(n-1) otherwise\n"
+    "(COM1 is /dev/ttyS0). Your user needs access to the device (the dialout\n"
+    "group on most systems).\n"
+    "\n"
+    "The menu:\n"
+    "  1  load the radio's memories from a memory file\n"
+    "  2  save all the radio's memories into a memory file\n"
+    "  3  set the radio's date and time from this computer's clock\n"
+    "  0  exit\n";
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc == 2 && std::strcmp(argv[1], "--help") == 0) {
+    std::fputs(kUsage, stdout);
+    return 0;
+  }
+  if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+    std::printf("quenmar-setup %s\n", QUENMAR_VERSION);
+    return 0;
+  }
+  port_name = PortNameFromArguments(argc, argv);
+  ConsoleStart();
+  InstallSignalHandlers();
+  PrintText(port_name, true);
+  last_error = PortOpen(port_name + port_settings);
+  if (last_error != 0) {
+    std::string problem = "quenmar-setup: " + port_problem + "\r\n";
+    std::fputs(problem.c_str(), stderr);
+    FatalError(8);
+  }
+  SetColours(15, 1);
+  MainMenu();
+}

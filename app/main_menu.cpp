@@ -1,0 +1,48 @@
+// The menu loop: three jobs and exit, shown again after every job.
+#include "app/main_menu.h"
+
+#include <cstdint>
+#include <string>
+
+#include "app/console.h"
+#include "app/fatal.h"
+#include "jobs/jobs.h"
+
+std::string port_name = "COM1";
+const std::string port_settings = ":1200,N,8,1,CS,RS,DS,CD";
+
+std::string PortNameFromArguments(int argc, const char* const* argv) {
+  std::string joined;
+  for (int i = 1; i < argc; i++) {
+    if (i > 1) joined += ' ';
+    joined += argv[i];
+  }
+  for (char& c : joined) {
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  }
+  size_t at = joined.find("C=");
+  if (at == std::string::npos) return "COM1";
+  return "COM" + joined.substr(at + 2);
+}
+
+void MainMenu() {
+  int16_t last_choice = 0;
+  for (;;) {
+    ClearScreen();
+    PrintText(port_name, true);
+    PrintText("Quenmar Setup Program", true);
+    PrintText(" 0 = Exit ", true);
+    PrintText(" 1 = Load Quenmar memories from file", true);
+    PrintText(" 2 = Save all memories to file", true);
+    PrintText(" 3 = Set Quenmar Date and Time", true);
+    PrintText("", true);
+    PrintNumber(last_choice, true);
+    int16_t choice = PromptNumber("");
+    if (choice == 0) EndProgram(0);
+    last_choice = choice;
+    ClearScreen();
+    if (choice == 1) LoadMemories();
+    if (choice == 2) SaveMemories();
+    if (choice == 3) SetRadioClock();
+  }
+}

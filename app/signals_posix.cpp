@@ -1,0 +1,75 @@
+// Signals become abort reports: interrupt 9, illegal instruction 10,
+// arithmetic fault 11, memory fault 12, termination 13, abort 14. A hang-up or
+// quit from outside ends the run like a termination request; a broken pipe is
+// ignored. The handler does only async-signal-safe work.
+#include <signal.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <string>
+
+#include "app/fatal.h"
+#include "app/terminal.h"
+#include "jobs/memory_file.h"
+#include "link/serial_port.h"
+
+namespace {
+
+constexpr int kFirstSignalError = 9;
+constexpr int kLastSignalError = 14;
+
+// Reports made before any signal can come, so the handler only copies bytes.
+char reports[kLastSignalError + 1][96];
+size_t report_lengths[kLastSignalError + 1];
+alignas(16) char alternate_stack[64 * 1024];
+
+int ErrorOfSignal(int signal_number) {
+  switch (signal_number) {
+    case SIGINT: return 9;
+    case SIGILL: return 10;
+    case SIGFPE: return 11;
+    case SIGSEGV: case SIGBUS: return 12;
+    case SIGABRT: return 14;
+    default: return 13;  // SIGTERM, SIGHUP, SIGQUIT
+  }
+}
+
+void OnSignal(int signal_number) {
+  int error = ErrorOfSignal(signal_number);
+  MemoryFileAbandon();
+  PortAbandon();
+  TerminalRestore();
+  const char* report = reports[error];
+  size_t left = report_lengths[error];
+  while (left > 0) {
+    ssize_t n = write(STDERR_FILENO, report, left);
+    if (n <= 0) break;
+    report += n;
+    left -= n;
+  }
+  _exit(error);
+}
+
+}  // namespace
+
+void InstallSignalHandlers() {
+  for (int error = kFirstSignalError; error <= kLastSignalError; error++) {
+    std::string report = AbortReport(error, 0);
+    std::memcpy(reports[error], report.data(), report.size());
+    report_lengths[error] = report.size();
+  }
+  stack_t stack{};
+  stack.ss_sp = alternate_stack;
+  stack.ss_size = sizeof alternate_stack;
+  sigaltstack(&stack, nullptr);
+
+  struct sigaction action{};
+  action.sa_handler = OnSignal;
+  sigfillset(&action.sa_mask);  // one report, whatever else arrives meanwhile
+  action.sa_flags = SA_ONSTACK;
+  for (int signal_number : {SIGINT, SIGILL, SIGFPE, SIGSEGV, SIGBUS, SIGTERM, SIGABRT, SIGHUP,
+                            SIGQUIT}) {
+    sigaction(signal_number, &action, nullptr);
+  }
+  signal(SIGPIPE, SIG_IGN);
+}

@@ -1,0 +1,24 @@
+// The platform's terminal under the console: raw keyboard input without echo,
+// bytes out, the size of the window, and waits for typed input. Only the
+// console and the ending of the program use it.
+//
+// TerminalOpen        measures the size and switches input to raw keys
+// TerminalRestore     puts the input mode back (safe inside a signal handler)
+// TerminalWrite       writes bytes to the screen in one go
+// TerminalReadBytes   what has been typed and is waiting, without waiting
+// TerminalWaitInput   waits up to ms milliseconds for typed input
+// TerminalReadLine    next line of a standard input that is not a terminal
+// TerminalBeep        sounds the terminal's bell
+#pragma once
+#include <string>
+
+extern bool output_is_terminal;  // set by TerminalOpen
+extern bool input_is_terminal;   // set by TerminalOpen
+
+void TerminalOpen(int& rows, int& columns);
+void TerminalRestore();
+void TerminalWrite(const std::string& bytes);
+std::string TerminalReadBytes();
+bool TerminalWaitInput(int ms);
+bool TerminalReadLine(std::string& line);
+void TerminalBeep();

@@ -1,0 +1,18 @@
+// The three jobs of the menu. Each starts on a cleared screen, runs straight
+// through and returns to the menu; a failed open of the memory file ends the
+// program instead.
+//
+// LoadMemories   menu choice 1: programs the radio's channels from a memory file
+// SaveMemories   menu choice 2: writes all 62 channels of the radio into a memory file
+// SetRadioClock  menu choice 3: sends the computer's local date and time to the radio
+// ChannelByte    a channel number as one packed-decimal byte
+// ClockFrame     the SetClock frame of a local date and time
+#pragma once
+#include <ctime>
+#include <string>
+
+void LoadMemories();
+void SaveMemories();
+void SetRadioClock();
+char ChannelByte(int channel);
+std::string ClockFrame(const std::tm& local);

@@ -1,0 +1,46 @@
+// Menu choice 1: the radio's channels programmed from a memory file.
+#include <string>
+
+#include "app/console.h"
+#include "app/fatal.h"
+#include "jobs/jobs.h"
+#include "jobs/memory_file.h"
+#include "link/civ_frame.h"
+
+namespace {
+
+constexpr int kChannels = 62;
+
+void Send(const std::string& frame) {
+  civ_buffer = frame;
+  SendFrame();
+  ReceiveReply();  // the reply does not matter
+}
+
+}  // namespace
+
+void LoadMemories() {
+  std::string name = PromptText("What file to open to read memories? ");
+  OpenMemoryFileForReading(name);
+  if (last_error != 0) FatalError(488);
+  for (int channel = 0; channel < kChannels; channel++) {
+    MoveCursor(5, 5);
+    PrintText("Loading memory ", false);
+    PrintNumber(static_cast<int16_t>(channel), true);
+    ChannelFields fields;
+    if (!ParseChannelLine(ReadChannelLine(), fields)) continue;
+    // FE would start a new frame inside SetName and FD end it early.
+    std::string channel_name = fields.name;
+    for (char& c : channel_name) {
+      if (c == '\xFD' || c == '\xFE') c = ' ';
+    }
+    Send(frame_header + SetFrequency + EncodeFrequency(fields.frequency) + FrameEnd);
+    Send(frame_header + SetModeFilter + static_cast<char>(fields.mode & 0xFF) +
+         static_cast<char>(fields.filter & 0xFF) + FrameEnd);
+    Send(frame_header + SelectMemory + ChannelByte(channel) + FrameEnd);
+    Send(frame_header + SetName + channel_name + FrameEnd);
+    Send(frame_header + StoreMemory + FrameEnd);
+  }
+  CloseMemoryFileAfterReading();
+  if (last_error != 0) FatalError(531);
+}

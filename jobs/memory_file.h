@@ -1,0 +1,53 @@
+// The memory file: 62 lines, one a channel, in fixed columns separated by the
+// byte B3, each ended by CR LF. Written by a save, read by a load.
+//
+// ChannelLabel        the channel number right-aligned in three columns
+// FormatChannelLine   one channel's line, without its line end
+// ParseChannelLine    takes a line apart; false for a line that loads nothing
+// OpenMemoryFileForWriting / WriteChannelLine / CloseMemoryFileAfterWriting
+// OpenMemoryFileForReading / ReadChannelLine  / CloseMemoryFileAfterReading
+//                     the opens and closes leave their error number in last_error
+// MemoryFileAbandon   closes an open memory file at once, keeping the old file
+//                     of an unfinished save (safe inside a signal handler)
+#pragma once
+#include <cstdint>
+#include <string>
+
+// Mode and filter numbers that loading sends; set by ParseChannelLine from
+// recognised texts and by a save from every channel it reads (mode only).
+extern int16_t current_mode;
+extern int16_t current_filter;
+
+extern const std::string ModeNames[9];
+extern const std::string FilterNames[11];
+
+constexpr char column_separator = static_cast<char>(0xB3);
+
+struct ChannelFields {
+  std::string frequency;  // seven digits, tens of MHz down to 10 Hz
+  std::string name;       // columns 14-20 as they stand (up to seven bytes)
+  int16_t mode = 0;
+  int16_t filter = 0;
+};
+
+std::string ChannelLabel(int channel);
+std::string FormatChannelLine(int channel, bool filled, const std::string& frequency,
+                              const std::string& name, int mode, int filter);
+bool ParseChannelLine(const std::string& line, ChannelFields& fields);
+
+void OpenMemoryFileForWriting(const std::string& name);
+void WriteChannelLine(const std::string& line);
+void CloseMemoryFileAfterWriting();
+void OpenMemoryFileForReading(const std::string& name);
+std::string ReadChannelLine();
+void CloseMemoryFileAfterReading();
+void MemoryFileAbandon();
+
+// The file system underneath (memory_file_posix.cpp): each returns an error
+// number, 0 on success, except the reads, which return the count (0 at the end).
+int FileCreate(const std::string& name);
+int FileWrite(const std::string& bytes);
+int FileCommit(bool write_failed);
+int FileOpenForReading(const std::string& name);
+long FileRead(char* buffer, unsigned long size);
+void FileCloseForReading();

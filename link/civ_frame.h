@@ -1,0 +1,39 @@
+// Frames to and from the radio: FE FE, destination, source, command, data, FD.
+// A job builds a command frame in civ_buffer, calls SendFrame and ReceiveReply,
+// and reads the reply out of civ_buffer.
+//
+// SendFrame        clears stale input, writes civ_buffer byte by byte, eating each echo
+// ReceiveReply     collects the reply until its first FD, or for 3 seconds
+// ShowFrame        prints civ_buffer in hex, up to and including its first FD
+// EncodeFrequency  seven frequency digits to the four packed-decimal bytes
+// DecodeFrequency  the frequency digits of the reply in civ_buffer
+// PackedDecimal    two digit characters to one packed-decimal byte
+#pragma once
+#include <string>
+
+// The frame buffer shared by every exchange; written by the jobs (command)
+// and by ReceiveReply (reply).
+extern std::string civ_buffer;
+
+// FE FE 04 F1: preamble, the radio's address, the program's address.
+extern const std::string frame_header;
+
+constexpr char ReadFrequency = 0x03;
+constexpr char ReadMode = 0x04;
+constexpr char SetFrequency = 0x05;
+constexpr char SetModeFilter = 0x06;
+constexpr char SelectMemory = 0x08;
+constexpr char StoreMemory = 0x09;
+constexpr char RecallMemory = 0x0A;
+constexpr char ReadName = 0x10;
+constexpr char SetName = 0x11;
+constexpr char SetClock = 0x14;
+constexpr char ReplyOk = static_cast<char>(0xFB);
+constexpr char FrameEnd = static_cast<char>(0xFD);
+
+void SendFrame();
+void ReceiveReply();
+void ShowFrame();
+std::string EncodeFrequency(const std::string& digits);
+std::string DecodeFrequency();
+char PackedDecimal(char tens, char units);

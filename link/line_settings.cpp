@@ -1,0 +1,124 @@
+// The device text "COMn:options" and the option text's line settings.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "link/serial_port.h"
+
+namespace {
+
+std::string Upper(std::string text) {
+  for (char& c : text) {
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  }
+  return text;
+}
+
+// A decimal number and nothing else; an empty text is 0 when allowed.
+bool DecimalField(const std::string& text, bool empty_is_zero, uint32_t& value) {
+  if (text.empty()) {
+    value = 0;
+    return empty_is_zero;
+  }
+  uint64_t number = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return false;
+    number = number * 10 + (c - '0');
+    if (number > 0xFFFFFFFFull) return false;
+  }
+  value = static_cast<uint32_t>(number);
+  return true;
+}
+
+std::string Trimmed(const std::string& field) {
+  size_t first = field.find_first_not_of(" \t");
+  if (first == std::string::npos) return "";
+  size_t last = field.find_last_not_of(" \t");
+  return field.substr(first, last - first + 1);
+}
+
+bool Keyword(const std::string& field, LineSettings& settings) {
+  std::string word = Upper(field);
+  std::string head = word.substr(0, 2);
+  std::string rest = word.substr(2);
+  uint32_t* number = nullptr;
+  if (head == "CS") number = &settings.cts_time;
+  if (head == "DS") number = &settings.dsr_time;
+  if (head == "CD") number = &settings.cd_time;
+  if (head == "OP") number = &settings.op_number;
+  if (head == "TB") number = &settings.transmit_queue;
+  if (head == "RB") number = &settings.receive_queue;
+  if (head == "IR") number = &settings.ir_number;
+  if (number) return DecimalField(rest, true, *number);
+  if (word == "RS") settings.suppress_rts = true;
+  else if (word == "LF" || word == "ASC") settings.text_mode = true;
+  else if (word == "BIN") settings.text_mode = false;
+  else if (word == "PE") settings.check_parity = true;
+  else if (word == "DT") settings.keep_dtr = true;
+  else if (word == "FE") settings.fe_flag = true;
+  else if (word == "ME") settings.me_flag = true;
+  else return false;
+  return true;
+}
+
+}  // namespace
+
+int ParseLineSettings(const std::string& options, LineSettings& settings) {
+  settings = LineSettings{};
+  std::vector<std::string> fields;
+  size_t start = 0;
+  for (;;) {
+    size_t comma = options.find(',', start);
+    fields.push_back(Trimmed(options.substr(start, comma - start)));
+    if (comma == std::string::npos) break;
+    start = comma + 1;
+  }
+  bool stop_bits_given = false;
+  for (size_t i = 0; i < fields.size(); i++) {
+    const std::string& field = fields[i];
+    if (field.empty()) continue;
+    size_t position = i + 1;
+    if (position == 1) {
+      if (!DecimalField(field, false, settings.speed)) return 1;
+    } else if (position == 2) {
+      std::string parity = Upper(field);
+      if (parity == "N") settings.parity = Parity::None;
+      else if (parity == "E") settings.parity = Parity::Even;
+      else if (parity == "O") settings.parity = Parity::Odd;
+      else if (parity == "S") settings.parity = Parity::Space;
+      else if (parity == "M") settings.parity = Parity::Mark;
+      else if (parity == "PE") settings.parity = Parity::Even, settings.check_parity = true;
+      else return 1;
+    } else if (position == 3) {
+      if (!DecimalField(field, false, settings.data_bits)) return 1;
+    } else if (position == 4) {
+      if (field == "1") settings.stop_bits = StopBits::One;
+      else if (field == "1.5") settings.stop_bits = StopBits::OneAndHalf;
+      else if (field == "2") settings.stop_bits = StopBits::Two;
+      else return 1;
+      stop_bits_given = true;
+    } else if (!Keyword(field, settings)) {
+      return 1;
+    }
+  }
+  if (!stop_bits_given) {
+    if (settings.speed > 110) settings.stop_bits = StopBits::One;
+    else if (settings.data_bits == 5) settings.stop_bits = StopBits::OneAndHalf;
+    else settings.stop_bits = StopBits::Two;
+  }
+  return 0;
+}
+
+int ParseDeviceText(const std::string& device_text, unsigned& port, LineSettings& settings) {
+  if (device_text.size() < 4 || Upper(device_text.substr(0, 3)) != "COM") return 2;
+  size_t i = 3;
+  uint64_t number = 0;
+  while (i < device_text.size() && device_text[i] >= '0' && device_text[i] <= '9') {
+    number = number * 10 + (device_text[i] - '0');
+    if (number > 0xFFFFFFFFull) return 2;
+    i++;
+  }
+  if (i >= device_text.size() || device_text[i] != ':') return 2;
+  port = number == 0 ? 1 : static_cast<unsigned>(number);
+  return ParseLineSettings(device_text.substr(i + 1), settings);
+}

@@ -1,0 +1,296 @@
+// The serial port on Linux: termios in raw mode, flock against a second user,
+// modem lines through their ioctls, poll(2) for every wait.
+#include <fcntl.h>
+#include <linux/serial.h>
+#include <poll.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "link/serial_port.h"
+
+std::string port_problem;
+
+namespace {
+
+constexpr double kReadWait = 0.1;   // the longest a read waits for a byte not yet there
+constexpr double kWriteWait = 2.0;  // the longest a write waits for room in the driver
+
+int port_fd = -1;
+bool exclusive_set = false;
+LineSettings port_settings_in_use;
+
+int Milliseconds(double seconds) {
+  if (seconds <= 0) return 0;
+  return static_cast<int>(std::ceil(seconds * 1000.0));
+}
+
+speed_t SpeedConstant(uint32_t speed) {
+  switch (speed) {
+    case 50: return B50;
+    case 75: return B75;
+    case 110: return B110;
+    case 134: return B134;
+    case 150: return B150;
+    case 200: return B200;
+    case 300: return B300;
+    case 600: return B600;
+    case 1200: return B1200;
+    case 1800: return B1800;
+    case 2400: return B2400;
+    case 4800: return B4800;
+    case 9600: return B9600;
+    case 19200: return B19200;
+    case 38400: return B38400;
+    case 57600: return B57600;
+    case 115200: return B115200;
+    case 230400: return B230400;
+    case 460800: return B460800;
+    case 500000: return B500000;
+    case 576000: return B576000;
+    case 921600: return B921600;
+    case 1000000: return B1000000;
+  }
+  return B0;
+}
+
+// Waits up to `limit` ms for a modem line to come on; true when it is on.
+bool WaitForModemLine(int line, uint32_t limit) {
+  int status = 0;
+  if (ioctl(port_fd, TIOCMGET, &status) != 0) return false;
+  double start = SecondsNow();
+  for (;;) {
+    if (SecondsNow() - start > limit / 1000.0) return (status & line) != 0;
+    if (status & line) return true;
+    struct timespec pause = {0, 1000000};  // 1 ms between status reads
+    nanosleep(&pause, nullptr);
+    if (ioctl(port_fd, TIOCMGET, &status) != 0) return false;
+  }
+}
+
+bool ModemWaits() {
+  if (port_settings_in_use.cd_time > 0 && !WaitForModemLine(TIOCM_CD, port_settings_in_use.cd_time))
+    return false;
+  if (port_settings_in_use.dsr_time > 0 &&
+      !WaitForModemLine(TIOCM_DSR, port_settings_in_use.dsr_time))
+    return false;
+  return true;
+}
+
+// The line state of the settings. Linux has no driver queue sizes to set and
+// no 1.5 stop bits: asking for 2 stop bits with 5 data bits gives 1.5 on the
+// usual UARTs, and that is what 1.5 asks for.
+int ApplyLineState(const LineSettings& s) {
+  struct termios mode;
+  if (tcgetattr(port_fd, &mode) != 0) return 8;
+  speed_t speed = SpeedConstant(s.speed);
+  if (speed == B0) return 1;
+  cfmakeraw(&mode);
+  mode.c_iflag &= ~(IXON | IXOFF | IXANY | INPCK | PARMRK | IGNPAR);
+  if (s.check_parity) mode.c_iflag |= INPCK;
+  mode.c_cflag &= ~(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS | HUPCL);
+  switch (s.data_bits) {
+    case 5: mode.c_cflag |= CS5; break;
+    case 6: mode.c_cflag |= CS6; break;
+    case 7: mode.c_cflag |= CS7; break;
+    case 8: mode.c_cflag |= CS8; break;
+    default: return 1;
+  }
+  switch (s.parity) {
+    case Parity::None: break;
+    case Parity::Even: mode.c_cflag |= PARENB; break;
+    case Parity::Odd: mode.c_cflag |= PARENB | PARODD; break;
+    case Parity::Space: mode.c_cflag |= PARENB | CMSPAR; break;
+    case Parity::Mark: mode.c_cflag |= PARENB | CMSPAR | PARODD; break;
+  }
+  if (s.stop_bits != StopBits::One) mode.c_cflag |= CSTOPB;
+  // Output held back by CTS, or RTS used for input flow control: both are
+  // CRTSCTS here. The program's own settings ask for neither.
+  if (s.cts_time > 0 || !s.suppress_rts) mode.c_cflag |= CRTSCTS;
+  // CLOCAL: no wait for carrier at open or read; the CD and DSR waits of the
+  // settings are made by the program itself. HUPCL off: closing the port
+  // switches no modem line, so DTR stays as the run left it.
+  mode.c_cflag |= CLOCAL | CREAD;
+  mode.c_cc[VMIN] = 0;
+  mode.c_cc[VTIME] = 0;
+  cfsetispeed(&mode, speed);
+  cfsetospeed(&mode, speed);
+  if (tcsetattr(port_fd, TCSANOW, &mode) != 0) return 1;
+  // tcsetattr reports success when any one change applied: read it back.
+  struct termios applied;
+  if (tcgetattr(port_fd, &applied) != 0) return 8;
+  const tcflag_t checked = CSIZE | PARENB | PARODD | CSTOPB;
+  if (cfgetospeed(&applied) != speed || (applied.c_cflag & checked) != (mode.c_cflag & checked))
+    return 1;
+  // Linux raises RTS during open: put it down, DTR up. A pseudo-terminal has
+  // no modem lines and refuses these; that is not a failure.
+  int rts = TIOCM_RTS, dtr = TIOCM_DTR;
+  ioctl(port_fd, s.suppress_rts ? TIOCMBIC : TIOCMBIS, &rts);
+  ioctl(port_fd, TIOCMBIS, &dtr);
+  // USB adapters hold received bytes for a latency period; ask for them at
+  // once where the driver can (ignored where it can't).
+  struct serial_struct serial;
+  if (ioctl(port_fd, TIOCGSERIAL, &serial) == 0 && !(serial.flags & ASYNC_LOW_LATENCY)) {
+    serial.flags |= ASYNC_LOW_LATENCY;
+    ioctl(port_fd, TIOCSSERIAL, &serial);
+  }
+  return 0;
+}
+
+void DescribeOpenFailure(const std::string& path, unsigned port, int error) {
+  std::string env = "QUENMAR_COM" + std::to_string(port);
+  port_problem = "cannot open COM" + std::to_string(port) + " (" + path + "): ";
+  if (error == EWOULDBLOCK || error == EBUSY) {
+    port_problem += "the port is in use by another program";
+  } else {
+    port_problem += std::strerror(error);
+    if (error == EACCES || error == EPERM)
+      port_problem += "; add your user to the dialout group and log in again";
+    else if (error == ENOENT || error == ENODEV || error == ENXIO)
+      port_problem += "; set " + env + " to your adapter's device, for example " + env +
+                      "=/dev/ttyUSB0";
+  }
+}
+
+}  // namespace
+
+std::string DevicePath(unsigned port) {
+  std::string variable = "QUENMAR_COM" + std::to_string(port);
+  const char* named = std::getenv(variable.c_str());
+  if (named && *named) return named;
+  return "/dev/ttyS" + std::to_string(port - 1);
+}
+
+int PortOpen(const std::string& device_text) {
+  unsigned port = 1;
+  LineSettings settings;
+  int parsed = ParseDeviceText(device_text, port, settings);
+  if (parsed == 2) {
+    port_problem = "\"" + device_text.substr(0, device_text.find(':')) +
+                   "\" names no serial port; give its number, for example C=1";
+    return 2;
+  }
+  if (parsed != 0 || settings.ir_number != 0) {
+    port_problem = "the line settings \"" + device_text.substr(device_text.find(':') + 1) +
+                   "\" cannot be used";
+    return 1;
+  }
+  std::string path = DevicePath(port);
+  port_fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  if (port_fd < 0) {
+    DescribeOpenFailure(path, port, errno);
+    return 2;
+  }
+  // One program at a time: flock for everyone, TIOCEXCL too (root ignores it).
+  if (flock(port_fd, LOCK_EX | LOCK_NB) != 0) {
+    int error = errno;
+    close(port_fd);
+    port_fd = -1;
+    DescribeOpenFailure(path, port, error == EWOULDBLOCK ? EBUSY : error);
+    return 2;
+  }
+  exclusive_set = ioctl(port_fd, TIOCEXCL) == 0;
+  port_settings_in_use = settings;
+  int result = ApplyLineState(settings);
+  if (result == 8) port_problem = path + " is not a serial port";
+  if (result == 1) port_problem = path + " does not take the line settings";
+  if (!ModemWaits() && result == 0) {
+    result = 1;
+    port_problem = path + ": the radio interface does not answer (no DSR or carrier)";
+  }
+  if (result != 0) {
+    PortClose();
+    return result;
+  }
+  return 0;
+}
+
+bool PortHasInput() { return PortPending() > 0; }
+
+unsigned PortPending() {
+  int count = 0;
+  if (port_fd < 0 || ioctl(port_fd, FIONREAD, &count) != 0 || count < 0) return 0;
+  return static_cast<unsigned>(count);
+}
+
+bool PortWaitInput(double seconds) {
+  if (port_fd < 0) return false;
+  int ms = Milliseconds(seconds);
+  struct pollfd in = {port_fd, POLLIN, 0};
+  int ready = poll(&in, 1, ms);
+  if (ready > 0 && !(in.revents & POLLIN)) {
+    // Hang-up or error: poll would answer at once forever. Sit out the wait.
+    poll(nullptr, 0, ms);
+    return false;
+  }
+  return ready > 0;
+}
+
+std::string PortRead(unsigned count) {
+  std::string bytes;
+  if (port_fd < 0 || !ModemWaits()) return bytes;
+  double deadline = SecondsNow() + kReadWait;
+  while (bytes.size() < count) {
+    char buffer[256];
+    size_t want = std::min<size_t>(sizeof buffer, count - bytes.size());
+    ssize_t n = read(port_fd, buffer, want);
+    if (n > 0) {
+      bytes.append(buffer, n);
+      continue;
+    }
+    if (n < 0 && errno == EINTR) continue;
+    if (n == 0 || errno != EAGAIN) break;  // hang-up or a failed read
+    double left = deadline - SecondsNow();
+    if (left <= 0) break;
+    struct pollfd in = {port_fd, POLLIN, 0};
+    if (poll(&in, 1, Milliseconds(left)) <= 0 || !(in.revents & POLLIN)) break;
+  }
+  return bytes;
+}
+
+void PortWrite(const std::string& bytes) {
+  if (port_fd < 0 || !ModemWaits()) return;
+  double deadline = SecondsNow() + kWriteWait;
+  size_t done = 0;
+  while (done < bytes.size()) {
+    ssize_t n = write(port_fd, bytes.data() + done, bytes.size() - done);
+    if (n > 0) {
+      done += n;
+      continue;
+    }
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0 && errno != EAGAIN) return;
+    double left = deadline - SecondsNow();
+    if (left <= 0) return;
+    struct pollfd out = {port_fd, POLLOUT, 0};
+    if (poll(&out, 1, Milliseconds(left)) <= 0) return;
+  }
+}
+
+void PortClose() {
+  if (port_fd < 0) return;
+  if (exclusive_set) ioctl(port_fd, TIOCNXCL);
+  close(port_fd);
+  port_fd = -1;
+  exclusive_set = false;
+}
+
+void PortAbandon() {
+  if (port_fd < 0) return;
+  if (exclusive_set) ioctl(port_fd, TIOCNXCL);
+  close(port_fd);
+}
+
+double SecondsNow() {
+  struct timespec now;
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  return static_cast<double>(now.tv_sec) + now.tv_nsec / 1e9;
+}
