@@ -10,7 +10,7 @@ import pexpect
 import pyte
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-SETUP = os.environ.get("QUENMAR_SETUP", os.path.join(HERE, "..", "..", "build", "quenmar-setup"))
+SETUP = os.path.abspath(os.environ.get("QUENMAR_SETUP", os.path.join(HERE, "..", "..", "build", "quenmar-setup")))
 
 
 class BellScreen(pyte.Screen):
@@ -25,7 +25,7 @@ class BellScreen(pyte.Screen):
 class Program:
     """quenmar-setup on its own pseudo-terminal, with a pyte screen fed from it."""
 
-    def __init__(self, args=(), env=None, rows=25, columns=80, command=None):
+    def __init__(self, args=(), env=None, rows=25, columns=80, command=None, cwd=None):
         full_env = dict(os.environ)
         full_env.update(env or {})
         full_env.setdefault("TERM", "xterm")
@@ -33,7 +33,8 @@ class Program:
         self.screen = BellScreen(columns, rows)
         self.stream = pyte.ByteStream(self.screen)
         self.raw = b""
-        self.child = pexpect.spawn(argv[0], argv[1:], env=full_env, dimensions=(rows, columns))
+        self.child = pexpect.spawn(argv[0], argv[1:], env=full_env, dimensions=(rows, columns),
+                                   cwd=cwd)
 
     def pump(self, timeout=0.05):
         """Feeds whatever the program has written to the screen."""

@@ -1,0 +1,133 @@
+"""The line editor behind the prompts, driven by the keys a real terminal sends.
+
+The load job's file prompt is the test bed: a name that exists in the working
+folder loads (an empty file sends nothing) and the menu comes back; a name that
+does not exist ends the run with the report for line 488."""
+
+import os
+import tempfile
+import unittest
+
+from screen import Program, stand_in_port
+
+PROMPT = "What file to open to read memories? "
+LEFT, RIGHT, UP, DOWN = "\x1b[D", "\x1b[C", "\x1b[A", "\x1b[B"
+HOME, END, DELETE = "\x1b[H", "\x1b[F", "\x1b[3~"
+
+
+class LineEditorTest(unittest.TestCase):
+    def setUp(self):
+        self.master, self.port = stand_in_port()
+        self.folder = tempfile.TemporaryDirectory()
+        self.programs = []
+
+    def tearDown(self):
+        for program in self.programs:
+            program.close()
+        os.close(self.master)
+        self.folder.cleanup()
+
+    def at_prompt(self, columns=80):
+        p = Program(env={"QUENMAR_COM1": self.port}, cwd=self.folder.name, columns=columns)
+        self.programs.append(p)
+        p.wait_menu()
+        p.type_line("1")
+        p.wait_for(lambda s: s.row(1).startswith(PROMPT) and s.cursor() == (1, len(PROMPT) + 1))
+        return p
+
+    def shows(self, p, typed):
+        p.wait_for(lambda s: s.row(1).rstrip(" ") == (PROMPT + typed).rstrip(" "), what=typed)
+
+    def loads(self, p, name):
+        """Enter on the typed line loads the file `name`: the menu comes back."""
+        with open(os.path.join(self.folder.name, name), "wb"):
+            pass
+        p.send("\r")
+        p.wait_for(lambda s: s.row(8).startswith(" 1 ") and s.cursor() == (9, 1), what="menu after load")
+
+    def test_home_then_insert(self):
+        p = self.at_prompt()
+        p.send("abc" + HOME + "x")
+        self.shows(p, "xabc")
+        self.assertEqual(p.cursor(), (1, len(PROMPT) + 2))
+        self.loads(p, "xabc")
+
+    def test_cursor_keys_in_both_encodings_and_delete_inside(self):
+        p = self.at_prompt()
+        p.send("abcd" + LEFT + LEFT + DELETE)
+        self.shows(p, "abd")
+        p.send("\x1bOF" + "e" + "\x1b[1~" + "<" + "\x1bOH" + RIGHT + "-")
+        self.shows(p, "<-abde")
+        self.loads(p, "<-abde")
+
+    def test_backspace_in_the_middle_and_at_the_start(self):
+        p = self.at_prompt()
+        p.send("abc" + LEFT + "\x7f")
+        self.shows(p, "ac")
+        p.send(HOME + "\x08\x7f" + END + "\x08" + "z")
+        self.shows(p, "az")
+        self.assertEqual(p.screen.bells, 0)
+        self.loads(p, "az")
+
+    def test_escape_erases_everything(self):
+        p = self.at_prompt()
+        p.send("abcdef")
+        self.shows(p, "abcdef")
+        p.send("\x1b")
+        p.wait_for(lambda s: s.row(1).rstrip() == PROMPT.rstrip() and s.cursor() == (1, len(PROMPT) + 1))
+        p.send("\r")
+        self.assertEqual(p.wait_exit(), 1)
+        self.assertIn("Aborting due to runtime error 1 (illegal function call) at line 488 of QUEN32()", p.text())
+
+    def test_delete_at_the_end_beeps_and_changes_nothing(self):
+        p = self.at_prompt()
+        p.send("ab" + DELETE)
+        p.wait_for(lambda s: s.screen.bells == 1, what="a bell")
+        self.shows(p, "ab")
+        self.loads(p, "ab")
+
+    def test_tab_fills_to_the_next_multiple_of_eight(self):
+        p = self.at_prompt()
+        p.send("ab\tc")
+        self.shows(p, "ab      c")
+        p.send("\x1b" + "12345678\tx")
+        self.shows(p, "12345678        x")
+        self.loads(p, "12345678        x")
+
+    def test_trailing_blanks_and_inner_blanks_are_kept_and_a_comma_cuts(self):
+        p = self.at_prompt()
+        p.send("  my mem.txt  ")
+        self.loads(p, "my mem.txt  ")
+        p.type_line("1")
+        p.wait_for(lambda s: s.row(1).startswith(PROMPT))
+        p.send("cut,here")
+        self.loads(p, "cut")
+
+    def test_up_and_down_move_by_a_screen_row_in_a_wrapped_line(self):
+        p = self.at_prompt(columns=40)
+        typed = "abcdefghijklmnopqrstuvwxyz0123456789ABCDEFGHI"  # wraps over three rows
+        p.send(typed)
+        p.wait_for(lambda s: s.cursor() == (3, 2), what="end of text on row 3")
+        p.send(UP)
+        p.wait_for(lambda s: s.cursor() == (2, 2), what="one row up")
+        p.send(UP + "!")  # a second Up would go before the start: nothing happens
+        p.wait_for(lambda s: s.row(2).startswith("e!fgh"), what="inserted on row 2")
+        self.assertEqual(p.row(1)[36:], "abcd")
+        p.send(DOWN + "?")
+        p.wait_for(lambda s: s.row(3).startswith("HI?") and s.cursor() == (3, 4), what="Down to the end")
+        self.loads(p, "abcde!" + typed[5:] + "?")
+
+    def test_typed_number_at_the_menu_with_function_keys_ignored(self):
+        p = self.at_prompt()
+        p.send("\x1b")
+        p.send("\r")
+        self.assertEqual(p.wait_exit(), 1)
+        q = Program(env={"QUENMAR_COM1": self.port})
+        self.programs.append(q)
+        q.wait_menu()
+        q.send("\x1bOP" + "\x1b[15~" + "4" + "\x1b[24~" + "\r")
+        q.wait_for(lambda s: s.row(8).startswith(" 4 "))
+
+
+if __name__ == "__main__":
+    unittest.main()
