@@ -1,0 +1,222 @@
+// The virtual radio's memory and its answers to the program's commands.
+#include "radio-sim/radio.h"
+
+#include <charconv>
+#include <string>
+
+#include "app/fatal.h"
+#include "jobs/memory_file.h"
+#include "link/civ_frame.h"
+
+Channel channels[kChannelCount];
+Channel vfo = {true, EncodeFrequency("1420000"), 1, 2, "       "};  // 14.2 MHz USB 2.4
+int selected_channel = 0;
+std::string radio_clock(6, '\0');
+bool refuse_recall = false;
+bool refuse_reads = false;
+
+namespace {
+
+// A mode and filter that the commands accept.
+constexpr int kLastMode = 7;
+constexpr int kLastFilter = 5;
+
+std::string Ok() {
+  return ReplyFrame(std::string(1, ReplyOk));
+}
+std::string Refused() {
+  return ReplyFrame(std::string(1, ReplyRefused));
+}
+
+bool IsPackedDecimal(char byte) {
+  unsigned char value = static_cast<unsigned char>(byte);
+  return (value >> 4) <= 9 && (value & 15) <= 9;
+}
+
+int PackedValue(char byte) {
+  unsigned char value = static_cast<unsigned char>(byte);
+  return (value >> 4) * 10 + (value & 15);
+}
+
+std::string SetFrequencyFrom(const std::string& data) {
+  if (data.size() != 4 && data.size() != 5) return Refused();
+  for (char byte : data) {
+    if (!IsPackedDecimal(byte)) return Refused();
+  }
+  // An HF radio has no digits above 10 MHz: a fifth byte must be 00.
+  if (data.size() == 5 && data[4] != 0) return Refused();
+  vfo.frequency = data.substr(0, 4);
+  // The radio tunes in 10 Hz steps; the 1 Hz digit is dropped.
+  vfo.frequency[0] = static_cast<char>(vfo.frequency[0] & 0xF0);
+  return Ok();
+}
+
+std::string SetClockFrom(const std::string& data) {
+  // Day, month, year, hour, minute, second and the highest value of each.
+  static const int kLowest[6] = {1, 1, 0, 0, 0, 0};
+  static const int kHighest[6] = {31, 12, 99, 23, 59, 59};
+  if (data.size() != 6) return Refused();
+  for (size_t i = 0; i < 6; i++) {
+    if (!IsPackedDecimal(data[i])) return Refused();
+    int value = PackedValue(data[i]);
+    if (value < kLowest[i] || value > kHighest[i]) return Refused();
+  }
+  radio_clock = data;
+  return Ok();
+}
+
+bool ParseNumber(const std::string& text, int lowest, int highest, int& value) {
+  const char* end = text.data() + text.size();
+  auto [stop, error] = std::from_chars(text.data(), end, value);
+  return error == std::errc() && stop == end && !text.empty() && value >= lowest &&
+         value <= highest;
+}
+
+int HexDigit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  return -1;
+}
+
+void Fill(int channel, const std::string& digits, int mode, int filter, const std::string& name) {
+  channels[channel] = {true, EncodeFrequency(digits), mode, filter, name};
+}
+
+}  // namespace
+
+std::string ReplyFrame(const std::string& body) {
+  // The header of a reply is that of a command with the two addresses swapped.
+  std::string frame = frame_header.substr(0, 2);
+  frame += frame_header[3];
+  frame += frame_header[2];
+  return frame + body + FrameEnd;
+}
+
+std::string AnswerCommand(char command, const std::string& data) {
+  switch (command) {
+    case ReadFrequency:
+      if (!data.empty() || refuse_reads) return Refused();
+      return ReplyFrame(ReadFrequency + vfo.frequency + '\0');
+    case ReadMode:
+      if (!data.empty() || refuse_reads) return Refused();
+      return ReplyFrame({ReadMode, static_cast<char>(vfo.mode), static_cast<char>(vfo.filter)});
+    case SetFrequency:
+      return SetFrequencyFrom(data);
+    case SetModeFilter: {
+      if (data.size() != 2) return Refused();
+      int mode = static_cast<unsigned char>(data[0]);
+      int filter = static_cast<unsigned char>(data[1]);
+      if (mode > kLastMode || filter < 1 || filter > kLastFilter) return Refused();
+      vfo.mode = mode;
+      vfo.filter = filter;
+      return Ok();
+    }
+    case SelectMemory:
+      if (data.size() != 1 || !IsPackedDecimal(data[0]) || PackedValue(data[0]) >= kChannelCount)
+        return Refused();
+      selected_channel = PackedValue(data[0]);
+      return Ok();
+    case StoreMemory:
+      if (!data.empty()) return Refused();
+      channels[selected_channel] = vfo;
+      channels[selected_channel].filled = true;
+      return Ok();
+    case RecallMemory:
+      if (!data.empty() || refuse_recall || !channels[selected_channel].filled) return Refused();
+      vfo = channels[selected_channel];
+      return Ok();
+    case ReadName:
+      if (!data.empty() || refuse_reads) return Refused();
+      return ReplyFrame(ReadName + vfo.name);
+    case SetName:
+      if (data.size() > 7) return Refused();
+      vfo.name = data;
+      vfo.name.resize(7, ' ');
+      return Ok();
+    case SetClock:
+      return SetClockFrom(data);
+  }
+  return Refused();
+}
+
+std::string FrequencyDigits(const std::string& bytes) {
+  const char* hex = "0123456789ABCDEF";
+  std::string digits;
+  for (size_t i = 4; i > 0; i--) {
+    unsigned char byte = static_cast<unsigned char>(bytes[i - 1]);
+    digits += hex[byte >> 4];
+    digits += hex[byte & 15];
+  }
+  digits.pop_back();  // the 1 Hz digit
+  return digits;
+}
+
+bool LoadChannels(const std::string& path) {
+  OpenMemoryFileForReading(path);
+  if (last_error != 0) return false;
+  for (int channel = 0; channel < kChannelCount; channel++) {
+    std::string line = ReadChannelLine();
+    // Each line stands alone: a mode or filter text that is not recognised
+    // gives LSB and 6.0, not what the line before had.
+    current_mode = 0;
+    current_filter = 1;
+    ChannelFields fields;
+    channels[channel] = Channel();
+    if (!ParseChannelLine(line, fields)) continue;
+    fields.name.resize(7, ' ');
+    Fill(channel, fields.frequency, fields.mode, fields.filter, fields.name);
+  }
+  CloseMemoryFileAfterReading();
+  return true;
+}
+
+bool SaveChannels(const std::string& path) {
+  OpenMemoryFileForWriting(path);
+  if (last_error != 0) return false;
+  for (int channel = 0; channel < kChannelCount; channel++) {
+    const Channel& c = channels[channel];
+    WriteChannelLine(FormatChannelLine(channel, c.filled, FrequencyDigits(c.frequency), c.name,
+                                       c.mode, c.filter));
+  }
+  CloseMemoryFileAfterWriting();
+  return last_error == 0;
+}
+
+void FillDemoChannels() {
+  Fill(0, "0355000", 0, 2, "80M NET");
+  Fill(1, "0703000", 3, 4, "CW 40M ");
+  Fill(2, "1000000", 2, 1, "WWV    ");
+  Fill(5, "1423450", 1, 2, "BEACON ");
+  Fill(10, "2107500", 4, 5, "RTTY 15");
+  Fill(20, "2960000", 5, 1, "FM 10M ");
+}
+
+bool FillChannel(const std::string& text) {
+  std::string parts[5];
+  size_t start = 0;
+  for (int i = 0; i < 5; i++) {
+    size_t colon = i < 4 ? text.find(':', start) : text.size();
+    if (colon == std::string::npos) return false;
+    parts[i] = text.substr(start, colon - start);
+    start = colon + 1;
+  }
+  int channel = 0, mode = 0, filter = 0;
+  if (!ParseNumber(parts[0], 0, kChannelCount - 1, channel) ||
+      !ParseNumber(parts[2], 0, 255, mode) || !ParseNumber(parts[3], 0, 255, filter))
+    return false;
+  const std::string& digits = parts[1];
+  if (digits.size() != 7 || digits.find_first_not_of("0123456789") != std::string::npos)
+    return false;
+  const std::string& hex = parts[4];
+  if (hex.size() % 2 != 0 || hex.size() > 14) return false;
+  std::string name;
+  for (size_t i = 0; i < hex.size(); i += 2) {
+    int high = HexDigit(hex[i]), low = HexDigit(hex[i + 1]);
+    if (high < 0 || low < 0) return false;
+    name += static_cast<char>(high * 16 + low);
+  }
+  name.resize(7, ' ');
+  Fill(channel, digits, mode, filter, name);
+  return true;
+}

@@ -1,0 +1,42 @@
+// The radio behind the line: its 62 memory channels, the VFO (the working
+// settings that the commands read and set), the selected channel and the
+// clock, and its answer to each command frame.
+//
+// AnswerCommand     the reply frame to one command addressed to the radio
+// ReplyFrame        FE FE F1 04, the given bytes, FD
+// LoadChannels      fills the channels from a memory file; false if it cannot be read
+// SaveChannels      writes the channels into a memory file; false if that failed
+// FillDemoChannels  a handful of filled channels to show something
+// FillChannel       fills one channel from "N:DIGITS:MODE:FILTER:NAMEHEX"
+// FrequencyDigits   the seven digits (10 Hz steps) of four packed-decimal bytes
+#pragma once
+#include <string>
+
+constexpr int kChannelCount = 62;
+constexpr char ReplyRefused = static_cast<char>(0xFA);
+
+struct Channel {
+  bool filled = false;
+  std::string frequency = std::string(4, '\0');  // packed decimal, lowest byte first
+  int mode = 0;                                  // 0-255; the commands set 0-7
+  int filter = 1;                                // 0-255; the commands set 1-5
+  std::string name = std::string(7, ' ');        // seven bytes of any value
+};
+
+// The radio's state; written by AnswerCommand and by the start-up options.
+extern Channel channels[kChannelCount];
+extern Channel vfo;
+extern int selected_channel;
+extern std::string radio_clock;  // day, month, year, hour, minute, second, packed
+
+// Faults set by the options: refuse every RecallMemory, refuse the three reads.
+extern bool refuse_recall;
+extern bool refuse_reads;
+
+std::string AnswerCommand(char command, const std::string& data);
+std::string ReplyFrame(const std::string& body);
+bool LoadChannels(const std::string& path);
+bool SaveChannels(const std::string& path);
+void FillDemoChannels();
+bool FillChannel(const std::string& text);
+std::string FrequencyDigits(const std::string& bytes);
