@@ -1,0 +1,142 @@
+// Frame contents without the port: the packed-decimal frequency both ways,
+// the frame dump on the console, the channel byte and the clock frame.
+#include "link/civ_frame.h"
+
+#include <gtest/gtest.h>
+
+#include <ctime>
+#include <ostream>
+#include <string>
+
+#include "jobs/jobs.h"
+#include "unit_support.h"
+
+namespace {
+
+TEST(FrameHeader, IsPreambleRadioAndProgram) {
+  EXPECT_EQ(Hex(frame_header), Hex(Bytes({0xFE, 0xFE, 0x04, 0xF1})));
+}
+
+struct EncodeCase {
+  std::string digits;
+  std::string bytes;
+};
+
+void PrintTo(const EncodeCase& c, std::ostream* out) {
+  *out << "[" << c.digits << "]";
+}
+
+class EncodeFrequencyTest : public testing::TestWithParam<EncodeCase> {};
+
+TEST_P(EncodeFrequencyTest, LowestByteFirst) {
+  EXPECT_EQ(Hex(EncodeFrequency(GetParam().digits)), Hex(GetParam().bytes))
+      << "digits [" << GetParam().digits << "]";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Digits, EncodeFrequencyTest,
+    testing::Values(EncodeCase{"1423450", Bytes({0x00, 0x45, 0x23, 0x14})},
+                    EncodeCase{"0705000", Bytes({0x00, 0x00, 0x05, 0x07})},
+                    EncodeCase{"2999999", Bytes({0x90, 0x99, 0x99, 0x29})},
+                    EncodeCase{"0000000", Bytes({0x00, 0x00, 0x00, 0x00})},
+                    // Nothing is validated: a blank (32) enters the arithmetic.
+                    EncodeCase{" 705000", Bytes({0x00, 0x00, 0x05, 0x07})},
+                    // A missing character counts as code 0.
+                    EncodeCase{"", Bytes({0x00, 0xD0, 0xD0, 0xD0})},
+                    EncodeCase{"142345", Bytes({0x00, 0x45, 0x23, 0x14})}));
+
+struct DecodeCase {
+  std::string reply;
+  std::string digits;
+};
+
+void PrintTo(const DecodeCase& c, std::ostream* out) {
+  *out << "[" << Hex(c.reply) << "]";
+}
+
+class DecodeFrequencyTest : public testing::TestWithParam<DecodeCase> {};
+
+TEST_P(DecodeFrequencyTest, FromBytesSixToNine) {
+  civ_buffer = GetParam().reply;
+  EXPECT_EQ(DecodeFrequency(), GetParam().digits) << "reply " << Hex(GetParam().reply);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Replies, DecodeFrequencyTest,
+    testing::Values(
+        DecodeCase{Bytes({0xFE, 0xFE, 0xF1, 0x04, 0x03, 0x00, 0x45, 0x23, 0x14, 0xFD}), "1423450"},
+        DecodeCase{Bytes({0xFE, 0xFE, 0xF1, 0x04, 0x03, 0x98, 0x76, 0x54, 0x03, 0xFD}), "0354769"},
+        // Only eight bytes: byte 9 counts as 00.
+        DecodeCase{Bytes({0xFE, 0xFE, 0xF1, 0x04, 0x03, 0x00, 0x45, 0x23}), "0023450"},
+        // A fifth frequency byte is ignored.
+        DecodeCase{Bytes({0xFE, 0xFE, 0xF1, 0x04, 0x03, 0x00, 0x45, 0x23, 0x14, 0x01, 0xFD}),
+                   "1423450"},
+        // Hexadecimal digits in upper case when the bytes are not decimal.
+        DecodeCase{Bytes({0xFE, 0xFE, 0xF1, 0x04, 0xFA, 0xFD}), "000000F"},
+        DecodeCase{Bytes({0xFD}), "0000000"}, DecodeCase{"", "000000000"}));
+
+std::string ShownFrame(const std::string& buffer) {
+  StartPlainConsole();
+  civ_buffer = buffer;
+  testing::internal::CaptureStdout();
+  ShowFrame();
+  return testing::internal::GetCapturedStdout();
+}
+
+TEST(ShowFrame, TheClockFrameEndsWithFd) {
+  EXPECT_EQ(
+      ShownFrame(Bytes({0xFE, 0xFE, 0x04, 0xF1, 0x14, 0x07, 0x03, 0x24, 0x09, 0x05, 0x30, 0xFD})),
+      "CIV buffer contents are:\r\nFE FE 04 F1 14 07 03 24 09 05 30 FD ");
+}
+
+TEST(ShowFrame, StopsAfterTheFirstFd) {
+  EXPECT_EQ(ShownFrame(Bytes({0xFE, 0xFE, 0xF1, 0x04, 0xFB, 0xFD, 0x01, 0xFD})),
+            "CIV buffer contents are:\r\nFE FE F1 04 FB FD ");
+}
+
+TEST(ShowFrame, WithoutFdPrintsEveryByteOnce) {
+  EXPECT_EQ(ShownFrame(Bytes({0xFE, 0xFE, 0xF1, 0x00, 0x0A})),
+            "CIV buffer contents are:\r\nFE FE F1 00 0A ");
+}
+
+TEST(ShowFrame, AnEmptyBufferGivesTheHeadingOnly) {
+  EXPECT_EQ(ShownFrame(""), "CIV buffer contents are:\r\n");
+}
+
+TEST(ShowFrame, LeavesTheBufferAsItWas) {
+  std::string frame = Bytes({0xFE, 0xFE, 0xF1, 0x04, 0xFB, 0xFD, 0x01});
+  ShownFrame(frame);
+  EXPECT_EQ(Hex(civ_buffer), Hex(frame));
+}
+
+TEST(ChannelByte, IsPackedDecimal) {
+  EXPECT_EQ(ChannelByte(0), '\x00');
+  EXPECT_EQ(ChannelByte(7), '\x07');
+  EXPECT_EQ(ChannelByte(10), '\x10');
+  EXPECT_EQ(ChannelByte(45), '\x45');
+  EXPECT_EQ(ChannelByte(59), '\x59');
+  EXPECT_EQ(ChannelByte(61), '\x61');
+}
+
+std::tm LocalTime(int year, int month, int day, int hour, int minute, int second) {
+  std::tm t{};
+  t.tm_year = year - 1900;
+  t.tm_mon = month - 1;
+  t.tm_mday = day;
+  t.tm_hour = hour;
+  t.tm_min = minute;
+  t.tm_sec = second;
+  t.tm_isdst = -1;
+  return t;
+}
+
+TEST(ClockFrame, DayMonthYearHourMinuteSecondInPackedDecimal) {
+  EXPECT_EQ(Hex(ClockFrame(LocalTime(2024, 3, 7, 9, 5, 30))),
+            Hex(Bytes({0xFE, 0xFE, 0x04, 0xF1, 0x14, 0x07, 0x03, 0x24, 0x09, 0x05, 0x30, 0xFD})));
+  EXPECT_EQ(Hex(ClockFrame(LocalTime(1999, 12, 31, 23, 59, 59))),
+            Hex(Bytes({0xFE, 0xFE, 0x04, 0xF1, 0x14, 0x31, 0x12, 0x99, 0x23, 0x59, 0x59, 0xFD})));
+  EXPECT_EQ(Hex(ClockFrame(LocalTime(2000, 1, 1, 0, 0, 0))),
+            Hex(Bytes({0xFE, 0xFE, 0x04, 0xF1, 0x14, 0x01, 0x01, 0x00, 0x00, 0x00, 0x00, 0xFD})));
+}
+
+}  // namespace

@@ -1,0 +1,504 @@
+// The memory file: building and taking apart channel lines, reading lines
+// from a file, and writing a file that only replaces the old one when done.
+#include "jobs/memory_file.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "app/fatal.h"
+#include "unit_support.h"
+
+namespace {
+
+const std::string bar = "\xB3";
+
+// ---- Building lines ----
+
+TEST(ChannelLabel, RightAlignedInThreeColumns) {
+  EXPECT_EQ(ChannelLabel(0), "  0");
+  EXPECT_EQ(ChannelLabel(9), "  9");
+  EXPECT_EQ(ChannelLabel(10), " 10");
+  EXPECT_EQ(ChannelLabel(61), " 61");
+}
+
+TEST(FormatChannelLine, TheTwoExampleLines) {
+  EXPECT_EQ(Hex(FormatChannelLine(5, true, "1423450", "BEACON ", 1, 2)),
+            Hex(Bytes({0x20, 0x20, 0x35, 0xB3, 0x31, 0x34, 0x2E, 0x32, 0x33, 0x34,
+                       0x35, 0x30, 0xB3, 0x42, 0x45, 0x41, 0x43, 0x4F, 0x4E, 0x20,
+                       0xB3, 0x55, 0x53, 0x42, 0x20, 0xB3, 0x32, 0x2E, 0x34})));
+  EXPECT_EQ(Hex(FormatChannelLine(12, false, "", "", 0, 0)),
+            Hex(Bytes({0x20, 0x31, 0x32, 0xB3, 0x20, 0x20, 0x2E, 0x20, 0x20, 0x20,
+                       0x20, 0x20, 0xB3, 0x20, 0x20, 0x20, 0x20, 0x20, 0x20, 0x20,
+                       0xB3, 0x20, 0x20, 0x20, 0x20, 0xB3, 0x20, 0x20, 0x20})));
+}
+
+TEST(FormatChannelLine, EmptyLinesBeginWithTheirLabel) {
+  for (int channel : {0, 9, 10, 61}) {
+    std::string line = FormatChannelLine(channel, false, "1423450", "BEACON ", 1, 2);
+    EXPECT_EQ(line, ChannelLabel(channel) + bar + "  .     " + bar + "       " + bar + "    " +
+                        bar + "   ");
+  }
+}
+
+struct FormatCase {
+  std::string frequency;
+  std::string name;
+  int mode;
+  int filter;
+  std::string line;  // as written for channel 7
+};
+
+void PrintTo(const FormatCase& c, std::ostream* out) {
+  *out << "[" << Hex(c.line) << "]";
+}
+
+class FormatChannelLineTest : public testing::TestWithParam<FormatCase> {};
+
+TEST_P(FormatChannelLineTest, FilledLineIs29Bytes) {
+  const FormatCase& c = GetParam();
+  std::string line = FormatChannelLine(7, true, c.frequency, c.name, c.mode, c.filter);
+  EXPECT_EQ(Hex(line), Hex(c.line)) << "mode " << c.mode << ", filter " << c.filter;
+  EXPECT_EQ(line.size(), 29u);
+}
+
+std::string Filled(const std::string& column, const std::string& name, const std::string& mode,
+                   const std::string& filter) {
+  return "  7" + bar + column + bar + name + bar + mode + bar + filter;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Fields, FormatChannelLineTest,
+    testing::Values(
+        FormatCase{"1423450", "BEACON ", 0, 1, Filled("14.23450", "BEACON ", "LSB ", "6.0")},
+        FormatCase{"1423450", "BEACON ", 2, 3, Filled("14.23450", "BEACON ", "AM  ", "1.8")},
+        FormatCase{"1423450", "BEACON ", 3, 4, Filled("14.23450", "BEACON ", "CW  ", ".50")},
+        FormatCase{"1423450", "BEACON ", 4, 5, Filled("14.23450", "BEACON ", "FSK ", ".25")},
+        FormatCase{"1423450", "BEACON ", 5, 2, Filled("14.23450", "BEACON ", "FM  ", "2.4")},
+        FormatCase{"1423450", "BEACON ", 6, 2, Filled("14.23450", "BEACON ", "AMLS", "2.4")},
+        FormatCase{"1423450", "BEACON ", 7, 2, Filled("14.23450", "BEACON ", "AMUS", "2.4")},
+        // Filters outside 1-5 are written as 2.4.
+        FormatCase{"1423450", "BEACON ", 1, 0, Filled("14.23450", "BEACON ", "USB ", "2.4")},
+        FormatCase{"1423450", "BEACON ", 1, 6, Filled("14.23450", "BEACON ", "USB ", "2.4")},
+        FormatCase{"1423450", "BEACON ", 1, 255, Filled("14.23450", "BEACON ", "USB ", "2.4")},
+        FormatCase{"1423450", "BEACON ", 1, -1, Filled("14.23450", "BEACON ", "USB ", "2.4")},
+        // Modes without a name keep their four columns blank.
+        FormatCase{"1423450", "BEACON ", 8, 2, Filled("14.23450", "BEACON ", "    ", "2.4")},
+        FormatCase{"1423450", "BEACON ", 9, 2, Filled("14.23450", "BEACON ", "    ", "2.4")},
+        FormatCase{"1423450", "BEACON ", 253, 2, Filled("14.23450", "BEACON ", "    ", "2.4")},
+        FormatCase{"1423450", "BEACON ", -1, 2, Filled("14.23450", "BEACON ", "    ", "2.4")},
+        // A frequency request without an answer.
+        FormatCase{"000000000", "BEACON ", 1, 2, Filled("00.00000", "BEACON ", "USB ", "2.4")},
+        // The name: padded or cut to seven bytes; line breaks and Ctrl-Z become blanks.
+        FormatCase{"0705000", "AB", 1, 2, Filled("07.05000", "AB     ", "USB ", "2.4")},
+        FormatCase{"0705000", "", 1, 2, Filled("07.05000", "       ", "USB ", "2.4")},
+        FormatCase{"0705000", "NINECHARS", 1, 2, Filled("07.05000", "NINECHA", "USB ", "2.4")},
+        FormatCase{"0705000",
+                   "A\nB\rC\x1A"
+                   "D",
+                   1, 2, Filled("07.05000", "A B C D", "USB ", "2.4")},
+        FormatCase{"0705000", "A\xB3\xFF\x01Z", 1, 2,
+                   Filled("07.05000", "A\xB3\xFF\x01Z  ", "USB ", "2.4")}));
+
+// ---- Taking lines apart ----
+
+class ParseChannelLineTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    current_mode = 3;
+    current_filter = 4;
+  }
+  void TearDown() override {
+    current_mode = 0;
+    current_filter = 0;
+  }
+  ChannelFields fields;
+};
+
+TEST_F(ParseChannelLineTest, TheExampleLine) {
+  ASSERT_TRUE(ParseChannelLine(FormatChannelLine(5, true, "1423450", "BEACON ", 1, 2), fields));
+  EXPECT_EQ(fields.frequency, "1423450");
+  EXPECT_EQ(fields.name, "BEACON ");
+  EXPECT_EQ(fields.mode, 1);
+  EXPECT_EQ(fields.filter, 2);
+  EXPECT_EQ(current_mode, 1);
+  EXPECT_EQ(current_filter, 2);
+}
+
+TEST_F(ParseChannelLineTest, EveryModeAndFilterTextIsRecognised) {
+  const char* modes[] = {"LSB ", "USB ", "AM  ", "CW  ", "FSK ", "FM  ", "AMLS", "AMUS"};
+  const char* filters[] = {"6.0", "2.4", "1.8", ".50", ".25"};
+  for (int mode = 0; mode <= 7; mode++) {
+    for (int filter = 1; filter <= 5; filter++) {
+      std::string line = Filled("14.23450", "BEACON ", modes[mode], filters[filter - 1]);
+      ASSERT_TRUE(ParseChannelLine(line, fields));
+      EXPECT_EQ(fields.mode, mode);
+      EXPECT_EQ(fields.filter, filter);
+    }
+  }
+}
+
+TEST_F(ParseChannelLineTest, ABlankInColumnFiveIsAZero) {
+  ASSERT_TRUE(ParseChannelLine(Filled(" 7.05000", "BEACON ", "USB ", "2.4"), fields));
+  EXPECT_EQ(fields.frequency, "0705000");
+}
+
+TEST_F(ParseChannelLineTest, TrailingBlanksOfTheDecimalsAreZeros) {
+  ASSERT_TRUE(ParseChannelLine(Filled(" 7.05   ", "BEACON ", "USB ", "2.4"), fields));
+  EXPECT_EQ(fields.frequency, "0705000");
+  ASSERT_TRUE(ParseChannelLine("  7" + bar + "14.     ", fields));
+  EXPECT_EQ(fields.frequency, "1400000");
+}
+
+TEST_F(ParseChannelLineTest, FrequencyOfAnUnansweredRequestReadsBack) {
+  ASSERT_TRUE(ParseChannelLine(FormatChannelLine(0, true, "000000000", "       ", 1, 2), fields));
+  EXPECT_EQ(fields.frequency, "0000000");
+}
+
+TEST_F(ParseChannelLineTest, ColumnSevenAndTheLabelAreNotLookedAt) {
+  ASSERT_TRUE(ParseChannelLine(
+      " 42" + bar + "14x23450" + bar + "BEACON " + bar + "USB " + bar + "2.4", fields));
+  EXPECT_EQ(fields.frequency, "1423450");
+  EXPECT_EQ(fields.mode, 1);
+  EXPECT_EQ(fields.filter, 2);
+}
+
+TEST_F(ParseChannelLineTest, TheNameIsTakenByColumn) {
+  std::string name = "AB" + bar + "CD" + bar + "E";
+  ASSERT_TRUE(ParseChannelLine(Filled("14.23450", name, "USB ", "2.4"), fields));
+  EXPECT_EQ(Hex(fields.name), Hex(name));
+  EXPECT_EQ(fields.mode, 1);
+  EXPECT_EQ(fields.filter, 2);
+}
+
+TEST_F(ParseChannelLineTest, UnrecognisedTextsKeepTheCurrentNumbers) {
+  for (const std::string& line :
+       {Filled("14.23450", "BEACON ", "usb ", "2.5"), Filled("14.23450", "BEACON ", "    ", "   "),
+        Filled("14.23450", "BEACON ", "USB", "2.4").substr(0, 24),
+        Filled("14.23450", "BEACON ", "Usb ", "2,4")}) {
+    current_mode = 3;
+    current_filter = 4;
+    ASSERT_TRUE(ParseChannelLine(line, fields)) << Hex(line);
+    EXPECT_EQ(fields.mode, 3) << Hex(line);
+    EXPECT_EQ(fields.filter, 4) << Hex(line);
+    EXPECT_EQ(current_mode, 3);
+    EXPECT_EQ(current_filter, 4);
+  }
+}
+
+TEST_F(ParseChannelLineTest, AModeAloneChangesOnlyTheMode) {
+  ASSERT_TRUE(ParseChannelLine(Filled("14.23450", "BEACON ", "FM  ", "6.1"), fields));
+  EXPECT_EQ(fields.mode, 5);
+  EXPECT_EQ(fields.filter, 4);
+  ASSERT_TRUE(ParseChannelLine(Filled("14.23450", "BEACON ", "FMX ", ".25"), fields));
+  EXPECT_EQ(fields.mode, 5);
+  EXPECT_EQ(fields.filter, 5);
+}
+
+TEST_F(ParseChannelLineTest, ALineOfMode8ReadsWithTheCurrentMode) {
+  ASSERT_TRUE(ParseChannelLine(FormatChannelLine(3, true, "1423450", "BEACON ", 8, 5), fields));
+  EXPECT_EQ(fields.mode, 3);
+  EXPECT_EQ(fields.filter, 5);
+}
+
+class LoadsNothingTest : public ParseChannelLineTest,
+                         public testing::WithParamInterface<std::string> {};
+
+TEST_P(LoadsNothingTest, AndKeepsTheCurrentNumbers) {
+  EXPECT_FALSE(ParseChannelLine(GetParam(), fields)) << Hex(GetParam());
+  EXPECT_EQ(current_mode, 3);
+  EXPECT_EQ(current_filter, 4);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Lines, LoadsNothingTest,
+    testing::Values(
+        // Empty channels: two blanks in columns 5-6, whatever else the line holds.
+        FormatChannelLine(12, false, "", "", 0, 0),
+        "  7" + bar + "  .23450" + bar + "BEACON " + bar + "USB " + bar + "2.4", "  7" + bar + "  ",
+        "  7" + bar + "  .",
+        // No complete frequency.
+        std::string(""), std::string("  7"), "  7" + bar, "  7" + bar + "1",
+        "  7" + bar + "14.2345", "  7" + bar + "14.234",
+        "  7" + bar + "1x.23450" + bar + "BEACON " + bar + "USB " + bar + "2.4",
+        "  7" + bar + "14.2 450" + bar + "BEACON " + bar + "USB " + bar + "2.4",
+        "  7" + bar + "1 .23450" + bar + "BEACON " + bar + "USB " + bar + "2.4",
+        "  7" + bar + "1 .     " + bar + "BEACON " + bar + "USB " + bar + "2.4",
+        "  7" + bar + "-1.23450" + bar + "BEACON " + bar + "USB " + bar + "2.4",
+        "  7" + bar + "14.2345\t" + bar + "BEACON " + bar + "USB " + bar + "2.4"));
+
+// ---- Reading a file ----
+
+class ReadChannelLineTest : public testing::Test {
+ protected:
+  void TearDown() override { CloseMemoryFileAfterReading(); }
+
+  // Opens a file holding `content` and reads `count` lines from it.
+  std::vector<std::string> ReadLines(const std::string& content, int count = 62) {
+    std::string name = directory / "memories.txt";
+    std::ofstream(name, std::ios::binary) << content;
+    OpenMemoryFileForReading(name);
+    EXPECT_EQ(last_error, 0);
+    std::vector<std::string> lines;
+    for (int i = 0; i < count; i++) lines.push_back(ReadChannelLine());
+    CloseMemoryFileAfterReading();
+    EXPECT_EQ(last_error, 0);
+    return lines;
+  }
+
+  static std::vector<std::string> Then(std::vector<std::string> lines, int total = 62) {
+    lines.resize(total);
+    return lines;
+  }
+
+  ScratchDirectory directory;
+};
+
+TEST_F(ReadChannelLineTest, LfAndCrLfEndLines) {
+  EXPECT_EQ(ReadLines("one\ntwo\r\nthree\r\n"), Then({"one", "two", "three"}));
+  EXPECT_EQ(ReadLines("one\r\ntwo\r\nthree\r\n"), ReadLines("one\ntwo\nthree\n"));
+}
+
+TEST_F(ReadChannelLineTest, ACrAloneIsAnOrdinaryByte) {
+  EXPECT_EQ(ReadLines("one\rtwo\rthree\r"), Then({"one\rtwo\rthree"}));
+  EXPECT_EQ(ReadLines("a\r\r\nb\n"), Then({"a\r", "b"}));
+}
+
+TEST_F(ReadChannelLineTest, ACrAtTheVeryEndIsDropped) {
+  EXPECT_EQ(ReadLines("one\ntwo\r"), Then({"one", "two"}));
+  EXPECT_EQ(ReadLines("one\ntwo\r\x1Athree\n"), Then({"one", "two"}));
+}
+
+TEST_F(ReadChannelLineTest, CtrlZEndsTheFile) {
+  EXPECT_EQ(ReadLines("one\ntw\x1Ao\nthree\n"), Then({"one", "tw"}));
+  EXPECT_EQ(ReadLines("\x1A"
+                      "one\n"),
+            Then({}));
+}
+
+TEST_F(ReadChannelLineTest, AnEmptyFileIs62EmptyLines) {
+  EXPECT_EQ(ReadLines(""), std::vector<std::string>(62));
+}
+
+TEST_F(ReadChannelLineTest, TenLinesThenEmptyLines) {
+  std::string content;
+  std::vector<std::string> expected;
+  for (int i = 0; i < 10; i++) {
+    expected.push_back("line " + std::to_string(i));
+    content += expected.back() + "\r\n";
+  }
+  EXPECT_EQ(ReadLines(content, 70), Then(expected, 70));
+}
+
+TEST_F(ReadChannelLineTest, LinesAfterThe62ndMakeNoDifference) {
+  std::string content;
+  std::vector<std::string> expected;
+  for (int i = 0; i < 62; i++) {
+    expected.push_back("line " + std::to_string(i));
+    content += expected.back() + "\r\n";
+  }
+  EXPECT_EQ(ReadLines(content + "\x1A"), expected);
+  EXPECT_EQ(ReadLines(content + "more\r\nand more\r\n"), expected);
+}
+
+TEST_F(ReadChannelLineTest, ALastLineWithoutLineEnd) {
+  EXPECT_EQ(ReadLines("one\ntwo"), Then({"one", "two"}));
+}
+
+TEST_F(ReadChannelLineTest, EmptyLinesInTheMiddle) {
+  EXPECT_EQ(ReadLines("\n\r\nthree\n"), Then({"", "", "three"}));
+}
+
+TEST_F(ReadChannelLineTest, AVeryLongLineIsReturnedWhole) {
+  std::string long_line;
+  for (int i = 0; i < 3 * 1024 * 1024; i++) long_line += static_cast<char>('a' + i % 26);
+  std::vector<std::string> lines = ReadLines("short\r\n" + long_line + "\r\nlast\r\n", 4);
+  ASSERT_EQ(lines.size(), 4u);
+  EXPECT_EQ(lines[0], "short");
+  EXPECT_EQ(lines[1].size(), long_line.size());
+  EXPECT_TRUE(lines[1] == long_line);
+  EXPECT_EQ(lines[2], "last");
+  EXPECT_EQ(lines[3], "");
+}
+
+TEST_F(ReadChannelLineTest, ACrLfAcrossTheReadBuffersEdge) {
+  for (size_t length = 8185; length <= 8200; length++) {
+    std::string first(length, 'x');
+    EXPECT_EQ(ReadLines(first + "\r\nsecond\r\n", 3), Then({first, "second"}, 3))
+        << "first line of " << length;
+  }
+}
+
+TEST_F(ReadChannelLineTest, EveryByteValueButLineEndsAndCtrlZPasses) {
+  std::string line;
+  for (int byte = 0; byte < 256; byte++) {
+    if (byte != '\n' && byte != '\r' && byte != 0x1A) line += static_cast<char>(byte);
+  }
+  EXPECT_EQ(ReadLines(line + "\r\n", 2), Then({line}, 2));
+}
+
+TEST_F(ReadChannelLineTest, OpenErrors) {
+  OpenMemoryFileForReading("");
+  EXPECT_EQ(last_error, 1);
+  EXPECT_EQ(ReadChannelLine(), "");
+  OpenMemoryFileForReading(directory / "missing.txt");
+  EXPECT_EQ(last_error, 2);
+  OpenMemoryFileForReading(directory.path().string());
+  EXPECT_EQ(last_error, 2);
+  EXPECT_EQ(ReadChannelLine(), "");
+}
+
+// ---- Writing a file ----
+
+std::string FileContent(const std::string& name) {
+  std::ifstream file(name, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+}
+
+std::vector<std::string> DirectoryEntries(const std::filesystem::path& path) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(path))
+    names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+class WriteMemoryFileTest : public testing::Test {
+ protected:
+  void TearDown() override { CloseMemoryFileAfterWriting(); }
+
+  // A save of 62 empty channels into `name`, stopping before the close.
+  void WriteEmptyChannels(const std::string& name) {
+    OpenMemoryFileForWriting(name);
+    ASSERT_EQ(last_error, 0);
+    for (int channel = 0; channel < 62; channel++)
+      WriteChannelLine(FormatChannelLine(channel, false, "", "", 0, 0));
+  }
+
+  static std::string EmptyChannels() {
+    std::string content;
+    for (int channel = 0; channel < 62; channel++)
+      content += FormatChannelLine(channel, false, "", "", 0, 0) + "\r\n";
+    return content;
+  }
+
+  ScratchDirectory directory;
+};
+
+TEST_F(WriteMemoryFileTest, SixtyTwoEmptyChannelsAre1922Bytes) {
+  std::string name = directory / "memories.txt";
+  WriteEmptyChannels(name);
+  CloseMemoryFileAfterWriting();
+  EXPECT_EQ(last_error, 0);
+  std::string content = FileContent(name);
+  EXPECT_EQ(content.size(), 1922u);
+  EXPECT_EQ(Hex(content), Hex(EmptyChannels()));
+  EXPECT_EQ(DirectoryEntries(directory.path()), std::vector<std::string>{"memories.txt"});
+}
+
+TEST_F(WriteMemoryFileTest, LinesArriveUnchangedPastTheBuffer) {
+  std::string name = directory / "memories.txt";
+  OpenMemoryFileForWriting(name);
+  ASSERT_EQ(last_error, 0);
+  std::string expected;
+  for (int i = 0; i < 1000; i++) {
+    std::string line =
+        FormatChannelLine(i % 62, true, "1423450", "N\xB3\xFF" + std::to_string(i), i % 8, i % 6);
+    WriteChannelLine(line);
+    expected += line + "\r\n";
+  }
+  CloseMemoryFileAfterWriting();
+  EXPECT_EQ(last_error, 0);
+  std::string content = FileContent(name);
+  EXPECT_EQ(content.size(), expected.size());
+  EXPECT_TRUE(content == expected);
+}
+
+TEST_F(WriteMemoryFileTest, TheOldFileStaysUntilTheClose) {
+  std::string name = directory / "memories.txt";
+  std::string old_content(5000, 'o');
+  std::ofstream(name, std::ios::binary) << old_content;
+  WriteEmptyChannels(name);
+  EXPECT_TRUE(FileContent(name) == old_content);
+  CloseMemoryFileAfterWriting();
+  EXPECT_EQ(last_error, 0);
+  EXPECT_EQ(Hex(FileContent(name)), Hex(EmptyChannels()));
+  EXPECT_EQ(DirectoryEntries(directory.path()), std::vector<std::string>{"memories.txt"});
+}
+
+TEST_F(WriteMemoryFileTest, ANewFileAppearsOnlyAtTheClose) {
+  std::string name = directory / "memories.txt";
+  WriteEmptyChannels(name);
+  EXPECT_FALSE(std::filesystem::exists(name));
+  CloseMemoryFileAfterWriting();
+  EXPECT_TRUE(std::filesystem::exists(name));
+}
+
+TEST_F(WriteMemoryFileTest, PermissionBits) {
+  for (mode_t mode : {0600, 0640, 0604, 0755}) {
+    std::string name = directory / "memories.txt";
+    std::ofstream(name, std::ios::binary) << "old";
+    ASSERT_EQ(chmod(name.c_str(), mode), 0);
+    WriteEmptyChannels(name);
+    CloseMemoryFileAfterWriting();
+    struct stat seen;
+    ASSERT_EQ(stat(name.c_str(), &seen), 0);
+    EXPECT_EQ(seen.st_mode & 07777, mode);
+  }
+  // A new file gets what a plain create would give it.
+  mode_t mask = umask(0);
+  umask(mask);
+  std::string fresh = directory / "fresh.txt";
+  WriteEmptyChannels(fresh);
+  CloseMemoryFileAfterWriting();
+  struct stat seen;
+  ASSERT_EQ(stat(fresh.c_str(), &seen), 0);
+  EXPECT_EQ(seen.st_mode & 07777, 0666 & ~mask);
+}
+
+TEST_F(WriteMemoryFileTest, ASymlinkIsFollowed) {
+  std::filesystem::create_directory(directory / "real");
+  std::string target = directory / "real/memories.txt";
+  std::string link = directory / "link.txt";
+  std::ofstream(target, std::ios::binary) << std::string(3000, 'o');
+  std::filesystem::create_symlink("real/memories.txt", link);
+  WriteEmptyChannels(link);
+  CloseMemoryFileAfterWriting();
+  EXPECT_EQ(last_error, 0);
+  EXPECT_TRUE(std::filesystem::is_symlink(link));
+  EXPECT_EQ(Hex(FileContent(target)), Hex(EmptyChannels()));
+  EXPECT_EQ(DirectoryEntries(directory.path()), (std::vector<std::string>{"link.txt", "real"}));
+  EXPECT_EQ(DirectoryEntries(directory.path() / "real"), std::vector<std::string>{"memories.txt"});
+}
+
+TEST_F(WriteMemoryFileTest, ASymlinkToAFileNotYetThereCreatesIt) {
+  std::filesystem::create_directory(directory / "real");
+  std::string target = directory / "real/memories.txt";
+  std::string link = directory / "link.txt";
+  std::filesystem::create_symlink("real/memories.txt", link);
+  WriteEmptyChannels(link);
+  CloseMemoryFileAfterWriting();
+  EXPECT_EQ(last_error, 0);
+  EXPECT_TRUE(std::filesystem::is_symlink(link));
+  EXPECT_EQ(Hex(FileContent(target)), Hex(EmptyChannels()));
+}
+
+TEST_F(WriteMemoryFileTest, OpenErrors) {
+  OpenMemoryFileForWriting("");
+  EXPECT_EQ(last_error, 1);
+  OpenMemoryFileForWriting(directory.path().string());
+  EXPECT_EQ(last_error, 2);
+  OpenMemoryFileForWriting(directory / "missing/memories.txt");
+  EXPECT_EQ(last_error, 2);
+  EXPECT_EQ(DirectoryEntries(directory.path()), std::vector<std::string>{});
+}
+
+}  // namespace

@@ -1,0 +1,360 @@
+// The serial port and the frame exchange over a pseudo-terminal pair: the
+// program holds the slave as its port, the test plays the line and the radio
+// from the master side.
+#include "link/serial_port.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <sys/file.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <fstream>
+#include <ostream>
+#include <string>
+#include <thread>
+
+#include "link/civ_frame.h"
+#include "unit_support.h"
+
+namespace {
+
+const char kProgramsDevice[] = "COM1:1200,N,8,1,CS,RS,DS,CD";
+
+class PseudoTerminal {
+ public:
+  PseudoTerminal() {
+    master_ = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (master_ >= 0 && grantpt(master_) == 0 && unlockpt(master_) == 0) {
+      slave_path_ = ptsname(master_);
+    }
+  }
+  ~PseudoTerminal() {
+    if (master_ >= 0) close(master_);
+  }
+  PseudoTerminal(const PseudoTerminal&) = delete;
+  PseudoTerminal& operator=(const PseudoTerminal&) = delete;
+
+  bool ok() const { return !slave_path_.empty(); }
+  int master() const { return master_; }
+  const std::string& slave_path() const { return slave_path_; }
+
+  // What the line sends to the program.
+  void Send(const std::string& bytes) const {
+    ASSERT_EQ(write(master_, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+  }
+
+  // What the program has put on the line: up to `count` bytes, waiting at
+  // most `seconds` for each one that has not come yet.
+  std::string Received(size_t count, double seconds = 2.0) const {
+    std::string bytes;
+    while (bytes.size() < count) {
+      struct pollfd in = {master_, POLLIN, 0};
+      if (poll(&in, 1, static_cast<int>(seconds * 1000)) <= 0 || !(in.revents & POLLIN)) break;
+      char buffer[512];
+      ssize_t n = read(master_, buffer, std::min(sizeof buffer, count - bytes.size()));
+      if (n <= 0) break;
+      bytes.append(buffer, n);
+    }
+    return bytes;
+  }
+
+ private:
+  int master_ = -1;
+  std::string slave_path_;
+};
+
+// Bytes written to the master reach the slave's input a moment later.
+bool WaitPending(unsigned count) {
+  double deadline = SecondsNow() + 2.0;
+  while (PortPending() < count) {
+    if (SecondsNow() > deadline) return false;
+    poll(nullptr, 0, 1);
+  }
+  return true;
+}
+
+class PortTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(line.ok());
+    setenv("QUENMAR_COM1", line.slave_path().c_str(), 1);
+  }
+  void TearDown() override { PortClose(); }
+
+  PseudoTerminal line;
+};
+
+// ---- Opening ----
+
+TEST_F(PortTest, TheProgramsSettingsGiveARaw1200Baud8N1Line) {
+  ASSERT_EQ(PortOpen(kProgramsDevice), 0) << port_problem;
+  struct termios mode;
+  ASSERT_EQ(tcgetattr(line.master(), &mode), 0);  // the master reports the slave's settings
+  EXPECT_EQ(cfgetospeed(&mode), static_cast<speed_t>(B1200));
+  EXPECT_EQ(cfgetispeed(&mode), static_cast<speed_t>(B1200));
+  EXPECT_EQ(mode.c_cflag & CSIZE, static_cast<tcflag_t>(CS8));
+  EXPECT_EQ(mode.c_cflag & (PARENB | CSTOPB | CRTSCTS), 0u);
+  EXPECT_EQ(mode.c_cflag & (CLOCAL | CREAD), static_cast<tcflag_t>(CLOCAL | CREAD));
+  EXPECT_EQ(mode.c_lflag & (ICANON | ECHO | ISIG | IEXTEN), 0u);
+  EXPECT_EQ(mode.c_iflag & (IXON | IXOFF | ICRNL | INLCR | IGNCR | ISTRIP | INPCK), 0u);
+  EXPECT_EQ(mode.c_oflag & OPOST, 0u);
+  EXPECT_EQ(mode.c_cc[VMIN], 0);
+  EXPECT_EQ(mode.c_cc[VTIME], 0);
+}
+
+struct LineCase {
+  std::string device_text;
+  speed_t speed;
+  tcflag_t size;   // CS5 .. CS8
+  tcflag_t set;    // other c_cflag bits that must be on
+  tcflag_t clear;  // c_cflag bits that must be off
+};
+
+void PrintTo(const LineCase& c, std::ostream* out) {
+  *out << "[" << c.device_text << "]";
+}
+
+class PortSettingsTest : public PortTest, public testing::WithParamInterface<LineCase> {};
+
+TEST_P(PortSettingsTest, ReachTheLine) {
+  const LineCase& c = GetParam();
+  ASSERT_EQ(PortOpen(c.device_text), 0) << c.device_text << ": " << port_problem;
+  struct termios mode;
+  ASSERT_EQ(tcgetattr(line.master(), &mode), 0);
+  EXPECT_EQ(cfgetospeed(&mode), c.speed) << c.device_text;
+  EXPECT_EQ(mode.c_cflag & CSIZE, c.size) << c.device_text;
+  EXPECT_EQ(mode.c_cflag & c.set, c.set) << c.device_text;
+  EXPECT_EQ(mode.c_cflag & c.clear, 0u) << c.device_text;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    DeviceTexts, PortSettingsTest,
+    testing::Values(LineCase{"COM1:2400,N,8,2,CS,RS,DS,CD", B2400, CS8, CSTOPB, PARENB | CRTSCTS},
+                    LineCase{"com:9600,n,8,,cs,rs,ds,cd", B9600, CS8, 0, PARENB | CSTOPB | CRTSCTS},
+                    // CTS flow control when a CTS time is given.
+                    LineCase{"COM0:1200,N,8,1,CS500,RS,DS,CD", B1200, CS8, CRTSCTS, PARENB}));
+
+TEST_F(PortTest, AHighPortNumberIsItsOwnDevice) {
+  setenv("QUENMAR_COM12", line.slave_path().c_str(), 1);
+  setenv("QUENMAR_COM1", "/nonexistent/quenmar-port", 1);
+  EXPECT_EQ(PortOpen("COM12:1200,N,8,1,CS,RS,DS,CD"), 0) << port_problem;
+  unsetenv("QUENMAR_COM12");
+}
+
+TEST(DevicePath, WithoutTheVariableIsTheNumberedSerialDevice) {
+  unsetenv("QUENMAR_COM3");
+  EXPECT_EQ(DevicePath(3), "/dev/ttyS2");
+  setenv("QUENMAR_COM3", "/dev/ttyUSB0", 1);
+  EXPECT_EQ(DevicePath(3), "/dev/ttyUSB0");
+  unsetenv("QUENMAR_COM3");
+}
+
+struct OpenErrorCase {
+  std::string device_text;
+  int error;
+};
+
+void PrintTo(const OpenErrorCase& c, std::ostream* out) {
+  *out << "[" << c.device_text << "]";
+}
+
+class PortOpenErrorTest : public PortTest, public testing::WithParamInterface<OpenErrorCase> {};
+
+TEST_P(PortOpenErrorTest, OnAPseudoTerminal) {
+  EXPECT_EQ(PortOpen(GetParam().device_text), GetParam().error) << GetParam().device_text;
+  PortClose();
+  // The failed open left the pseudo-terminal free.
+  EXPECT_EQ(PortOpen(kProgramsDevice), 0) << port_problem;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    DeviceTexts, PortOpenErrorTest,
+    testing::Values(OpenErrorCase{"COM1:1234,N,8,1", 1},
+                    OpenErrorCase{"COM1:1200,N,8,1,CS,RS,DS,CD,IR1", 1},
+                    OpenErrorCase{"COM1:1200,X", 1},
+                    // A pseudo-terminal keeps 8 data bits and no parity whatever it is
+                    // asked: the settings read back show that the line refused them.
+                    OpenErrorCase{"COM1:1200,E,8,1,CS,RS,DS,CD", 1},
+                    OpenErrorCase{"COM1:1200,N,7,1,CS,RS,DS,CD", 1},
+                    OpenErrorCase{"COM1:9600:1200,N,8,1,CS,RS,DS,CD", 1},
+                    // A wait for DSR or carrier on a line without modem lines fails.
+                    OpenErrorCase{"COM1:1200,N,8,1,CS,RS,DS100,CD", 1},
+                    OpenErrorCase{"COM1:1200,N,8,1,CS,RS,DS,CD100", 1},
+                    OpenErrorCase{"COMX:1200,N,8,1,CS,RS,DS,CD", 2},
+                    OpenErrorCase{"COM1 :1200,N,8,1,CS,RS,DS,CD", 2},
+                    OpenErrorCase{"LPT1:1200,N,8,1,CS,RS,DS,CD", 2}));
+
+TEST(PortOpen, AMissingDeviceIsError2) {
+  ScratchDirectory directory;
+  setenv("QUENMAR_COM1", (directory / "no-such-port").c_str(), 1);
+  EXPECT_EQ(PortOpen(kProgramsDevice), 2);
+  PortClose();
+}
+
+TEST(PortOpen, SomethingThatIsNoSerialPortIsError8) {
+  ScratchDirectory directory;
+  std::string file = directory / "plain-file";
+  std::ofstream(file) << "not a port";
+  for (const std::string& path : {std::string("/dev/null"), file}) {
+    setenv("QUENMAR_COM1", path.c_str(), 1);
+    EXPECT_EQ(PortOpen(kProgramsDevice), 8) << path;
+    PortClose();
+  }
+}
+
+TEST_F(PortTest, APortHeldByAnotherProgramIsError2) {
+  int other = open(line.slave_path().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+  ASSERT_GE(other, 0);
+  ASSERT_EQ(flock(other, LOCK_EX | LOCK_NB), 0);
+  EXPECT_EQ(PortOpen(kProgramsDevice), 2);
+  PortClose();
+  close(other);
+  EXPECT_EQ(PortOpen(kProgramsDevice), 0) << port_problem;
+}
+
+TEST_F(PortTest, ASecondOpenOfTheHeldPortFailsAndLeavesTheFirstWorking) {
+  ASSERT_EQ(PortOpen(kProgramsDevice), 0) << port_problem;
+  EXPECT_EQ(PortOpen(kProgramsDevice), 2);
+  PortWrite("\xFD");
+  EXPECT_EQ(Hex(line.Received(1, 0.5)), "FD ");
+}
+
+// ---- Bytes in and out ----
+
+class OpenPortTest : public PortTest {
+ protected:
+  void SetUp() override {
+    PortTest::SetUp();
+    ASSERT_EQ(PortOpen(kProgramsDevice), 0) << port_problem;
+  }
+};
+
+TEST_F(OpenPortTest, WaitingBytesAreCountedAndReadAtOnce) {
+  EXPECT_FALSE(PortHasInput());
+  EXPECT_EQ(PortPending(), 0u);
+  line.Send(Bytes({0x00, 0xFE, 0x0D}));
+  ASSERT_TRUE(WaitPending(3));
+  EXPECT_TRUE(PortHasInput());
+  EXPECT_EQ(PortPending(), 3u);
+  double start = SecondsNow();
+  EXPECT_EQ(Hex(PortRead(3)), Hex(Bytes({0x00, 0xFE, 0x0D})));
+  EXPECT_LT(SecondsNow() - start, 0.05);
+  EXPECT_FALSE(PortHasInput());
+  EXPECT_EQ(PortPending(), 0u);
+}
+
+TEST_F(OpenPortTest, AReadOfMoreThanHasComeReturnsWhatCame) {
+  line.Send("abc");
+  ASSERT_TRUE(WaitPending(3));
+  double start = SecondsNow();
+  EXPECT_EQ(PortRead(10), "abc");
+  EXPECT_EQ(PortRead(1), "");
+  EXPECT_LT(SecondsNow() - start, 0.5);
+}
+
+TEST_F(OpenPortTest, AReadWaitsForAByteThatIsOnItsWay) {
+  // The echo of a written byte comes back a few milliseconds later (8.3 ms
+  // per byte at 1200 bit/s): the read after the write must wait for it.
+  std::thread far_end([&] {
+    poll(nullptr, 0, 10);
+    line.Send("e");
+  });
+  std::string got = PortRead(1);
+  far_end.join();
+  EXPECT_EQ(got, "e");
+}
+
+TEST_F(OpenPortTest, EveryByteValuePassesBothWays) {
+  std::string all;
+  for (int byte = 0; byte < 256; byte++) all += static_cast<char>(byte);
+  PortWrite(all);
+  EXPECT_EQ(Hex(line.Received(256)), Hex(all));
+  line.Send(all);
+  ASSERT_TRUE(WaitPending(256));
+  EXPECT_EQ(Hex(PortRead(256)), Hex(all));
+}
+
+TEST_F(OpenPortTest, AWriteOfFdPutsExactlyThatByteOnTheLine) {
+  PortWrite("\xFD");
+  EXPECT_EQ(Hex(line.Received(2, 0.2)), "FD ");
+}
+
+// ---- Frames ----
+
+const std::string kClockFrame =
+    Bytes({0xFE, 0xFE, 0x04, 0xF1, 0x14, 0x07, 0x03, 0x24, 0x09, 0x05, 0x30, 0xFD});
+const std::string kReplyOk = Bytes({0xFE, 0xFE, 0xF1, 0x04, 0xFB, 0xFD});
+
+TEST_F(OpenPortTest, WithoutEchoTheWholeFrameStillGoesOut) {
+  civ_buffer = kClockFrame;
+  double start = SecondsNow();
+  SendFrame();
+  EXPECT_LT(SecondsNow() - start, 3.0);
+  EXPECT_EQ(Hex(line.Received(kClockFrame.size() + 1, 0.2)), Hex(kClockFrame));
+  EXPECT_EQ(Hex(civ_buffer), Hex(kClockFrame));
+}
+
+TEST_F(OpenPortTest, EchoIsConsumedSoTheReplyStartsClean) {
+  civ_buffer = kClockFrame;
+  std::string echoed;
+  // The line and the radio: every byte comes straight back, then the reply.
+  std::thread radio([&] {
+    while (echoed.size() < kClockFrame.size()) {
+      std::string byte = line.Received(1);
+      if (byte.empty()) return;
+      echoed += byte;
+      line.Send(byte);
+    }
+    line.Send(kReplyOk);
+  });
+  SendFrame();
+  ReceiveReply();
+  radio.join();
+  EXPECT_EQ(Hex(echoed), Hex(kClockFrame));
+  EXPECT_EQ(Hex(civ_buffer), Hex(kReplyOk));
+  EXPECT_EQ(PortPending(), 0u);
+}
+
+TEST_F(OpenPortTest, StaleInputIsThrownAwayBeforeAFrame) {
+  line.Send(Bytes({0x01, 0x02, 0xFD}));
+  ASSERT_TRUE(WaitPending(3));
+  civ_buffer = Bytes({0xFD});
+  SendFrame();
+  EXPECT_EQ(PortPending(), 0u);
+  EXPECT_EQ(Hex(line.Received(1)), "FD ");
+  line.Send(kReplyOk);
+  ASSERT_TRUE(WaitPending(kReplyOk.size()));
+  ReceiveReply();
+  EXPECT_EQ(Hex(civ_buffer), Hex(kReplyOk));
+}
+
+TEST_F(OpenPortTest, AReplyEndsAtItsFirstFdAndLeavesTheRestWaiting) {
+  line.Send(kReplyOk + Bytes({0x01, 0xFD}));
+  ASSERT_TRUE(WaitPending(8));
+  double start = SecondsNow();
+  ReceiveReply();
+  EXPECT_LT(SecondsNow() - start, 0.5);
+  EXPECT_EQ(Hex(civ_buffer), Hex(kReplyOk));
+  EXPECT_EQ(PortPending(), 2u);
+  // The next frame throws them away.
+  civ_buffer = Bytes({0xFD});
+  SendFrame();
+  EXPECT_EQ(PortPending(), 0u);
+}
+
+TEST_F(OpenPortTest, ASilentRadioGivesAnEmptyReplyAfterThreeSeconds) {
+  civ_buffer = kClockFrame;
+  double start = SecondsNow();
+  ReceiveReply();
+  double waited = SecondsNow() - start;
+  EXPECT_EQ(civ_buffer, "");
+  EXPECT_GE(waited, 2.95);
+  EXPECT_LT(waited, 3.5);
+  EXPECT_EQ(DecodeFrequency(), "000000000");
+}
+
+}  // namespace

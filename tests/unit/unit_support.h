@@ -1,0 +1,77 @@
+// Small helpers shared by the unit tests: byte strings written as numbers,
+// byte strings shown in hex when a comparison fails, a console that writes
+// plain bytes, and a scratch directory.
+//
+// Bytes              {0xFE, 0xFE, ...} as a byte string
+// Hex                a byte string as "FE FE 04 ..." for readable failures
+// StartPlainConsole  takes the console over as if neither side were a terminal
+// ScratchDirectory   a fresh directory, removed with everything in it at the end
+#pragma once
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <initializer_list>
+#include <string>
+
+#include "app/console.h"
+
+inline std::string Bytes(std::initializer_list<int> values) {
+  std::string bytes;
+  for (int value : values) bytes += static_cast<char>(value);
+  return bytes;
+}
+
+inline std::string Hex(const std::string& bytes) {
+  std::string text;
+  char group[4];
+  for (unsigned char byte : bytes) {
+    std::snprintf(group, sizeof group, "%02X ", byte);
+    text += group;
+  }
+  return text;
+}
+
+// The console decides once, when it is first used, whether it talks to a
+// terminal. Taking it over while standard input and output point elsewhere
+// makes every test see plain bytes and no keyboard, however the test binary
+// itself is started.
+inline void StartPlainConsole() {
+  static bool done = false;
+  if (done) return;
+  done = true;
+  std::fflush(stdout);
+  int saved_in = dup(STDIN_FILENO);
+  int saved_out = dup(STDOUT_FILENO);
+  int null_device = open("/dev/null", O_RDWR);
+  dup2(null_device, STDIN_FILENO);
+  dup2(null_device, STDOUT_FILENO);
+  ConsoleStart();
+  dup2(saved_in, STDIN_FILENO);
+  dup2(saved_out, STDOUT_FILENO);
+  close(null_device);
+  close(saved_in);
+  close(saved_out);
+}
+
+class ScratchDirectory {
+ public:
+  ScratchDirectory() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "quenmar-unit-XXXXXX").string();
+    path_ = mkdtemp(pattern.data());
+  }
+  ~ScratchDirectory() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+  }
+  ScratchDirectory(const ScratchDirectory&) = delete;
+  ScratchDirectory& operator=(const ScratchDirectory&) = delete;
+
+  const std::filesystem::path& path() const { return path_; }
+  std::string operator/(const std::string& name) const { return (path_ / name).string(); }
+
+ private:
+  std::filesystem::path path_;
+};
