@@ -35,7 +35,8 @@ const char kUsage[] =
     "  --batch-ms N       hand out bytes only at multiples of N ms, as a USB\n"
     "                     adapter's latency timer does (default 0: at once)\n"
     "  --memory FILE      load the channels from FILE when it exists, and save\n"
-    "                     them into it when the radio stops\n"
+    "                     them into it when the radio stops; a mode or filter\n"
+    "                     text it does not know loads as LSB or 6.0\n"
     "  --demo             with no memory file to load, start with a few filled\n"
     "                     channels (0, 1, 2, 5, 10 and 20)\n"
     "  --channel N:DIGITS:MODE:FILTER:NAMEHEX\n"
@@ -54,14 +55,21 @@ const char kUsage[] =
     "                     reply, once the line has been quiet for a while\n"
     "  --noise-gap-ms N   that while (default: one byte time; none at rate 0)\n"
     "  --vanish-after N   after N frames to the radio and their replies, close\n"
-    "                     the terminal, remove the link and stop\n"
+    "                     the terminal, remove the link, save the memory file\n"
+    "                     and stop with status 0\n"
     "  --seed N           seed of the noise (default 1)\n"
     "  --help             show this text\n"
     "\n"
     "The radio answers from 04 to F1: FB when it accepts a setting, FA when it\n"
     "refuses one or does not know the command, the data for a read. A command\n"
     "with data it does not take (a wrong count, a digit that is not decimal, a\n"
-    "value out of range) is refused and changes nothing.\n";
+    "value out of range) is refused and changes nothing.\n"
+    "\n"
+    "Log lines: seconds since the start (6 decimals), a kind and the bytes as\n"
+    "upper-case hex pairs, all separated by blanks. in: the bytes received up to\n"
+    "and including an FD, frame or not, logged when the FD arrives (and what is\n"
+    "left at the stop); out: a reply; noise: junk bytes; both logged when they\n"
+    "are queued, before they go out.\n";
 
 struct Options {
   std::string link;
@@ -104,7 +112,7 @@ bool ParseLong(const char* text, long lowest, long highest, long& value) {
   return error == std::errc() && stop == end && stop != text && value >= lowest && value <= highest;
 }
 
-// 0: go on, otherwise the exit status (1 for --help, handled by the caller).
+// 0: go on; -1: --help was shown; otherwise the exit status.
 int ParseOptions(int argc, char** argv) {
   for (int i = 1; i < argc; i++) {
     std::string option = argv[i];

@@ -9,7 +9,7 @@
 #include "link/civ_frame.h"
 
 Channel channels[kChannelCount];
-Channel vfo = {true, EncodeFrequency("1420000"), 1, 2, "       "};  // 14.2 MHz USB 2.4
+Channel vfo = {false, EncodeFrequency("1420000"), 1, 2, "       "};  // 14.2 MHz USB 2.4
 int selected_channel = 0;
 std::string radio_clock(6, '\0');
 bool refuse_recall = false;
