@@ -29,6 +29,25 @@ struct stat old_file;
 char temporary_path[PATH_MAX + 32];
 volatile sig_atomic_t temporary_exists = 0;
 
+// Where a chain of symbolic links ends, whether or not anything is there yet.
+std::string LinkTarget(const std::string& name) {
+  std::string path = name;
+  for (int hops = 0; hops < 40; hops++) {
+    struct stat seen;
+    if (lstat(path.c_str(), &seen) != 0 || !S_ISLNK(seen.st_mode)) return path;
+    char target[PATH_MAX];
+    ssize_t length = readlink(path.c_str(), target, sizeof target - 1);
+    if (length < 0) return path;
+    std::string next(target, length);
+    if (next[0] != '/') {
+      size_t slash = path.find_last_of('/');
+      if (slash != std::string::npos) next = path.substr(0, slash + 1) + next;
+    }
+    path = next;
+  }
+  return path;
+}
+
 int OpenDirectly(const std::string& name) {
   // O_NONBLOCK so that a FIFO without a reader gives an error, not a wait.
   write_fd = open(name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NONBLOCK | O_CLOEXEC, 0666);
@@ -49,13 +68,8 @@ void RemoveTemporary() {
 int FileCreate(const std::string& name) {
   replacing = false;
   keep_owner = false;
-  target_path = name;
-  struct stat seen;
-  if (lstat(name.c_str(), &seen) == 0 && S_ISLNK(seen.st_mode)) {
-    // A symbolic link is followed: its target is what gets replaced.
-    char resolved[PATH_MAX];
-    if (realpath(name.c_str(), resolved)) target_path = resolved;
-  }
+  // A symbolic link is followed: its target is what gets replaced (or made).
+  target_path = LinkTarget(name);
   bool exists = stat(target_path.c_str(), &old_file) == 0;
   if (exists && S_ISDIR(old_file.st_mode)) return 2;
   if (exists && !S_ISREG(old_file.st_mode)) return OpenDirectly(target_path);  // a device, a FIFO

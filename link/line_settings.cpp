@@ -1,5 +1,6 @@
 // The device text "COMn:options" and the option text's line settings.
 #include <cstdint>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -30,6 +31,19 @@ bool DecimalField(const std::string& text, bool empty_is_zero, uint32_t& value) 
   return true;
 }
 
+// Digits with at most one decimal point, and nothing else.
+bool DecimalValue(const std::string& text, double& value) {
+  bool digits = false, point = false;
+  for (char c : text) {
+    if (c >= '0' && c <= '9') digits = true;
+    else if (c == '.' && !point) point = true;
+    else return false;
+  }
+  if (!digits) return false;
+  value = std::strtod(text.c_str(), nullptr);
+  return true;
+}
+
 std::string Trimmed(const std::string& field) {
   size_t first = field.find_first_not_of(" \t");
   if (first == std::string::npos) return "";
@@ -40,7 +54,7 @@ std::string Trimmed(const std::string& field) {
 bool Keyword(const std::string& field, LineSettings& settings) {
   std::string word = Upper(field);
   std::string head = word.substr(0, 2);
-  std::string rest = word.substr(2);
+  std::string rest = word.size() > 2 ? word.substr(2) : "";
   uint32_t* number = nullptr;
   if (head == "CS") number = &settings.cts_time;
   if (head == "DS") number = &settings.dsr_time;
@@ -92,9 +106,11 @@ int ParseLineSettings(const std::string& options, LineSettings& settings) {
     } else if (position == 3) {
       if (!DecimalField(field, false, settings.data_bits)) return 1;
     } else if (position == 4) {
-      if (field == "1") settings.stop_bits = StopBits::One;
-      else if (field == "1.5") settings.stop_bits = StopBits::OneAndHalf;
-      else if (field == "2") settings.stop_bits = StopBits::Two;
+      double stop_bits = 0;
+      if (!DecimalValue(field, stop_bits)) return 1;
+      if (stop_bits == 1.0) settings.stop_bits = StopBits::One;
+      else if (stop_bits == 1.5) settings.stop_bits = StopBits::OneAndHalf;
+      else if (stop_bits == 2.0) settings.stop_bits = StopBits::Two;
       else return 1;
       stop_bits_given = true;
     } else if (!Keyword(field, settings)) {

@@ -183,6 +183,10 @@ int PortOpen(const std::string& device_text) {
                    "\" cannot be used";
     return 1;
   }
+  if (port_fd >= 0) {
+    port_problem = "the port is already open";
+    return 2;
+  }
   std::string path = DevicePath(port);
   port_fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
   if (port_fd < 0) {
@@ -247,11 +251,14 @@ std::string PortRead(unsigned count) {
       continue;
     }
     if (n < 0 && errno == EINTR) continue;
-    if (n == 0 || errno != EAGAIN) break;  // hang-up or a failed read
+    // With VMIN and VTIME 0 a terminal answers 0, not EAGAIN, when nothing
+    // has come: wait for the byte. Any other failure is a hang-up or worse.
+    if (n < 0 && errno != EAGAIN) break;
     double left = deadline - SecondsNow();
     if (left <= 0) break;
     struct pollfd in = {port_fd, POLLIN, 0};
-    if (poll(&in, 1, Milliseconds(left)) <= 0 || !(in.revents & POLLIN)) break;
+    if (poll(&in, 1, Milliseconds(left)) <= 0 || (in.revents & (POLLHUP | POLLERR | POLLNVAL)))
+      break;
   }
   return bytes;
 }
