@@ -1,0 +1,179 @@
+"""Menu choice 2 against the virtual radio: the memory file it writes, the
+frames it sends, and what a failed or interrupted save leaves behind."""
+
+import os
+import signal
+import stat
+import tempfile
+import termios
+import unittest
+
+from memory_lines import empty, filled, memory_file
+from radio import Radio
+from screen import SETUP, Program
+
+PROMPT = "What file to open to write memories? "
+
+
+def hex_name(name):
+    return name.hex()
+
+
+class SaveTest(unittest.TestCase):
+    def start(self, *radio_options, rate=0, command=None, cwd=None):
+        self.radio = Radio(*radio_options, rate=rate)
+        self.addCleanup(self.radio.close)
+        p = Program(env={"QUENMAR_COM1": self.radio.port}, command=command,
+                    cwd=cwd or self.radio.directory)
+        self.addCleanup(p.close)
+        p.wait_menu()
+        return p
+
+    def save(self, p, name, timeout=30):
+        p.type_line("2")
+        p.wait_for(lambda s: s.row(1).startswith(PROMPT))
+        p.type_line(name)
+        p.wait_for(lambda s: s.row(8).startswith(" 2 ") and s.cursor() == (9, 1), timeout=timeout,
+                   what="the menu after the save")
+
+    def frames(self):
+        return [line.data for line in self.radio.log() if line.kind == "in"]
+
+    def test_the_file_of_a_radio_with_a_few_channels(self):
+        p = self.start(
+            "--channel", "0:1423450:1:2:" + hex_name(b"BEACON "),
+            "--channel", "9:0705000:0:3:" + hex_name(b"\n\r\x1aABCD"),
+            "--channel", "10:2812340:8:9:" + hex_name(b"N\xb3ME\xfe  "),
+            "--channel", "31:0355000:9:0:" + hex_name(b"NINE   "),
+            "--channel", "61:0013570:7:5:" + hex_name(b"LAST   "))
+        self.save(p, "mem.txt")
+        with open(self.radio.path("mem.txt"), "rb") as saved:
+            data = saved.read()
+        expected = memory_file({
+            0: filled(0, "1423450", b"BEACON ", b"USB ", b"2.4"),
+            9: filled(9, "0705000", b"   ABCD", b"LSB ", b"1.8"),  # LF, CR, Ctrl-Z as blanks
+            10: filled(10, "2812340", b"N\xb3ME\xfe  ", b"    ", b"2.4"),
+            31: filled(31, "0355000", b"NINE   ", b"    ", b"2.4"),
+            61: filled(61, "0013570", b"LAST   ", b"AMUS", b".25"),
+        })
+        self.assertEqual(data, expected)
+        self.assertEqual(len(data), 1922)
+
+    def test_frames_of_a_filled_channel_in_their_order(self):
+        p = self.start("--channel", "45:1423450:1:2:" + hex_name(b"X      "))
+        self.save(p, "mem.txt")
+        frames = self.frames()
+        self.assertEqual(len(frames), 62 * 2 + 3)
+        at = frames.index(bytes.fromhex("FE FE 04 F1 08 45 FD"))
+        self.assertEqual([f.hex(" ").upper() for f in frames[at:at + 6]], [
+            "FE FE 04 F1 08 45 FD", "FE FE 04 F1 0A FD", "FE FE 04 F1 03 FD",
+            "FE FE 04 F1 04 FD", "FE FE 04 F1 10 FD", "FE FE 04 F1 08 46 FD"])
+
+    def test_a_radio_that_refuses_every_recall(self):
+        p = self.start("--demo", "--refuse-recall")
+        self.save(p, "mem.txt")
+        with open(self.radio.path("mem.txt"), "rb") as saved:
+            self.assertEqual(saved.read(), memory_file({}))
+        frames = self.frames()
+        expected = []
+        for channel in range(62):
+            expected.append(bytes([0xFE, 0xFE, 0x04, 0xF1, 0x08, channel // 10 * 16 + channel % 10, 0xFD]))
+            expected.append(bytes.fromhex("FE FE 04 F1 0A FD"))
+        self.assertEqual(frames, expected)
+
+    def test_refused_reads_still_write_a_line_of_29_bytes(self):
+        p = self.start("--channel", "3:1423450:1:2:" + hex_name(b"NAME   "), "--refuse-reads")
+        self.save(p, "mem.txt")
+        with open(self.radio.path("mem.txt"), "rb") as saved:
+            lines = saved.read().split(b"\r\n")
+        # FA FD where the frequency bytes should be; FD read as a mode has no
+        # name; no name follows a refusal.
+        self.assertEqual(lines[3], filled(3, "000000F", b" " * 7, b"    ", b"2.4"))
+
+    def test_saving_over_a_longer_file_leaves_exactly_62_lines(self):
+        p = self.start("--demo")
+        target = self.radio.path("mem.txt")
+        with open(target, "wb") as old:
+            old.write(b"old line\r\n" * 500)
+        os.chmod(target, 0o640)
+        self.save(p, "mem.txt")
+        with open(target, "rb") as saved:
+            data = saved.read()
+        self.assertEqual(data.count(b"\r\n"), 62)
+        self.assertEqual(len(data), 1922)
+        self.assertEqual(stat.S_IMODE(os.stat(target).st_mode), 0o640)
+        self.assertEqual(sorted(os.listdir(self.radio.directory)),
+                         ["mem.txt", "radio.log", "radio.stderr"])
+
+    def check_refused_name(self, name, status, cwd=None, command=None):
+        p = self.start(command=command, cwd=cwd)
+        p.type_line("2")
+        p.wait_for(lambda s: s.row(1).startswith(PROMPT))
+        p.type_line(name)
+        self.assertEqual(p.wait_exit(), status)
+        text = {1: "illegal function call", 2: "file not found"}[status]
+        self.assertIn("Aborting due to runtime error %d (%s) at line 536 of QUEN32()" % (status, text),
+                      p.text())
+        self.assertEqual(self.frames(), [])
+        self.assertTrue(p.input_mode() & termios.ECHO)
+
+    def test_an_empty_name_is_error_1(self):
+        self.check_refused_name("", 1)
+
+    def test_a_directory_is_error_2(self):
+        self.check_refused_name(".", 2)
+
+    def test_a_missing_directory_is_error_2(self):
+        self.check_refused_name("no/such/folder/mem.txt", 2)
+
+    @unittest.skipUnless(os.geteuid() == 0, "needs root to switch to an unprivileged user")
+    def test_a_folder_the_user_may_not_write_in_is_error_2(self):
+        folder = tempfile.mkdtemp()
+        self.addCleanup(os.rmdir, folder)
+        os.chmod(folder, 0o755)  # root's; nobody may not write in it
+        radio = Radio()
+        self.addCleanup(radio.close)
+        os.chmod(radio.port, 0o666)
+        p = Program(env={"QUENMAR_COM1": radio.port}, cwd=folder,
+                    command=["setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups", SETUP])
+        self.addCleanup(p.close)
+        p.wait_menu()
+        p.type_line("2")
+        p.wait_for(lambda s: s.row(1).startswith(PROMPT))
+        p.type_line("mem.txt")
+        self.assertEqual(p.wait_exit(), 2)
+        self.assertIn("Aborting due to runtime error 2 (file not found) at line 536 of QUEN32()", p.text())
+        self.assertEqual([l for l in radio.log() if l.kind == "in"], [])
+        self.assertEqual(os.listdir(folder), [])
+
+    def test_a_termination_request_during_a_save_keeps_the_old_file(self):
+        p = self.start("--demo", rate=1200)  # paced, so the save takes a while
+        target = self.radio.path("mem.txt")
+        with open(target, "wb") as old:
+            old.write(b"the earlier file\r\n")
+        p.type_line("2")
+        p.wait_for(lambda s: s.row(1).startswith(PROMPT))
+        p.type_line("mem.txt")
+        p.wait_for(lambda s: s.row(5)[4:].startswith("Reading memory  6 "), timeout=20)
+        self.assertEqual(p.row(5)[:4], "    ")
+        p.child.kill(signal.SIGTERM)
+        self.assertEqual(p.wait_exit(), 13)
+        self.assertIn('Aborting due to runtime error 13 ("termination request" signal)', p.text())
+        with open(target, "rb") as kept:
+            self.assertEqual(kept.read(), b"the earlier file\r\n")
+        self.assertEqual(sorted(os.listdir(self.radio.directory)),
+                         ["mem.txt", "radio.log", "radio.stderr"])
+        mode = p.input_mode()
+        self.assertTrue(mode & termios.ECHO and mode & termios.ICANON)
+
+    def test_a_full_disk_is_error_2_at_line_574(self):
+        p = self.start("--demo")
+        p.type_line("2")
+        p.wait_for(lambda s: s.row(1).startswith(PROMPT))
+        p.type_line("/dev/full")
+        self.assertEqual(p.wait_exit(), 2, p.text())
+        self.assertIn("Aborting due to runtime error 2 (file not found) at line 574 of QUEN32()", p.text())
+
+
+if __name__ == "__main__":
+    unittest.main()
