@@ -1,0 +1,180 @@
+"""Menu choice 1 against the virtual radio: the frames a memory file sends,
+read from the radio's log, and a save-load-save round trip."""
+
+import os
+import unittest
+
+from memory_lines import BAR, empty, filled, label, memory_file
+from radio import Radio
+from screen import Program
+
+PROMPT = "What file to open to read memories? "
+
+
+def frame(text):
+    return bytes.fromhex(text)
+
+
+def five_frames(channel, frequency_hex, mode, filter_, name):
+    channel_byte = channel // 10 * 16 + channel % 10
+    return [frame("FE FE 04 F1 05 " + frequency_hex + " FD"),
+            bytes([0xFE, 0xFE, 0x04, 0xF1, 0x06, mode, filter_, 0xFD]),
+            bytes([0xFE, 0xFE, 0x04, 0xF1, 0x08, channel_byte, 0xFD]),
+            frame("FE FE 04 F1 11") + name + b"\xfd",
+            frame("FE FE 04 F1 09 FD")]
+
+
+class LoadTest(unittest.TestCase):
+    def setUp(self):
+        self.radio = self.new_radio()
+        self.program = Program(env={"QUENMAR_COM1": self.radio.port}, cwd=self.radio.directory)
+        self.addCleanup(self.program.close)
+        self.program.wait_menu()
+
+    def new_radio(self, *options):
+        radio = Radio(*options)
+        self.addCleanup(radio.close)
+        return radio
+
+    def write(self, name, data):
+        with open(self.radio.path(name), "wb") as out:
+            out.write(data)
+
+    def run_job(self, choice, name, prompt, timeout=30):
+        p = self.program
+        p.type_line(choice)
+        p.wait_for(lambda s: s.row(1).startswith(prompt))
+        p.type_line(name)
+        p.wait_for(lambda s: s.row(8).startswith(" %s " % choice) and s.cursor() == (9, 1),
+                   timeout=timeout, what="the menu after the job")
+
+    def load(self, data, timeout=30):
+        """Loads `data` as a memory file; returns the frames this load sent."""
+        before = len(self.sent())
+        self.write("load.txt", data)
+        self.run_job("1", "load.txt", PROMPT, timeout)
+        return self.sent()[before:]
+
+    def sent(self):
+        return [line.data for line in self.radio.log() if line.kind == "in"]
+
+    def test_the_frames_of_one_line(self):
+        line = filled(12, "1423450", b"NET    ", b"USB ", b"1.8")
+        self.assertEqual(self.load(memory_file({12: line})), [
+            frame("FE FE 04 F1 05 00 45 23 14 FD"), frame("FE FE 04 F1 06 01 03 FD"),
+            frame("FE FE 04 F1 08 12 FD"), frame("FE FE 04 F1 11 4E 45 54 20 20 20 20 FD"),
+            frame("FE FE 04 F1 09 FD")])
+
+    def test_only_filled_channels_send_and_line_ends_do_not_matter(self):
+        data = memory_file({3: filled(3, "0705000", b"THREE  ", b"LSB ", b"6.0"),
+                            40: filled(40, "2112340", b"FORTY  ", b"FM  ", b".50")})
+        sent = self.load(data)
+        self.assertEqual(sent, five_frames(3, "00 00 05 07", 0, 1, b"THREE  ")
+                         + five_frames(40, "00 34 12 21", 5, 4, b"FORTY  "))
+        self.assertEqual(self.load(data.replace(b"\r\n", b"\n")), sent)
+
+    def test_short_and_empty_files_send_only_what_they_hold(self):
+        ten = b"".join(filled(n, "1400000", b"TEN    ", b"CW  ", b"2.4") + b"\r\n" if n == 7
+                       else empty(n) + b"\r\n" for n in range(10))
+        self.assertEqual(self.load(ten), five_frames(7, "00 00 00 14", 3, 2, b"TEN    "))
+        self.assertEqual(self.load(b""), [])
+        p = self.program
+        self.assertTrue(p.row(5)[4:].startswith("Loading memory  61 ") or p.row(8).startswith(" 1 "))
+
+    def test_unrecognised_texts_send_the_numbers_from_before(self):
+        unknown = filled(0, "1400000", b"A      ", b"usb ", b"9.9")
+        sent = self.load(memory_file({0: unknown}))
+        self.assertEqual(sent[1], frame("FE FE 04 F1 06 00 00 FD"))  # a fresh run: 0 and 0
+        data = memory_file({
+            0: filled(0, "1400000", b"A      ", b"AMLS", b".25"),
+            1: label(1) + BAR + b"  .     " + BAR + b"B      " + BAR + b"AM  " + BAR + b"6.0",
+            2: filled(2, "1400000", b"C      ", b"????", b"???")})
+        sent = self.load(data)
+        self.assertEqual(len(sent), 10)
+        self.assertEqual(sent[1], frame("FE FE 04 F1 06 06 05 FD"))
+        # The empty line's AM and 6.0 were not looked at.
+        self.assertEqual(sent[6], frame("FE FE 04 F1 06 06 05 FD"))
+
+    def test_a_refused_mode_reply_does_not_become_the_mode_a_load_sends(self):
+        radio = self.new_radio("--channel", "4:1400000:3:2:" + "20" * 7,
+                               "--channel", "9:1400000:1:2:" + "20" * 7, "--refuse-reads")
+        self.radio.close()
+        self.radio = radio
+        self.program.close()
+        self.program = Program(env={"QUENMAR_COM1": radio.port}, cwd=radio.directory)
+        self.program.wait_menu()
+        # Both ReadMode replies are refusals with FD where the mode would be:
+        # the mode stays what it was (0), never FD.
+        self.run_job("2", "saved.txt", "What file to open to write memories? ")
+        sent = self.load(memory_file({0: filled(0, "1400000", b"A      ", b"xxxx", b"xxx")}))
+        self.assertEqual(sent[1], frame("FE FE 04 F1 06 00 00 FD"))
+
+    def test_a_save_whose_last_accepted_channel_had_mode_3(self):
+        radio = self.new_radio("--channel", "4:1400000:3:2:" + "20" * 7)
+        self.radio.close()
+        self.radio = radio
+        self.program.close()
+        self.program = Program(env={"QUENMAR_COM1": radio.port}, cwd=radio.directory)
+        self.program.wait_menu()
+        self.run_job("2", "saved.txt", "What file to open to write memories? ")
+        sent = self.load(memory_file({0: filled(0, "1400000", b"A      ", b"xxxx", b"xxx")}))
+        self.assertEqual(sent[1], frame("FE FE 04 F1 06 03 00 FD"))
+
+    def test_frequency_texts_that_are_not_whole(self):
+        data = memory_file({
+            0: label(0) + BAR + b" 7.05   " + BAR + b"TRAIL  " + BAR + b"LSB " + BAR + b"2.4",
+            1: filled(1, "14x3450", b"LETTER ", b"USB ", b"2.4"),
+            2: filled(2, "14 3450", b"BLANK  ", b"USB ", b"2.4"),
+            3: label(3) + BAR + b"14.23",
+            4: filled(4, "0700000", b"\xfdFD\xfeFE ", b"USB ", b"2.4")})
+        sent = self.load(data)
+        self.assertEqual(sent, five_frames(0, "00 00 05 07", 0, 2, b"TRAIL  ")
+                         + five_frames(4, "00 00 00 07", 1, 2, b" FD FE "))
+
+    def test_a_missing_file_or_an_empty_name_ends_the_run_before_any_frame(self):
+        p = self.program
+        p.type_line("1")
+        p.wait_for(lambda s: s.row(1).startswith(PROMPT))
+        p.type_line("nothing-here.txt")
+        self.assertEqual(p.wait_exit(), 2)
+        self.assertIn("Aborting due to runtime error 2 (file not found) at line 488 of QUEN32()", p.text())
+        self.assertEqual(self.sent(), [])
+
+    def test_a_silent_radio_gets_the_same_frames(self):
+        data = memory_file({7: filled(7, "1823450", b"QUIET  ", b"CW  ", b".25")})
+        answered = self.load(data)
+        self.radio = self.new_radio("--silent")
+        self.write("load.txt", data)
+        self.program.close()
+        self.program = Program(env={"QUENMAR_COM1": self.radio.port}, cwd=self.radio.directory)
+        self.program.wait_menu()
+        self.run_job("1", "load.txt", PROMPT, timeout=40)
+        self.assertEqual(self.sent(), answered)
+
+    def test_round_trip_through_an_empty_radio(self):
+        source = self.new_radio(*sum((["--channel", "%d:%s:%d:%d:%s" % (
+            channel, "%07d" % (1800000 + channel * 37013), channel % 8, channel % 5 + 1,
+            ("CH%02d-%s" % (channel, chr(65 + channel % 26))).encode().hex())]
+            for channel in range(0, 62, 3)), []), "--memory", "source.txt")
+        target = self.new_radio("--memory", "target.txt")
+        for radio, choice, name in ((source, "2", "first.txt"), (target, "1", None),
+                                    (target, "2", "second.txt")):
+            self.program.close()
+            self.program = Program(env={"QUENMAR_COM1": radio.port}, cwd=source.directory)
+            self.program.wait_menu()
+            if choice == "2":
+                self.run_job("2", name, "What file to open to write memories? ")
+            else:
+                self.run_job("1", "first.txt", PROMPT)
+        with open(source.path("first.txt"), "rb") as first, open(source.path("second.txt"), "rb") as second:
+            first_bytes = first.read()
+            self.assertEqual(first_bytes, second.read())
+        self.assertEqual(first_bytes.count(b"USB "), 3)
+        self.assertEqual(source.stop(), 0)
+        self.assertEqual(target.stop(), 0)
+        with open(source.path("source.txt"), "rb") as a, open(target.path("target.txt"), "rb") as b:
+            self.assertEqual(a.read(), b.read())
+
+
+if __name__ == "__main__":
+    unittest.main()
