@@ -7,6 +7,7 @@
 #include "app/console.h"
 #include "app/fatal.h"
 #include "app/main_menu.h"
+#include "link/port_trace.h"
 #include "link/serial_port.h"
 
 namespace {
@@ -49,6 +50,7 @@ int main(int argc, char** argv) {
   ConsoleStart();
   InstallSignalHandlers();
   PrintText(port_name, true);
+  TraceStart();
   last_error = PortOpen(port_name + port_settings);
   if (last_error != 0) {
     std::string problem = "quenmar-setup: " + port_problem + "\r\n";

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "app/console.h"
+#include "link/port_trace.h"
 #include "link/serial_port.h"
 
 std::string civ_buffer;  // the last command frame built by a job, or the last reply
@@ -23,13 +24,15 @@ std::string Hex2(unsigned char byte) {
 }  // namespace
 
 void SendFrame() {
-  if (PortHasInput()) PortRead(PortPending());  // stale bytes from before
+  if (PortHasInput()) TraceBytes("stale", PortRead(PortPending()));  // bytes from before
   // The line echoes every byte: eat each echo before the next byte goes out,
   // so that the next byte to arrive after the frame starts the reply.
   int16_t length = static_cast<int16_t>(civ_buffer.size());
   for (int16_t i = 0; i < length; i++) {
-    PortWrite(civ_buffer.substr(i, 1));
-    PortRead(1);
+    std::string byte = civ_buffer.substr(i, 1);
+    PortWrite(byte);
+    TraceBytes("sent", byte);
+    TraceBytes("echo", PortRead(1));
   }
 }
 
@@ -38,14 +41,18 @@ void ReceiveReply() {
   const double start = SecondsNow();
   for (;;) {
     double left = kReplyWindow - (SecondsNow() - start);
-    if (left <= 0) return;
+    if (left <= 0) break;
     if (!PortHasInput()) {
       PortWaitInput(left);
       continue;
     }
-    civ_buffer += PortRead(1);
-    if (!civ_buffer.empty() && civ_buffer.back() == FrameEnd) return;  // never a byte past FD
+    std::string byte = PortRead(1);
+    TraceBytes("reply", byte);
+    civ_buffer += byte;
+    if (!civ_buffer.empty() && civ_buffer.back() == FrameEnd) break;  // never a byte past FD
   }
+  bool ended_at_fd = !civ_buffer.empty() && civ_buffer.back() == FrameEnd;
+  TraceWindow(ended_at_fd, SecondsNow() - start, civ_buffer.size());
 }
 
 void ShowFrame() {

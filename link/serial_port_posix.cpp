@@ -230,8 +230,9 @@ bool PortWaitInput(double seconds) {
   int ms = Milliseconds(seconds);
   struct pollfd in = {port_fd, POLLIN, 0};
   int ready = poll(&in, 1, ms);
-  if (ready > 0 && !(in.revents & POLLIN)) {
-    // Hang-up or error: poll would answer at once forever. Sit out the wait.
+  if (ready > 0 && PortPending() == 0) {
+    // Ready with nothing to read: the far end has hung up, and poll would
+    // answer at once forever. Sit out the wait instead.
     poll(nullptr, 0, ms);
     return false;
   }

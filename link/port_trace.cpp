@@ -1,0 +1,50 @@
+// The port trace. Off unless QUENMAR_TRACE is set; costs nothing then.
+#include "link/port_trace.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "link/serial_port.h"
+
+namespace {
+
+std::FILE* trace = nullptr;
+double trace_start = 0;
+
+void Line(const std::string& text) {
+  std::fprintf(trace, "%11.6f %s\n", SecondsNow() - trace_start, text.c_str());
+}
+
+}  // namespace
+
+void TraceStart() {
+  const char* name = std::getenv("QUENMAR_TRACE");
+  if (!name || !*name) return;
+  trace = std::fopen(name, "a");
+  if (!trace) return;
+  std::setvbuf(trace, nullptr, _IOLBF, 0);  // a line at a time, so a killed run keeps it
+  trace_start = SecondsNow();
+  std::fprintf(trace, "--- quenmar-setup %s: seconds, what, bytes\n", QUENMAR_VERSION);
+}
+
+void TraceBytes(const char* kind, const std::string& bytes) {
+  if (!trace) return;
+  std::string text = kind;
+  text.resize(6, ' ');
+  if (bytes.empty()) text += "(none)";
+  for (unsigned char byte : bytes) {
+    char hex[4];
+    std::snprintf(hex, sizeof hex, " %02X", byte);
+    text += hex;
+  }
+  Line(text);
+}
+
+void TraceWindow(bool ended_at_fd, double seconds, size_t count) {
+  if (!trace) return;
+  char text[96];
+  std::snprintf(text, sizeof text, "window %s after %.3f s, %zu reply bytes",
+                ended_at_fd ? "ended at FD" : "timed out", seconds, count);
+  Line(text);
+}

@@ -1,0 +1,13 @@
+// The port trace: when QUENMAR_TRACE names a file, every byte written to and
+// read from the port is appended to it as timestamped hex lines, so that "no
+// reply from the radio" can be told apart from "no echo" or "a late reply".
+//
+// TraceStart    opens the trace file named by QUENMAR_TRACE, if any
+// TraceBytes    one line: the time, what the bytes are, the bytes in hex
+// TraceWindow   one line: how a reply window ended, and after how long
+#pragma once
+#include <string>
+
+void TraceStart();
+void TraceBytes(const char* kind, const std::string& bytes);
+void TraceWindow(bool ended_at_fd, double seconds, size_t count);

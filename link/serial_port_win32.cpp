@@ -1,0 +1,265 @@
+// The serial port on Windows: a synchronous handle from CreateFileA, the
+// driver's queues, timeouts and DCB set through the Comm functions, the
+// driver's count of received bytes from ClearCommError, and the clock from
+// the performance counter.
+#include <windows.h>
+
+#include <string>
+
+#include "link/serial_port.h"
+
+std::string port_problem;
+
+namespace {
+
+constexpr DWORD kDefaultQueue = 16384;  // bytes, when the driver names no size
+// A read returns at once with what has arrived, or waits this long for the
+// first byte: long enough for the echo of a byte just written at 1200 bit/s,
+// short enough that a silent line never holds the program.
+constexpr DWORD kReadWaitMs = 100;
+
+HANDLE port_handle = INVALID_HANDLE_VALUE;
+LineSettings port_settings_in_use;
+
+DWORD Milliseconds() { return static_cast<DWORD>(SecondsNow() * 1000.0); }
+
+// Waits up to `limit` ms for a modem line to come on, reading the status
+// again and again without a pause; true when the line is on.
+bool WaitForModemLine(DWORD line, DWORD limit) {
+  DWORD start = Milliseconds();
+  DWORD status = 0;
+  if (!GetCommModemStatus(port_handle, &status)) return false;
+  for (;;) {
+    if (Milliseconds() - start > limit) return (status & line) != 0;
+    if (status & line) return true;
+    if (!GetCommModemStatus(port_handle, &status)) return false;
+  }
+}
+
+bool ModemWaits() {
+  if (port_settings_in_use.cd_time > 0 && !WaitForModemLine(MS_RLSD_ON, port_settings_in_use.cd_time))
+    return false;
+  if (port_settings_in_use.dsr_time > 0 &&
+      !WaitForModemLine(MS_DSR_ON, port_settings_in_use.dsr_time))
+    return false;
+  return true;
+}
+
+DWORD QueueSize(uint32_t asked, DWORD current, DWORD maximum) {
+  if (asked > 0) return asked;
+  if (current > 0) return current;
+  if (maximum > 0) return maximum;
+  return kDefaultQueue;
+}
+
+BYTE ParityValue(Parity parity) {
+  switch (parity) {
+    case Parity::None: return NOPARITY;
+    case Parity::Even: return EVENPARITY;
+    case Parity::Odd: return ODDPARITY;
+    case Parity::Space: return SPACEPARITY;
+    case Parity::Mark: return MARKPARITY;
+  }
+  return NOPARITY;
+}
+
+BYTE StopBitsValue(StopBits stop_bits) {
+  switch (stop_bits) {
+    case StopBits::One: return ONESTOPBIT;
+    case StopBits::OneAndHalf: return ONE5STOPBITS;
+    case StopBits::Two: return TWOSTOPBITS;
+  }
+  return ONESTOPBIT;
+}
+
+// Queues, timeouts and line state, each step only after the one before it
+// succeeded: 0, 1 when the driver refuses a setting, 8 when the device does
+// not give its properties, timeouts or line state.
+int Configure(const LineSettings& s) {
+  COMMPROP properties{};
+  if (!GetCommProperties(port_handle, &properties)) return 8;
+  DWORD receive = QueueSize(s.receive_queue, properties.dwCurrentRxQueue, properties.dwMaxRxQueue);
+  DWORD transmit =
+      QueueSize(s.transmit_queue, properties.dwCurrentTxQueue, properties.dwMaxTxQueue);
+  if (!SetupComm(port_handle, receive, transmit)) return 1;
+
+  COMMTIMEOUTS timeouts{};
+  if (!GetCommTimeouts(port_handle, &timeouts)) return 8;
+  if (s.cts_time > 0) {
+    timeouts.ReadIntervalTimeout = s.cts_time;
+    timeouts.ReadTotalTimeoutMultiplier = 0;
+    timeouts.ReadTotalTimeoutConstant = 0;
+  } else {
+    // The driver's own read timeouts may be none at all, and then a read
+    // for an echo that never comes would wait for ever. This combination
+    // makes ReadFile return at once with the bytes already received, or
+    // as soon as the first one arrives, or after kReadWaitMs with none.
+    timeouts.ReadIntervalTimeout = MAXDWORD;
+    timeouts.ReadTotalTimeoutMultiplier = MAXDWORD;
+    timeouts.ReadTotalTimeoutConstant = kReadWaitMs;
+  }
+  if (!SetCommTimeouts(port_handle, &timeouts)) return 1;
+
+  DCB line{};
+  line.DCBlength = sizeof line;
+  if (!GetCommState(port_handle, &line)) return 8;
+  line.BaudRate = s.speed;
+  line.ByteSize = static_cast<BYTE>(s.data_bits);
+  line.Parity = ParityValue(s.parity);
+  line.StopBits = StopBitsValue(s.stop_bits);
+  line.fBinary = s.text_mode ? FALSE : TRUE;
+  line.fParity = s.check_parity ? TRUE : FALSE;
+  line.fOutxCtsFlow = s.cts_time > 0 ? TRUE : FALSE;
+  line.fOutxDsrFlow = FALSE;
+  line.fDtrControl = s.keep_dtr ? DTR_CONTROL_ENABLE : DTR_CONTROL_DISABLE;
+  line.fDsrSensitivity = s.dsr_time > 0 ? TRUE : FALSE;
+  line.fOutX = FALSE;
+  line.fInX = FALSE;
+  line.fNull = FALSE;
+  line.fRtsControl = s.suppress_rts ? RTS_CONTROL_DISABLE : RTS_CONTROL_HANDSHAKE;
+  line.fAbortOnError = FALSE;
+  if (!SetCommState(port_handle, &line)) return 1;
+  // DTR on whatever fDtrControl says; a driver without modem lines may
+  // refuse, and that is no reason to give up the port.
+  EscapeCommFunction(port_handle, SETDTR);
+  return 0;
+}
+
+std::string SystemMessage(DWORD code) {
+  char text[256];
+  DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                                code, 0, text, sizeof text, nullptr);
+  while (length > 0 && (text[length - 1] == '\r' || text[length - 1] == '\n' ||
+                        text[length - 1] == ' ' || text[length - 1] == '.'))
+    length--;
+  if (length == 0) return "Windows error " + std::to_string(code);
+  return std::string(text, length);
+}
+
+void DescribeOpenFailure(const std::string& path, unsigned port, DWORD code) {
+  port_problem = "cannot open COM" + std::to_string(port) + " (" + path + "): ";
+  if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND)
+    port_problem += "there is no such port; Device Manager lists the ports under \"Ports (COM & LPT)\"";
+  else if (code == ERROR_ACCESS_DENIED || code == ERROR_SHARING_VIOLATION)
+    port_problem += "the port is in use by another program";
+  else
+    port_problem += SystemMessage(code);
+}
+
+}  // namespace
+
+std::string DevicePath(unsigned port) {
+  std::string name = "COM" + std::to_string(port);
+  // Only COM1 to COM9 are reserved names in every folder; the others exist
+  // in the device namespace alone.
+  if (port >= 10) name = "\\\\.\\" + name;
+  return name;
+}
+
+int PortOpen(const std::string& device_text) {
+  unsigned port = 1;
+  LineSettings settings;
+  int parsed = ParseDeviceText(device_text, port, settings);
+  if (parsed == 2) {
+    port_problem = "\"" + device_text.substr(0, device_text.find(':')) +
+                   "\" names no serial port; give its number, for example C=1";
+    return 2;
+  }
+  if (parsed != 0 || settings.ir_number != 0) {
+    port_problem = "the line settings \"" + device_text.substr(device_text.find(':') + 1) +
+                   "\" cannot be used";
+    return 1;
+  }
+  if (port_handle != INVALID_HANDLE_VALUE) {
+    port_problem = "the port is already open";
+    return 2;
+  }
+  std::string path = DevicePath(port);
+  port_handle = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (port_handle == INVALID_HANDLE_VALUE) {
+    DescribeOpenFailure(path, port, GetLastError());
+    return 2;
+  }
+  port_settings_in_use = settings;
+  int result = Configure(settings);
+  if (result == 8) port_problem = path + " is not a serial port";
+  if (result == 1) port_problem = path + " does not take the line settings";
+  // The modem waits run even after a failed step; the first failure counts.
+  if (!ModemWaits() && result == 0) {
+    result = 1;
+    port_problem = path + ": the radio interface does not answer (no DSR or carrier)";
+  }
+  if (result != 0) {
+    PortClose();
+    return result;
+  }
+  return 0;
+}
+
+bool PortHasInput() { return PortPending() > 0; }
+
+unsigned PortPending() {
+  DWORD errors = 0;
+  COMSTAT status{};
+  if (port_handle == INVALID_HANDLE_VALUE || !ClearCommError(port_handle, &errors, &status))
+    return 0;
+  return status.cbInQue;
+}
+
+bool PortWaitInput(double seconds) {
+  if (port_handle == INVALID_HANDLE_VALUE) return false;
+  double deadline = SecondsNow() + seconds;
+  for (;;) {
+    if (PortPending() > 0) return true;
+    if (SecondsNow() >= deadline) return false;
+    // A millisecond is a tenth of a byte at 1200 bit/s: short enough to
+    // miss nothing, long enough not to spin.
+    Sleep(1);
+  }
+}
+
+std::string PortRead(unsigned count) {
+  std::string bytes;
+  if (port_handle == INVALID_HANDLE_VALUE || count == 0 || !ModemWaits()) return bytes;
+  bytes.resize(count);
+  DWORD got = 0;
+  if (!ReadFile(port_handle, bytes.data(), count, &got, nullptr)) got = 0;
+  bytes.resize(got);
+  return bytes;
+}
+
+void PortWrite(const std::string& bytes) {
+  if (port_handle == INVALID_HANDLE_VALUE || bytes.empty() || !ModemWaits()) return;
+  DWORD written = 0;
+  WriteFile(port_handle, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+}
+
+void PortClose() {
+  if (port_handle == INVALID_HANDLE_VALUE) return;
+  CloseHandle(port_handle);
+  port_handle = INVALID_HANDLE_VALUE;
+}
+
+void PortAbandon() {
+  // From the console's control handler, on another thread: the main thread
+  // may still hold the handle in a call, so it is only closed, not cleared.
+  if (port_handle != INVALID_HANDLE_VALUE) CloseHandle(port_handle);
+}
+
+double SecondsNow() {
+  static bool asked = false;
+  static double tick_seconds = 0;  // 1 / the counter's frequency; 0 without a counter
+  if (!asked) {
+    asked = true;
+    LARGE_INTEGER frequency;
+    if (QueryPerformanceFrequency(&frequency) && frequency.QuadPart > 0)
+      tick_seconds = 1.0 / static_cast<double>(frequency.QuadPart);
+  }
+  if (tick_seconds > 0) {
+    LARGE_INTEGER counter;
+    QueryPerformanceCounter(&counter);
+    return static_cast<double>(counter.QuadPart) * tick_seconds;
+  }
+  return GetTickCount() * 0.001;
+}

@@ -1,0 +1,215 @@
+"""Bad radios, bad timing, bad files and signals: every wait stays bounded,
+the program neither spins nor crashes, and files follow the rules."""
+
+import os
+import signal
+import termios
+import time
+import unittest
+
+from memory_lines import BAR, filled, label, memory_file
+from radio import Radio
+from screen import Program
+
+SAVE_PROMPT = "What file to open to write memories? "
+LOAD_PROMPT = "What file to open to read memories? "
+
+
+def cpu_seconds(pid):
+    """User plus system time a process has used so far."""
+    with open("/proc/%d/stat" % pid) as stat:
+        fields = stat.read().rsplit(")", 1)[1].split()
+    return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
+
+
+class FaultTest(unittest.TestCase):
+    def start(self, *radio_options, rate=0, env=None):
+        self.radio = Radio(*radio_options, rate=rate)
+        self.addCleanup(self.radio.close)
+        full_env = {"QUENMAR_COM1": self.radio.port}
+        full_env.update(env or {})
+        p = Program(env=full_env, cwd=self.radio.directory)
+        self.addCleanup(p.close)
+        p.wait_menu()
+        return p
+
+    def begin_job(self, p, choice, prompt, name):
+        p.type_line(choice)
+        p.wait_for(lambda s: s.row(1).startswith(prompt))
+        p.type_line(name)
+
+    def back_at_menu(self, p, choice, timeout=30):
+        p.wait_for(lambda s: s.row(8).startswith(" %s " % choice) and s.cursor() == (9, 1),
+                   timeout=timeout, what="the menu after the job")
+
+    def saved(self, name="mem.txt"):
+        with open(self.radio.path(name), "rb") as saved:
+            return saved.read()
+
+    def test_signals_at_the_menu_give_their_reports(self):
+        for number, status in ((signal.SIGINT, 9), (signal.SIGILL, 10), (signal.SIGFPE, 11),
+                               (signal.SIGSEGV, 12), (signal.SIGBUS, 12), (signal.SIGTERM, 13),
+                               (signal.SIGHUP, 13), (signal.SIGQUIT, 13), (signal.SIGABRT, 14)):
+            with self.subTest(signal=number.name):
+                p = self.start()
+                p.child.kill(signal.SIGPIPE)  # ignored
+                p.child.kill(number)
+                self.assertEqual(p.wait_exit(), status)
+                self.assertIn("Aborting due to runtime error %d (" % status, p.text())
+                self.assertNotIn("QUEN32", p.text())
+                mode = p.input_mode()
+                self.assertTrue(mode & termios.ECHO and mode & termios.ICANON)
+
+    def test_ctrl_c_during_a_load(self):
+        p = self.start("--silent")
+        with open(self.radio.path("load.txt"), "wb") as out:
+            out.write(memory_file({0: filled(0, "1400000", b"A      ", b"USB ", b"2.4")}))
+        self.begin_job(p, "1", LOAD_PROMPT, "load.txt")
+        self.radio.wait_log(lambda lines: any(l.kind == "in" for l in lines))
+        p.interrupt()
+        self.assertEqual(p.wait_exit(), 9)
+        self.assertIn('Aborting due to runtime error 9 ("interrupted" signal)', p.text())
+
+    def test_a_silent_radio_is_waited_for_without_spinning(self):
+        p = self.start("--silent")
+        self.begin_job(p, "2", SAVE_PROMPT, "mem.txt")
+        p.wait_for(lambda s: s.row(5)[4:].startswith("Reading memory  0 "))
+        started, cpu_before = time.monotonic(), cpu_seconds(p.child.pid)
+        p.wait_for(lambda s: s.row(5)[4:].startswith("Reading memory  1 "), timeout=10)
+        waited = time.monotonic() - started
+        self.assertGreaterEqual(waited, 5.5)  # two unanswered exchanges of 3 s
+        self.assertLess(cpu_seconds(p.child.pid) - cpu_before, 0.2 * waited)
+        p.child.kill(signal.SIGTERM)
+        self.assertEqual(p.wait_exit(), 13)
+        self.assertFalse(os.path.exists(self.radio.path("mem.txt")))
+        self.assertEqual(sorted(os.listdir(self.radio.directory)), ["radio.log", "radio.stderr"])
+
+    def test_a_radio_that_goes_away_during_a_save(self):
+        # The demo radio's save is 142 frames: it vanishes two channels before the end.
+        p = self.start("--demo", "--vanish-after", "138")
+        self.begin_job(p, "2", SAVE_PROMPT, "mem.txt")
+        self.assertEqual(self.radio.wait_exit(30), 0)
+        cpu_before, started = cpu_seconds(p.child.pid), time.monotonic()
+        self.back_at_menu(p, "2", timeout=40)
+        self.assertLess(cpu_seconds(p.child.pid) - cpu_before, 0.2 * (time.monotonic() - started) + 0.1)
+        lines = self.saved().split(b"\r\n")
+        self.assertEqual(len(lines), 63)
+        self.assertEqual(lines[5][:13], label(5) + BAR + b"14.23450" + BAR)
+        self.assertEqual(lines[60], label(60) + BAR + b"  .     " + BAR + b" " * 7 + BAR + b"    " + BAR + b"   ")
+        # The radio is gone for good: the clock job still ends, with no reply.
+        p.type_line("3")
+        p.wait_for(lambda s: s.row(11).startswith("Press any key"), timeout=10)
+        self.assertEqual(p.row(10).strip(), "")
+        p.send("x")
+        p.wait_menu()
+        p.type_line("0")
+        self.assertEqual(p.wait_exit(), 0)
+
+    def test_a_radio_that_goes_away_during_a_load(self):
+        p = self.start("--vanish-after", "7")
+        data = memory_file({0: filled(0, "1400000", b"A      ", b"USB ", b"2.4"),
+                            1: filled(1, "1400000", b"B      ", b"USB ", b"2.4")})
+        with open(self.radio.path("load.txt"), "wb") as out:
+            out.write(data)
+        self.begin_job(p, "1", LOAD_PROMPT, "load.txt")
+        self.back_at_menu(p, "1", timeout=30)
+        self.assertEqual(len([l for l in self.radio.log() if l.kind == "in"]), 7)
+
+    def test_noise_and_stray_bytes_between_frames_change_nothing(self):
+        p = self.start("--demo")
+        self.begin_job(p, "2", SAVE_PROMPT, "clean.txt")
+        self.back_at_menu(p, "2")
+        clean = self.saved("clean.txt")
+        for fault in ("--noise", "--extra-bytes"):
+            with self.subTest(fault=fault):
+                radio = Radio("--memory", self.radio.path("demo.txt"), "--demo", fault, "--seed", "7")
+                self.addCleanup(radio.close)
+                q = Program(env={"QUENMAR_COM1": radio.port}, cwd=radio.directory)
+                self.addCleanup(q.close)
+                q.wait_menu()
+                self.begin_job(q, "2", SAVE_PROMPT, "mem.txt")
+                self.back_at_menu(q, "2")
+                with open(radio.path("mem.txt"), "rb") as saved:
+                    self.assertEqual(saved.read(), clean)
+
+    def test_a_reply_cut_before_its_fd_is_shown_whole_after_three_seconds(self):
+        p = self.start("--cut-replies")
+        p.type_line("3")
+        started = time.monotonic()
+        p.wait_for(lambda s: s.row(11).startswith("Press any key"), timeout=10)
+        self.assertGreaterEqual(time.monotonic() - started, 2.9)
+        self.assertEqual(p.row(10).rstrip(), "FE FE F1 04 FB")
+
+    def test_keys_typed_during_a_save_wait_for_the_next_prompt(self):
+        p = self.start("--demo", rate=1200)
+        self.begin_job(p, "2", SAVE_PROMPT, "mem.txt")
+        p.wait_for(lambda s: s.row(5)[4:].startswith("Reading memory  1 "), timeout=20)
+        p.send("7")
+        p.wait_for(lambda s: s.row(8).startswith(" 2 ") and s.row(9).startswith("7")
+                   and s.cursor() == (9, 2), timeout=40, what="the 7 typed at the menu")
+        p.send("\r")
+        p.wait_for(lambda s: s.row(8).startswith(" 7 "))
+
+    def test_the_trace_tells_sent_bytes_echoes_replies_and_windows_apart(self):
+        p = self.start(env={"QUENMAR_TRACE": "trace.txt"})
+        p.type_line("3")
+        p.wait_for(lambda s: s.row(11).startswith("Press any key"))
+        with open(self.radio.path("trace.txt")) as text:
+            lines = [line.split() for line in text.read().splitlines()[1:]]
+        self.assertEqual([line[1] for line in lines[:24]], ["sent", "echo"] * 12)
+        sent = [line[2] for line in lines[:24:2]]
+        self.assertEqual(sent[:5] + sent[-1:], "FE FE 04 F1 14 FD".split())
+        self.assertEqual([line[2] for line in lines[1:24:2]], sent)  # every echo came back
+        self.assertEqual([line[2] for line in lines if line[1] == "reply"], "FE FE F1 04 FB FD".split())
+        self.assertEqual(" ".join(lines[-1][1:5]), "window ended at FD")
+        silent = self.start("--silent", env={"QUENMAR_TRACE": "trace.txt"})
+        silent.type_line("3")
+        silent.wait_for(lambda s: s.row(11).startswith("Press any key"), timeout=10)
+        with open(self.radio.path("trace.txt")) as text:
+            self.assertIn("window timed out after 3.0", text.read())
+
+    def test_hostile_memory_files(self):
+        p = self.start()
+        good = filled(0, "1400000", b"GOOD   ", b"USB ", b"2.4")
+        cases = {
+            "garbage": (bytes(range(256)) * 40, 0),
+            "nul bytes": (b"\0" * 5000 + b"\r\n" + good, 5),
+            "no line ends": (good * 300, 5),
+            # The file ends inside the first line's name: that line still loads.
+            "ctrl-z inside the name": (good[:15] + b"\x1a" + good[16:] + b"\r\n" + good, 5),
+            "b3 everywhere": (b"\xb3" * 29 + b"\r\n" + good + b"\r\n", 5),
+        }
+        for what, (data, frames) in cases.items():
+            with self.subTest(what=what):
+                with open(self.radio.path("bad.txt"), "wb") as out:
+                    out.write(data)
+                before = len([l for l in self.radio.log() if l.kind == "in"])
+                self.begin_job(p, "1", LOAD_PROMPT, "bad.txt")
+                self.back_at_menu(p, "1")
+                sent = len([l for l in self.radio.log() if l.kind == "in"]) - before
+                self.assertEqual(sent, frames)
+
+    def test_a_hundred_megabyte_line_and_a_fifo(self):
+        p = self.start()
+        with open(self.radio.path("huge.txt"), "wb") as out:
+            out.write(label(0) + BAR + b"14.00000" + BAR + b"HUGE   " + BAR + b"USB " + BAR + b"2.4")
+            out.write(b"x" * (100 * 1024 * 1024))
+        self.begin_job(p, "1", LOAD_PROMPT, "huge.txt")
+        self.back_at_menu(p, "1", timeout=60)
+        self.assertEqual(len([l for l in self.radio.log() if l.kind == "in"]), 5)
+        os.mkfifo(self.radio.path("fifo"))
+        self.begin_job(p, "1", LOAD_PROMPT, "fifo")  # nobody writes: an empty file
+        self.back_at_menu(p, "1")
+        self.begin_job(p, "2", SAVE_PROMPT, "fifo")  # nobody reads: it can't be written
+        self.assertEqual(p.wait_exit(), 2)
+        self.assertIn("error 2 (file not found) at line 536 of QUEN32()", p.text())
+
+    def test_a_directory_as_the_file_to_load(self):
+        p = self.start()
+        self.begin_job(p, "1", LOAD_PROMPT, ".")
+        self.assertEqual(p.wait_exit(), 2)
+        self.assertIn("error 2 (file not found) at line 488 of QUEN32()", p.text())
+
+
+if __name__ == "__main__":
+    unittest.main()
