@@ -1,0 +1,45 @@
+// What the fuzz targets share: a property that does not hold ends the run with
+// a message saying what was expected and what came, bytes shown in hex. The
+// abort is what libFuzzer records as a crash, with the input that caused it.
+//
+// Fail   writes "property failed: ..." to the standard error stream and aborts
+// Hex    a byte string as "20 20 35 B3 ...", its first and last 80 bytes when long
+// Shown  a byte string in double quotes with its hex, for messages
+#pragma once
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+[[noreturn]] inline void Fail(const std::string& what) {
+  std::fprintf(stderr, "\nproperty failed: %s\n", what.c_str());
+  std::fflush(stderr);
+  std::abort();
+}
+
+inline std::string Hex(const std::string& bytes) {
+  static const char digits[] = "0123456789ABCDEF";
+  std::string text;
+  for (size_t i = 0; i < bytes.size(); i++) {
+    if (bytes.size() > 160 && i == 80) {
+      text += " ... (" + std::to_string(bytes.size()) + " bytes) ...";
+      i = bytes.size() - 80;
+    }
+    unsigned char byte = static_cast<unsigned char>(bytes[i]);
+    if (i > 0) text += ' ';
+    text += digits[byte >> 4];
+    text += digits[byte & 15];
+  }
+  return text;
+}
+
+inline std::string Shown(const std::string& bytes) {
+  std::string printable;
+  for (char c : bytes) {
+    unsigned char byte = static_cast<unsigned char>(c);
+    printable += (byte >= 0x20 && byte < 0x7F) ? c : '.';
+  }
+  if (printable.size() > 80) {
+    printable = printable.substr(0, 40) + "..." + printable.substr(printable.size() - 40);
+  }
+  return "\"" + printable + "\" [" + Hex(bytes) + "]";
+}
