@@ -49,6 +49,7 @@ const char kUsage[] =
     "  --no-echo          do not return the received bytes\n"
     "  --refuse-recall    answer every RecallMemory with FA\n"
     "  --refuse-reads     answer ReadFrequency, ReadMode and ReadName with FA\n"
+    "  --short-names      answer ReadName without the name's trailing blanks\n"
     "  --cut-replies      send every reply without its final FD\n"
     "  --extra-bytes      send FE FE 00 right behind every reply's FD\n"
     "  --noise            send 1 to 4 random bytes (never FD or FE) after every\n"
@@ -167,6 +168,8 @@ int ParseOptions(int argc, char** argv) {
       refuse_recall = true;
     } else if (!has_value && option == "--refuse-reads") {
       refuse_reads = true;
+    } else if (!has_value && option == "--short-names") {
+      short_names = true;
     } else if (!has_value && option == "--cut-replies") {
       options.cut_replies = true;
     } else if (!has_value && option == "--extra-bytes") {

@@ -14,6 +14,7 @@ int selected_channel = 0;
 std::string radio_clock(6, '\0');
 bool refuse_recall = false;
 bool refuse_reads = false;
+bool short_names = false;
 
 namespace {
 
@@ -128,6 +129,7 @@ std::string AnswerCommand(char command, const std::string& data) {
       return Ok();
     case ReadName:
       if (!data.empty() || refuse_reads) return Refused();
+      if (short_names) return ReplyFrame(ReadName + vfo.name.substr(0, vfo.name.find_last_not_of(' ') + 1));
       return ReplyFrame(ReadName + vfo.name);
     case SetName:
       if (data.size() > 7) return Refused();

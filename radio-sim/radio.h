@@ -29,9 +29,11 @@ extern Channel vfo;
 extern int selected_channel;
 extern std::string radio_clock;  // day, month, year, hour, minute, second, packed
 
-// Faults set by the options: refuse every RecallMemory, refuse the three reads.
+// Faults set by the options: refuse every RecallMemory, refuse the three reads,
+// answer ReadName with the name's trailing blanks left out.
 extern bool refuse_recall;
 extern bool refuse_reads;
+extern bool short_names;
 
 std::string AnswerCommand(char command, const std::string& data);
 std::string ReplyFrame(const std::string& body);

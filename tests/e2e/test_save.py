@@ -90,6 +90,20 @@ class SaveTest(unittest.TestCase):
         # name; no name follows a refusal.
         self.assertEqual(lines[3], filled(3, "000000F", b" " * 7, b"    ", b"2.4"))
 
+    def test_a_short_name_reply_is_filled_with_blanks(self):
+        p = self.start("--channel", "1:1423450:1:2:" + hex_name(b"AB     "),
+                       "--channel", "2:1423450:1:2:" + hex_name(b"       "), "--short-names")
+        self.save(p, "mem.txt")
+        self.assertIn(bytes.fromhex("FE FE F1 04 10 41 42 FD"),
+                      [line.data for line in self.radio.log() if line.kind == "out"])
+        lines = self.saved_lines()
+        self.assertEqual(lines[1], filled(1, "1423450", b"AB     ", b"USB ", b"2.4"))
+        self.assertEqual(lines[2], filled(2, "1423450", b"       ", b"USB ", b"2.4"))
+
+    def saved_lines(self, name="mem.txt"):
+        with open(self.radio.path(name), "rb") as saved:
+            return saved.read().split(b"\r\n")
+
     def test_saving_over_a_longer_file_leaves_exactly_62_lines(self):
         p = self.start("--demo")
         target = self.radio.path("mem.txt")
