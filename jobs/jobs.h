@@ -6,6 +6,7 @@
 // SaveMemories   menu choice 2: writes all 62 channels of the radio into a memory file
 // SetRadioClock  menu choice 3: sends the computer's local date and time to the radio
 // ChannelByte    a channel number as one packed-decimal byte
+// Exchange       puts a command frame in civ_buffer, sends it, and collects the reply
 // ClockFrame     the SetClock frame of a local date and time
 #pragma once
 #include <ctime>
@@ -15,4 +16,5 @@ void LoadMemories();
 void SaveMemories();
 void SetRadioClock();
 char ChannelByte(int channel);
+void Exchange(const std::string& frame);
 std::string ClockFrame(const std::tm& local);

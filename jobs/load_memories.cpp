@@ -11,12 +11,6 @@ namespace {
 
 constexpr int kChannels = 62;
 
-void Send(const std::string& frame) {
-  civ_buffer = frame;
-  SendFrame();
-  ReceiveReply();  // the reply does not matter
-}
-
 }  // namespace
 
 void LoadMemories() {
@@ -34,12 +28,13 @@ void LoadMemories() {
     for (char& c : channel_name) {
       if (c == '\xFD' || c == '\xFE') c = ' ';
     }
-    Send(frame_header + SetFrequency + EncodeFrequency(fields.frequency) + FrameEnd);
-    Send(frame_header + SetModeFilter + static_cast<char>(fields.mode & 0xFF) +
+    // The replies do not matter: the same frames go out whatever the radio says.
+    Exchange(frame_header + SetFrequency + EncodeFrequency(fields.frequency) + FrameEnd);
+    Exchange(frame_header + SetModeFilter + static_cast<char>(fields.mode & 0xFF) +
          static_cast<char>(fields.filter & 0xFF) + FrameEnd);
-    Send(frame_header + SelectMemory + ChannelByte(channel) + FrameEnd);
-    Send(frame_header + SetName + channel_name + FrameEnd);
-    Send(frame_header + StoreMemory + FrameEnd);
+    Exchange(frame_header + SelectMemory + ChannelByte(channel) + FrameEnd);
+    Exchange(frame_header + SetName + channel_name + FrameEnd);
+    Exchange(frame_header + StoreMemory + FrameEnd);
   }
   CloseMemoryFileAfterReading();
   if (last_error != 0) FatalError(531);

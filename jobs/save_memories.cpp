@@ -18,15 +18,7 @@ int ReplyByte(size_t position) {
 
 bool ReplyCodeIs(char code) { return civ_buffer.size() >= 5 && civ_buffer[4] == code; }
 
-void Exchange(const std::string& frame) {
-  civ_buffer = frame;
-  SendFrame();
-  ReceiveReply();
-}
-
 }  // namespace
-
-char ChannelByte(int channel) { return static_cast<char>((channel / 10) * 16 + channel % 10); }
 
 void SaveMemories() {
   std::string name = PromptText("What file to open to write memories? ");

@@ -95,30 +95,26 @@ class LoadTest(unittest.TestCase):
         # The empty line's AM and 6.0 were not looked at.
         self.assertEqual(sent[6], frame("FE FE 04 F1 06 06 05 FD"))
 
-    def test_a_refused_mode_reply_does_not_become_the_mode_a_load_sends(self):
-        radio = self.new_radio("--channel", "4:1400000:3:2:" + "20" * 7,
-                               "--channel", "9:1400000:1:2:" + "20" * 7, "--refuse-reads")
-        self.radio.close()
-        self.radio = radio
+    def save_then_load(self, *radio_options):
+        """Saves a radio with these options, then loads a line whose mode and
+        filter texts match no name; returns the frames of the load."""
+        self.radio = self.new_radio(*radio_options)
         self.program.close()
-        self.program = Program(env={"QUENMAR_COM1": radio.port}, cwd=radio.directory)
+        self.program = Program(env={"QUENMAR_COM1": self.radio.port}, cwd=self.radio.directory)
         self.program.wait_menu()
-        # Both ReadMode replies are refusals with FD where the mode would be:
-        # the mode stays what it was (0), never FD.
         self.run_job("2", "saved.txt", "What file to open to write memories? ")
-        sent = self.load(memory_file({0: filled(0, "1400000", b"A      ", b"xxxx", b"xxx")}))
-        self.assertEqual(sent[1], frame("FE FE 04 F1 06 00 00 FD"))
+        return self.load(memory_file({0: filled(0, "1400000", b"A      ", b"xxxx", b"xxx")}))
 
     def test_a_save_whose_last_accepted_channel_had_mode_3(self):
-        radio = self.new_radio("--channel", "4:1400000:3:2:" + "20" * 7)
-        self.radio.close()
-        self.radio = radio
-        self.program.close()
-        self.program = Program(env={"QUENMAR_COM1": radio.port}, cwd=radio.directory)
-        self.program.wait_menu()
-        self.run_job("2", "saved.txt", "What file to open to write memories? ")
-        sent = self.load(memory_file({0: filled(0, "1400000", b"A      ", b"xxxx", b"xxx")}))
+        sent = self.save_then_load("--channel", "4:1400000:3:2:" + "20" * 7)
         self.assertEqual(sent[1], frame("FE FE 04 F1 06 03 00 FD"))
+
+    def test_a_refused_mode_reply_does_not_become_the_mode_a_load_sends(self):
+        # Both ReadMode replies are refusals with FD where the mode would be:
+        # the mode stays what it was (0), never FD.
+        sent = self.save_then_load("--channel", "4:1400000:3:2:" + "20" * 7,
+                                   "--channel", "9:1400000:1:2:" + "20" * 7, "--refuse-reads")
+        self.assertEqual(sent[1], frame("FE FE 04 F1 06 00 00 FD"))
 
     def test_frequency_texts_that_are_not_whole(self):
         data = memory_file({
