@@ -20,3 +20,5 @@ run_suite build
 echo "== tests under AddressSanitizer and UndefinedBehaviorSanitizer =="
 ASAN_OPTIONS=verify_asan_link_order=0 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   run_suite build-sanitize -DQUENMAR_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
+echo "== fuzzing (short) =="
+scripts/fuzz.sh 20
