@@ -78,9 +78,7 @@ INSTANTIATE_TEST_SUITE_P(
 std::string ShownFrame(const std::string& buffer) {
   StartPlainConsole();
   civ_buffer = buffer;
-  testing::internal::CaptureStdout();
-  ShowFrame();
-  return testing::internal::GetCapturedStdout();
+  return CapturedOutput(ShowFrame);
 }
 
 TEST(ShowFrame, TheClockFrameEndsWithFd) {

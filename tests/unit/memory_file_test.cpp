@@ -3,8 +3,6 @@
 #include "jobs/memory_file.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -15,6 +13,7 @@
 #include <vector>
 
 #include "app/fatal.h"
+#include "memory_file_support.h"
 #include "unit_support.h"
 
 namespace {
@@ -358,41 +357,6 @@ TEST_F(ReadChannelLineTest, OpenErrors) {
 
 // ---- Writing a file ----
 
-std::string FileContent(const std::string& name) {
-  std::ifstream file(name, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-}
-
-std::vector<std::string> DirectoryEntries(const std::filesystem::path& path) {
-  std::vector<std::string> names;
-  for (const auto& entry : std::filesystem::directory_iterator(path))
-    names.push_back(entry.path().filename().string());
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
-class WriteMemoryFileTest : public testing::Test {
- protected:
-  void TearDown() override { CloseMemoryFileAfterWriting(); }
-
-  // A save of 62 empty channels into `name`, stopping before the close.
-  void WriteEmptyChannels(const std::string& name) {
-    OpenMemoryFileForWriting(name);
-    ASSERT_EQ(last_error, 0);
-    for (int channel = 0; channel < 62; channel++)
-      WriteChannelLine(FormatChannelLine(channel, false, "", "", 0, 0));
-  }
-
-  static std::string EmptyChannels() {
-    std::string content;
-    for (int channel = 0; channel < 62; channel++)
-      content += FormatChannelLine(channel, false, "", "", 0, 0) + "\r\n";
-    return content;
-  }
-
-  ScratchDirectory directory;
-};
-
 TEST_F(WriteMemoryFileTest, SixtyTwoEmptyChannelsAre1922Bytes) {
   std::string name = directory / "memories.txt";
   WriteEmptyChannels(name);
@@ -440,55 +404,6 @@ TEST_F(WriteMemoryFileTest, ANewFileAppearsOnlyAtTheClose) {
   EXPECT_FALSE(std::filesystem::exists(name));
   CloseMemoryFileAfterWriting();
   EXPECT_TRUE(std::filesystem::exists(name));
-}
-
-TEST_F(WriteMemoryFileTest, PermissionBits) {
-  for (mode_t mode : {0600, 0640, 0604, 0755}) {
-    std::string name = directory / "memories.txt";
-    std::ofstream(name, std::ios::binary) << "old";
-    ASSERT_EQ(chmod(name.c_str(), mode), 0);
-    WriteEmptyChannels(name);
-    CloseMemoryFileAfterWriting();
-    struct stat seen;
-    ASSERT_EQ(stat(name.c_str(), &seen), 0);
-    EXPECT_EQ(seen.st_mode & 07777, mode);
-  }
-  // A new file gets what a plain create would give it.
-  mode_t mask = umask(0);
-  umask(mask);
-  std::string fresh = directory / "fresh.txt";
-  WriteEmptyChannels(fresh);
-  CloseMemoryFileAfterWriting();
-  struct stat seen;
-  ASSERT_EQ(stat(fresh.c_str(), &seen), 0);
-  EXPECT_EQ(seen.st_mode & 07777, 0666 & ~mask);
-}
-
-TEST_F(WriteMemoryFileTest, ASymlinkIsFollowed) {
-  std::filesystem::create_directory(directory / "real");
-  std::string target = directory / "real/memories.txt";
-  std::string link = directory / "link.txt";
-  std::ofstream(target, std::ios::binary) << std::string(3000, 'o');
-  std::filesystem::create_symlink("real/memories.txt", link);
-  WriteEmptyChannels(link);
-  CloseMemoryFileAfterWriting();
-  EXPECT_EQ(last_error, 0);
-  EXPECT_TRUE(std::filesystem::is_symlink(link));
-  EXPECT_EQ(Hex(FileContent(target)), Hex(EmptyChannels()));
-  EXPECT_EQ(DirectoryEntries(directory.path()), (std::vector<std::string>{"link.txt", "real"}));
-  EXPECT_EQ(DirectoryEntries(directory.path() / "real"), std::vector<std::string>{"memories.txt"});
-}
-
-TEST_F(WriteMemoryFileTest, ASymlinkToAFileNotYetThereCreatesIt) {
-  std::filesystem::create_directory(directory / "real");
-  std::string target = directory / "real/memories.txt";
-  std::string link = directory / "link.txt";
-  std::filesystem::create_symlink("real/memories.txt", link);
-  WriteEmptyChannels(link);
-  CloseMemoryFileAfterWriting();
-  EXPECT_EQ(last_error, 0);
-  EXPECT_TRUE(std::filesystem::is_symlink(link));
-  EXPECT_EQ(Hex(FileContent(target)), Hex(EmptyChannels()));
 }
 
 TEST_F(WriteMemoryFileTest, OpenErrors) {

@@ -5,6 +5,7 @@
 // Bytes              {0xFE, 0xFE, ...} as a byte string
 // Hex                a byte string as "FE FE 04 ..." for readable failures
 // StartPlainConsole  takes the console over as if neither side were a terminal
+// CapturedOutput     every byte written to standard output while a call runs
 // ScratchDirectory   a fresh directory, removed with everything in it at the end
 #pragma once
 #include <fcntl.h>
@@ -13,7 +14,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <initializer_list>
+#include <iterator>
+#include <random>
 #include <string>
 
 #include "app/console.h"
@@ -45,7 +49,7 @@ inline void StartPlainConsole() {
   std::fflush(stdout);
   int saved_in = dup(STDIN_FILENO);
   int saved_out = dup(STDOUT_FILENO);
-  int null_device = open("/dev/null", O_RDWR);
+  int null_device = open(QUENMAR_NULL_DEVICE, O_RDWR);  // chosen by tests/CMakeLists.txt
   dup2(null_device, STDIN_FILENO);
   dup2(null_device, STDOUT_FILENO);
   ConsoleStart();
@@ -59,8 +63,10 @@ inline void StartPlainConsole() {
 class ScratchDirectory {
  public:
   ScratchDirectory() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "quenmar-unit-XXXXXX").string();
-    path_ = mkdtemp(pattern.data());
+    std::random_device random;
+    do {
+      path_ = std::filesystem::temp_directory_path() / ("quenmar-unit-" + std::to_string(random()));
+    } while (!std::filesystem::create_directory(path_));
   }
   ~ScratchDirectory() {
     std::error_code ignored;
@@ -75,3 +81,23 @@ class ScratchDirectory {
  private:
   std::filesystem::path path_;
 };
+
+// GoogleTest's own capture reads what it caught back in text mode, which on
+// Windows turns each CR LF into LF; this one keeps every byte.
+template <typename Call>
+std::string CapturedOutput(Call call) {
+  ScratchDirectory directory;
+  std::string name = directory / "standard-output";
+  std::fflush(stdout);
+  std::FILE* file = std::fopen(name.c_str(), "w+b");
+  if (!file) return "(standard output could not be caught)";
+  int saved_out = dup(STDOUT_FILENO);
+  dup2(fileno(file), STDOUT_FILENO);
+  call();
+  std::fflush(stdout);
+  dup2(saved_out, STDOUT_FILENO);
+  close(saved_out);
+  std::fclose(file);
+  std::ifstream caught(name, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(caught), std::istreambuf_iterator<char>());
+}
