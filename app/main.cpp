@@ -23,11 +23,9 @@ const char kUsage[] =
     "             on the command line becomes part of the port name\n"
     "  --help     show this text\n"
     "  --version  show the version\n"
-    "\n"
-    "Port n is the device named by the environment variable QUENMAR_COMn when it\n"
-    "is set, for example QUENMAR_COM1=/dev/ttyUSB0, and /dev/ttyS(n-1) otherwise\n"
-    "(COM1 is /dev/ttyS0). Your user needs access to the device (the dialout\n"
-    "group on most systems).\n"
+    "\n";
+// Then how ports are named on this system (PortNamesHelp), then the menu.
+const char kUsageMenu[] =
     "\n"
     "The menu:\n"
     "  1  load the radio's memories from a memory file\n"
@@ -40,6 +38,8 @@ const char kUsage[] =
 int main(int argc, char** argv) {
   if (argc == 2 && std::strcmp(argv[1], "--help") == 0) {
     std::fputs(kUsage, stdout);
+    std::fputs(PortNamesHelp(), stdout);
+    std::fputs(kUsageMenu, stdout);
     return 0;
   }
   if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {

@@ -12,6 +12,7 @@
 // PortAbandon      closes the port from a signal handler
 // SecondsNow       seconds from a monotonic clock, double precision
 // DevicePath       the device that port number n stands for on this system
+// PortNamesHelp    how a port number finds its device here, for --help
 #pragma once
 #include <cstdint>
 #include <string>
@@ -58,3 +59,4 @@ void PortClose();
 void PortAbandon();
 double SecondsNow();
 std::string DevicePath(unsigned port);
+const char* PortNamesHelp();

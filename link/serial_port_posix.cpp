@@ -169,6 +169,13 @@ std::string DevicePath(unsigned port) {
   return "/dev/ttyS" + std::to_string(port - 1);
 }
 
+const char* PortNamesHelp() {
+  return "Port n is the device named by the environment variable QUENMAR_COMn when it\n"
+         "is set, for example QUENMAR_COM1=/dev/ttyUSB0, and /dev/ttyS(n-1) otherwise\n"
+         "(COM1 is /dev/ttyS0). Your user needs access to the device (the dialout\n"
+         "group on most systems).\n";
+}
+
 int PortOpen(const std::string& device_text) {
   unsigned port = 1;
   LineSettings settings;

@@ -21,7 +21,9 @@ constexpr DWORD kReadWaitMs = 100;
 HANDLE port_handle = INVALID_HANDLE_VALUE;
 LineSettings port_settings_in_use;
 
-DWORD Milliseconds() { return static_cast<DWORD>(SecondsNow() * 1000.0); }
+DWORD Milliseconds() {
+  return static_cast<DWORD>(SecondsNow() * 1000.0);
+}
 
 // Waits up to `limit` ms for a modem line to come on, reading the status
 // again and again without a pause; true when the line is on.
@@ -37,7 +39,8 @@ bool WaitForModemLine(DWORD line, DWORD limit) {
 }
 
 bool ModemWaits() {
-  if (port_settings_in_use.cd_time > 0 && !WaitForModemLine(MS_RLSD_ON, port_settings_in_use.cd_time))
+  if (port_settings_in_use.cd_time > 0 &&
+      !WaitForModemLine(MS_RLSD_ON, port_settings_in_use.cd_time))
     return false;
   if (port_settings_in_use.dsr_time > 0 &&
       !WaitForModemLine(MS_DSR_ON, port_settings_in_use.dsr_time))
@@ -139,7 +142,8 @@ std::string SystemMessage(DWORD code) {
 void DescribeOpenFailure(const std::string& path, unsigned port, DWORD code) {
   port_problem = "cannot open COM" + std::to_string(port) + " (" + path + "): ";
   if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND)
-    port_problem += "there is no such port; Device Manager lists the ports under \"Ports (COM & LPT)\"";
+    port_problem +=
+        "there is no such port; Device Manager lists the ports under \"Ports (COM & LPT)\"";
   else if (code == ERROR_ACCESS_DENIED || code == ERROR_SHARING_VIOLATION)
     port_problem += "the port is in use by another program";
   else
@@ -154,6 +158,11 @@ std::string DevicePath(unsigned port) {
   // in the device namespace alone.
   if (port >= 10) name = "\\\\.\\" + name;
   return name;
+}
+
+const char* PortNamesHelp() {
+  return "Port n is COMn, as Device Manager lists it under \"Ports (COM & LPT)\".\n"
+         "COM10 and above are opened through their device names (\\\\.\\COMn).\n";
 }
 
 int PortOpen(const std::string& device_text) {

@@ -1,0 +1,214 @@
+// The terminal on Windows: the console with virtual-terminal sequences
+// switched on in both directions, so that the console speaks the same
+// escape sequences and sends the same key sequences as a terminal on other
+// systems. Standard input or output that is no console (a pipe, a file) is
+// used as plain bytes.
+#include <windows.h>
+
+#include <string>
+
+#include "app/terminal.h"
+
+bool output_is_terminal = false;
+bool input_is_terminal = false;
+
+namespace {
+
+HANDLE input_handle = INVALID_HANDLE_VALUE;
+HANDLE output_handle = INVALID_HANDLE_VALUE;
+DWORD saved_input_mode = 0;
+DWORD saved_output_mode = 0;
+volatile LONG input_mode_changed = 0;
+volatile LONG output_mode_changed = 0;
+std::string line_input;  // bytes read from a non-console input, not yet used
+bool line_input_ended = false;
+
+// The sequence a terminal sends for a special key. A console that honours
+// ENABLE_VIRTUAL_TERMINAL_INPUT sends these itself, as characters; one that
+// does not (older consoles, some emulations) reports the bare key, and the
+// console dialogue still gets what it expects.
+const char* KeySequence(WORD virtual_key) {
+  switch (virtual_key) {
+    case VK_ESCAPE: return "\x1b";  // some consoles give Escape no character
+    case VK_UP: return "\x1b[A";
+    case VK_DOWN: return "\x1b[B";
+    case VK_RIGHT: return "\x1b[C";
+    case VK_LEFT: return "\x1b[D";
+    case VK_HOME: return "\x1b[H";
+    case VK_END: return "\x1b[F";
+    case VK_INSERT: return "\x1b[2~";
+    case VK_DELETE: return "\x1b[3~";
+    case VK_PRIOR: return "\x1b[5~";
+    case VK_NEXT: return "\x1b[6~";
+    case VK_F1: return "\x1bOP";
+    case VK_F2: return "\x1bOQ";
+    case VK_F3: return "\x1bOR";
+    case VK_F4: return "\x1bOS";
+    case VK_F5: return "\x1b[15~";
+    case VK_F6: return "\x1b[17~";
+    case VK_F7: return "\x1b[18~";
+    case VK_F8: return "\x1b[19~";
+    case VK_F9: return "\x1b[20~";
+    case VK_F10: return "\x1b[21~";
+    case VK_F11: return "\x1b[23~";
+    case VK_F12: return "\x1b[24~";
+  }
+  return nullptr;
+}
+
+// The bytes of one input event: a typed character, or a special key's
+// sequence. Key releases, Shift or Ctrl alone, focus, mouse and window
+// events give none.
+std::string TypedBytes(const INPUT_RECORD& record) {
+  if (record.EventType != KEY_EVENT || !record.Event.KeyEvent.bKeyDown) return "";
+  const KEY_EVENT_RECORD& key = record.Event.KeyEvent;
+  std::string one;
+  if (key.uChar.AsciiChar != 0) {
+    one.assign(1, key.uChar.AsciiChar);
+  } else if (const char* sequence = KeySequence(key.wVirtualKeyCode)) {
+    one = sequence;
+  } else {
+    return "";
+  }
+  std::string bytes;
+  for (WORD i = 0; i < (key.wRepeatCount > 0 ? key.wRepeatCount : 1); i++) bytes += one;
+  return bytes;
+}
+
+}  // namespace
+
+void TerminalOpen(int& rows, int& columns) {
+  input_handle = GetStdHandle(STD_INPUT_HANDLE);
+  output_handle = GetStdHandle(STD_OUTPUT_HANDLE);
+  DWORD mode = 0;
+  output_is_terminal = GetConsoleMode(output_handle, &mode) != 0;
+  input_is_terminal = GetConsoleMode(input_handle, &mode) != 0;
+  rows = 25;
+  columns = 80;
+  CONSOLE_SCREEN_BUFFER_INFO screen;
+  if (output_is_terminal && GetConsoleScreenBufferInfo(output_handle, &screen)) {
+    int visible_rows = screen.srWindow.Bottom - screen.srWindow.Top + 1;
+    if (visible_rows > 0 && screen.dwSize.X > 0) {
+      rows = visible_rows;
+      columns = screen.dwSize.X;
+    }
+  }
+  if (output_is_terminal && GetConsoleMode(output_handle, &saved_output_mode)) {
+    // DISABLE_NEWLINE_AUTO_RETURN makes a character in the last column wait
+    // for the next one before wrapping, as terminals do; the console's own
+    // line ends rely on that.
+    DWORD wanted = saved_output_mode | ENABLE_PROCESSED_OUTPUT | ENABLE_WRAP_AT_EOL_OUTPUT |
+                   ENABLE_VIRTUAL_TERMINAL_PROCESSING | DISABLE_NEWLINE_AUTO_RETURN;
+    if (SetConsoleMode(output_handle, wanted)) {
+      output_mode_changed = 1;
+    } else {
+      // A console too old for escape sequences would print them as text:
+      // give it the plain bytes instead.
+      output_is_terminal = false;
+    }
+  }
+  if (input_is_terminal && GetConsoleMode(input_handle, &saved_input_mode)) {
+    // Keys one by one without echo, special keys as escape sequences.
+    // Processed input stays, so that Ctrl-C is a control event for the
+    // handler, never a key.
+    DWORD wanted = (saved_input_mode | ENABLE_VIRTUAL_TERMINAL_INPUT | ENABLE_PROCESSED_INPUT) &
+                   ~(ENABLE_LINE_INPUT | ENABLE_ECHO_INPUT | ENABLE_WINDOW_INPUT |
+                     ENABLE_MOUSE_INPUT);
+    // A console without virtual-terminal input refuses the whole mode; the
+    // bare special keys are then turned into sequences here (KeySequence).
+    if (SetConsoleMode(input_handle, wanted) ||
+        SetConsoleMode(input_handle, wanted & ~ENABLE_VIRTUAL_TERMINAL_INPUT))
+      input_mode_changed = 1;
+  }
+}
+
+void TerminalRestore() {
+  if (input_mode_changed) SetConsoleMode(input_handle, saved_input_mode);
+  if (output_mode_changed) SetConsoleMode(output_handle, saved_output_mode);
+}
+
+void TerminalWrite(const std::string& bytes) {
+  // Whatever standard output is now, as write(1, ...) would on POSIX: the C
+  // runtime's dup2 on descriptor 1 changes it.
+  HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+  size_t done = 0;
+  while (done < bytes.size()) {
+    DWORD written = 0;
+    if (!WriteFile(out, bytes.data() + done, static_cast<DWORD>(bytes.size() - done), &written,
+                   nullptr) ||
+        written == 0)
+      return;  // the screen is gone; nothing to tell anyone
+    done += written;
+  }
+}
+
+std::string TerminalReadBytes() {
+  std::string bytes;
+  if (!input_is_terminal) return bytes;
+  for (;;) {
+    DWORD waiting = 0;
+    if (!GetNumberOfConsoleInputEvents(input_handle, &waiting) || waiting == 0) return bytes;
+    INPUT_RECORD records[64];
+    DWORD count = 0;
+    if (!ReadConsoleInputA(input_handle, records, waiting < 64 ? waiting : 64, &count) ||
+        count == 0)
+      return bytes;
+    for (DWORD i = 0; i < count; i++) bytes += TypedBytes(records[i]);
+  }
+}
+
+bool TerminalWaitInput(int ms) {
+  if (!input_is_terminal) {
+    Sleep(ms > 0 ? ms : 0);
+    return false;
+  }
+  ULONGLONG deadline = GetTickCount64() + (ms > 0 ? ms : 0);
+  for (;;) {
+    ULONGLONG now = GetTickCount64();
+    DWORD left = now < deadline ? static_cast<DWORD>(deadline - now) : 0;
+    DWORD waited = WaitForSingleObject(input_handle, left);
+    if (waited == WAIT_TIMEOUT) return false;
+    if (waited != WAIT_OBJECT_0) {
+      Sleep(left);  // the console has gone away: no busy loop, no key either
+      return false;
+    }
+    // The handle is signalled for any event. Only a typed key counts; the
+    // others (key releases, focus changes) are taken out of the way so that
+    // the next wait does not end at once on them.
+    INPUT_RECORD records[64];
+    DWORD count = 0;
+    if (!PeekConsoleInputA(input_handle, records, 64, &count)) return false;
+    for (DWORD i = 0; i < count; i++) {
+      if (!TypedBytes(records[i]).empty()) return true;
+    }
+    if (count > 0) ReadConsoleInputA(input_handle, records, count, &count);
+    if (left == 0) return false;
+  }
+}
+
+bool TerminalReadLine(std::string& line) {
+  line.clear();
+  HANDLE in = GetStdHandle(STD_INPUT_HANDLE);
+  for (;;) {
+    size_t end = line_input.find('\n');
+    if (end != std::string::npos) {
+      line = line_input.substr(0, end);
+      line_input.erase(0, end + 1);
+      if (!line.empty() && line.back() == '\r') line.pop_back();
+      return true;
+    }
+    if (line_input_ended) {
+      line.swap(line_input);
+      return !line.empty();
+    }
+    char buffer[4096];
+    DWORD n = 0;
+    // A pipe whose writer has gone fails with ERROR_BROKEN_PIPE: the end.
+    if (!ReadFile(in, buffer, sizeof buffer, &n, nullptr) || n == 0) line_input_ended = true;
+    else line_input.append(buffer, n);
+  }
+}
+
+void TerminalBeep() {
+  if (output_is_terminal) Beep(1000, 250);
+}
