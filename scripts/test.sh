@@ -22,3 +22,5 @@ ASAN_OPTIONS=verify_asan_link_order=0 UBSAN_OPTIONS=print_stacktrace=1:halt_on_e
   run_suite build-sanitize -DQUENMAR_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
 echo "== fuzzing (short) =="
 scripts/fuzz.sh 20
+echo "== Windows build under wine =="
+scripts/windows.sh
