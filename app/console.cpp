@@ -5,6 +5,7 @@
 
 #include <deque>
 #include <string>
+#include <utility>
 
 #include "app/terminal.h"
 
@@ -28,6 +29,8 @@ bool cursor_visible = true;
 std::string output;                 // bytes not yet handed to the terminal
 std::deque<std::string> key_buffer;  // typed keys not yet read, oldest first
 std::string typed_bytes;            // bytes of a key sequence not yet complete
+std::string stream_input;           // input that is not a terminal, read and not yet used
+bool stream_ended = false;
 
 void Flush() {
   if (output.empty()) return;
@@ -133,13 +136,29 @@ std::string NextKey() {
   }
 }
 
+// The next line of an input that is not a terminal, without its line end.
+std::string ReadStreamLine() {
+  for (;;) {
+    size_t end = stream_input.find('\n');
+    if (end != std::string::npos) {
+      std::string line = stream_input.substr(0, end);
+      stream_input.erase(0, end + 1);
+      if (!line.empty() && line.back() == '\r') line.pop_back();
+      return line;
+    }
+    if (stream_ended) return std::exchange(stream_input, "");
+    char buffer[4096];
+    long n = TerminalReadStream(buffer, sizeof buffer);
+    if (n <= 0) stream_ended = true;
+    else stream_input.append(buffer, n);
+  }
+}
+
 std::string ReadAnswerLine(const std::string& prompt) {
   ConsoleStart();
   if (!input_is_terminal) {
     Flush();
-    std::string line;
-    TerminalReadLine(line);
-    return line;
+    return ReadStreamLine();
   }
   PrintText(prompt, false);
   std::string line = EditLine();

@@ -7,7 +7,7 @@
 // TerminalWrite       writes bytes to the screen in one go
 // TerminalReadBytes   what has been typed and is waiting, without waiting
 // TerminalWaitInput   waits up to ms milliseconds for typed input
-// TerminalReadLine    next line of a standard input that is not a terminal
+// TerminalReadStream  bytes of a standard input that is not a terminal; 0 at its end
 // TerminalBeep        sounds the terminal's bell
 #pragma once
 #include <string>
@@ -20,5 +20,5 @@ void TerminalRestore();
 void TerminalWrite(const std::string& bytes);
 std::string TerminalReadBytes();
 bool TerminalWaitInput(int ms);
-bool TerminalReadLine(std::string& line);
+long TerminalReadStream(char* buffer, unsigned long size);
 void TerminalBeep();

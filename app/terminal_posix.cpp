@@ -19,8 +19,6 @@ namespace {
 
 struct termios saved_input_mode;
 volatile sig_atomic_t input_mode_changed = 0;
-std::string line_input;  // bytes read from a non-terminal input, not yet used
-bool line_input_ended = false;
 
 }  // namespace
 
@@ -101,25 +99,11 @@ bool TerminalWaitInput(int ms) {
   return ready > 0 && (in.revents & POLLIN);
 }
 
-bool TerminalReadLine(std::string& line) {
-  line.clear();
+long TerminalReadStream(char* buffer, unsigned long size) {
   for (;;) {
-    size_t end = line_input.find('\n');
-    if (end != std::string::npos) {
-      line = line_input.substr(0, end);
-      line_input.erase(0, end + 1);
-      if (!line.empty() && line.back() == '\r') line.pop_back();
-      return true;
-    }
-    if (line_input_ended) {
-      line.swap(line_input);
-      return !line.empty();
-    }
-    char buffer[4096];
-    ssize_t n = read(STDIN_FILENO, buffer, sizeof buffer);
+    ssize_t n = read(STDIN_FILENO, buffer, size);
     if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) line_input_ended = true;
-    else line_input.append(buffer, n);
+    return n < 0 ? 0 : static_cast<long>(n);
   }
 }
 

@@ -20,8 +20,6 @@ DWORD saved_input_mode = 0;
 DWORD saved_output_mode = 0;
 volatile LONG input_mode_changed = 0;
 volatile LONG output_mode_changed = 0;
-std::string line_input;  // bytes read from a non-console input, not yet used
-bool line_input_ended = false;
 
 // The sequence a terminal sends for a special key. A console that honours
 // ENABLE_VIRTUAL_TERMINAL_INPUT sends these itself, as characters; one that
@@ -186,27 +184,11 @@ bool TerminalWaitInput(int ms) {
   }
 }
 
-bool TerminalReadLine(std::string& line) {
-  line.clear();
-  HANDLE in = GetStdHandle(STD_INPUT_HANDLE);
-  for (;;) {
-    size_t end = line_input.find('\n');
-    if (end != std::string::npos) {
-      line = line_input.substr(0, end);
-      line_input.erase(0, end + 1);
-      if (!line.empty() && line.back() == '\r') line.pop_back();
-      return true;
-    }
-    if (line_input_ended) {
-      line.swap(line_input);
-      return !line.empty();
-    }
-    char buffer[4096];
-    DWORD n = 0;
-    // A pipe whose writer has gone fails with ERROR_BROKEN_PIPE: the end.
-    if (!ReadFile(in, buffer, sizeof buffer, &n, nullptr) || n == 0) line_input_ended = true;
-    else line_input.append(buffer, n);
-  }
+long TerminalReadStream(char* buffer, unsigned long size) {
+  DWORD n = 0;
+  // A pipe whose writer has gone fails with ERROR_BROKEN_PIPE: the end.
+  if (!ReadFile(GetStdHandle(STD_INPUT_HANDLE), buffer, size, &n, nullptr)) return 0;
+  return static_cast<long>(n);
 }
 
 void TerminalBeep() {

@@ -49,6 +49,12 @@ extern std::string port_problem;
 int ParseDeviceText(const std::string& device_text, unsigned& port, LineSettings& settings);
 int ParseLineSettings(const std::string& options, LineSettings& settings);
 
+// Steps of PortOpen shared by every system (serial_port.cpp): the device text
+// read into port and settings (0, or 1 or 2 with port_problem said), and the
+// result of the configuring steps and the modem waits (0, 1 or 8).
+int CheckDeviceText(const std::string& device_text, unsigned& port, LineSettings& settings);
+int OpenOutcome(int configured, bool modem_lines_on, const std::string& path);
+
 int PortOpen(const std::string& device_text);
 bool PortHasInput();
 unsigned PortPending();

@@ -17,8 +17,6 @@
 
 #include "link/serial_port.h"
 
-std::string port_problem;
-
 namespace {
 
 constexpr double kReadWait = 0.1;   // the longest a read waits for a byte not yet there
@@ -179,17 +177,8 @@ const char* PortNamesHelp() {
 int PortOpen(const std::string& device_text) {
   unsigned port = 1;
   LineSettings settings;
-  int parsed = ParseDeviceText(device_text, port, settings);
-  if (parsed == 2) {
-    port_problem = "\"" + device_text.substr(0, device_text.find(':')) +
-                   "\" names no serial port; give its number, for example C=1";
-    return 2;
-  }
-  if (parsed != 0 || settings.ir_number != 0) {
-    port_problem = "the line settings \"" + device_text.substr(device_text.find(':') + 1) +
-                   "\" cannot be used";
-    return 1;
-  }
+  int checked = CheckDeviceText(device_text, port, settings);
+  if (checked != 0) return checked;
   if (port_fd >= 0) {
     port_problem = "the port is already open";
     return 2;
@@ -210,21 +199,14 @@ int PortOpen(const std::string& device_text) {
   }
   exclusive_set = ioctl(port_fd, TIOCEXCL) == 0;
   port_settings_in_use = settings;
-  int result = ApplyLineState(settings);
-  if (result == 8) port_problem = path + " is not a serial port";
-  if (result == 1) port_problem = path + " does not take the line settings";
-  if (!ModemWaits() && result == 0) {
-    result = 1;
-    port_problem = path + ": the radio interface does not answer (no DSR or carrier)";
-  }
+  int configured = ApplyLineState(settings);
+  int result = OpenOutcome(configured, ModemWaits(), path);
   if (result != 0) {
     PortClose();
     return result;
   }
   return 0;
 }
-
-bool PortHasInput() { return PortPending() > 0; }
 
 unsigned PortPending() {
   int count = 0;

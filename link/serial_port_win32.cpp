@@ -8,8 +8,6 @@
 
 #include "link/serial_port.h"
 
-std::string port_problem;
-
 namespace {
 
 constexpr DWORD kDefaultQueue = 16384;  // bytes, when the driver names no size
@@ -168,17 +166,8 @@ const char* PortNamesHelp() {
 int PortOpen(const std::string& device_text) {
   unsigned port = 1;
   LineSettings settings;
-  int parsed = ParseDeviceText(device_text, port, settings);
-  if (parsed == 2) {
-    port_problem = "\"" + device_text.substr(0, device_text.find(':')) +
-                   "\" names no serial port; give its number, for example C=1";
-    return 2;
-  }
-  if (parsed != 0 || settings.ir_number != 0) {
-    port_problem = "the line settings \"" + device_text.substr(device_text.find(':') + 1) +
-                   "\" cannot be used";
-    return 1;
-  }
+  int checked = CheckDeviceText(device_text, port, settings);
+  if (checked != 0) return checked;
   if (port_handle != INVALID_HANDLE_VALUE) {
     port_problem = "the port is already open";
     return 2;
@@ -191,22 +180,14 @@ int PortOpen(const std::string& device_text) {
     return 2;
   }
   port_settings_in_use = settings;
-  int result = Configure(settings);
-  if (result == 8) port_problem = path + " is not a serial port";
-  if (result == 1) port_problem = path + " does not take the line settings";
-  // The modem waits run even after a failed step; the first failure counts.
-  if (!ModemWaits() && result == 0) {
-    result = 1;
-    port_problem = path + ": the radio interface does not answer (no DSR or carrier)";
-  }
+  int configured = Configure(settings);
+  int result = OpenOutcome(configured, ModemWaits(), path);
   if (result != 0) {
     PortClose();
     return result;
   }
   return 0;
 }
-
-bool PortHasInput() { return PortPending() > 0; }
 
 unsigned PortPending() {
   DWORD errors = 0;
