@@ -1,7 +1,6 @@
 """Menu choice 3 against the virtual radio: the clock frame, both dumps, the
 reply window and the key wait."""
 
-import os
 import time
 import unittest
 

@@ -1,7 +1,6 @@
 """Menu choice 1 against the virtual radio: the frames a memory file sends,
 read from the radio's log, and a save-load-save round trip."""
 
-import os
 import unittest
 
 from memory_lines import BAR, empty, filled, label, memory_file

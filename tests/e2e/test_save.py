@@ -8,7 +8,7 @@ import tempfile
 import termios
 import unittest
 
-from memory_lines import empty, filled, memory_file
+from memory_lines import filled, memory_file
 from radio import Radio
 from screen import SETUP, Program
 
