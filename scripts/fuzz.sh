@@ -18,21 +18,8 @@ if ! [[ "$seconds" =~ ^[0-9]+$ ]] || [ "$seconds" -eq 0 ]; then
   exit 2
 fi
 
-# clang++ and its libFuzzer and sanitizer runtimes, as setup-machine.sh does
-# for the rest.
-scripts/setup-machine.sh
-packages=(clang libclang-rt-14-dev)
-missing=()
-for package in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  echo "Installing: ${missing[*]}"
-  sudo=""
-  [ "$(id -u)" -ne 0 ] && sudo="sudo"
-  $sudo apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}"
-fi
+# clang++ and its libFuzzer and sanitizer runtimes, besides the usual tools.
+scripts/setup-machine.sh clang libclang-rt-14-dev
 
 targets=(memory_file_fuzzer line_settings_fuzzer typed_answers_fuzzer)
 declare -A max_len=([memory_file_fuzzer]=4096 [line_settings_fuzzer]=512 [typed_answers_fuzzer]=512)

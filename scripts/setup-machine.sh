@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # Installs what building and testing quenmar-setup needs on a Debian machine
-# that lacks it. Needs root (or sudo) only when something is missing.
+# that lacks it, and any further packages named on the command line (the
+# fuzzing and Windows scripts name theirs). Needs root (or sudo) only when
+# something is missing.
 set -euo pipefail
 
-packages=(cmake g++ make libgtest-dev python3-pexpect python3-pyte faketime util-linux)
+packages=(cmake g++ make libgtest-dev python3-pexpect python3-pyte faketime util-linux "$@")
 missing=()
 for package in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")
@@ -14,4 +16,4 @@ echo "Installing: ${missing[*]}"
 sudo=""
 [ "$(id -u)" -ne 0 ] && sudo="sudo"
 $sudo apt-get update -qq
-DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}"
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}" >/dev/null

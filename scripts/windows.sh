@@ -16,18 +16,7 @@ build=$root/build-win
 radio_build=$root/build-linux-for-wine
 jobs=$(nproc)
 
-packages=(cmake g++ make g++-mingw-w64-x86-64 wine wine64 googletest)
-missing=()
-for package in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  echo "Installing: ${missing[*]}"
-  sudo=""
-  [ "$(id -u)" -ne 0 ] && sudo="sudo"
-  $sudo apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}" >/dev/null
-fi
+scripts/setup-machine.sh g++-mingw-w64-x86-64 wine wine64 googletest
 
 passed=0
 failed=0
