@@ -1,8 +1,11 @@
 """Runs quenmar-setup on a pseudo-terminal and reads its screen through a
 terminal emulation (pyte), the way a user sees it."""
 
+import atexit
 import os
+import shutil
 import signal
+import tempfile
 import termios
 import time
 
@@ -124,6 +127,19 @@ class Program:
         if self.child.isalive():
             self.child.kill(signal.SIGKILL)
         self.child.close(force=True)
+
+
+def as_nobody():
+    """The command that runs quenmar-setup as the unprivileged user nobody.
+
+    The build folder may lie where nobody can't reach it (a home folder), so
+    nobody runs a copy in a folder of its own."""
+    folder = tempfile.mkdtemp(prefix="quenmar-nobody-")
+    os.chmod(folder, 0o755)
+    copy = os.path.join(folder, "quenmar-setup")
+    shutil.copy2(SETUP, copy)
+    atexit.register(shutil.rmtree, folder, True)
+    return ["setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups", copy]
 
 
 def stand_in_port():

@@ -6,7 +6,7 @@ import subprocess
 import termios
 import unittest
 
-from screen import SETUP, Program, stand_in_port
+from screen import SETUP, Program, as_nobody, stand_in_port
 
 MENU = ["COM1", "Quenmar Setup Program", " 0 = Exit ", " 1 = Load Quenmar memories from file",
         " 2 = Save all memories to file", " 3 = Set Quenmar Date and Time", ""]
@@ -153,7 +153,7 @@ class StartUpTest(unittest.TestCase):
             os.chown(port, 0, 0)
             os.chmod(port, 0o600)
             result = subprocess.run(
-                ["setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups", SETUP],
+                as_nobody(),
                 input=b"0\n", capture_output=True, timeout=30,
                 env=dict(os.environ, QUENMAR_COM1=port))
             self.assertEqual(result.returncode, 2)

@@ -10,7 +10,7 @@ import unittest
 
 from memory_lines import filled, memory_file
 from radio import Radio
-from screen import SETUP, Program
+from screen import Program, as_nobody
 
 PROMPT = "What file to open to write memories? "
 
@@ -149,7 +149,7 @@ class SaveTest(unittest.TestCase):
         self.addCleanup(radio.close)
         os.chmod(radio.port, 0o666)
         p = Program(env={"QUENMAR_COM1": radio.port}, cwd=folder,
-                    command=["setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups", SETUP])
+                    command=as_nobody())
         self.addCleanup(p.close)
         p.wait_menu()
         p.type_line("2")
