@@ -24,7 +24,7 @@ DWORD Milliseconds() {
 }
 
 // Waits up to `limit` ms for a modem line to come on, reading the status
-// again and again without a pause; true when the line is on.
+// every millisecond; true when the line is on.
 bool WaitForModemLine(DWORD line, DWORD limit) {
   DWORD start = Milliseconds();
   DWORD status = 0;
@@ -32,6 +32,7 @@ bool WaitForModemLine(DWORD line, DWORD limit) {
   for (;;) {
     if (Milliseconds() - start > limit) return (status & line) != 0;
     if (status & line) return true;
+    Sleep(1);  // a wait, not a spin
     if (!GetCommModemStatus(port_handle, &status)) return false;
   }
 }
