@@ -201,11 +201,8 @@ int PortOpen(const std::string& device_text) {
   port_settings_in_use = settings;
   int configured = ApplyLineState(settings);
   int result = OpenOutcome(configured, ModemWaits(), path);
-  if (result != 0) {
-    PortClose();
-    return result;
-  }
-  return 0;
+  if (result != 0) PortClose();
+  return result;
 }
 
 unsigned PortPending() {
