@@ -1,9 +1,10 @@
 // quenmar-setup: saves and loads the memory channels of a Quenmar transceiver
 // and sets its clock, over a serial line.
 #include <cstdio>
-#include <cstring>
 #include <string>
+#include <vector>
 
+#include "app/command_line.h"
 #include "app/console.h"
 #include "app/fatal.h"
 #include "app/main_menu.h"
@@ -36,17 +37,18 @@ const char kUsageMenu[] =
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc == 2 && std::strcmp(argv[1], "--help") == 0) {
+  std::vector<std::string> port_words = ReadCommandLine(argc, argv);
+  if (requested_job == "--help") {
     std::fputs(kUsage, stdout);
     std::fputs(PortNamesHelp(), stdout);
     std::fputs(kUsageMenu, stdout);
     return 0;
   }
-  if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+  if (requested_job == "--version") {
     std::printf("quenmar-setup %s\n", QUENMAR_VERSION);
     return 0;
   }
-  port_name = PortNameFromArguments(argc, argv);
+  port_name = PortNameFromArguments(port_words);
   ConsoleStart();
   InstallSignalHandlers();
   PrintText(port_name, true);

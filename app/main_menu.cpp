@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "app/console.h"
 #include "app/fatal.h"
@@ -11,11 +12,11 @@
 std::string port_name = "COM1";
 const std::string port_settings = ":1200,N,8,1,CS,RS,DS,CD";
 
-std::string PortNameFromArguments(int argc, const char* const* argv) {
+std::string PortNameFromArguments(const std::vector<std::string>& arguments) {
   std::string joined;
-  for (int i = 1; i < argc; i++) {
-    if (i > 1) joined += ' ';
-    joined += argv[i];
+  for (const std::string& argument : arguments) {
+    if (&argument != &arguments.front()) joined += ' ';
+    joined += argument;
   }
   for (char& c : joined) {
     if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');

@@ -1,14 +1,16 @@
 // Start-up and the main menu.
 //
-// PortNameFromArguments  the "C=" rule: arguments joined, upper-cased, COM + rest
+// PortNameFromArguments  the "C=" rule: arguments (options taken out) joined,
+//                        upper-cased, COM + rest
 // MainMenu               shows the menu and runs the chosen job, until choice 0
 #pragma once
 #include <string>
+#include <vector>
 
 // The port to open, "COM1" unless the command line names another (start-up).
 extern std::string port_name;
 // The line settings appended to port_name when the port is opened.
 extern const std::string port_settings;
 
-std::string PortNameFromArguments(int argc, const char* const* argv);
+std::string PortNameFromArguments(const std::vector<std::string>& arguments);
 [[noreturn]] void MainMenu();

@@ -1,0 +1,92 @@
+// The program's own options, read before the "C=" port rule.
+#include "app/command_line.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+std::string requested_job;
+std::vector<std::string> job_values;
+std::string port_device;
+bool options_given = false;
+
+namespace {
+
+struct Option {
+  const char* name;
+  const char* values;  // the values it takes, as --help names them; "" for none
+  int value_count;
+  // Where a setting's value goes; nullptr for a job (at most one job a run).
+  std::string* setting;
+};
+
+// Every option the program knows. --help lists them (main.cpp); keep the two
+// and the manual page in step.
+const Option kOptions[] = {
+    {"--help", "", 0, nullptr},
+    {"--version", "", 0, nullptr},
+};
+
+const Option* FindOption(const std::string& name) {
+  for (const Option& option : kOptions) {
+    if (name == option.name) return &option;
+  }
+  return nullptr;
+}
+
+[[noreturn]] void UsageError(const std::string& message) {
+  std::string line = "quenmar-setup: " + message + " (see quenmar-setup --help)\n";
+  std::fputs(line.c_str(), stderr);
+  std::exit(2);
+}
+
+}  // namespace
+
+std::string OptionFormFor(const std::string& name) {
+  const Option* option = FindOption(name);
+  if (!option || !*option->values) return name;
+  return name + " " + option->values;
+}
+
+std::vector<std::string> ReadCommandLine(int argc, const char* const* argv) {
+  std::vector<std::string> rest;
+  for (int i = 1; i < argc; i++) {
+    std::string argument = argv[i];
+    if (argument.compare(0, 2, "--") != 0) {
+      rest.push_back(argument);
+      continue;
+    }
+    options_given = true;
+    // --name=value is the same as --name value, for options that take one value.
+    std::string name = argument;
+    std::vector<std::string> values;
+    size_t equals = argument.find('=');
+    if (equals != std::string::npos) {
+      name = argument.substr(0, equals);
+      values.push_back(argument.substr(equals + 1));
+    }
+    const Option* option = FindOption(name);
+    if (!option) UsageError("unknown option '" + name + "'");
+    if (static_cast<int>(values.size()) > option->value_count) {
+      UsageError("option '" + name + "' takes no value");
+    }
+    if (!values.empty() && option->value_count != 1) {
+      UsageError("option '" + name + "' takes its values as separate arguments");
+    }
+    while (static_cast<int>(values.size()) < option->value_count) {
+      if (++i >= argc) UsageError("option '" + name + "' needs " + OptionFormFor(name));
+      values.push_back(argv[i]);
+    }
+    if (option->setting) {
+      *option->setting = values[0];
+      continue;
+    }
+    if (!requested_job.empty() && requested_job != name) {
+      UsageError("options '" + requested_job + "' and '" + name + "' cannot be given together");
+    }
+    requested_job = name;
+    job_values = values;
+  }
+  return rest;
+}

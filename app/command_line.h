@@ -1,0 +1,24 @@
+// The command line: the program's own options (every argument that begins
+// with "--"), taken out before the "C=" port rule reads the rest.
+//
+// ReadCommandLine  takes the options out of argv into the variables below;
+//                  returns the arguments left for the port rule. An unknown
+//                  option, a missing value or two jobs at once end the program
+//                  with a one-line message and status 2.
+// OptionFormFor    "--save FILE" for an option name, as the messages show it
+#pragma once
+#include <string>
+#include <vector>
+
+// What start-up is asked to do; written by ReadCommandLine, read by main.
+// An empty text means the menu. Otherwise the option's name ("--check").
+extern std::string requested_job;
+// The values that followed the job option, in order (file names).
+extern std::vector<std::string> job_values;
+// The device named by --port, "" when not given.
+extern std::string port_device;
+// True when the command line held any option at all.
+extern bool options_given;
+
+std::vector<std::string> ReadCommandLine(int argc, const char* const* argv);
+std::string OptionFormFor(const std::string& name);

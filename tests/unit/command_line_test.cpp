@@ -1,0 +1,37 @@
+// The program's own options come out of the command line before the port rule.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "app/command_line.h"
+#include "app/main_menu.h"
+
+namespace {
+
+std::vector<std::string> Read(std::vector<const char*> words) {
+  requested_job.clear();
+  job_values.clear();
+  port_device.clear();
+  options_given = false;
+  words.insert(words.begin(), "quenmar-setup");
+  return ReadCommandLine(static_cast<int>(words.size()), words.data());
+}
+
+TEST(CommandLine, OptionsAreTakenOutBeforeThePortRule) {
+  std::vector<std::string> rest = Read({"c=2", "--version", "x"});
+  EXPECT_EQ(requested_job, "--version");
+  EXPECT_TRUE(options_given);
+  EXPECT_EQ(PortNameFromArguments(rest), "COM2 X");
+  EXPECT_EQ(PortNameFromArguments(Read({})), "COM1");
+  EXPECT_FALSE(options_given);
+}
+
+TEST(CommandLine, UnknownOrMisusedOptionsEndWithStatus2) {
+  EXPECT_EXIT(Read({"--frobnicate"}), testing::ExitedWithCode(2), "unknown option '--frobnicate'");
+  EXPECT_EXIT(Read({"--"}), testing::ExitedWithCode(2), "unknown option '--'");
+  EXPECT_EXIT(Read({"--help=x"}), testing::ExitedWithCode(2), "takes no value");
+  EXPECT_EXIT(Read({"--help", "--version"}), testing::ExitedWithCode(2), "cannot be given together");
+}
+
+}  // namespace
