@@ -2,7 +2,7 @@
 // A job builds a command frame in civ_buffer, calls SendFrame and ReceiveReply,
 // and reads the reply out of civ_buffer.
 //
-// SendFrame        clears stale input, writes civ_buffer byte by byte, eating each echo
+// SendFrame        clears stale input, writes civ_buffer in one write, eats its echo
 // ReceiveReply     collects the reply until its first FD, or for 3 seconds
 // ShowFrame        prints civ_buffer in hex, up to and including its first FD
 // EncodeFrequency  seven frequency digits to the four packed-decimal bytes
@@ -14,6 +14,8 @@
 // The frame buffer shared by every exchange; written by the jobs (command)
 // and by ReceiveReply (reply).
 extern std::string civ_buffer;
+
+extern bool echo_as_sent;  // written by SendFrame: the frame's whole echo came back as sent
 
 // FE FE 04 F1: preamble, the radio's address, the program's address.
 extern const std::string frame_header;

@@ -41,6 +41,22 @@ void TraceBytes(const char* kind, const std::string& bytes) {
   Line(text);
 }
 
+void TraceEchoDiffers(const std::string& sent, const std::string& echo) {
+  if (!trace) return;
+  size_t at = 0;
+  while (at < sent.size() && at < echo.size() && sent[at] == echo[at]) at++;
+  char came[16] = "nothing";
+  if (at < echo.size())
+    std::snprintf(came, sizeof came, "%02X", static_cast<unsigned char>(echo[at]));
+  unsigned char byte = at < sent.size() ? static_cast<unsigned char>(sent[at]) : 0;
+  char text[160];
+  std::snprintf(text, sizeof text,
+                "echo differs at byte %zu of %zu: sent %02X, came back %s"
+                " (another device on the line, or a faulty interface)",
+                at + 1, sent.size(), byte, came);
+  Line(text);
+}
+
 void TraceWindow(bool ended_at_fd, double seconds, size_t count) {
   if (!trace) return;
   char text[96];
