@@ -28,18 +28,17 @@ std::string Hex2(unsigned char byte) {
   return {digits[byte >> 4], digits[byte & 15]};
 }
 
-// Up to `count` bytes, as they arrive, until the deadline.
+// Up to `count` bytes, as they arrive, until the deadline. What has arrived
+// is taken even when this program itself ran late.
 std::string ReadUntil(size_t count, double deadline) {
   std::string bytes;
   for (;;) {
+    unsigned waiting = PortPending();
+    if (waiting > 0)
+      bytes += PortRead(static_cast<unsigned>(std::min<size_t>(waiting, count - bytes.size())));
     double left = deadline - SecondsNow();
     if (bytes.size() >= count || left <= 0) break;
-    unsigned waiting = PortPending();
-    if (waiting == 0) {
-      PortWaitInput(left);
-      continue;
-    }
-    bytes += PortRead(static_cast<unsigned>(std::min<size_t>(waiting, count - bytes.size())));
+    if (waiting == 0) PortWaitInput(left);
   }
   return bytes;
 }
