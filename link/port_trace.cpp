@@ -45,15 +45,17 @@ void TraceEchoDiffers(const std::string& sent, const std::string& echo) {
   if (!trace) return;
   size_t at = 0;
   while (at < sent.size() && at < echo.size() && sent[at] == echo[at]) at++;
-  char came[16] = "nothing";
-  if (at < echo.size())
-    std::snprintf(came, sizeof came, "%02X", static_cast<unsigned char>(echo[at]));
-  unsigned char byte = at < sent.size() ? static_cast<unsigned char>(sent[at]) : 0;
-  char text[160];
-  std::snprintf(text, sizeof text,
-                "echo differs at byte %zu of %zu: sent %02X, came back %s"
-                " (another device on the line, or a faulty interface)",
-                at + 1, sent.size(), byte, came);
+  auto hex = [](unsigned char byte) {
+    char text[3];
+    std::snprintf(text, sizeof text, "%02X", byte);
+    return std::string(text);
+  };
+  // Counts through to_string: the Windows C runtime may not know %zu.
+  std::string text = "echo differs at byte " + std::to_string(at + 1) + " of " +
+                     std::to_string(sent.size()) + ": sent " +
+                     (at < sent.size() ? hex(sent[at]) : "nothing") + ", came back " +
+                     (at < echo.size() ? hex(echo[at]) : "nothing") +
+                     " (another device on the line, or a faulty interface)";
   Line(text);
 }
 
