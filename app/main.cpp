@@ -37,6 +37,10 @@ const char kUsageMenu[] =
 }  // namespace
 
 int main(int argc, char** argv) {
+  // First of all: every ending from here on gives its report and puts the
+  // terminal and the port back, and what the handlers put back is only what
+  // has been changed by then.
+  InstallSignalHandlers();
   std::vector<std::string> port_words = ReadCommandLine(argc, argv);
   if (requested_job == "--help") {
     std::fputs(kUsage, stdout);
@@ -50,7 +54,6 @@ int main(int argc, char** argv) {
   }
   port_name = PortNameFromArguments(port_words);
   ConsoleStart();
-  InstallSignalHandlers();
   PrintText(port_name, true);
   TraceStart();
   last_error = PortOpen(port_name + port_settings);

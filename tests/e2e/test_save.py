@@ -2,6 +2,7 @@
 frames it sends, and what a failed or interrupted save leaves behind."""
 
 import os
+import select
 import shutil
 import signal
 import stat
@@ -11,7 +12,7 @@ import unittest
 
 from memory_lines import filled, memory_file
 from radio import Radio
-from screen import Program, as_nobody
+from screen import SETUP, Program, as_nobody
 
 PROMPT = "What file to open to write memories? "
 
@@ -194,6 +195,48 @@ class SaveTest(unittest.TestCase):
         with open(other, "rb") as linked:
             self.assertEqual(len(linked.read()), 1922)
         self.assertTrue(os.path.samefile(target, other))
+
+    def test_an_interrupt_as_early_as_the_program_can_take_one(self):
+        # Started in the background of its terminal, the program stops
+        # (SIGTTOU) at its first change of the terminal's mode; an interrupt
+        # sent then must already find the handler that reports it.
+        master, slave = os.openpty()
+        self.addCleanup(os.close, master)
+        self.addCleanup(os.close, slave)
+        cooked = termios.tcgetattr(slave)
+        leader = os.fork()
+        if leader == 0:
+            status = 100
+            try:
+                os.setsid()
+                terminal = os.open(os.ttyname(slave), os.O_RDWR)  # becomes the controlling terminal
+                program = os.fork()
+                if program == 0:
+                    os.setpgid(0, 0)
+                    signal.signal(signal.SIGTTOU, signal.SIG_DFL)
+                    for n in (0, 1, 2):
+                        os.dup2(terminal, n)
+                    os.execve(SETUP, [SETUP], dict(os.environ, QUENMAR_COM1="/nonexistent"))
+                try:
+                    os.setpgid(program, program)
+                except OSError:
+                    pass  # the program has done it itself already
+                _, stopped = os.waitpid(program, os.WUNTRACED)
+                if os.WIFSTOPPED(stopped):
+                    os.kill(program, signal.SIGINT)
+                    os.tcsetpgrp(terminal, program)
+                    os.kill(program, signal.SIGCONT)
+                    _, ended = os.waitpid(program, 0)
+                    status = os.WEXITSTATUS(ended) if os.WIFEXITED(ended) else 200 + os.WTERMSIG(ended)
+            finally:
+                os._exit(status)
+        _, ended = os.waitpid(leader, 0)
+        output = b""
+        while select.select([master], [], [], 0)[0]:
+            output += os.read(master, 4096)
+        self.assertEqual(os.WEXITSTATUS(ended), 9, output)
+        self.assertIn(b'Aborting due to runtime error 9 ("interrupted" signal)', output)
+        self.assertEqual(termios.tcgetattr(slave), cooked)
 
     def test_a_termination_request_during_a_save_keeps_the_old_file(self):
         p = self.start("--demo", rate=1200)  # paced, so the save takes a while
