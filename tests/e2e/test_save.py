@@ -196,6 +196,30 @@ class SaveTest(unittest.TestCase):
             self.assertEqual(len(linked.read()), 1922)
         self.assertTrue(os.path.samefile(target, other))
 
+    def test_every_ending_gives_the_port_back_its_line_mode(self):
+        for ending in ("menu", "signal"):
+            with self.subTest(ending=ending):
+                radio = Radio("--demo")
+                self.addCleanup(radio.close)
+                fd = os.open(radio.port, os.O_RDWR | os.O_NOCTTY)
+                self.addCleanup(os.close, fd)
+                mode = termios.tcgetattr(fd)
+                mode[2] = (mode[2] & ~termios.CLOCAL) | termios.HUPCL
+                mode[4] = mode[5] = termios.B9600
+                termios.tcsetattr(fd, termios.TCSANOW, mode)
+                mode = termios.tcgetattr(fd)  # as far as a pseudo-terminal takes it
+                p = Program(env={"QUENMAR_COM1": radio.port})
+                self.addCleanup(p.close)
+                p.wait_menu()
+                self.assertNotEqual(termios.tcgetattr(fd), mode)  # the program's own line
+                if ending == "menu":
+                    p.type_line("0")
+                    self.assertEqual(p.wait_exit(), 0)
+                else:
+                    p.child.kill(signal.SIGTERM)
+                    self.assertEqual(p.wait_exit(), 13)
+                self.assertEqual(termios.tcgetattr(fd), mode)
+
     def test_an_interrupt_as_early_as_the_program_can_take_one(self):
         # Started in the background of its terminal, the program stops
         # (SIGTTOU) at its first change of the terminal's mode; an interrupt
