@@ -180,10 +180,8 @@ class SaveTest(unittest.TestCase):
         self.assertEqual(os.listdir(folder), ["mem.txt"])
 
     def test_a_name_ending_in_a_slash_is_error_2_before_any_frame(self):
-        for name in ("out/", "nosuchdir/x/"):
-            with self.subTest(name=name):
-                self.check_refused_name(name, 2)
-                self.assertEqual(sorted(os.listdir(self.radio.directory)), ["radio.log", "radio.stderr"])
+        self.check_refused_name("out/", 2)
+        self.assertEqual(sorted(os.listdir(self.radio.directory)), ["radio.log", "radio.stderr"])
 
     def test_a_file_with_another_link_is_written_in_place(self):
         p = self.start("--demo")
@@ -241,10 +239,6 @@ class SaveTest(unittest.TestCase):
                     for n in (0, 1, 2):
                         os.dup2(terminal, n)
                     os.execve(SETUP, [SETUP], dict(os.environ, QUENMAR_COM1="/nonexistent"))
-                try:
-                    os.setpgid(program, program)
-                except OSError:
-                    pass  # the program has done it itself already
                 _, stopped = os.waitpid(program, os.WUNTRACED)
                 if os.WIFSTOPPED(stopped):
                     os.kill(program, signal.SIGINT)
