@@ -26,6 +26,8 @@ struct Option {
 const Option kOptions[] = {
     {"--help", "", 0, nullptr},
     {"--version", "", 0, nullptr},
+    {"--to-csv", "MEMORY_FILE CSV_FILE", 2, nullptr},
+    {"--from-csv", "CSV_FILE MEMORY_FILE", 2, nullptr},
 };
 
 const Option* FindOption(const std::string& name) {
