@@ -266,7 +266,8 @@ int ConvertCsvToMemoryFile(const std::string& csv_file, const std::string& memor
     }
     if (verdict == Frequency::kRounded) {
       Warn(csv_file, record.line,
-           "Frequency " + megahertz + " is finer than 10 Hz: rounded to " + MegahertzText(digits));
+           "Frequency " + Shown(megahertz) + " is finer than 10 Hz: rounded to " +
+               MegahertzText(digits));
     }
     bool near = false;
     std::string mode_word = field(kMode);
