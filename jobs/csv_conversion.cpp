@@ -32,7 +32,8 @@ int warnings = 0;
 
 void Warn(const std::string& file, long line, const std::string& text) {
   warnings++;
-  std::fprintf(stderr, "%s:%ld: warning: %s\n", file.c_str(), line, text.c_str());
+  std::string diagnostic = file + ":" + std::to_string(line) + ": warning: " + text + "\n";
+  std::fputs(diagnostic.c_str(), stderr);
 }
 
 // A value as a message quotes it: in quotes, control bytes as "?", and cut
@@ -147,11 +148,13 @@ int ConvertMemoryFileToCsv(const std::string& memory_file, const std::string& cs
       }
       continue;
     }
+    // A load recognises modes 0-7 only, so that is what it can send.
+    int mode = fields.mode >= 0 && fields.mode <= 7 ? fields.mode : 0;
     std::string mode_text = Columns(line, kModeColumn, 4);
-    if (mode_text != ModeNames[fields.mode]) {
+    if (mode_text != ModeNames[mode]) {
       Warn(memory_file, line_number,
            "mode " + Shown(mode_text) + " is no mode: a load sends the one of the line before, " +
-               Trimmed(ModeNames[fields.mode]) + ", and so does the CSV");
+               Trimmed(ModeNames[mode]) + ", and so does the CSV");
     }
     int filter = fields.filter;
     std::string filter_text = Columns(line, kFilterColumn, 3);
@@ -170,13 +173,12 @@ int ConvertMemoryFileToCsv(const std::string& memory_file, const std::string& cs
       Warn(memory_file, line_number,
            "name " + Shown(text) + ": a byte that no character stands for is written as '?'");
     }
-    int mode = fields.mode >= 0 && fields.mode <= 7 ? fields.mode : 0;
     // What CHIRP itself writes for what an HF channel does not have: no duplex
     // or offset, no tone squelch, its default tones, code and step, no skip,
     // no D-STAR calls.
     rows.push_back(CsvRow({std::to_string(channel), text, MegahertzText(fields.frequency), "",
                            "0.000000", "", "88.5", "88.5", "023", "NN", kChirpModes[mode], "5.00",
-                           "", CsvComment(fields.mode, filter), "", "", "", ""}));
+                           "", CsvComment(mode, filter), "", "", "", ""}));
   }
   CloseMemoryFileAfterReading();
   if (last_error != 0) FatalError(531);
@@ -186,8 +188,9 @@ int ConvertMemoryFileToCsv(const std::string& memory_file, const std::string& cs
   for (const std::string& row : rows) WriteChannelLine(row);
   CloseMemoryFileAfterWriting();
   if (last_error != 0) FatalError(574);
-  std::printf("%s: %zu channels from %s, %d warnings\n", csv_file.c_str(), rows.size() - 1,
-              memory_file.c_str(), warnings);
+  std::string summary = csv_file + ": " + std::to_string(rows.size() - 1) + " channels from " +
+                        memory_file + ", " + std::to_string(warnings) + " warnings\n";
+  std::fputs(summary.c_str(), stdout);
   return warnings > 0 ? 3 : 0;
 }
 
@@ -343,7 +346,9 @@ int ConvertCsvToMemoryFile(const std::string& csv_file, const std::string& memor
   }
   CloseMemoryFileAfterWriting();
   if (last_error != 0) FatalError(574);
-  std::printf("%s: %d channels from %s, %d empty, %d warnings\n", memory_file.c_str(), filled,
-              csv_file.c_str(), kChannels - filled, warnings);
+  std::string summary = memory_file + ": " + std::to_string(filled) + " channels from " + csv_file +
+                        ", " + std::to_string(kChannels - filled) + " empty, " +
+                        std::to_string(warnings) + " warnings\n";
+  std::fputs(summary.c_str(), stdout);
   return warnings > 0 ? 3 : 0;
 }
