@@ -33,13 +33,14 @@ const char kUsage[] =
     "  --from-csv CSV_FILE MEMORY_FILE\n"
     "             write a memory file from a CSV file in CHIRP's columns; its\n"
     "             Locations 0 to 61 are the channels (no port is opened)\n"
-    "             Both report what the other side cannot hold as\n"
-    "             FILE:LINE: warning: ..., end with a summary line, and exit with\n"
-    "             status 3 after a warning, 0 otherwise. The Comment column keeps\n"
-    "             the filter and AMLS or AMUS: \"filter 2.4\", \"AMLS filter 6.0\".\n"
     "\n"
-    "             quenmar-setup --to-csv memories.txt memories.csv\n"
-    "             quenmar-setup --from-csv club-list.csv memories.txt\n"
+    "The two conversions report what the other side cannot hold as\n"
+    "FILE:LINE: warning: ..., end with a summary line, and exit with status 3\n"
+    "after a warning, 0 otherwise. The CSV's Comment keeps the filter and AMLS or\n"
+    "AMUS: \"filter 2.4\", \"AMLS filter 6.0\". For example:\n"
+    "\n"
+    "  quenmar-setup --to-csv memories.txt memories.csv\n"
+    "  quenmar-setup --from-csv club-list.csv memories.txt\n"
     "\n";
 // Then how ports are named on this system (PortNamesHelp), then the menu.
 const char kUsageMenu[] =

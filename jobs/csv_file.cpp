@@ -200,12 +200,8 @@ bool ReadCsvRecord(CsvRecord& record) {
     if (byte == '\r') {
       // CR LF ends a record, and so does a CR alone.
       int next = NextByte();
-      if (next == '\n') {
-        line_number++;
-      } else {
-        pushed_back = next;
-        line_number++;
-      }
+      if (next != '\n') pushed_back = next;
+      line_number++;
       break;
     }
     if (byte == '\n') break;
