@@ -13,6 +13,7 @@
 namespace {
 
 constexpr int kChannels = 62;
+constexpr int kAm = 2;
 constexpr int kAmLowerSideband = 6;  // AMLS
 constexpr int kAmUpperSideband = 7;  // AMUS
 
@@ -241,10 +242,12 @@ int ConvertCsvToMemoryFile(const std::string& csv_file, const std::string& memor
     if (blank) continue;
 
     std::string location = Trimmed(field(kLocation));
+    std::string significant = location.substr(
+        std::min(location.find_first_not_of('0'), location.empty() ? 0 : location.size() - 1));
     int channel = -1;
-    if (!location.empty() && location.size() <= 2 &&
+    if (!location.empty() && significant.size() <= 2 &&
         location.find_first_not_of("0123456789") == std::string::npos) {
-      channel = std::stoi(location);
+      channel = std::stoi(significant);
     }
     if (channel < 0 || channel >= kChannels) {
       Warn(csv_file, record.line, "Location " + Shown(location) + " is not 0 to 61: row skipped");
@@ -287,7 +290,7 @@ int ConvertCsvToMemoryFile(const std::string& csv_file, const std::string& memor
     int filter = kDefaultFilter[mode];
     std::vector<std::string> words = Words(field(kComment));
     for (size_t i = 0; i < words.size(); i++) {
-      if (mode == 2 && (words[i] == "AMLS" || words[i] == "AMUS")) {
+      if (mode == kAm && (words[i] == "AMLS" || words[i] == "AMUS")) {
         mode = words[i] == "AMLS" ? kAmLowerSideband : kAmUpperSideband;
       }
       if (words[i] != "filter" || i + 1 == words.size()) continue;
@@ -306,9 +309,9 @@ int ConvertCsvToMemoryFile(const std::string& csv_file, const std::string& memor
     std::string duplex = Trimmed(field(kDuplex));
     std::string tone = Trimmed(field(kTone));
     if (!duplex.empty() || !tone.empty()) {
-      Warn(csv_file, record.line,
-           "Duplex " + Shown(duplex) + " and Tone " + Shown(tone) +
-               " have no place in the memory file: the channel keeps neither");
+      std::string what = duplex.empty() ? "" : "Duplex " + Shown(duplex);
+      if (!tone.empty()) what += (what.empty() ? "Tone " : " and Tone ") + Shown(tone);
+      Warn(csv_file, record.line, what + ": the memory file has no place for it, dropped");
     }
     std::string text = field(kName);
     text.erase(text.find_last_not_of(' ') + 1);

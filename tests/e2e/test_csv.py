@@ -109,7 +109,7 @@ class CsvTest(unittest.TestCase):
                    "0,14.2345,USB,BEACON,,,\r\n"
                    "62,7.0,LSB,x,,,\r\n"
                    "0,7.1,LSB,again,,,\n"
-                   "1,100.0,FM,,,,\n"
+                   "001,100.0,FM,,,,\n"
                    "2,-1,FM,,,,\n"
                    "3,abc,FM,,,,\n"
                    "4,7.0123456,CW,,,,\n"
@@ -130,8 +130,8 @@ class CsvTest(unittest.TestCase):
             "list.csv:7: warning: Frequency 'abc' is no number of MHz: row skipped",
             "list.csv:8: warning: Frequency '7.0123456' is finer than 10 Hz: rounded to 7.012350",
             "list.csv:9: warning: Mode 'NFM' is taken as FM",
-            "list.csv:9: warning: Duplex '-' and Tone 'Tone' have no place in the memory file: "
-            "the channel keeps neither",
+            "list.csv:9: warning: Duplex '-' and Tone 'Tone': the memory file has no place "
+            "for it, dropped",
             "list.csv:10: warning: Mode 'DV' has no equivalent on the radio: row skipped",
             "list.csv:11: warning: filter '9.9' is not 6.0, 2.4, 1.8, .50 or .25: 6.0 taken",
             "list.csv:11: warning: Name 'TOOLONGNAME' is cut to seven characters: 'TOOLONG'",
