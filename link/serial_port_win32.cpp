@@ -163,7 +163,7 @@ std::string DevicePath(unsigned port) {
 const char* PortNamesHelp() {
   return "Port n is COMn, as Device Manager lists it under \"Ports (COM & LPT)\".\n"
          "COM10 and above are opened through their device names (\\\\.\\COMn).\n"
-         "--port names the device to open instead, for example --port COM12.\n";
+         "--port names the device to open instead, for example --port COM3.\n";
 }
 
 int PortOpen(const std::string& device_text) {
