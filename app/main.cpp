@@ -14,7 +14,7 @@
 namespace {
 
 const char kUsage[] =
-    "Usage: quenmar-setup [C=n]\n"
+    "Usage: quenmar-setup [--port DEVICE] [C=n]\n"
     "\n"
     "Saves the 62 memory channels of a Quenmar transceiver into a text file,\n"
     "loads such a file back into the radio, and sets the radio's clock from\n"
@@ -22,6 +22,9 @@ const char kUsage[] =
     "\n"
     "  C=n        use serial port n (COM1 when not given); everything after C=\n"
     "             on the command line becomes part of the port name\n"
+    "  --port DEVICE\n"
+    "             open DEVICE as the port, whatever its number; the screen\n"
+    "             still shows COMn\n"
     "  --help     show this text\n"
     "  --version  show the version\n"
     "\n";
@@ -48,6 +51,7 @@ int main(int argc, char** argv) {
     std::printf("quenmar-setup %s\n", QUENMAR_VERSION);
     return 0;
   }
+  if (!options_given) SuggestPortOption(port_words);
   port_name = PortNameFromArguments(port_words);
   ConsoleStart();
   InstallSignalHandlers();

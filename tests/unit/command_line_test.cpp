@@ -6,6 +6,7 @@
 
 #include "app/command_line.h"
 #include "app/main_menu.h"
+#include "link/serial_port.h"
 
 namespace {
 
