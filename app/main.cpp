@@ -15,7 +15,7 @@
 namespace {
 
 const char kUsage[] =
-    "Usage: quenmar-setup [C=n]\n"
+    "Usage: quenmar-setup [--port DEVICE] [C=n]\n"
     "       quenmar-setup --to-csv MEMORY_FILE CSV_FILE\n"
     "       quenmar-setup --from-csv CSV_FILE MEMORY_FILE\n"
     "\n"
@@ -25,6 +25,9 @@ const char kUsage[] =
     "\n"
     "  C=n        use serial port n (COM1 when not given); everything after C=\n"
     "             on the command line becomes part of the port name\n"
+    "  --port DEVICE\n"
+    "             open DEVICE as the port, whatever its number; the screen\n"
+    "             still shows COMn\n"
     "  --help     show this text\n"
     "  --version  show the version\n"
     "  --to-csv MEMORY_FILE CSV_FILE\n"
@@ -72,6 +75,7 @@ int main(int argc, char** argv) {
     if (requested_job == "--to-csv") return ConvertMemoryFileToCsv(job_values[0], job_values[1]);
     return ConvertCsvToMemoryFile(job_values[0], job_values[1]);
   }
+  if (!options_given) SuggestPortOption(port_words);
   port_name = PortNameFromArguments(port_words);
   ConsoleStart();
   InstallSignalHandlers();

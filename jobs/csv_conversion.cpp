@@ -144,7 +144,7 @@ int ConvertMemoryFileToCsv(const std::string& memory_file, const std::string& cs
       // An empty-channel line, or nothing at all, has nothing to lose.
       if (!line.empty() && Columns(line, 5, 2) != "  ") {
         Warn(memory_file, line_number,
-             "no frequency of seven digits: the line loads nothing and the CSV has no channel " +
+             "no frequency that a load takes: the line loads nothing and the CSV has no channel " +
                  std::to_string(channel));
       }
       continue;

@@ -164,7 +164,7 @@ class CsvTest(unittest.TestCase):
             "mem.txt:2: warning: filter '9.9' is no filter: a load sends the one of the line "
             "before, none, and the CSV names none",
             "mem.txt:2: warning: name 'A?': a byte that no character stands for is written as '?'",
-            "mem.txt:3: warning: no frequency of seven digits: the line loads nothing and the "
+            "mem.txt:3: warning: no frequency that a load takes: the line loads nothing and the "
             "CSV has no channel 2"])
         self.assertEqual(self.read("list.csv"), HEADER +
                          b"1,A?,14.234500,,0.000000,,88.5,88.5,023,NN,LSB,5.00,,,,,,\r\n")

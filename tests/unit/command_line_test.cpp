@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/main_menu.h"
+#include "link/serial_port.h"
 
 namespace {
 
