@@ -1,12 +1,16 @@
 // The memory file: 62 lines, one a channel, in fixed columns separated by the
 // byte B3, each ended by CR LF. Written by a save, read by a load.
 //
+// Columns             columns first..first+width-1 of a line (from 1); what lies
+//                     past its end is absent
 // ChannelLabel        the channel number right-aligned in three columns
 // FormatChannelLine   one channel's line, without its line end
 // ParseChannelLine    takes a line apart; false for a line that loads nothing
 // OpenMemoryFileForWriting / WriteChannelLine / CloseMemoryFileAfterWriting
 // OpenMemoryFileForReading / ReadChannelLine  / CloseMemoryFileAfterReading
 //                     the opens and closes leave their error number in last_error
+// AbandonMemoryFileWriting  drops an unfinished save: the file named keeps what
+//                     it had (or is not made), and no temporary file stays
 // MemoryFileAbandon   closes an open memory file at once, keeping the old file
 //                     of an unfinished save (safe inside a signal handler)
 #pragma once
@@ -22,6 +26,12 @@ extern const std::string ModeNames[9];
 extern const std::string FilterNames[11];
 
 constexpr char column_separator = static_cast<char>(0xB3);
+// Where the mode (four bytes) and the filter (three) stand, counted from 1.
+constexpr size_t kModeColumn = 22;
+constexpr size_t kFilterColumn = 27;
+// A line read ends at its line end or after this many bytes, whichever comes
+// first, so that any file, however large or binary, reads in bounded memory.
+constexpr size_t kLineLimit = 4096;
 
 struct ChannelFields {
   std::string frequency;  // seven digits, tens of MHz down to 10 Hz
@@ -30,6 +40,7 @@ struct ChannelFields {
   int16_t filter = 0;
 };
 
+std::string Columns(const std::string& line, size_t first, size_t width);
 std::string ChannelLabel(int channel);
 std::string FormatChannelLine(int channel, bool filled, const std::string& frequency,
                               const std::string& name, int mode, int filter);
@@ -38,6 +49,7 @@ bool ParseChannelLine(const std::string& line, ChannelFields& fields);
 void OpenMemoryFileForWriting(const std::string& name);
 void WriteChannelLine(const std::string& line);
 void CloseMemoryFileAfterWriting();
+void AbandonMemoryFileWriting();
 void OpenMemoryFileForReading(const std::string& name);
 std::string ReadChannelLine();
 void CloseMemoryFileAfterReading();
@@ -48,6 +60,7 @@ void MemoryFileAbandon();
 int FileCreate(const std::string& name);
 int FileWrite(const std::string& bytes);
 int FileCommit(bool write_failed);
+void FileAbandonWrite();  // safe inside a signal handler
 int FileOpenForReading(const std::string& name);
 long FileRead(char* buffer, unsigned long size);
 void FileCloseForReading();

@@ -3,9 +3,7 @@
 // or failed save never leaves half a file where a good one was. Where the
 // rename would change what the user had (other hard links to the file, an
 // owner or group we cannot give the new file, extended attributes or ACLs we
-// cannot copy), the existing file is written in place instead; it is emptied
-// only when the finished lines are written, so a save cut short before then
-// still leaves it as it was.
+// cannot copy), the existing file is written in place instead.
 #include <fcntl.h>
 #include <libgen.h>
 #include <signal.h>
@@ -26,10 +24,12 @@ namespace {
 
 int write_fd = -1;
 int read_fd = -1;
-std::string target_path;        // where the finished file goes
-bool replacing = false;         // writing a new file beside target_path
-bool in_place = false;          // writing the existing file at target_path
-bool emptying_pending = false;  // ... and it has not been emptied yet
+std::string target_path;  // where the finished file goes
+bool replacing = false;   // writing a new file beside target_path
+bool in_place = false;    // writing the existing regular file at target_path
+// A file written in place is emptied only when the first bytes go to it, so
+// that a save given up before then leaves it as it was.
+bool empty_before_writing = false;
 
 // The temporary file's name, kept in a fixed buffer so that a signal handler
 // can remove it. Empty when there is none.
@@ -57,26 +57,27 @@ std::string LinkTarget(const std::string& name) {
 
 int OpenDirectly(const std::string& name) {
   // O_NONBLOCK so that a FIFO without a reader gives an error, not a wait.
-  write_fd = open(name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NONBLOCK | O_CLOEXEC, 0666);
+  write_fd = open(name.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
   if (write_fd < 0) return 2;
   fcntl(write_fd, F_SETFL, fcntl(write_fd, F_GETFL) & ~O_NONBLOCK);
+  empty_before_writing = true;
   return 0;
 }
 
-// The existing file, opened for writing but not yet emptied: that waits for
-// the first bytes of the new contents (EmptyInPlace).
+// The existing regular file itself, instead of a new one put in its place.
 int OpenInPlace(const std::string& name) {
-  write_fd = open(name.c_str(), O_WRONLY | O_CLOEXEC);
-  if (write_fd < 0) return 2;
-  in_place = true;
-  emptying_pending = true;
-  return 0;
+  int result = OpenDirectly(name);
+  in_place = result == 0;
+  return result;
 }
 
-bool EmptyInPlace(int fd) {
-  if (!emptying_pending) return true;
-  emptying_pending = false;
-  return ftruncate(fd, 0) == 0;
+// Empties a file written in place before its first bytes; a device or a FIFO
+// has nothing to empty.
+bool EmptyIfDue() {
+  if (!empty_before_writing) return true;
+  empty_before_writing = false;
+  struct stat seen;
+  return fstat(write_fd, &seen) != 0 || !S_ISREG(seen.st_mode) || ftruncate(write_fd, 0) == 0;
 }
 
 // A file that the save may overwrite: one we may write, and not one that
@@ -162,7 +163,7 @@ bool TakeOverFrom(const std::string& path, const struct stat& old) {
 // here, so that a name that will not take the new file fails now, not after
 // the whole save.
 int FileCreate(const std::string& name) {
-  replacing = in_place = emptying_pending = false;
+  replacing = in_place = empty_before_writing = false;
   // "out/" names a folder, never a file to write.
   if (!name.empty() && name.back() == '/') return 2;
   // A symbolic link is followed: its target is what gets replaced (or made).
@@ -202,7 +203,7 @@ int FileCreate(const std::string& name) {
 }
 
 int FileWrite(const std::string& bytes) {
-  if (!EmptyInPlace(write_fd)) return 2;
+  if (!EmptyIfDue()) return 2;
   size_t done = 0;
   while (done < bytes.size()) {
     ssize_t n = write(write_fd, bytes.data() + done, bytes.size() - done);
@@ -214,13 +215,13 @@ int FileWrite(const std::string& bytes) {
 }
 
 int FileCommit(bool write_failed) {
+  bool ok = EmptyIfDue() && !write_failed;
   int fd = write_fd;
   write_fd = -1;
-  bool ok = !write_failed;
   if (!replacing) {
-    // In place, a save that wrote nothing still empties the file, and the
-    // lines must reach the disk before the save counts as done.
-    if (in_place && !(EmptyInPlace(fd) && fsync(fd) == 0)) ok = false;
+    // A file written in place must have its lines on the disk before the
+    // save counts as done.
+    if (in_place && fsync(fd) != 0) ok = false;
     if (close(fd) != 0) ok = false;
     return ok ? 0 : 2;
   }
@@ -267,10 +268,14 @@ void FileCloseForReading() {
   read_fd = -1;
 }
 
-void MemoryFileAbandon() {
+void FileAbandonWrite() {
   if (write_fd >= 0) close(write_fd);
   write_fd = -1;
   RemoveTemporary();
+}
+
+void MemoryFileAbandon() {
+  FileAbandonWrite();
   if (read_fd >= 0) close(read_fd);
   read_fd = -1;
 }
