@@ -12,6 +12,7 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include <vector>
 
 // Mode and filter numbers that loading sends; set by ParseChannelLine from
 // recognised texts and by a save from every channel it reads (mode only).
@@ -22,6 +23,13 @@ extern const std::string ModeNames[9];
 extern const std::string FilterNames[11];
 
 constexpr char column_separator = static_cast<char>(0xB3);
+// The separator as a UTF-8 editor types it (U+2502); reading takes it as B3.
+extern const std::string utf8_separator;
+
+// The columns of the last line ReadChannelLine returned whose B3 stood in the
+// file as utf8_separator, ascending. Written by ReadChannelLine, read by
+// --check to count columns as the file has them.
+extern std::vector<size_t> utf8_separator_columns;
 
 struct ChannelFields {
   std::string frequency;  // seven digits, tens of MHz down to 10 Hz

@@ -64,13 +64,15 @@ class LoadTest(unittest.TestCase):
             frame("FE FE 04 F1 08 12 FD"), frame("FE FE 04 F1 11 4E 45 54 20 20 20 20 FD"),
             frame("FE FE 04 F1 09 FD")])
 
-    def test_only_filled_channels_send_and_line_ends_do_not_matter(self):
+    def test_only_filled_channels_send_and_line_ends_and_utf8_separators_do_not_matter(self):
         data = memory_file({3: filled(3, "0705000", b"THREE  ", b"LSB ", b"6.0"),
                             40: filled(40, "2112340", b"FORTY  ", b"FM  ", b".50")})
         sent = self.load(data)
         self.assertEqual(sent, five_frames(3, "00 00 05 07", 0, 1, b"THREE  ")
                          + five_frames(40, "00 34 12 21", 5, 4, b"FORTY  "))
         self.assertEqual(self.load(data.replace(b"\r\n", b"\n")), sent)
+        # The separator as a UTF-8 editor writes it, U+2502.
+        self.assertEqual(self.load(data.replace(BAR, "\u2502".encode())), sent)
 
     def test_short_and_empty_files_send_only_what_they_hold(self):
         ten = b"".join(filled(n, "1400000", b"TEN    ", b"CW  ", b"2.4") + b"\r\n" if n == 7

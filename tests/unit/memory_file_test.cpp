@@ -232,6 +232,8 @@ INSTANTIATE_TEST_SUITE_P(
         "  7" + bar + "1 .23450" + bar + "BEACON " + bar + "USB " + bar + "2.4",
         "  7" + bar + "1 .     " + bar + "BEACON " + bar + "USB " + bar + "2.4",
         "  7" + bar + "-1.23450" + bar + "BEACON " + bar + "USB " + bar + "2.4",
+        // A digit in column 7, where the point belongs: the columns are shifted.
+        "  7" + bar + "1423450 " + bar + "BEACON " + bar + "USB " + bar + "2.4",
         "  7" + bar + "14.2345\t" + bar + "BEACON " + bar + "USB " + bar + "2.4"));
 
 // ---- Reading a file ----
@@ -342,6 +344,14 @@ TEST_F(ReadChannelLineTest, EveryByteValueButLineEndsAndCtrlZPasses) {
     if (byte != '\n' && byte != '\r' && byte != 0x1A) line += static_cast<char>(byte);
   }
   EXPECT_EQ(ReadLines(line + "\r\n", 2), Then({line}, 2));
+}
+
+TEST_F(ReadChannelLineTest, AUtf8SeparatorIsTheByteB3) {
+  const std::string utf8_bar = "\xE2\x94\x82";
+  // An incomplete sequence stays as it is.
+  EXPECT_EQ(ReadLines("  5" + utf8_bar + "14.23450" + utf8_bar + "\xE2\x94|\r\n", 1),
+            Then({"  5" + bar + "14.23450" + bar + "\xE2\x94|"}, 1));
+  EXPECT_EQ(utf8_separator_columns, (std::vector<size_t>{4, 13}));
 }
 
 TEST_F(ReadChannelLineTest, OpenErrors) {
