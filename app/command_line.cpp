@@ -26,6 +26,7 @@ struct Option {
 const Option kOptions[] = {
     {"--help", "", 0, nullptr},
     {"--version", "", 0, nullptr},
+    {"--check", "FILE", 1, nullptr},
 };
 
 const Option* FindOption(const std::string& name) {

@@ -8,6 +8,7 @@
 #include "app/console.h"
 #include "app/fatal.h"
 #include "app/main_menu.h"
+#include "jobs/jobs.h"
 #include "link/port_trace.h"
 #include "link/serial_port.h"
 
@@ -15,6 +16,7 @@ namespace {
 
 const char kUsage[] =
     "Usage: quenmar-setup [C=n]\n"
+    "       quenmar-setup --check FILE\n"
     "\n"
     "Saves the 62 memory channels of a Quenmar transceiver into a text file,\n"
     "loads such a file back into the radio, and sets the radio's clock from\n"
@@ -22,8 +24,16 @@ const char kUsage[] =
     "\n"
     "  C=n        use serial port n (COM1 when not given); everything after C=\n"
     "             on the command line becomes part of the port name\n"
+    "  --check FILE\n"
+    "             read the memory file FILE as a load would, open no port, and\n"
+    "             warn (FILE:LINE:COLUMN: warning: ...) wherever the load would\n"
+    "             differ from what a line seems to say; status 0 when there is\n"
+    "             no warning, 3 when there are warnings\n"
     "  --help     show this text\n"
     "  --version  show the version\n"
+    "\n"
+    "A memory file may hold its separators as the UTF-8 character U+2502, as a\n"
+    "UTF-8 editor writes them: reading takes them as the byte B3.\n"
     "\n";
 // Then how ports are named on this system (PortNamesHelp), then the menu.
 const char kUsageMenu[] =
@@ -48,6 +58,8 @@ int main(int argc, char** argv) {
     std::printf("quenmar-setup %s\n", QUENMAR_VERSION);
     return 0;
   }
+  // A check reads a file and nothing else: no port, no console set-up.
+  if (requested_job == "--check") return CheckMemoryFile(job_values[0]);
   port_name = PortNameFromArguments(port_words);
   ConsoleStart();
   InstallSignalHandlers();

@@ -190,6 +190,20 @@ std::string ReadChannelLine() {
   return SeparatorsAsB3(line);
 }
 
+bool MoreLinesToRead() {
+  if (!reading || read_ended) return false;
+  if (read_position == read_length) {
+    read_length = FileRead(read_buffer, sizeof read_buffer);
+    read_position = 0;
+    if (read_length <= 0) {
+      read_length = 0;
+      read_ended = true;
+      return false;
+    }
+  }
+  return read_buffer[read_position] != kEndOfFile;
+}
+
 void CloseMemoryFileAfterReading() {
   if (!reading) return;
   reading = false;

@@ -7,6 +7,7 @@
 // OpenMemoryFileForWriting / WriteChannelLine / CloseMemoryFileAfterWriting
 // OpenMemoryFileForReading / ReadChannelLine  / CloseMemoryFileAfterReading
 //                     the opens and closes leave their error number in last_error
+// MoreLinesToRead     true while the file being read holds another line
 // MemoryFileAbandon   closes an open memory file at once, keeping the old file
 //                     of an unfinished save (safe inside a signal handler)
 #pragma once
@@ -48,6 +49,7 @@ void WriteChannelLine(const std::string& line);
 void CloseMemoryFileAfterWriting();
 void OpenMemoryFileForReading(const std::string& name);
 std::string ReadChannelLine();
+bool MoreLinesToRead();
 void CloseMemoryFileAfterReading();
 void MemoryFileAbandon();
 

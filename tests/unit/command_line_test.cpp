@@ -1,10 +1,11 @@
 // The program's own options come out of the command line before the port rule.
+#include "app/command_line.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "app/command_line.h"
 #include "app/main_menu.h"
 
 namespace {
@@ -25,13 +26,19 @@ TEST(CommandLine, OptionsAreTakenOutBeforeThePortRule) {
   EXPECT_EQ(PortNameFromArguments(rest), "COM2 X");
   EXPECT_EQ(PortNameFromArguments(Read({})), "COM1");
   EXPECT_FALSE(options_given);
+  // A job's value is taken out with it: it is a file name, not a port word.
+  rest = Read({"--check", "c=2.txt", "c=3"});
+  EXPECT_EQ(requested_job, "--check");
+  EXPECT_EQ(job_values, std::vector<std::string>{"c=2.txt"});
+  EXPECT_EQ(PortNameFromArguments(rest), "COM3");
 }
 
 TEST(CommandLine, UnknownOrMisusedOptionsEndWithStatus2) {
   EXPECT_EXIT(Read({"--frobnicate"}), testing::ExitedWithCode(2), "unknown option '--frobnicate'");
   EXPECT_EXIT(Read({"--"}), testing::ExitedWithCode(2), "unknown option '--'");
   EXPECT_EXIT(Read({"--help=x"}), testing::ExitedWithCode(2), "takes no value");
-  EXPECT_EXIT(Read({"--help", "--version"}), testing::ExitedWithCode(2), "cannot be given together");
+  EXPECT_EXIT(Read({"--help", "--version"}), testing::ExitedWithCode(2),
+              "cannot be given together");
 }
 
 }  // namespace
