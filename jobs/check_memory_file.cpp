@@ -7,19 +7,12 @@
 #include "app/fatal.h"
 #include "jobs/jobs.h"
 #include "jobs/memory_file.h"
+#include "link/civ_frame.h"
 
 namespace {
 
 constexpr int kChannels = 62;
-// The fixed columns of a line, counted from 1.
-constexpr size_t kFrequencyColumn = 5;
-constexpr size_t kPointColumn = 7;
-constexpr size_t kDecimalsColumn = 8;
-constexpr size_t kNameColumn = 14;
 constexpr size_t kNameWidth = 7;
-constexpr size_t kModeColumn = 22;
-constexpr size_t kFilterColumn = 27;
-constexpr size_t kSeparatorColumns[] = {4, 13, 21, 26};
 
 std::string file_name;
 int warnings = 0;
@@ -30,19 +23,12 @@ int loaded = 0;
 int mode_line = 0;
 int filter_line = 0;
 
-std::string Columns(const std::string& line, size_t first, size_t width) {
-  if (line.size() < first) return "";
-  return line.substr(first - 1, width);
-}
-
 bool IsDigit(char c) {
   return c >= '0' && c <= '9';
 }
 
 std::string Hex(char c) {
-  const char* digits = "0123456789ABCDEF";
-  unsigned char byte = static_cast<unsigned char>(c);
-  return {digits[byte >> 4], digits[byte & 15]};
+  return Hex2(static_cast<unsigned char>(c));
 }
 
 // A text in quotes, in plain ASCII: other bytes as \xHH.

@@ -32,12 +32,6 @@ char read_buffer[kReadBufferSize];
 long read_length = 0;
 long read_position = 0;
 
-// Columns first..first+width-1 (counted from 1); what lies past the end is absent.
-std::string Columns(const std::string& line, size_t first, size_t width) {
-  if (line.size() < first) return "";
-  return line.substr(first - 1, width);
-}
-
 // A file saved from a UTF-8 editor holds the separator as U+2502, three
 // bytes; it stands for the one byte B3 so that such a file loads like the
 // original. Columns are then counted with the separator as one byte.
@@ -65,6 +59,12 @@ bool FlushWriteBuffer() {
 }
 
 }  // namespace
+
+// Columns first..first+width-1 (counted from 1); what lies past the end is absent.
+std::string Columns(const std::string& line, size_t first, size_t width) {
+  if (line.size() < first) return "";
+  return line.substr(first - 1, width);
+}
 
 std::string ChannelLabel(int channel) {
   std::string label = " " + std::to_string(channel);

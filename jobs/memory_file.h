@@ -1,6 +1,7 @@
 // The memory file: 62 lines, one a channel, in fixed columns separated by the
 // byte B3, each ended by CR LF. Written by a save, read by a load.
 //
+// Columns             a piece of a line by its columns, empty past the line's end
 // ChannelLabel        the channel number right-aligned in three columns
 // FormatChannelLine   one channel's line, without its line end
 // ParseChannelLine    takes a line apart; false for a line that loads nothing
@@ -23,6 +24,15 @@ extern int16_t current_filter;
 extern const std::string ModeNames[9];
 extern const std::string FilterNames[11];
 
+// Where the fields of a line begin, counted from 1, and the separators.
+constexpr size_t kFrequencyColumn = 5;  // 8 columns: two digits, the point, five
+constexpr size_t kPointColumn = 7;
+constexpr size_t kDecimalsColumn = 8;
+constexpr size_t kNameColumn = 14;    // 7 columns
+constexpr size_t kModeColumn = 22;    // 4 columns
+constexpr size_t kFilterColumn = 27;  // 3 columns
+constexpr size_t kSeparatorColumns[] = {4, 13, 21, 26};
+
 constexpr char column_separator = static_cast<char>(0xB3);
 // The separator as a UTF-8 editor types it (U+2502); reading takes it as B3.
 extern const std::string utf8_separator;
@@ -39,6 +49,7 @@ struct ChannelFields {
   int16_t filter = 0;
 };
 
+std::string Columns(const std::string& line, size_t first, size_t width);
 std::string ChannelLabel(int channel);
 std::string FormatChannelLine(int channel, bool filled, const std::string& frequency,
                               const std::string& name, int mode, int filter);
