@@ -222,13 +222,11 @@ int CheckMemoryFile(const std::string& name) {
     // the number of lines the file has.
     std::string lines = std::to_string(number - 1);
     std::string left = number == kChannels ? "channel 61 is" : "channels " + lines + " to 61 are";
-    utf8_separator_columns.clear();
     Warn(number, 1,
          number == 1
              ? "the file is empty - all 62 channels are left as the radio has them"
              : "the file ends after line " + lines + " - " + left + " left as the radio has them");
   } else if (MoreLinesToRead()) {
-    utf8_separator_columns.clear();
     Warn(kChannels + 1, 1, "lines after the 62nd are not loaded");
   }
   CloseMemoryFileAfterReading();
