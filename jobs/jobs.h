@@ -10,7 +10,8 @@
 //                where the load differs from what a line seems to say; returns
 //                the exit status, 0 when all is well, 3 after a warning
 // ChannelByte    a channel number as one packed-decimal byte
-// Exchange       puts a command frame in civ_buffer, sends it, and collects the reply
+// Exchange       puts a command frame in civ_buffer, sends it, and collects the
+//                reply; true when the radio answered (echo_as_sent, reply_complete)
 // ClockFrame     the SetClock frame of a local date and time
 #pragma once
 #include <ctime>
@@ -21,5 +22,5 @@ void SaveMemories();
 void SetRadioClock();
 int CheckMemoryFile(const std::string& name);
 char ChannelByte(int channel);
-void Exchange(const std::string& frame);
+bool Exchange(const std::string& frame);
 std::string ClockFrame(const std::tm& local);

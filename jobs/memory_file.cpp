@@ -1,6 +1,7 @@
 // The memory file's lines: building, taking apart, writing and reading them.
 #include "jobs/memory_file.h"
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -60,7 +61,6 @@ bool FlushWriteBuffer() {
 
 }  // namespace
 
-// Columns first..first+width-1 (counted from 1); what lies past the end is absent.
 std::string Columns(const std::string& line, size_t first, size_t width) {
   if (line.size() < first) return "";
   return line.substr(first - 1, width);
@@ -97,8 +97,8 @@ std::string FormatChannelLine(int channel, bool filled, const std::string& frequ
 bool ParseChannelLine(const std::string& line, ChannelFields& fields) {
   std::string frequency = Columns(line, 5, 2) + Columns(line, 8, 5);
   if (frequency.compare(0, 2, "  ") == 0) return false;  // an empty channel
-  // A digit where the point belongs means the columns are shifted (1423450
-  // typed without its point): such a line loads nothing.
+  // A digit where the point belongs: the frequency has slipped out of its
+  // columns (1423450 typed without the point), so the line loads nothing.
   if (line.size() >= 7 && line[6] >= '0' && line[6] <= '9') return false;
   if (!frequency.empty() && frequency[0] == ' ') frequency[0] = '0';
   // Blanks at the end of the decimals are zeros: 7.05 and blanks is 7.05000.
@@ -111,14 +111,14 @@ bool ParseChannelLine(const std::string& line, ChannelFields& fields) {
   }
   fields.frequency = frequency;
   fields.name = Columns(line, 14, 7);
-  std::string mode_text = Columns(line, 22, 4);
+  std::string mode_text = Columns(line, kModeColumn, 4);
   for (int i = 0; i <= 7; i++) {
     if (mode_text == ModeNames[i]) {
       current_mode = static_cast<int16_t>(i);
       break;
     }
   }
-  std::string filter_text = Columns(line, 27, 3);
+  std::string filter_text = Columns(line, kFilterColumn, 3);
   for (int i = 1; i <= 5; i++) {
     if (filter_text == FilterNames[i]) {
       current_filter = static_cast<int16_t>(i);
@@ -150,6 +150,13 @@ void CloseMemoryFileAfterWriting() {
   last_error = FileCommit(write_failed);
 }
 
+void AbandonMemoryFileWriting() {
+  if (!writing) return;
+  writing = false;
+  write_buffer.clear();
+  FileAbandonWrite();
+}
+
 void OpenMemoryFileForReading(const std::string& name) {
   read_length = read_position = 0;
   read_ended = false;
@@ -170,12 +177,15 @@ std::string ReadChannelLine() {
         break;
       }
     }
-    // Take everything up to the next LF, Ctrl-Z or the end of the buffer at once.
+    // Take everything up to the next LF, Ctrl-Z, the end of the buffer or the
+    // line's limit at once.
+    long room = static_cast<long>(kLineLimit - line.size());
+    long limit = std::min(read_length, read_position + room);
     long stop = read_position;
-    while (stop < read_length && read_buffer[stop] != '\n' && read_buffer[stop] != kEndOfFile)
-      stop++;
+    while (stop < limit && read_buffer[stop] != '\n' && read_buffer[stop] != kEndOfFile) stop++;
     line.append(read_buffer + read_position, stop - read_position);
     read_position = stop;
+    if (line.size() == kLineLimit) return SeparatorsAsB3(line);  // the rest is the next line
     if (stop == read_length) continue;
     char ender = read_buffer[read_position++];
     if (ender == kEndOfFile) {

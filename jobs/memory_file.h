@@ -1,13 +1,16 @@
 // The memory file: 62 lines, one a channel, in fixed columns separated by the
 // byte B3, each ended by CR LF. Written by a save, read by a load.
 //
-// Columns             a piece of a line by its columns, empty past the line's end
+// Columns             columns first..first+width-1 of a line (from 1); what lies
+//                     past its end is absent
 // ChannelLabel        the channel number right-aligned in three columns
 // FormatChannelLine   one channel's line, without its line end
 // ParseChannelLine    takes a line apart; false for a line that loads nothing
 // OpenMemoryFileForWriting / WriteChannelLine / CloseMemoryFileAfterWriting
 // OpenMemoryFileForReading / ReadChannelLine  / CloseMemoryFileAfterReading
 //                     the opens and closes leave their error number in last_error
+// AbandonMemoryFileWriting  drops an unfinished save: the file named keeps what
+//                     it had (or is not made), and no temporary file stays
 // MoreLinesToRead     true while the file being read holds another line
 // MemoryFileAbandon   closes an open memory file at once, keeping the old file
 //                     of an unfinished save (safe inside a signal handler)
@@ -36,11 +39,14 @@ constexpr size_t kSeparatorColumns[] = {4, 13, 21, 26};
 constexpr char column_separator = static_cast<char>(0xB3);
 // The separator as a UTF-8 editor types it (U+2502); reading takes it as B3.
 extern const std::string utf8_separator;
-
 // The columns of the last line ReadChannelLine returned whose B3 stood in the
 // file as utf8_separator, ascending. Written by ReadChannelLine, read by
 // --check to count columns as the file has them.
 extern std::vector<size_t> utf8_separator_columns;
+
+// A line read ends at its line end or after this many bytes, whichever comes
+// first, so that any file, however large or binary, reads in bounded memory.
+constexpr size_t kLineLimit = 4096;
 
 struct ChannelFields {
   std::string frequency;  // seven digits, tens of MHz down to 10 Hz
@@ -58,6 +64,7 @@ bool ParseChannelLine(const std::string& line, ChannelFields& fields);
 void OpenMemoryFileForWriting(const std::string& name);
 void WriteChannelLine(const std::string& line);
 void CloseMemoryFileAfterWriting();
+void AbandonMemoryFileWriting();
 void OpenMemoryFileForReading(const std::string& name);
 std::string ReadChannelLine();
 bool MoreLinesToRead();
@@ -69,6 +76,7 @@ void MemoryFileAbandon();
 int FileCreate(const std::string& name);
 int FileWrite(const std::string& bytes);
 int FileCommit(bool write_failed);
+void FileAbandonWrite();  // safe inside a signal handler
 int FileOpenForReading(const std::string& name);
 long FileRead(char* buffer, unsigned long size);
 void FileCloseForReading();

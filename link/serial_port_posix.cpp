@@ -151,16 +151,20 @@ void DescribeOpenFailure(const std::string& path, unsigned port, int error) {
   } else {
     port_problem += std::strerror(error);
     if (error == EACCES || error == EPERM)
-      port_problem += "; add your user to the dialout group and log in again";
+      port_problem +=
+          "; add your user to the device's group (dialout on most systems) and log in again";
     else if (error == ENOENT || error == ENODEV || error == ENXIO)
-      port_problem += "; set " + env + " to your adapter's device, for example " + env +
-                      "=/dev/ttyUSB0";
+      port_problem +=
+          port_device.empty()
+              ? "; name your adapter's device with --port /dev/ttyUSB0 or " + env + "=/dev/ttyUSB0"
+              : "; ls /dev/serial/by-id/ lists the adapters plugged in";
   }
 }
 
 }  // namespace
 
 std::string DevicePath(unsigned port) {
+  if (!port_device.empty()) return port_device;
   std::string variable = "QUENMAR_COM" + std::to_string(port);
   const char* named = std::getenv(variable.c_str());
   if (named && *named) return named;
@@ -168,10 +172,11 @@ std::string DevicePath(unsigned port) {
 }
 
 const char* PortNamesHelp() {
-  return "Port n is the device named by the environment variable QUENMAR_COMn when it\n"
-         "is set, for example QUENMAR_COM1=/dev/ttyUSB0, and /dev/ttyS(n-1) otherwise\n"
-         "(COM1 is /dev/ttyS0). Your user needs access to the device (the dialout\n"
-         "group on most systems).\n";
+  return "Port n is the device named by --port when it is given, else the one named\n"
+         "by the environment variable QUENMAR_COMn when it is set, for example\n"
+         "QUENMAR_COM1=/dev/ttyUSB0, and /dev/ttyS(n-1) otherwise (COM1 is /dev/ttyS0).\n"
+         "Your user needs access to the device: join the group that owns it (dialout\n"
+         "on most systems, uucp on Arch Linux; ls -l DEVICE shows it).\n";
 }
 
 int PortOpen(const std::string& device_text) {

@@ -152,6 +152,7 @@ void DescribeOpenFailure(const std::string& path, unsigned port, DWORD code) {
 }  // namespace
 
 std::string DevicePath(unsigned port) {
+  if (!port_device.empty()) return port_device;
   std::string name = "COM" + std::to_string(port);
   // Only COM1 to COM9 are reserved names in every folder; the others exist
   // in the device namespace alone.
@@ -161,7 +162,8 @@ std::string DevicePath(unsigned port) {
 
 const char* PortNamesHelp() {
   return "Port n is COMn, as Device Manager lists it under \"Ports (COM & LPT)\".\n"
-         "COM10 and above are opened through their device names (\\\\.\\COMn).\n";
+         "COM10 and above are opened through their device names (\\\\.\\COMn).\n"
+         "--port names the device to open instead, for example --port COM3.\n";
 }
 
 int PortOpen(const std::string& device_text) {
