@@ -180,6 +180,11 @@ void CheckLine(int number, const std::string& line) {
         "the separator is the UTF-8 character U+2502 (E2 94 82) here and maybe elsewhere: a "
         "load reads it as the byte B3, the separator a save writes");
   }
+  if (line.size() + 2 * utf8_separator_columns.size() == kLineLimit) {
+    Warn(number, line.size() + 1,
+         "the line is cut after 4096 bytes - what follows is read as the next line, for the next "
+         "channel");
+  }
   size_t tab = line.find('\t');
   if (tab != std::string::npos) {
     Warn(number, tab + 1, "a tab, which a load counts as one column, not as blanks to a tab stop");

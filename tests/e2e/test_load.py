@@ -232,10 +232,11 @@ class CheckTest(unittest.TestCase):
                                 "12 warnings"])
         self.assertEqual(status, 3)
 
-    def test_a_short_file_and_one_that_cannot_be_opened(self):
-        status, found, _ = self.check(memory_file({})[:31 * 3])
-        self.assertEqual((status, [f[:3] for f in found]), (3, [(4, 1, "warning")]))
-        self.assertIn("channels 3 to 61 are left", found[0][3])
+    def test_a_short_file_a_long_line_and_a_file_that_cannot_be_opened(self):
+        status, found, _ = self.check(memory_file({})[:31 * 3] + b"x" * 4100)
+        self.assertEqual((status, [f[:2] for f in found]), (3, [(4, 4097), (4, 5), (5, 5), (6, 1)]))
+        self.assertIn("cut after 4096 bytes", found[0][3])
+        self.assertIn("channels 5 to 61 are left", found[3][3])
         status, found, rest = check("/nonexistent/file.txt")
         self.assertEqual((status, found), (2, []))
         self.assertIn("Aborting due to runtime error 2 (file not found) at line 488 of QUEN32()",
