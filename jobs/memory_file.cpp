@@ -1,15 +1,21 @@
 // The memory file's lines: building, taking apart, writing and reading them.
 #include "jobs/memory_file.h"
 
+#include <algorithm>
 #include <string>
+#include <vector>
 
 #include "app/fatal.h"
 
 int16_t current_mode = 0;
 int16_t current_filter = 0;
 
-const std::string ModeNames[9] = {"LSB ", "USB ", "AM  ", "CW  ", "FSK ", "FM  ", "AMLS", "AMUS", ""};
+const std::string ModeNames[9] = {"LSB ", "USB ", "AM  ", "CW  ", "FSK ",
+                                  "FM  ", "AMLS", "AMUS", ""};
 const std::string FilterNames[11] = {"", "6.0", "2.4", "1.8", ".50", ".25", "", "", "", "", ""};
+
+const std::string utf8_separator = "\xE2\x94\x82";
+std::vector<size_t> utf8_separator_columns;
 
 namespace {
 
@@ -27,10 +33,23 @@ char read_buffer[kReadBufferSize];
 long read_length = 0;
 long read_position = 0;
 
-// Columns first..first+width-1 (counted from 1); what lies past the end is absent.
-std::string Columns(const std::string& line, size_t first, size_t width) {
-  if (line.size() < first) return "";
-  return line.substr(first - 1, width);
+// A file saved from a UTF-8 editor holds the separator as U+2502, three
+// bytes; it stands for the one byte B3 so that such a file loads like the
+// original. Columns are then counted with the separator as one byte.
+std::string SeparatorsAsB3(const std::string& line) {
+  utf8_separator_columns.clear();
+  size_t found = line.find(utf8_separator);
+  if (found == std::string::npos) return line;
+  std::string taken;
+  size_t from = 0;
+  for (; found != std::string::npos; found = line.find(utf8_separator, from)) {
+    taken.append(line, from, found - from);
+    taken += column_separator;
+    utf8_separator_columns.push_back(taken.size());
+    from = found + utf8_separator.size();
+  }
+  taken.append(line, from, std::string::npos);
+  return taken;
 }
 
 bool FlushWriteBuffer() {
@@ -41,6 +60,11 @@ bool FlushWriteBuffer() {
 }
 
 }  // namespace
+
+std::string Columns(const std::string& line, size_t first, size_t width) {
+  if (line.size() < first) return "";
+  return line.substr(first - 1, width);
+}
 
 std::string ChannelLabel(int channel) {
   std::string label = " " + std::to_string(channel);
@@ -54,7 +78,8 @@ std::string FormatChannelLine(int channel, bool filled, const std::string& frequ
   if (!filled) {
     return ChannelLabel(channel) + bar + "  .     " + bar + "       " + bar + "    " + bar + "   ";
   }
-  std::string column = frequency.substr(0, 2) + "." + frequency.substr(std::min<size_t>(2, frequency.size()), 5);
+  std::string column =
+      frequency.substr(0, 2) + "." + frequency.substr(std::min<size_t>(2, frequency.size()), 5);
   // Seven name bytes, whatever came. LF, CR and Ctrl-Z would split the line or
   // end the file when it is read back, so they are written as blanks.
   std::string seven = name.substr(0, 7);
@@ -72,6 +97,9 @@ std::string FormatChannelLine(int channel, bool filled, const std::string& frequ
 bool ParseChannelLine(const std::string& line, ChannelFields& fields) {
   std::string frequency = Columns(line, 5, 2) + Columns(line, 8, 5);
   if (frequency.compare(0, 2, "  ") == 0) return false;  // an empty channel
+  // A digit where the point belongs: the frequency has slipped out of its
+  // columns (1423450 typed without the point), so the line loads nothing.
+  if (line.size() >= 7 && line[6] >= '0' && line[6] <= '9') return false;
   if (!frequency.empty() && frequency[0] == ' ') frequency[0] = '0';
   // Blanks at the end of the decimals are zeros: 7.05 and blanks is 7.05000.
   for (size_t i = frequency.size(); i > 2 && frequency[i - 1] == ' '; i--) frequency[i - 1] = '0';
@@ -83,14 +111,14 @@ bool ParseChannelLine(const std::string& line, ChannelFields& fields) {
   }
   fields.frequency = frequency;
   fields.name = Columns(line, 14, 7);
-  std::string mode_text = Columns(line, 22, 4);
+  std::string mode_text = Columns(line, kModeColumn, 4);
   for (int i = 0; i <= 7; i++) {
     if (mode_text == ModeNames[i]) {
       current_mode = static_cast<int16_t>(i);
       break;
     }
   }
-  std::string filter_text = Columns(line, 27, 3);
+  std::string filter_text = Columns(line, kFilterColumn, 3);
   for (int i = 1; i <= 5; i++) {
     if (filter_text == FilterNames[i]) {
       current_filter = static_cast<int16_t>(i);
@@ -122,6 +150,13 @@ void CloseMemoryFileAfterWriting() {
   last_error = FileCommit(write_failed);
 }
 
+void AbandonMemoryFileWriting() {
+  if (!writing) return;
+  writing = false;
+  write_buffer.clear();
+  FileAbandonWrite();
+}
+
 void OpenMemoryFileForReading(const std::string& name) {
   read_length = read_position = 0;
   read_ended = false;
@@ -131,7 +166,7 @@ void OpenMemoryFileForReading(const std::string& name) {
 
 std::string ReadChannelLine() {
   std::string line;
-  if (!reading || read_ended) return line;
+  if (!reading || read_ended) return SeparatorsAsB3(line);
   for (;;) {
     if (read_position == read_length) {
       read_length = FileRead(read_buffer, sizeof read_buffer);
@@ -142,11 +177,15 @@ std::string ReadChannelLine() {
         break;
       }
     }
-    // Take everything up to the next LF, Ctrl-Z or the end of the buffer at once.
+    // Take everything up to the next LF, Ctrl-Z, the end of the buffer or the
+    // line's limit at once.
+    long room = static_cast<long>(kLineLimit - line.size());
+    long limit = std::min(read_length, read_position + room);
     long stop = read_position;
-    while (stop < read_length && read_buffer[stop] != '\n' && read_buffer[stop] != kEndOfFile) stop++;
+    while (stop < limit && read_buffer[stop] != '\n' && read_buffer[stop] != kEndOfFile) stop++;
     line.append(read_buffer + read_position, stop - read_position);
     read_position = stop;
+    if (line.size() == kLineLimit) return SeparatorsAsB3(line);  // the rest is the next line
     if (stop == read_length) continue;
     char ender = read_buffer[read_position++];
     if (ender == kEndOfFile) {
@@ -154,11 +193,25 @@ std::string ReadChannelLine() {
       break;
     }
     if (!line.empty() && line.back() == '\r') line.pop_back();
-    return line;
+    return SeparatorsAsB3(line);
   }
   // A CR as the very last byte of the file is dropped.
   if (!line.empty() && line.back() == '\r') line.pop_back();
-  return line;
+  return SeparatorsAsB3(line);
+}
+
+bool MoreLinesToRead() {
+  if (!reading || read_ended) return false;
+  if (read_position == read_length) {
+    read_length = FileRead(read_buffer, sizeof read_buffer);
+    read_position = 0;
+    if (read_length <= 0) {
+      read_length = 0;
+      read_ended = true;
+      return false;
+    }
+  }
+  return read_buffer[read_position] != kEndOfFile;
 }
 
 void CloseMemoryFileAfterReading() {

@@ -10,8 +10,9 @@
 #include "link/serial_port.h"
 
 std::string civ_buffer;  // the last command frame built by a job, or the last reply
-bool echo_as_sent = false;
 const std::string frame_header = "\xFE\xFE\x04\xF1";
+bool echo_as_sent = false;    // by SendFrame: the frame's whole echo came back as sent
+bool reply_complete = false;  // by ReceiveReply: the window ended at an FD
 
 namespace {
 
@@ -22,11 +23,6 @@ constexpr double kReplyWindow = 3.0;
 // scheduling of a loaded machine.
 constexpr double kByteTime = 10.0 / 1200;
 constexpr double kEchoMargin = 0.1;
-
-std::string Hex2(unsigned char byte) {
-  const char* digits = "0123456789ABCDEF";
-  return {digits[byte >> 4], digits[byte & 15]};
-}
 
 // Up to `count` bytes, as they arrive, until the deadline. What has arrived
 // is taken even when this program itself ran late.
@@ -44,6 +40,11 @@ std::string ReadUntil(size_t count, double deadline) {
 }
 
 }  // namespace
+
+std::string Hex2(unsigned char byte) {
+  const char* digits = "0123456789ABCDEF";
+  return {digits[byte >> 4], digits[byte & 15]};
+}
 
 void SendFrame() {
   if (PortHasInput()) TraceBytes("stale", PortRead(PortPending()));  // bytes from before
@@ -79,8 +80,8 @@ void ReceiveReply() {
     civ_buffer += byte;
     if (!civ_buffer.empty() && civ_buffer.back() == FrameEnd) break;  // never a byte past FD
   }
-  bool ended_at_fd = !civ_buffer.empty() && civ_buffer.back() == FrameEnd;
-  TraceWindow(ended_at_fd, SecondsNow() - start, civ_buffer.size());
+  reply_complete = !civ_buffer.empty() && civ_buffer.back() == FrameEnd;
+  TraceWindow(reply_complete, SecondsNow() - start, civ_buffer.size());
 }
 
 void ShowFrame() {
@@ -117,6 +118,7 @@ std::string DecodeFrequency() {
 }
 
 char PackedDecimal(char tens, char units) {
-  long value = std::lround(TextToNumber(std::string(1, tens)) * 16 + TextToNumber(std::string(1, units)));
+  long value =
+      std::lround(TextToNumber(std::string(1, tens)) * 16 + TextToNumber(std::string(1, units)));
   return static_cast<char>(value & 0xFF);
 }

@@ -2,12 +2,15 @@
 // A job builds a command frame in civ_buffer, calls SendFrame and ReceiveReply,
 // and reads the reply out of civ_buffer.
 //
-// SendFrame        clears stale input, writes civ_buffer in one write, eats its echo
-// ReceiveReply     collects the reply until its first FD, or for 3 seconds
+// SendFrame        clears stale input, writes civ_buffer in one write, eats its echo;
+//                  sets echo_as_sent
+// ReceiveReply     collects the reply until its first FD, or for 3 seconds; sets
+//                  reply_complete
 // ShowFrame        prints civ_buffer in hex, up to and including its first FD
 // EncodeFrequency  seven frequency digits to the four packed-decimal bytes
 // DecodeFrequency  the frequency digits of the reply in civ_buffer
 // PackedDecimal    two digit characters to one packed-decimal byte
+// Hex2             a byte as two upper-case hexadecimal digits
 #pragma once
 #include <string>
 
@@ -15,7 +18,12 @@
 // and by ReceiveReply (reply).
 extern std::string civ_buffer;
 
-extern bool echo_as_sent;  // written by SendFrame: the frame's whole echo came back as sent
+// Whether the last exchange was answered: the whole echo came back as sent
+// (written by SendFrame) and the reply window ended at an FD (written by
+// ReceiveReply). A refusal is an answer; silence, a lost echo or a reply cut
+// short is not.
+extern bool echo_as_sent;
+extern bool reply_complete;
 
 // FE FE 04 F1: preamble, the radio's address, the program's address.
 extern const std::string frame_header;
@@ -39,3 +47,4 @@ void ShowFrame();
 std::string EncodeFrequency(const std::string& digits);
 std::string DecodeFrequency();
 char PackedDecimal(char tens, char units);
+std::string Hex2(unsigned char byte);

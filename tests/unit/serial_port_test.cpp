@@ -324,6 +324,7 @@ TEST_F(OpenPortTest, EchoIsConsumedSoTheReplyStartsClean) {
     EXPECT_EQ(Hex(heard), Hex(kClockFrame));
     EXPECT_EQ(Hex(civ_buffer), Hex(kReplyOk));
     EXPECT_EQ(PortPending(), 0u);
+    EXPECT_TRUE(reply_complete);
     // A collision changes no byte of the exchange; it only tells.
     EXPECT_EQ(echo_as_sent, changed.empty()) << "echo changed by " << Hex(changed);
   }
@@ -362,6 +363,7 @@ TEST_F(OpenPortTest, ASilentRadioGivesAnEmptyReplyAfterThreeSeconds) {
   ReceiveReply();
   double waited = SecondsNow() - start;
   EXPECT_EQ(civ_buffer, "");
+  EXPECT_FALSE(reply_complete);
   EXPECT_GE(waited, 2.95);
   EXPECT_LT(waited, 3.5);
   EXPECT_EQ(DecodeFrequency(), "000000000");
