@@ -9,9 +9,6 @@
 #include <string>
 
 #include "app/fatal.h"
-#include "app/terminal.h"
-#include "jobs/memory_file.h"
-#include "link/serial_port.h"
 
 namespace {
 
@@ -36,9 +33,7 @@ int ErrorOfSignal(int signal_number) {
 
 void OnSignal(int signal_number) {
   int error = ErrorOfSignal(signal_number);
-  MemoryFileAbandon();
-  PortAbandon();
-  TerminalRestore();
+  CloseEverything();
   const char* report = reports[error];
   size_t left = report_lengths[error];
   while (left > 0) {

@@ -15,9 +15,6 @@
 #include <string>
 
 #include "app/fatal.h"
-#include "app/terminal.h"
-#include "jobs/memory_file.h"
-#include "link/serial_port.h"
 
 namespace {
 
@@ -35,9 +32,7 @@ LPTOP_LEVEL_EXCEPTION_FILTER runtime_filter = nullptr;
   if (InterlockedExchange(&ending, 1) != 0) {
     for (;;) Sleep(INFINITE);
   }
-  MemoryFileAbandon();
-  PortAbandon();
-  TerminalRestore();
+  CloseEverything();
   HANDLE error_stream = GetStdHandle(STD_ERROR_HANDLE);
   const char* report = reports[error];
   DWORD left = report_lengths[error];
