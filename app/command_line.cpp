@@ -26,6 +26,10 @@ struct Option {
 const Option kOptions[] = {
     {"--help", "", 0, nullptr},
     {"--version", "", 0, nullptr},
+    {"--save", "FILE", 1, nullptr},
+    {"--load", "FILE", 1, nullptr},
+    {"--clock", "", 0, nullptr},
+    {"--compare", "FILE", 1, nullptr},
 };
 
 const Option* FindOption(const std::string& name) {

@@ -14,6 +14,8 @@
 // PollKey        the next queued key, or "" at once when none is waiting
 // EditLine       the typed line behind both prompts
 // TextToNumber   the value of a text (used on single digits)
+// PrintProgress  one line on the standard error stream, rewritten in place, when
+//                that is a terminal; "" clears it. Needs no ConsoleStart.
 #pragma once
 #include <cstdint>
 #include <string>
@@ -33,6 +35,7 @@ void WaitForKey();
 std::string PollKey();
 std::string EditLine();
 double TextToNumber(const std::string& text);
+void PrintProgress(const std::string& text);
 
 // The typed-answer rules, shared by both prompts (typed_answers.cpp).
 std::string FirstItem(const std::string& line, bool number_mode);

@@ -9,6 +9,7 @@
 // TerminalWaitInput   waits up to ms milliseconds for typed input
 // TerminalReadStream  bytes of a standard input that is not a terminal; 0 at its end
 // TerminalBeep        sounds the terminal's bell
+// ErrorIsTerminal     whether the standard error stream is a terminal (a console)
 #pragma once
 #include <string>
 
@@ -22,3 +23,4 @@ std::string TerminalReadBytes();
 bool TerminalWaitInput(int ms);
 long TerminalReadStream(char* buffer, unsigned long size);
 void TerminalBeep();
+bool ErrorIsTerminal();

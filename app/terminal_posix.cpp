@@ -110,3 +110,5 @@ long TerminalReadStream(char* buffer, unsigned long size) {
 void TerminalBeep() {
   if (output_is_terminal) TerminalWrite("\a");
 }
+
+bool ErrorIsTerminal() { return isatty(STDERR_FILENO); }

@@ -194,3 +194,8 @@ long TerminalReadStream(char* buffer, unsigned long size) {
 void TerminalBeep() {
   if (output_is_terminal) Beep(1000, 250);
 }
+
+bool ErrorIsTerminal() {
+  DWORD mode;
+  return GetConsoleMode(GetStdHandle(STD_ERROR_HANDLE), &mode) != 0;
+}
