@@ -31,7 +31,7 @@ void ShowProgress(const char* menu_text, int channel) {
   PrintNumber(static_cast<int16_t>(channel), true);
 }
 
-void GiveUpUnanswered(const char* command, int channel, const std::string& outcome) {
+void ReportUnanswered(const char* command, int channel, const std::string& outcome) {
   PrintProgress("");
   std::string line = std::string("quenmar-setup: ") +
                      (echo_as_sent ? "the radio did not answer " : "the line did not echo ") +

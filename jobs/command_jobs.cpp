@@ -83,7 +83,7 @@ int CompareJob(const std::string& name) {
     ShowProgress("Reading memory ", channel);
     RadioChannel radio = ReadRadioChannel(channel);
     if (radio.unanswered) {
-      GiveUpUnanswered(radio.unanswered, channel, "the comparison stopped");
+      ReportUnanswered(radio.unanswered, channel, "the comparison stopped");
       return kFoundSomething;
     }
     if (!loads[channel]) continue;

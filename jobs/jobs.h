@@ -10,7 +10,7 @@
 // NameAsSent        a channel name as a load sends it (FE and FD made blanks)
 // SaveMemoriesInto  the save itself, into the named file
 // ReadRadioChannel  the save's frames for one channel and what their replies give
-// GiveUpUnanswered  one line on the error stream: which exchange went unanswered, what to check
+// ReportUnanswered  one line on the error stream: which exchange went unanswered, what to check
 // RunCommandJob     --save, --load, --clock or --compare; returns the exit status
 // ShowProgress      the channel being worked on: the menu's row 5, or the progress line
 // ChannelByte       a channel number as one packed-decimal byte
@@ -52,7 +52,7 @@ LoadTally LoadMemoriesFrom(const std::string& name);
 std::string NameAsSent(const std::string& name);
 void SaveMemoriesInto(const std::string& name);
 RadioChannel ReadRadioChannel(int channel);
-void GiveUpUnanswered(const char* command, int channel, const std::string& outcome);
+void ReportUnanswered(const char* command, int channel, const std::string& outcome);
 int RunCommandJob(const std::string& job, const std::vector<std::string>& values);
 void ShowProgress(const char* menu_text, int channel);
 char ChannelByte(int channel);

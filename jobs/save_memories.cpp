@@ -68,7 +68,7 @@ void SaveMemoriesInto(const std::string& name) {
       // Nothing the radio did not give may end up in the file: the new file
       // is dropped and the old one stays as it was.
       AbandonMemoryFileWriting();
-      GiveUpUnanswered(read.unanswered, channel,
+      ReportUnanswered(read.unanswered, channel,
                        "the save stopped and the file was left as it was");
       last_error = 2;
       FatalError(574);
