@@ -3,12 +3,14 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <vector>
 
+#include "link/serial_port.h"
+
 std::string requested_job;
 std::vector<std::string> job_values;
-std::string port_device;
 bool options_given = false;
 
 namespace {
@@ -26,6 +28,9 @@ struct Option {
 const Option kOptions[] = {
     {"--help", "", 0, nullptr},
     {"--version", "", 0, nullptr},
+    {"--port", "DEVICE", 1, &port_device},
+    {"--to-csv", "MEMORY_FILE CSV_FILE", 2, nullptr},
+    {"--from-csv", "CSV_FILE MEMORY_FILE", 2, nullptr},
     {"--save", "FILE", 1, nullptr},
     {"--load", "FILE", 1, nullptr},
     {"--clock", "", 0, nullptr},
@@ -93,4 +98,22 @@ std::vector<std::string> ReadCommandLine(int argc, const char* const* argv) {
     job_values = values;
   }
   return rest;
+}
+
+void SuggestPortOption(const std::vector<std::string>& arguments) {
+  // Every serial tool takes the device as an argument; this program keeps
+  // COM1 for any argument without "C=", as it always has, and only says so.
+  for (const std::string& argument : arguments) {
+    if (argument.find("C=") != std::string::npos || argument.find("c=") != std::string::npos)
+      return;
+  }
+  for (const std::string& argument : arguments) {
+    std::error_code error;
+    if (!std::filesystem::is_character_file(argument, error)) continue;
+    std::string line = "quenmar-setup: " + argument +
+                       " is not opened (arguments without C= keep COM1); to open it, use --port " +
+                       argument + "\n";
+    std::fputs(line.c_str(), stderr);
+    return;
+  }
 }

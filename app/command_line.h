@@ -6,6 +6,9 @@
 //                  option, a missing value or two jobs at once end the program
 //                  with a one-line message and status 2.
 // OptionFormFor    "--save FILE" for an option name, as the messages show it
+// SuggestPortOption  one line on stderr when an argument left for the port
+//                  rule names a character device but no "C=" is there: the
+//                  user meant --port
 #pragma once
 #include <string>
 #include <vector>
@@ -15,10 +18,9 @@
 extern std::string requested_job;
 // The values that followed the job option, in order (file names).
 extern std::vector<std::string> job_values;
-// The device named by --port, "" when not given.
-extern std::string port_device;
 // True when the command line held any option at all.
 extern bool options_given;
 
 std::vector<std::string> ReadCommandLine(int argc, const char* const* argv);
 std::string OptionFormFor(const std::string& name);
+void SuggestPortOption(const std::vector<std::string>& arguments);

@@ -8,6 +8,7 @@
 #include "app/console.h"
 #include "app/fatal.h"
 #include "app/main_menu.h"
+#include "jobs/csv_conversion.h"
 #include "jobs/jobs.h"
 #include "link/port_trace.h"
 #include "link/serial_port.h"
@@ -15,8 +16,11 @@
 namespace {
 
 const char kUsage[] =
-    "Usage: quenmar-setup [C=n]\n"
-    "       quenmar-setup [C=n] --save FILE | --load FILE | --clock | --compare FILE\n"
+    "Usage: quenmar-setup [--port DEVICE] [C=n]\n"
+    "       quenmar-setup [--port DEVICE] [C=n] --save FILE | --load FILE | --clock\n"
+    "       quenmar-setup [--port DEVICE] [C=n] --compare FILE\n"
+    "       quenmar-setup --to-csv MEMORY_FILE CSV_FILE\n"
+    "       quenmar-setup --from-csv CSV_FILE MEMORY_FILE\n"
     "\n"
     "Saves the 62 memory channels of a Quenmar transceiver into a text file,\n"
     "loads such a file back into the radio, and sets the radio's clock from\n"
@@ -24,8 +28,25 @@ const char kUsage[] =
     "\n"
     "  C=n        use serial port n (COM1 when not given); everything after C=\n"
     "             on the command line becomes part of the port name\n"
+    "  --port DEVICE\n"
+    "             open DEVICE as the port, whatever its number; the screen\n"
+    "             still shows COMn\n"
     "  --help     show this text\n"
     "  --version  show the version\n"
+    "  --to-csv MEMORY_FILE CSV_FILE\n"
+    "             write the channels of a memory file as a CSV file in CHIRP's\n"
+    "             columns (no port is opened)\n"
+    "  --from-csv CSV_FILE MEMORY_FILE\n"
+    "             write a memory file from a CSV file in CHIRP's columns; its\n"
+    "             Locations 0 to 61 are the channels (no port is opened)\n"
+    "\n"
+    "The two conversions report what the other side cannot hold as\n"
+    "FILE:LINE: warning: ..., end with a summary line, and exit with status 3\n"
+    "after a warning, 0 otherwise. The CSV's Comment keeps the filter and AMLS or\n"
+    "AMUS: \"filter 2.4\", \"AMLS filter 6.0\". For example:\n"
+    "\n"
+    "  quenmar-setup --to-csv memories.txt memories.csv\n"
+    "  quenmar-setup --from-csv club-list.csv memories.txt\n"
     "\n"
     "One job without the menu, for scripts and cron: nothing is drawn, progress\n"
     "(\"channel 17 of 62\") goes to the error stream when it is a terminal, and\n"
@@ -58,6 +79,10 @@ const char kUsageMenu[] =
 }  // namespace
 
 int main(int argc, char** argv) {
+  // First of all: every ending from here on gives its report and puts the
+  // terminal and the port back, and what the handlers put back is only what
+  // has been changed by then.
+  InstallSignalHandlers();
   std::vector<std::string> port_words = ReadCommandLine(argc, argv);
   if (requested_job == "--help") {
     std::fputs(kUsage, stdout);
@@ -69,11 +94,17 @@ int main(int argc, char** argv) {
     std::printf("quenmar-setup %s\n", QUENMAR_VERSION);
     return 0;
   }
+  // The conversions are offline: neither the port nor the terminal is touched.
+  // Ctrl-C still removes the half-written file (the handlers are in place).
+  if (requested_job == "--to-csv" || requested_job == "--from-csv") {
+    if (requested_job == "--to-csv") return ConvertMemoryFileToCsv(job_values[0], job_values[1]);
+    return ConvertCsvToMemoryFile(job_values[0], job_values[1]);
+  }
+  if (!options_given) SuggestPortOption(port_words);
   port_name = PortNameFromArguments(port_words);
   // A job from the command line draws nothing and leaves the terminal alone.
   jobs_on_screen = requested_job.empty();
   if (jobs_on_screen) ConsoleStart();
-  InstallSignalHandlers();
   if (jobs_on_screen) PrintText(port_name, true);
   TraceStart();
   last_error = PortOpen(port_name + port_settings);

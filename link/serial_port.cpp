@@ -4,6 +4,7 @@
 
 #include "link/serial_port.h"
 
+std::string port_device;
 std::string port_problem;
 
 int CheckDeviceText(const std::string& device_text, unsigned& port, LineSettings& settings) {

@@ -8,10 +8,11 @@
 // PortWaitInput    waits up to the given seconds for a received byte
 // PortRead         up to n bytes; waits at most 100 ms for bytes not yet there
 // PortWrite        hands every byte to the driver before it returns
-// PortClose        releases the port
-// PortAbandon      closes the port from a signal handler
+// PortClose        puts back the driver settings it changed, releases the port
+// PortAbandon      the same from a signal handler
 // SecondsNow       seconds from a monotonic clock, double precision
 // DevicePath       the device that port number n stands for on this system
+//                  (the one named by --port, when given, for every n)
 // PortNamesHelp    how a port number finds its device here, for --help
 #pragma once
 #include <cstdint>
@@ -39,6 +40,10 @@ struct LineSettings {
   bool fe_flag = false;
   bool me_flag = false;
 };
+
+// The device named by --port, "" when not given; written by ReadCommandLine
+// (app/command_line.cpp), read by DevicePath.
+extern std::string port_device;
 
 // Why the last PortOpen failed, in words for the user (device, reason, hint);
 // written by PortOpen, printed by start-up just before the abort report.

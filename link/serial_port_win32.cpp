@@ -19,6 +19,14 @@ constexpr DWORD kReadWaitMs = 100;
 HANDLE port_handle = INVALID_HANDLE_VALUE;
 LineSettings port_settings_in_use;
 
+// The timeouts and line state the port had before the program changed them,
+// put back at every ending (PutBackDriverSettings). Each flag is set once its
+// saved state is complete. The queue sizes cannot be read back: they stay.
+COMMTIMEOUTS timeouts_before{};
+DCB line_before{};
+volatile LONG timeouts_saved = 0;
+volatile LONG line_saved = 0;
+
 DWORD Milliseconds() {
   return static_cast<DWORD>(SecondsNow() * 1000.0);
 }
@@ -87,6 +95,8 @@ int Configure(const LineSettings& s) {
 
   COMMTIMEOUTS timeouts{};
   if (!GetCommTimeouts(port_handle, &timeouts)) return 8;
+  timeouts_before = timeouts;
+  timeouts_saved = 1;
   if (s.cts_time > 0) {
     timeouts.ReadIntervalTimeout = s.cts_time;
     timeouts.ReadTotalTimeoutMultiplier = 0;
@@ -105,6 +115,8 @@ int Configure(const LineSettings& s) {
   DCB line{};
   line.DCBlength = sizeof line;
   if (!GetCommState(port_handle, &line)) return 8;
+  line_before = line;
+  line_saved = 1;
   line.BaudRate = s.speed;
   line.ByteSize = static_cast<BYTE>(s.data_bits);
   line.Parity = ParityValue(s.parity);
@@ -125,6 +137,13 @@ int Configure(const LineSettings& s) {
   // refuse, and that is no reason to give up the port.
   EscapeCommFunction(port_handle, SETDTR);
   return 0;
+}
+
+// Gives the driver back the timeouts and line state the program changed; the
+// line state brings back the port's own DTR and RTS control with it.
+void PutBackDriverSettings() {
+  if (InterlockedExchange(&line_saved, 0) != 0) SetCommState(port_handle, &line_before);
+  if (InterlockedExchange(&timeouts_saved, 0) != 0) SetCommTimeouts(port_handle, &timeouts_before);
 }
 
 std::string SystemMessage(DWORD code) {
@@ -152,6 +171,7 @@ void DescribeOpenFailure(const std::string& path, unsigned port, DWORD code) {
 }  // namespace
 
 std::string DevicePath(unsigned port) {
+  if (!port_device.empty()) return port_device;
   std::string name = "COM" + std::to_string(port);
   // Only COM1 to COM9 are reserved names in every folder; the others exist
   // in the device namespace alone.
@@ -161,7 +181,8 @@ std::string DevicePath(unsigned port) {
 
 const char* PortNamesHelp() {
   return "Port n is COMn, as Device Manager lists it under \"Ports (COM & LPT)\".\n"
-         "COM10 and above are opened through their device names (\\\\.\\COMn).\n";
+         "COM10 and above are opened through their device names (\\\\.\\COMn).\n"
+         "--port names the device to open instead, for example --port COM3.\n";
 }
 
 int PortOpen(const std::string& device_text) {
@@ -225,6 +246,7 @@ void PortWrite(const std::string& bytes) {
 
 void PortClose() {
   if (port_handle == INVALID_HANDLE_VALUE) return;
+  PutBackDriverSettings();
   CloseHandle(port_handle);
   port_handle = INVALID_HANDLE_VALUE;
 }
@@ -232,7 +254,9 @@ void PortClose() {
 void PortAbandon() {
   // From the console's control handler, on another thread: the main thread
   // may still hold the handle in a call, so it is only closed, not cleared.
-  if (port_handle != INVALID_HANDLE_VALUE) CloseHandle(port_handle);
+  if (port_handle == INVALID_HANDLE_VALUE) return;
+  PutBackDriverSettings();
+  CloseHandle(port_handle);
 }
 
 double SecondsNow() {

@@ -129,6 +129,34 @@ class StartUpTest(unittest.TestCase):
         finally:
             os.close(master)
 
+    def test_port_option_names_the_device_of_the_chosen_port(self):
+        master, port = stand_in_port()
+        try:
+            p = Program(args=["c=3", "--port", port], env={"QUENMAR_COM3": "/nonexistent/ttyQ"})
+            try:
+                p.wait_menu()
+                self.assertEqual(p.row(1).rstrip(), "COM3")
+            finally:
+                p.close()
+            result = self.run_plain(["--port=/nonexistent/ttyQ"], {"QUENMAR_COM1": port})
+            self.assertEqual(result.returncode, 2)
+            self.assertIn(b"cannot open COM1 (/nonexistent/ttyQ)", result.stderr)
+        finally:
+            os.close(master)
+
+    def test_a_device_argument_without_c_is_answered_with_one_line(self):
+        master, port = stand_in_port()
+        try:
+            result = self.run_plain([port], {"QUENMAR_COM1": port})
+            self.assertEqual(result.returncode, 0)
+            self.assertEqual(result.stderr.decode(), "quenmar-setup: %s is not opened (arguments "
+                             "without C= keep COM1); to open it, use --port %s\n" % (port, port))
+            self.assertTrue(result.stdout.startswith(b"COM1\r\nCOM1\r\n"))
+            for args in ([port, "c=1"], [port, "--port", port], ["/nonexistent/ttyQ"]):
+                self.assertEqual(self.run_plain(args, {"QUENMAR_COM1": port}).stderr, b"", args)
+        finally:
+            os.close(master)
+
     def test_not_a_serial_port_gives_error_8(self):
         result = self.run_plain([], {"QUENMAR_COM1": "/dev/null"})
         self.assertEqual(result.returncode, 8)
