@@ -1,7 +1,8 @@
 // The jobs: the menu's three, each starting on a cleared screen, running
-// straight through and returning to the menu, and the same jobs run once from
-// the command line without drawing anything. A failed open of the memory file
-// ends the program instead.
+// straight through and returning to the menu; the same jobs run once from the
+// command line without drawing anything; and the check of a memory file that
+// --check runs instead of the menu. A failed open of the memory file ends the
+// program instead.
 //
 // LoadMemories      menu choice 1: programs the radio's channels from a memory file
 // SaveMemories      menu choice 2: writes all 62 channels of the radio into a memory file
@@ -13,6 +14,9 @@
 // ReportUnanswered  one line on the error stream: which exchange went unanswered, what to check
 // RunCommandJob     --save, --load, --clock or --compare; returns the exit status
 // ShowProgress      the channel being worked on: the menu's row 5, or the progress line
+// CheckMemoryFile   --check FILE: reads a memory file as a load does and says
+//                   where the load differs from what a line seems to say; returns
+//                   the exit status, 0 when all is well, 3 after a warning
 // ChannelByte       a channel number as one packed-decimal byte
 // Exchange          puts a command frame in civ_buffer, sends it, and collects the
 //                   reply; true when the radio answered (echo_as_sent, reply_complete)
@@ -55,6 +59,7 @@ RadioChannel ReadRadioChannel(int channel);
 void ReportUnanswered(const char* command, int channel, const std::string& outcome);
 int RunCommandJob(const std::string& job, const std::vector<std::string>& values);
 void ShowProgress(const char* menu_text, int channel);
+int CheckMemoryFile(const std::string& name);
 char ChannelByte(int channel);
 bool Exchange(const std::string& frame);
 std::string ClockFrame(const std::tm& local);

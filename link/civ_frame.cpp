@@ -6,6 +6,7 @@
 #include <string>
 
 #include "app/console.h"
+#include "app/typed_answers.h"
 #include "link/port_trace.h"
 #include "link/serial_port.h"
 
@@ -18,12 +19,12 @@ namespace {
 
 constexpr double kReplyWindow = 3.0;
 
+}  // namespace
+
 std::string Hex2(unsigned char byte) {
   const char* digits = "0123456789ABCDEF";
   return {digits[byte >> 4], digits[byte & 15]};
 }
-
-}  // namespace
 
 void SendFrame() {
   if (PortHasInput()) TraceBytes("stale", PortRead(PortPending()));  // bytes from before

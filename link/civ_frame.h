@@ -11,6 +11,7 @@
 // EncodeFrequency  seven frequency digits to the four packed-decimal bytes
 // DecodeFrequency  the frequency digits of the reply in civ_buffer
 // PackedDecimal    two digit characters to one packed-decimal byte
+// Hex2             a byte as two upper-case hexadecimal digits
 #pragma once
 #include <string>
 
@@ -48,3 +49,4 @@ std::string FrameHex(const std::string& bytes);
 std::string EncodeFrequency(const std::string& digits);
 std::string DecodeFrequency();
 char PackedDecimal(char tens, char units);
+std::string Hex2(unsigned char byte);
