@@ -13,9 +13,17 @@
 #pragma once
 #include <string>
 
-// The error number of the last open, close, read or write of a file or the
-// port; written by the port and memory-file operations, reported by FatalError.
+// The error number of the last guarded open or close: written by start-up
+// (the port's open), by the memory file's and the CSV file's opens and closes,
+// and by a save the radio stopped answering; reported by FatalError.
 extern int last_error;
+
+// The report line of each guarded statement, as the abort report names it.
+constexpr int kPortOpenLine = 8;      // opening the serial port at start-up
+constexpr int kReadOpenLine = 488;    // opening a memory file for reading
+constexpr int kReadCloseLine = 531;   // closing it after reading
+constexpr int kWriteOpenLine = 536;   // opening a memory file for writing
+constexpr int kWriteCloseLine = 574;  // closing it after writing (or a failed save)
 
 [[noreturn]] void EndProgram(int status);
 [[noreturn]] void FatalError(int report_line);

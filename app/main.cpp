@@ -122,7 +122,7 @@ int main(int argc, char** argv) {
   if (last_error != 0) {
     std::string problem = "quenmar-setup: " + port_problem + "\r\n";
     std::fputs(problem.c_str(), stderr);
-    FatalError(8);
+    FatalError(kPortOpenLine);
   }
   if (!jobs_on_screen) EndProgram(RunCommandJob(requested_job, job_values));
   SetColours(15, 1);

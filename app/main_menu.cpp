@@ -8,6 +8,7 @@
 #include "app/console.h"
 #include "app/fatal.h"
 #include "jobs/jobs.h"
+#include "link/line_settings.h"
 
 std::string port_name = "COM1";
 const std::string port_settings = ":1200,N,8,1,CS,RS,DS,CD";
@@ -18,9 +19,7 @@ std::string PortNameFromArguments(const std::vector<std::string>& arguments) {
     if (&argument != &arguments.front()) joined += ' ';
     joined += argument;
   }
-  for (char& c : joined) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  }
+  joined = UpperCase(joined);
   size_t at = joined.find("C=");
   if (at == std::string::npos) return "COM1";
   return "COM" + joined.substr(at + 2);

@@ -218,7 +218,7 @@ std::string Count(int count, const char* what) {
 int CheckMemoryFile(const std::string& name) {
   file_name = name;
   OpenMemoryFileForReading(name);
-  if (last_error != 0) FatalError(488);
+  if (last_error != 0) FatalError(kReadOpenLine);
   int number = 1;
   for (; number <= kChannels && MoreLinesToRead(); number++) CheckLine(number, ReadChannelLine());
   if (number <= kChannels) {

@@ -29,7 +29,7 @@ int ClockJob() {
   PrintLine("sent  " + FrameHex(frame));
   bool answered = Exchange(frame);
   PrintLine("reply " + (civ_buffer.empty() ? "(none)" : FrameHex(civ_buffer)));
-  bool accepted = answered && civ_buffer.size() >= 5 && civ_buffer[4] == ReplyOk;
+  bool accepted = answered && ReplyStatusIs(ReplyOk);
   return accepted ? kAllWell : kFoundSomething;
 }
 
@@ -70,12 +70,12 @@ int CompareJob(const std::string& name) {
   bool loads[kChannels];
   ChannelFields file[kChannels];
   OpenMemoryFileForReading(name);
-  if (last_error != 0) FatalError(488);
+  if (last_error != 0) FatalError(kReadOpenLine);
   for (int channel = 0; channel < kChannels; channel++) {
     loads[channel] = ParseChannelLine(ReadChannelLine(), file[channel]);
   }
   CloseMemoryFileAfterReading();
-  if (last_error != 0) FatalError(531);
+  if (last_error != 0) FatalError(kReadCloseLine);
 
   int compared = 0;
   int differ = 0;

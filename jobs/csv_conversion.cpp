@@ -9,6 +9,7 @@
 #include "app/fatal.h"
 #include "jobs/csv_file.h"
 #include "jobs/memory_file.h"
+#include "link/line_settings.h"
 
 namespace {
 
@@ -51,13 +52,6 @@ std::string Trimmed(const std::string& text) {
   size_t first = text.find_first_not_of(' ');
   if (first == std::string::npos) return "";
   return text.substr(first, text.find_last_not_of(' ') - first + 1);
-}
-
-std::string UpperCase(std::string text) {
-  for (char& c : text) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  }
-  return text;
 }
 
 std::vector<std::string> Words(const std::string& text) {
@@ -134,7 +128,7 @@ std::string CsvComment(int mode, int filter) {
 int ConvertMemoryFileToCsv(const std::string& memory_file, const std::string& csv_file) {
   warnings = 0;
   OpenMemoryFileForReading(memory_file);
-  if (last_error != 0) FatalError(488);
+  if (last_error != 0) FatalError(kReadOpenLine);
   std::vector<std::string> rows = {CsvRow(kCsvHeader)};
   for (int channel = 0; channel < kChannels; channel++) {
     long line_number = channel + 1;
@@ -182,13 +176,13 @@ int ConvertMemoryFileToCsv(const std::string& memory_file, const std::string& cs
                            "", CsvComment(mode, filter), "", "", "", ""}));
   }
   CloseMemoryFileAfterReading();
-  if (last_error != 0) FatalError(531);
+  if (last_error != 0) FatalError(kReadCloseLine);
   // The same writing as a save: a new file that replaces the old one when complete.
   OpenMemoryFileForWriting(csv_file);
-  if (last_error != 0) FatalError(536);
+  if (last_error != 0) FatalError(kWriteOpenLine);
   for (const std::string& row : rows) WriteChannelLine(row);
   CloseMemoryFileAfterWriting();
-  if (last_error != 0) FatalError(574);
+  if (last_error != 0) FatalError(kWriteCloseLine);
   std::string summary = csv_file + ": " + std::to_string(rows.size() - 1) + " channels from " +
                         memory_file + ", " + std::to_string(warnings) + " warnings\n";
   std::fputs(summary.c_str(), stdout);
@@ -198,7 +192,7 @@ int ConvertMemoryFileToCsv(const std::string& memory_file, const std::string& cs
 int ConvertCsvToMemoryFile(const std::string& csv_file, const std::string& memory_file) {
   warnings = 0;
   OpenCsvForReading(csv_file);
-  if (last_error != 0) FatalError(488);
+  if (last_error != 0) FatalError(kReadOpenLine);
   CsvRecord record;
   bool have_header = ReadCsvRecord(record);
   // Columns are found by their names, in any order, in any case.
@@ -342,13 +336,13 @@ int ConvertCsvToMemoryFile(const std::string& csv_file, const std::string& memor
   CloseCsvAfterReading();
   // Written as a save writes: the old file stays until the new one is complete.
   OpenMemoryFileForWriting(memory_file);
-  if (last_error != 0) FatalError(536);
+  if (last_error != 0) FatalError(kWriteOpenLine);
   for (int channel = 0; channel < kChannels; channel++) {
     if (lines[channel].empty()) lines[channel] = FormatChannelLine(channel, false, "", "", 0, 0);
     WriteChannelLine(lines[channel]);
   }
   CloseMemoryFileAfterWriting();
-  if (last_error != 0) FatalError(574);
+  if (last_error != 0) FatalError(kWriteCloseLine);
   std::string summary = memory_file + ": " + std::to_string(filled) + " channels from " + csv_file +
                         ", " + std::to_string(kChannels - filled) + " empty, " +
                         std::to_string(warnings) + " warnings\n";

@@ -14,7 +14,7 @@ namespace {
 void Send(const std::string& frame, LoadTally& tally) {
   if (!Exchange(frame)) {
     tally.unanswered++;
-  } else if (civ_buffer.size() < 5 || civ_buffer[4] != ReplyOk) {
+  } else if (!ReplyStatusIs(ReplyOk)) {
     tally.refused++;
   }
 }
@@ -37,7 +37,7 @@ void LoadMemories() {
 LoadTally LoadMemoriesFrom(const std::string& name) {
   LoadTally tally;
   OpenMemoryFileForReading(name);
-  if (last_error != 0) FatalError(488);
+  if (last_error != 0) FatalError(kReadOpenLine);
   for (int channel = 0; channel < kChannels; channel++) {
     ShowProgress("Loading memory ", channel);
     ChannelFields fields;
@@ -57,6 +57,6 @@ LoadTally LoadMemoriesFrom(const std::string& name) {
   }
   PrintProgress("");
   CloseMemoryFileAfterReading();
-  if (last_error != 0) FatalError(531);
+  if (last_error != 0) FatalError(kReadCloseLine);
   return tally;
 }

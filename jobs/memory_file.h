@@ -71,7 +71,7 @@ bool MoreLinesToRead();
 void CloseMemoryFileAfterReading();
 void MemoryFileAbandon();
 
-// The file system underneath (memory_file_posix.cpp): each returns an error
+// The file system underneath (memory_file_posix.cpp, memory_file_win32.cpp): each returns an error
 // number, 0 on success, except the reads, which return the count (0 at the end).
 int FileCreate(const std::string& name);
 int FileWrite(const std::string& bytes);

@@ -9,15 +9,6 @@
 
 namespace {
 
-// Reply byte at `position` (from 1), 0 when the reply is shorter.
-int ReplyByte(size_t position) {
-  return position <= civ_buffer.size() ? static_cast<unsigned char>(civ_buffer[position - 1]) : 0;
-}
-
-bool ReplyCodeIs(char code) {
-  return civ_buffer.size() >= 5 && civ_buffer[4] == code;
-}
-
 // One exchange of the save's reading; false, with the command noted, when it
 // went unanswered.
 bool Ask(const std::string& frame, const char* command, RadioChannel& read) {
@@ -31,7 +22,7 @@ bool Ask(const std::string& frame, const char* command, RadioChannel& read) {
 RadioChannel ReadRadioChannel(int channel) {
   RadioChannel read;
   if (!Ask(frame_header + SelectMemory + ChannelByte(channel) + FrameEnd, "SelectMemory", read) ||
-      !Ask(frame_header + RecallMemory + FrameEnd, "RecallMemory", read) || !ReplyCodeIs(ReplyOk))
+      !Ask(frame_header + RecallMemory + FrameEnd, "RecallMemory", read) || !ReplyStatusIs(ReplyOk))
     return read;
   read.filled = true;
   if (!Ask(frame_header + ReadFrequency + FrameEnd, "ReadFrequency", read)) return read;
@@ -39,16 +30,16 @@ RadioChannel ReadRadioChannel(int channel) {
   if (!Ask(frame_header + ReadMode + FrameEnd, "ReadMode", read)) return read;
   // Only a mode the radio can have: a refusal's FD must not become the mode
   // that a later load sends.
-  read.mode = ReplyByte(6);
+  read.mode = ReplyByte(kReplyMode);
   if (read.mode <= 7) current_mode = static_cast<int16_t>(read.mode);
-  read.filter = ReplyByte(7);
+  read.filter = ReplyByte(kReplyFilter);
   read.name = "       ";
   if (!Ask(frame_header + ReadName + FrameEnd, "ReadName", read)) return read;
-  if (ReplyCodeIs(ReadName)) {
+  if (ReplyStatusIs(ReadName)) {
     // The name ends where the reply does: its FD is not part of it.
-    std::string bytes = civ_buffer.substr(5, 7);
+    std::string bytes = civ_buffer.substr(kReplyName - 1, kNameLength);
     size_t end = bytes.find(FrameEnd);
-    if (civ_buffer.size() < 13 && end != std::string::npos) bytes.erase(end);
+    if (civ_buffer.size() < kReplyName + kNameLength && end != std::string::npos) bytes.erase(end);
     read.name = bytes;
   }
   return read;
@@ -60,7 +51,7 @@ void SaveMemories() {
 
 void SaveMemoriesInto(const std::string& name) {
   OpenMemoryFileForWriting(name);
-  if (last_error != 0) FatalError(536);
+  if (last_error != 0) FatalError(kWriteOpenLine);
   for (int channel = 0; channel < kChannels; channel++) {
     ShowProgress("Reading memory ", channel);
     RadioChannel read = ReadRadioChannel(channel);
@@ -71,12 +62,12 @@ void SaveMemoriesInto(const std::string& name) {
       ReportUnanswered(read.unanswered, channel,
                        "the save stopped and the file was left as it was");
       last_error = 2;
-      FatalError(574);
+      FatalError(kWriteCloseLine);
     }
     WriteChannelLine(
         FormatChannelLine(channel, read.filled, read.frequency, read.name, read.mode, read.filter));
   }
   PrintProgress("");
   CloseMemoryFileAfterWriting();
-  if (last_error != 0) FatalError(574);
+  if (last_error != 0) FatalError(kWriteCloseLine);
 }

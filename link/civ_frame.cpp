@@ -115,9 +115,8 @@ std::string EncodeFrequency(const std::string& digits) {
 std::string DecodeFrequency() {
   if (civ_buffer.empty()) return "000000000";
   std::string text;
-  for (size_t position : {9, 8, 7, 6}) {
-    unsigned char byte = position <= civ_buffer.size() ? civ_buffer[position - 1] : 0;
-    text += Hex2(byte);
+  for (size_t position = kReplyFrequency + 4; position-- > kReplyFrequency;) {
+    text += Hex2(static_cast<unsigned char>(ReplyByte(position)));
   }
   text.pop_back();  // the 1 Hz digit
   return text;
@@ -127,4 +126,14 @@ char PackedDecimal(char tens, char units) {
   long value =
       std::lround(TextToNumber(std::string(1, tens)) * 16 + TextToNumber(std::string(1, units)));
   return static_cast<char>(value & 0xFF);
+}
+
+int ReplyByte(size_t position) {
+  return position >= 1 && position <= civ_buffer.size()
+             ? static_cast<unsigned char>(civ_buffer[position - 1])
+             : 0;
+}
+
+bool ReplyStatusIs(char code) {
+  return civ_buffer.size() >= kReplyStatus && civ_buffer[kReplyStatus - 1] == code;
 }

@@ -12,7 +12,10 @@
 // DecodeFrequency  the frequency digits of the reply in civ_buffer
 // PackedDecimal    two digit characters to one packed-decimal byte
 // Hex2             a byte as two upper-case hexadecimal digits
+// ReplyByte        the byte of the reply in civ_buffer at a position, 0 past its end
+// ReplyStatusIs    whether the reply's status byte (position 5) is the given one
 #pragma once
+#include <cstddef>
 #include <string>
 
 // The frame buffer shared by every exchange; written by the jobs (command)
@@ -42,6 +45,14 @@ constexpr char SetClock = 0x14;
 constexpr char ReplyOk = static_cast<char>(0xFB);
 constexpr char FrameEnd = static_cast<char>(0xFD);
 
+// Byte positions of a reply, counted from 1.
+constexpr size_t kReplyStatus = 5;     // the command echoed, or FB / FA
+constexpr size_t kReplyFrequency = 6;  // 6-9: the frequency, lowest byte first
+constexpr size_t kReplyMode = 6;
+constexpr size_t kReplyFilter = 7;
+constexpr size_t kReplyName = 6;  // 6-12: the seven name bytes
+constexpr size_t kNameLength = 7;
+
 void SendFrame();
 void ReceiveReply();
 void ShowFrame();
@@ -50,3 +61,5 @@ std::string EncodeFrequency(const std::string& digits);
 std::string DecodeFrequency();
 char PackedDecimal(char tens, char units);
 std::string Hex2(unsigned char byte);
+int ReplyByte(size_t position);
+bool ReplyStatusIs(char code);

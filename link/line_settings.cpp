@@ -6,14 +6,14 @@
 
 #include "link/line_settings.h"
 
-namespace {
-
-std::string Upper(std::string text) {
+std::string UpperCase(std::string text) {
   for (char& c : text) {
     if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
   }
   return text;
 }
+
+namespace {
 
 // A decimal number and nothing else; an empty text is 0 when allowed.
 bool DecimalField(const std::string& text, bool empty_is_zero, uint32_t& value) {
@@ -52,7 +52,7 @@ std::string Trimmed(const std::string& field) {
 }
 
 bool Keyword(const std::string& field, LineSettings& settings) {
-  std::string word = Upper(field);
+  std::string word = UpperCase(field);
   std::string head = word.substr(0, 2);
   std::string rest = word.size() > 2 ? word.substr(2) : "";
   uint32_t* number = nullptr;
@@ -95,7 +95,7 @@ int ParseLineSettings(const std::string& options, LineSettings& settings) {
     if (position == 1) {
       if (!DecimalField(field, false, settings.speed)) return 1;
     } else if (position == 2) {
-      std::string parity = Upper(field);
+      std::string parity = UpperCase(field);
       if (parity == "N") settings.parity = Parity::None;
       else if (parity == "E") settings.parity = Parity::Even;
       else if (parity == "O") settings.parity = Parity::Odd;
@@ -126,7 +126,7 @@ int ParseLineSettings(const std::string& options, LineSettings& settings) {
 }
 
 int ParseDeviceText(const std::string& device_text, unsigned& port, LineSettings& settings) {
-  if (device_text.size() < 4 || Upper(device_text.substr(0, 3)) != "COM") return 2;
+  if (device_text.size() < 4 || UpperCase(device_text.substr(0, 3)) != "COM") return 2;
   size_t i = 3;
   uint64_t number = 0;
   while (i < device_text.size() && device_text[i] >= '0' && device_text[i] <= '9') {

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "link/civ_frame.h"
 #include "link/serial_port.h"
 
 namespace {
@@ -33,11 +34,7 @@ void TraceBytes(const char* kind, const std::string& bytes) {
   std::string text = kind;
   text.resize(6, ' ');
   if (bytes.empty()) text += "(none)";
-  for (unsigned char byte : bytes) {
-    char hex[4];
-    std::snprintf(hex, sizeof hex, " %02X", byte);
-    text += hex;
-  }
+  for (unsigned char byte : bytes) text += " " + Hex2(byte);
   Line(text);
 }
 
@@ -45,11 +42,7 @@ void TraceEchoDiffers(const std::string& sent, const std::string& echo) {
   if (!trace) return;
   size_t at = 0;
   while (at < sent.size() && at < echo.size() && sent[at] == echo[at]) at++;
-  auto hex = [](unsigned char byte) {
-    char text[3];
-    std::snprintf(text, sizeof text, "%02X", byte);
-    return std::string(text);
-  };
+  auto hex = [](char byte) { return Hex2(static_cast<unsigned char>(byte)); };
   // Counts through to_string: the Windows C runtime may not know %zu.
   std::string text = "echo differs at byte " + std::to_string(at + 1) + " of " +
                      std::to_string(sent.size()) + ": sent " +

@@ -14,6 +14,8 @@
 #include <deque>
 #include <string>
 
+#include "link/civ_frame.h"
+
 int line_fd = -1;
 int64_t byte_time_ns = 0;
 int64_t batch_ns = 0;
@@ -166,13 +168,7 @@ void LogBytes(const char* kind, const std::string& bytes, int64_t when) {
   std::snprintf(head, sizeof head, "%lld.%06lld %s", static_cast<long long>(when / kSecond),
                 static_cast<long long>(when % kSecond / 1000), kind);
   std::string line = head;
-  const char* hex = "0123456789ABCDEF";
-  for (char byte : bytes) {
-    unsigned char value = static_cast<unsigned char>(byte);
-    line += ' ';
-    line += hex[value >> 4];
-    line += hex[value & 15];
-  }
+  for (char byte : bytes) line += " " + Hex2(static_cast<unsigned char>(byte));
   line += '\n';
   // One write per line, so that a reader never sees half of one.
   if (write(log_fd, line.data(), line.size()) < 0) {

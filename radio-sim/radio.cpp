@@ -143,13 +143,8 @@ std::string AnswerCommand(char command, const std::string& data) {
 }
 
 std::string FrequencyDigits(const std::string& bytes) {
-  const char* hex = "0123456789ABCDEF";
   std::string digits;
-  for (size_t i = 4; i > 0; i--) {
-    unsigned char byte = static_cast<unsigned char>(bytes[i - 1]);
-    digits += hex[byte >> 4];
-    digits += hex[byte & 15];
-  }
+  for (size_t i = 4; i > 0; i--) digits += Hex2(static_cast<unsigned char>(bytes[i - 1]));
   digits.pop_back();  // the 1 Hz digit
   return digits;
 }
