@@ -45,5 +45,8 @@ scripts/fuzz.sh 20
 echo "== Windows build under wine =="
 scripts/windows.sh | tee "$step_log"
 count "$step_log"
+echo "== install rules, manual pages, Debian package and Windows zip =="
+scripts/package.sh | tee "$step_log"
+count "$step_log"
 echo
 echo "all: $passed passed, $failed failed"
