@@ -4,10 +4,13 @@
 #include "jobs/jobs.h"
 #include "link/civ_frame.h"
 
-char ChannelByte(int channel) { return static_cast<char>((channel / 10) * 16 + channel % 10); }
+char ChannelByte(int channel) {
+  return static_cast<char>((channel / 10) * 16 + channel % 10);
+}
 
-void Exchange(const std::string& frame) {
+bool Exchange(const std::string& frame) {
   civ_buffer = frame;
   SendFrame();
   ReceiveReply();
+  return echo_as_sent && reply_complete;
 }

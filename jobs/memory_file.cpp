@@ -1,6 +1,7 @@
 // The memory file's lines: building, taking apart, writing and reading them.
 #include "jobs/memory_file.h"
 
+#include <algorithm>
 #include <string>
 
 #include "app/fatal.h"
@@ -8,7 +9,8 @@
 int16_t current_mode = 0;
 int16_t current_filter = 0;
 
-const std::string ModeNames[9] = {"LSB ", "USB ", "AM  ", "CW  ", "FSK ", "FM  ", "AMLS", "AMUS", ""};
+const std::string ModeNames[9] = {"LSB ", "USB ", "AM  ", "CW  ", "FSK ",
+                                  "FM  ", "AMLS", "AMUS", ""};
 const std::string FilterNames[11] = {"", "6.0", "2.4", "1.8", ".50", ".25", "", "", "", "", ""};
 
 namespace {
@@ -54,7 +56,8 @@ std::string FormatChannelLine(int channel, bool filled, const std::string& frequ
   if (!filled) {
     return ChannelLabel(channel) + bar + "  .     " + bar + "       " + bar + "    " + bar + "   ";
   }
-  std::string column = frequency.substr(0, 2) + "." + frequency.substr(std::min<size_t>(2, frequency.size()), 5);
+  std::string column =
+      frequency.substr(0, 2) + "." + frequency.substr(std::min<size_t>(2, frequency.size()), 5);
   // Seven name bytes, whatever came. LF, CR and Ctrl-Z would split the line or
   // end the file when it is read back, so they are written as blanks.
   std::string seven = name.substr(0, 7);
@@ -72,6 +75,9 @@ std::string FormatChannelLine(int channel, bool filled, const std::string& frequ
 bool ParseChannelLine(const std::string& line, ChannelFields& fields) {
   std::string frequency = Columns(line, 5, 2) + Columns(line, 8, 5);
   if (frequency.compare(0, 2, "  ") == 0) return false;  // an empty channel
+  // A digit where the point belongs: the frequency has slipped out of its
+  // columns (1423450 typed without the point), so the line loads nothing.
+  if (line.size() >= 7 && line[6] >= '0' && line[6] <= '9') return false;
   if (!frequency.empty() && frequency[0] == ' ') frequency[0] = '0';
   // Blanks at the end of the decimals are zeros: 7.05 and blanks is 7.05000.
   for (size_t i = frequency.size(); i > 2 && frequency[i - 1] == ' '; i--) frequency[i - 1] = '0';
@@ -122,6 +128,13 @@ void CloseMemoryFileAfterWriting() {
   last_error = FileCommit(write_failed);
 }
 
+void AbandonMemoryFileWriting() {
+  if (!writing) return;
+  writing = false;
+  write_buffer.clear();
+  FileAbandonWrite();
+}
+
 void OpenMemoryFileForReading(const std::string& name) {
   read_length = read_position = 0;
   read_ended = false;
@@ -142,11 +155,15 @@ std::string ReadChannelLine() {
         break;
       }
     }
-    // Take everything up to the next LF, Ctrl-Z or the end of the buffer at once.
+    // Take everything up to the next LF, Ctrl-Z, the end of the buffer or the
+    // line's limit at once.
+    long room = static_cast<long>(kLineLimit - line.size());
+    long limit = std::min(read_length, read_position + room);
     long stop = read_position;
-    while (stop < read_length && read_buffer[stop] != '\n' && read_buffer[stop] != kEndOfFile) stop++;
+    while (stop < limit && read_buffer[stop] != '\n' && read_buffer[stop] != kEndOfFile) stop++;
     line.append(read_buffer + read_position, stop - read_position);
     read_position = stop;
+    if (line.size() == kLineLimit) return line;  // what follows starts the next line
     if (stop == read_length) continue;
     char ender = read_buffer[read_position++];
     if (ender == kEndOfFile) {

@@ -7,6 +7,8 @@
 // OpenMemoryFileForWriting / WriteChannelLine / CloseMemoryFileAfterWriting
 // OpenMemoryFileForReading / ReadChannelLine  / CloseMemoryFileAfterReading
 //                     the opens and closes leave their error number in last_error
+// AbandonMemoryFileWriting  drops an unfinished save: the file named keeps what
+//                     it had (or is not made), and no temporary file stays
 // MemoryFileAbandon   closes an open memory file at once, keeping the old file
 //                     of an unfinished save (safe inside a signal handler)
 #pragma once
@@ -22,6 +24,9 @@ extern const std::string ModeNames[9];
 extern const std::string FilterNames[11];
 
 constexpr char column_separator = static_cast<char>(0xB3);
+// A line read ends at its line end or after this many bytes, whichever comes
+// first, so that any file, however large or binary, reads in bounded memory.
+constexpr size_t kLineLimit = 4096;
 
 struct ChannelFields {
   std::string frequency;  // seven digits, tens of MHz down to 10 Hz
@@ -38,6 +43,7 @@ bool ParseChannelLine(const std::string& line, ChannelFields& fields);
 void OpenMemoryFileForWriting(const std::string& name);
 void WriteChannelLine(const std::string& line);
 void CloseMemoryFileAfterWriting();
+void AbandonMemoryFileWriting();
 void OpenMemoryFileForReading(const std::string& name);
 std::string ReadChannelLine();
 void CloseMemoryFileAfterReading();
@@ -48,6 +54,7 @@ void MemoryFileAbandon();
 int FileCreate(const std::string& name);
 int FileWrite(const std::string& bytes);
 int FileCommit(bool write_failed);
+void FileAbandonWrite();  // safe inside a signal handler
 int FileOpenForReading(const std::string& name);
 long FileRead(char* buffer, unsigned long size);
 void FileCloseForReading();

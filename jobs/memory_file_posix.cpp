@@ -22,6 +22,9 @@ int read_fd = -1;
 std::string target_path;  // where the finished file goes
 bool replacing = false;   // writing a new file beside target_path
 bool keep_owner = false;
+// A file written in place is emptied only when the first bytes go to it, so
+// that a save given up before then leaves it as it was.
+bool empty_before_writing = false;
 struct stat old_file;
 
 // The temporary file's name, kept in a fixed buffer so that a signal handler
@@ -50,10 +53,20 @@ std::string LinkTarget(const std::string& name) {
 
 int OpenDirectly(const std::string& name) {
   // O_NONBLOCK so that a FIFO without a reader gives an error, not a wait.
-  write_fd = open(name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NONBLOCK | O_CLOEXEC, 0666);
+  write_fd = open(name.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
   if (write_fd < 0) return 2;
   fcntl(write_fd, F_SETFL, fcntl(write_fd, F_GETFL) & ~O_NONBLOCK);
+  empty_before_writing = true;
   return 0;
+}
+
+// Empties a file written in place before its first bytes; a device or a FIFO
+// has nothing to empty.
+bool EmptyIfDue() {
+  if (!empty_before_writing) return true;
+  empty_before_writing = false;
+  struct stat seen;
+  return fstat(write_fd, &seen) != 0 || !S_ISREG(seen.st_mode) || ftruncate(write_fd, 0) == 0;
 }
 
 void RemoveTemporary() {
@@ -68,6 +81,7 @@ void RemoveTemporary() {
 int FileCreate(const std::string& name) {
   replacing = false;
   keep_owner = false;
+  empty_before_writing = false;
   // A symbolic link is followed: its target is what gets replaced (or made).
   target_path = LinkTarget(name);
   bool exists = stat(target_path.c_str(), &old_file) == 0;
@@ -102,6 +116,7 @@ int FileCreate(const std::string& name) {
 }
 
 int FileWrite(const std::string& bytes) {
+  if (!EmptyIfDue()) return 2;
   size_t done = 0;
   while (done < bytes.size()) {
     ssize_t n = write(write_fd, bytes.data() + done, bytes.size() - done);
@@ -113,9 +128,12 @@ int FileWrite(const std::string& bytes) {
 }
 
 int FileCommit(bool write_failed) {
+  bool emptied = EmptyIfDue();
   int fd = write_fd;
   write_fd = -1;
-  if (!replacing) return (close(fd) != 0 || write_failed) ? 2 : 0;
+  if (!replacing) {
+    return (close(fd) != 0 || write_failed || !emptied) ? 2 : 0;
+  }
   bool ok = !write_failed && fsync(fd) == 0;
   if (keep_owner && fchown(fd, old_file.st_uid, old_file.st_gid) != 0) {
     // Only root may give a file away; the new file then stays ours.
@@ -162,10 +180,14 @@ void FileCloseForReading() {
   read_fd = -1;
 }
 
-void MemoryFileAbandon() {
+void FileAbandonWrite() {
   if (write_fd >= 0) close(write_fd);
   write_fd = -1;
   RemoveTemporary();
+}
+
+void MemoryFileAbandon() {
+  FileAbandonWrite();
   if (read_fd >= 0) close(read_fd);
   read_fd = -1;
 }

@@ -14,6 +14,9 @@ HANDLE read_handle = INVALID_HANDLE_VALUE;
 std::string target_path;   // where the finished file goes
 bool replacing = false;    // writing a new file beside target_path
 DWORD old_attributes = 0;  // of the file being replaced, 0 for a new one
+// A file written in place is emptied only when the first bytes go to it, so
+// that a save given up before then leaves it as it was.
+bool empty_before_writing = false;
 
 // The temporary file's name, kept in a fixed buffer so that the console's
 // control handler can remove it. Empty when there is none.
@@ -62,10 +65,20 @@ std::string FolderOf(const std::string& path) {
   return path.substr(0, separator);
 }
 
-int OpenDirectly(const std::string& name, DWORD disposition) {
-  write_handle = CreateFileA(name.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, disposition,
+// A file that exists, opened to be written where it is; `emptied` for a
+// file (emptied before its first bytes), not for a device.
+int OpenDirectly(const std::string& name, bool emptied) {
+  write_handle = CreateFileA(name.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                              FILE_ATTRIBUTE_NORMAL, nullptr);
-  return write_handle == INVALID_HANDLE_VALUE ? 2 : 0;
+  if (write_handle == INVALID_HANDLE_VALUE) return 2;
+  empty_before_writing = emptied;
+  return 0;
+}
+
+bool EmptyIfDue() {
+  if (!empty_before_writing) return true;
+  empty_before_writing = false;
+  return SetEndOfFile(write_handle) != 0;  // the file position is still at its start
 }
 
 void RemoveTemporary() {
@@ -77,11 +90,12 @@ void RemoveTemporary() {
 int FileCreate(const std::string& name) {
   replacing = false;
   old_attributes = 0;
+  empty_before_writing = false;
   char full_path[MAX_PATH];
   DWORD length = GetFullPathNameA(name.c_str(), sizeof full_path, full_path, nullptr);
   if (length == 0 || length >= sizeof full_path) return 2;
   // CON, NUL, COM1 and the like, wherever they are named: written in place.
-  if (IsDevicePath(full_path)) return OpenDirectly(full_path, OPEN_EXISTING);
+  if (IsDevicePath(full_path)) return OpenDirectly(full_path, false);
 
   DWORD attributes = GetFileAttributesA(full_path);
   target_path = LinkTarget(full_path, attributes);
@@ -96,8 +110,7 @@ int FileCreate(const std::string& name) {
   if (GetTempFileNameA(FolderOf(target_path).c_str(), "qnm", 0, temporary_path) == 0) {
     // No room beside it (a folder we may not write in): a file we may
     // write is still written, in place.
-    if (exists && GetLastError() == ERROR_ACCESS_DENIED)
-      return OpenDirectly(target_path, TRUNCATE_EXISTING);
+    if (exists && GetLastError() == ERROR_ACCESS_DENIED) return OpenDirectly(target_path, true);
     return 2;
   }
   temporary_exists = 1;
@@ -113,6 +126,7 @@ int FileCreate(const std::string& name) {
 }
 
 int FileWrite(const std::string& bytes) {
+  if (!EmptyIfDue()) return 2;
   size_t done = 0;
   while (done < bytes.size()) {
     DWORD written = 0;
@@ -126,9 +140,10 @@ int FileWrite(const std::string& bytes) {
 }
 
 int FileCommit(bool write_failed) {
+  bool emptied = EmptyIfDue();
   HANDLE file = write_handle;
   write_handle = INVALID_HANDLE_VALUE;
-  if (!replacing) return (!CloseHandle(file) || write_failed) ? 2 : 0;
+  if (!replacing) return (!CloseHandle(file) || write_failed || !emptied) ? 2 : 0;
   bool ok = !write_failed && FlushFileBuffers(file);
   if (!CloseHandle(file)) ok = false;
   if (ok && old_attributes != 0)
@@ -160,10 +175,14 @@ void FileCloseForReading() {
   read_handle = INVALID_HANDLE_VALUE;
 }
 
-void MemoryFileAbandon() {
+void FileAbandonWrite() {
   if (write_handle != INVALID_HANDLE_VALUE) CloseHandle(write_handle);
   write_handle = INVALID_HANDLE_VALUE;
   RemoveTemporary();
+}
+
+void MemoryFileAbandon() {
+  FileAbandonWrite();
   if (read_handle != INVALID_HANDLE_VALUE) CloseHandle(read_handle);
   read_handle = INVALID_HANDLE_VALUE;
 }

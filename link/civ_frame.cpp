@@ -11,6 +11,8 @@
 
 std::string civ_buffer;  // the last command frame built by a job, or the last reply
 const std::string frame_header = "\xFE\xFE\x04\xF1";
+bool echo_as_sent = false;    // by SendFrame: every echo byte came back as the byte sent
+bool reply_complete = false;  // by ReceiveReply: the window ended at an FD
 
 namespace {
 
@@ -27,12 +29,15 @@ void SendFrame() {
   if (PortHasInput()) TraceBytes("stale", PortRead(PortPending()));  // bytes from before
   // The line echoes every byte: eat each echo before the next byte goes out,
   // so that the next byte to arrive after the frame starts the reply.
+  echo_as_sent = true;
   int16_t length = static_cast<int16_t>(civ_buffer.size());
   for (int16_t i = 0; i < length; i++) {
     std::string byte = civ_buffer.substr(i, 1);
     PortWrite(byte);
     TraceBytes("sent", byte);
-    TraceBytes("echo", PortRead(1));
+    std::string echo = PortRead(1);
+    TraceBytes("echo", echo);
+    if (echo != byte) echo_as_sent = false;
   }
 }
 
@@ -51,8 +56,8 @@ void ReceiveReply() {
     civ_buffer += byte;
     if (!civ_buffer.empty() && civ_buffer.back() == FrameEnd) break;  // never a byte past FD
   }
-  bool ended_at_fd = !civ_buffer.empty() && civ_buffer.back() == FrameEnd;
-  TraceWindow(ended_at_fd, SecondsNow() - start, civ_buffer.size());
+  reply_complete = !civ_buffer.empty() && civ_buffer.back() == FrameEnd;
+  TraceWindow(reply_complete, SecondsNow() - start, civ_buffer.size());
 }
 
 void ShowFrame() {
@@ -89,6 +94,7 @@ std::string DecodeFrequency() {
 }
 
 char PackedDecimal(char tens, char units) {
-  long value = std::lround(TextToNumber(std::string(1, tens)) * 16 + TextToNumber(std::string(1, units)));
+  long value =
+      std::lround(TextToNumber(std::string(1, tens)) * 16 + TextToNumber(std::string(1, units)));
   return static_cast<char>(value & 0xFF);
 }

@@ -2,8 +2,10 @@
 // A job builds a command frame in civ_buffer, calls SendFrame and ReceiveReply,
 // and reads the reply out of civ_buffer.
 //
-// SendFrame        clears stale input, writes civ_buffer byte by byte, eating each echo
-// ReceiveReply     collects the reply until its first FD, or for 3 seconds
+// SendFrame        clears stale input, writes civ_buffer byte by byte, eating each echo;
+//                  sets echo_as_sent
+// ReceiveReply     collects the reply until its first FD, or for 3 seconds; sets
+//                  reply_complete
 // ShowFrame        prints civ_buffer in hex, up to and including its first FD
 // EncodeFrequency  seven frequency digits to the four packed-decimal bytes
 // DecodeFrequency  the frequency digits of the reply in civ_buffer
@@ -14,6 +16,13 @@
 // The frame buffer shared by every exchange; written by the jobs (command)
 // and by ReceiveReply (reply).
 extern std::string civ_buffer;
+
+// Whether the last exchange was answered: the whole echo came back as sent
+// (written by SendFrame) and the reply window ended at an FD (written by
+// ReceiveReply). A refusal is an answer; silence, a lost echo or a reply cut
+// short is not.
+extern bool echo_as_sent;
+extern bool reply_complete;
 
 // FE FE 04 F1: preamble, the radio's address, the program's address.
 extern const std::string frame_header;

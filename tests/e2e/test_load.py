@@ -121,7 +121,8 @@ class LoadTest(unittest.TestCase):
             1: filled(1, "14x3450", b"LETTER ", b"USB ", b"2.4"),
             2: filled(2, "14 3450", b"BLANK  ", b"USB ", b"2.4"),
             3: label(3) + BAR + b"14.23",
-            4: filled(4, "0700000", b"\xfdFD\xfeFE ", b"USB ", b"2.4")})
+            4: filled(4, "0700000", b"\xfdFD\xfeFE ", b"USB ", b"2.4"),
+            5: label(5) + BAR + b"1423450 " + BAR + b"NOPOINT" + BAR + b"USB " + BAR + b"2.4"})
         sent = self.load(data)
         self.assertEqual(sent, five_frames(0, "00 00 05 07", 0, 2, b"TRAIL  ")
                          + five_frames(4, "00 00 00 07", 1, 2, b" FD FE "))

@@ -162,9 +162,11 @@ TEST_F(ParseChannelLineTest, FrequencyOfAnUnansweredRequestReadsBack) {
   EXPECT_EQ(fields.frequency, "0000000");
 }
 
-TEST_F(ParseChannelLineTest, ColumnSevenAndTheLabelAreNotLookedAt) {
+TEST_F(ParseChannelLineTest, AnythingButADigitInColumnSevenAndTheLabelAreNotLookedAt) {
   ASSERT_TRUE(ParseChannelLine(
       " 42" + bar + "14x23450" + bar + "BEACON " + bar + "USB " + bar + "2.4", fields));
+  EXPECT_EQ(fields.frequency, "1423450");
+  ASSERT_TRUE(ParseChannelLine(Filled("14,23450", "BEACON ", "USB ", "2.4"), fields));
   EXPECT_EQ(fields.frequency, "1423450");
   EXPECT_EQ(fields.mode, 1);
   EXPECT_EQ(fields.filter, 2);
@@ -232,7 +234,10 @@ INSTANTIATE_TEST_SUITE_P(
         "  7" + bar + "1 .23450" + bar + "BEACON " + bar + "USB " + bar + "2.4",
         "  7" + bar + "1 .     " + bar + "BEACON " + bar + "USB " + bar + "2.4",
         "  7" + bar + "-1.23450" + bar + "BEACON " + bar + "USB " + bar + "2.4",
-        "  7" + bar + "14.2345\t" + bar + "BEACON " + bar + "USB " + bar + "2.4"));
+        "  7" + bar + "14.2345\t" + bar + "BEACON " + bar + "USB " + bar + "2.4",
+        // A digit where the point belongs: a frequency out of its columns.
+        "  7" + bar + "1423450 " + bar + "BEACON " + bar + "USB " + bar + "2.4",
+        "  7" + bar + " 705000 " + bar + "BEACON " + bar + "USB " + bar + "2.4"));
 
 // ---- Reading a file ----
 
@@ -316,23 +321,23 @@ TEST_F(ReadChannelLineTest, EmptyLinesInTheMiddle) {
   EXPECT_EQ(ReadLines("\n\r\nthree\n"), Then({"", "", "three"}));
 }
 
-TEST_F(ReadChannelLineTest, AVeryLongLineIsReturnedWhole) {
+TEST_F(ReadChannelLineTest, ALongLineEndsAfter4096Bytes) {
   std::string long_line;
-  for (int i = 0; i < 3 * 1024 * 1024; i++) long_line += static_cast<char>('a' + i % 26);
-  std::vector<std::string> lines = ReadLines("short\r\n" + long_line + "\r\nlast\r\n", 4);
-  ASSERT_EQ(lines.size(), 4u);
-  EXPECT_EQ(lines[0], "short");
-  EXPECT_EQ(lines[1].size(), long_line.size());
-  EXPECT_TRUE(lines[1] == long_line);
-  EXPECT_EQ(lines[2], "last");
-  EXPECT_EQ(lines[3], "");
+  for (int i = 0; i < 3 * 4096 + 10; i++) long_line += static_cast<char>('a' + i % 26);
+  std::vector<std::string> lines = ReadLines("short\r\n" + long_line + "\r\nlast\r\n", 7);
+  EXPECT_EQ(lines, (std::vector<std::string>{
+                       "short", long_line.substr(0, 4096), long_line.substr(4096, 4096),
+                       long_line.substr(8192, 4096), long_line.substr(12288), "last", ""}));
 }
 
 TEST_F(ReadChannelLineTest, ACrLfAcrossTheReadBuffersEdge) {
-  for (size_t length = 8185; length <= 8200; length++) {
-    std::string first(length, 'x');
-    EXPECT_EQ(ReadLines(first + "\r\nsecond\r\n", 3), Then({first, "second"}, 3))
-        << "first line of " << length;
+  // Two lines of 4000 bytes, then one whose CR LF falls around byte 8192.
+  std::string first(4000, 'x');
+  for (size_t length = 181; length <= 196; length++) {
+    std::string third(length, 'z');
+    EXPECT_EQ(ReadLines(first + "\r\n" + first + "\r\n" + third + "\r\nlast\r\n", 5),
+              Then({first, first, third, "last"}, 5))
+        << "third line of " << length;
   }
 }
 
@@ -404,6 +409,19 @@ TEST_F(WriteMemoryFileTest, ANewFileAppearsOnlyAtTheClose) {
   EXPECT_FALSE(std::filesystem::exists(name));
   CloseMemoryFileAfterWriting();
   EXPECT_TRUE(std::filesystem::exists(name));
+}
+
+TEST_F(WriteMemoryFileTest, AnAbandonedSaveLeavesNoTrace) {
+  std::string old_name = directory / "old.txt";
+  std::ofstream(old_name, std::ios::binary) << "the old file";
+  for (std::string name : {old_name, std::string(directory / "new.txt")}) {
+    WriteEmptyChannels(name);
+    AbandonMemoryFileWriting();
+    CloseMemoryFileAfterWriting();  // after an abandon, nothing is left to close
+    EXPECT_EQ(last_error, 0);
+  }
+  EXPECT_EQ(FileContent(old_name), "the old file");
+  EXPECT_EQ(DirectoryEntries(directory.path()), std::vector<std::string>{"old.txt"});
 }
 
 TEST_F(WriteMemoryFileTest, OpenErrors) {

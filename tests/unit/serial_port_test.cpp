@@ -296,6 +296,7 @@ TEST_F(OpenPortTest, WithoutEchoTheWholeFrameStillGoesOut) {
   EXPECT_LT(SecondsNow() - start, 3.0);
   EXPECT_EQ(Hex(line.Received(kClockFrame.size() + 1, 0.2)), Hex(kClockFrame));
   EXPECT_EQ(Hex(civ_buffer), Hex(kClockFrame));
+  EXPECT_FALSE(echo_as_sent);
 }
 
 TEST_F(OpenPortTest, EchoIsConsumedSoTheReplyStartsClean) {
@@ -317,6 +318,8 @@ TEST_F(OpenPortTest, EchoIsConsumedSoTheReplyStartsClean) {
   EXPECT_EQ(Hex(echoed), Hex(kClockFrame));
   EXPECT_EQ(Hex(civ_buffer), Hex(kReplyOk));
   EXPECT_EQ(PortPending(), 0u);
+  EXPECT_TRUE(echo_as_sent);
+  EXPECT_TRUE(reply_complete);
 }
 
 TEST_F(OpenPortTest, StaleInputIsThrownAwayBeforeAFrame) {
@@ -352,6 +355,7 @@ TEST_F(OpenPortTest, ASilentRadioGivesAnEmptyReplyAfterThreeSeconds) {
   ReceiveReply();
   double waited = SecondsNow() - start;
   EXPECT_EQ(civ_buffer, "");
+  EXPECT_FALSE(reply_complete);
   EXPECT_GE(waited, 2.95);
   EXPECT_LT(waited, 3.5);
   EXPECT_EQ(DecodeFrequency(), "000000000");
