@@ -8,6 +8,7 @@
 #include "app/console.h"
 #include "app/fatal.h"
 #include "app/main_menu.h"
+#include "jobs/csv_conversion.h"
 #include "link/port_trace.h"
 #include "link/serial_port.h"
 
@@ -15,6 +16,8 @@ namespace {
 
 const char kUsage[] =
     "Usage: quenmar-setup [--port DEVICE] [C=n]\n"
+    "       quenmar-setup --to-csv MEMORY_FILE CSV_FILE\n"
+    "       quenmar-setup --from-csv CSV_FILE MEMORY_FILE\n"
     "\n"
     "Saves the 62 memory channels of a Quenmar transceiver into a text file,\n"
     "loads such a file back into the radio, and sets the radio's clock from\n"
@@ -27,6 +30,20 @@ const char kUsage[] =
     "             still shows COMn\n"
     "  --help     show this text\n"
     "  --version  show the version\n"
+    "  --to-csv MEMORY_FILE CSV_FILE\n"
+    "             write the channels of a memory file as a CSV file in CHIRP's\n"
+    "             columns (no port is opened)\n"
+    "  --from-csv CSV_FILE MEMORY_FILE\n"
+    "             write a memory file from a CSV file in CHIRP's columns; its\n"
+    "             Locations 0 to 61 are the channels (no port is opened)\n"
+    "\n"
+    "The two conversions report what the other side cannot hold as\n"
+    "FILE:LINE: warning: ..., end with a summary line, and exit with status 3\n"
+    "after a warning, 0 otherwise. The CSV's Comment keeps the filter and AMLS or\n"
+    "AMUS: \"filter 2.4\", \"AMLS filter 6.0\". For example:\n"
+    "\n"
+    "  quenmar-setup --to-csv memories.txt memories.csv\n"
+    "  quenmar-setup --from-csv club-list.csv memories.txt\n"
     "\n";
 // Then how ports are named on this system (PortNamesHelp), then the menu.
 const char kUsageMenu[] =
@@ -50,6 +67,13 @@ int main(int argc, char** argv) {
   if (requested_job == "--version") {
     std::printf("quenmar-setup %s\n", QUENMAR_VERSION);
     return 0;
+  }
+  // The conversions are offline: neither the port nor the terminal is touched.
+  // Ctrl-C still removes the half-written file.
+  if (requested_job == "--to-csv" || requested_job == "--from-csv") {
+    InstallSignalHandlers();
+    if (requested_job == "--to-csv") return ConvertMemoryFileToCsv(job_values[0], job_values[1]);
+    return ConvertCsvToMemoryFile(job_values[0], job_values[1]);
   }
   if (!options_given) SuggestPortOption(port_words);
   port_name = PortNameFromArguments(port_words);

@@ -29,12 +29,6 @@ char read_buffer[kReadBufferSize];
 long read_length = 0;
 long read_position = 0;
 
-// Columns first..first+width-1 (counted from 1); what lies past the end is absent.
-std::string Columns(const std::string& line, size_t first, size_t width) {
-  if (line.size() < first) return "";
-  return line.substr(first - 1, width);
-}
-
 bool FlushWriteBuffer() {
   if (write_buffer.empty()) return true;
   bool ok = FileWrite(write_buffer) == 0;
@@ -43,6 +37,11 @@ bool FlushWriteBuffer() {
 }
 
 }  // namespace
+
+std::string Columns(const std::string& line, size_t first, size_t width) {
+  if (line.size() < first) return "";
+  return line.substr(first - 1, width);
+}
 
 std::string ChannelLabel(int channel) {
   std::string label = " " + std::to_string(channel);
@@ -89,14 +88,14 @@ bool ParseChannelLine(const std::string& line, ChannelFields& fields) {
   }
   fields.frequency = frequency;
   fields.name = Columns(line, 14, 7);
-  std::string mode_text = Columns(line, 22, 4);
+  std::string mode_text = Columns(line, kModeColumn, 4);
   for (int i = 0; i <= 7; i++) {
     if (mode_text == ModeNames[i]) {
       current_mode = static_cast<int16_t>(i);
       break;
     }
   }
-  std::string filter_text = Columns(line, 27, 3);
+  std::string filter_text = Columns(line, kFilterColumn, 3);
   for (int i = 1; i <= 5; i++) {
     if (filter_text == FilterNames[i]) {
       current_filter = static_cast<int16_t>(i);

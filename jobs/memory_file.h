@@ -1,6 +1,8 @@
 // The memory file: 62 lines, one a channel, in fixed columns separated by the
 // byte B3, each ended by CR LF. Written by a save, read by a load.
 //
+// Columns             columns first..first+width-1 of a line (from 1); what lies
+//                     past its end is absent
 // ChannelLabel        the channel number right-aligned in three columns
 // FormatChannelLine   one channel's line, without its line end
 // ParseChannelLine    takes a line apart; false for a line that loads nothing
@@ -24,6 +26,9 @@ extern const std::string ModeNames[9];
 extern const std::string FilterNames[11];
 
 constexpr char column_separator = static_cast<char>(0xB3);
+// Where the mode (four bytes) and the filter (three) stand, counted from 1.
+constexpr size_t kModeColumn = 22;
+constexpr size_t kFilterColumn = 27;
 // A line read ends at its line end or after this many bytes, whichever comes
 // first, so that any file, however large or binary, reads in bounded memory.
 constexpr size_t kLineLimit = 4096;
@@ -35,6 +40,7 @@ struct ChannelFields {
   int16_t filter = 0;
 };
 
+std::string Columns(const std::string& line, size_t first, size_t width);
 std::string ChannelLabel(int channel);
 std::string FormatChannelLine(int channel, bool filled, const std::string& frequency,
                               const std::string& name, int mode, int filter);

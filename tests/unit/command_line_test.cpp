@@ -1,10 +1,11 @@
 // The program's own options come out of the command line before the port rule.
+#include "app/command_line.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "app/command_line.h"
 #include "app/main_menu.h"
 #include "link/serial_port.h"
 
@@ -32,7 +33,18 @@ TEST(CommandLine, UnknownOrMisusedOptionsEndWithStatus2) {
   EXPECT_EXIT(Read({"--frobnicate"}), testing::ExitedWithCode(2), "unknown option '--frobnicate'");
   EXPECT_EXIT(Read({"--"}), testing::ExitedWithCode(2), "unknown option '--'");
   EXPECT_EXIT(Read({"--help=x"}), testing::ExitedWithCode(2), "takes no value");
-  EXPECT_EXIT(Read({"--help", "--version"}), testing::ExitedWithCode(2), "cannot be given together");
+  EXPECT_EXIT(Read({"--help", "--version"}), testing::ExitedWithCode(2),
+              "cannot be given together");
+  EXPECT_EXIT(Read({"--to-csv", "mem.txt"}), testing::ExitedWithCode(2),
+              "needs --to-csv MEMORY_FILE CSV_FILE");
+  EXPECT_EXIT(Read({"--from-csv=a.csv", "b"}), testing::ExitedWithCode(2), "separate arguments");
+}
+
+TEST(CommandLine, AConversionTakesTwoFileNames) {
+  std::vector<std::string> rest = Read({"C=2", "--from-csv", "list.csv", "mem.txt"});
+  EXPECT_EQ(requested_job, "--from-csv");
+  EXPECT_EQ(job_values, (std::vector<std::string>{"list.csv", "mem.txt"}));
+  EXPECT_EQ(rest, std::vector<std::string>{"C=2"});
 }
 
 }  // namespace

@@ -1,0 +1,357 @@
+// --to-csv and --from-csv: the memory file and CHIRP's CSV layout.
+#include "jobs/csv_conversion.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "app/fatal.h"
+#include "jobs/csv_file.h"
+#include "jobs/memory_file.h"
+
+namespace {
+
+constexpr int kChannels = 62;
+constexpr int kAm = 2;
+constexpr int kAmLowerSideband = 6;  // AMLS
+constexpr int kAmUpperSideband = 7;  // AMUS
+
+// CHIRP's columns, in its order.
+const std::vector<std::string> kCsvHeader = {
+    "Location",  "Name",      "Frequency", "Duplex",       "Offset",   "Tone",
+    "rToneFreq", "cToneFreq", "DtcsCode",  "DtcsPolarity", "Mode",     "TStep",
+    "Skip",      "Comment",   "URCALL",    "RPT1CALL",     "RPT2CALL", "DVCODE"};
+
+// The words CHIRP uses for the radio's modes 0-7; AMLS and AMUS go as AM.
+const char* const kChirpModes[8] = {"LSB", "USB", "AM", "CW", "FSK", "FM", "AM", "AM"};
+
+// The filter a channel gets when its row names none: the one that suits its mode.
+const int kDefaultFilter[8] = {2, 2, 1, 4, 4, 1, 1, 1};
+
+int warnings = 0;
+
+void Warn(const std::string& file, long line, const std::string& text) {
+  warnings++;
+  std::string diagnostic = file + ":" + std::to_string(line) + ": warning: " + text + "\n";
+  std::fputs(diagnostic.c_str(), stderr);
+}
+
+// A value as a message quotes it: in quotes, control bytes as "?", and cut
+// after 40 bytes so that a binary file does not fill the screen.
+std::string Shown(const std::string& value) {
+  std::string shown;
+  for (char c : value.substr(0, 40)) {
+    shown += (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) ? '?' : c;
+  }
+  return "'" + shown + (value.size() > 40 ? "...'" : "'");
+}
+
+std::string Trimmed(const std::string& text) {
+  size_t first = text.find_first_not_of(' ');
+  if (first == std::string::npos) return "";
+  return text.substr(first, text.find_last_not_of(' ') - first + 1);
+}
+
+std::string UpperCase(std::string text) {
+  for (char& c : text) {
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  }
+  return text;
+}
+
+std::vector<std::string> Words(const std::string& text) {
+  std::vector<std::string> words;
+  size_t at = 0;
+  while ((at = text.find_first_not_of(' ', at)) != std::string::npos) {
+    size_t end = text.find(' ', at);
+    words.push_back(text.substr(at, end - at));
+    at = end;
+  }
+  return words;
+}
+
+// Seven frequency digits (10 Hz steps) as CHIRP writes MHz: 7.030000, 14.234500.
+std::string MegahertzText(const std::string& digits) {
+  std::string whole = digits.substr(0, 2);
+  if (whole[0] == '0') whole.erase(0, 1);
+  return whole + "." + digits.substr(2) + "0";
+}
+
+enum class Frequency { kGood, kRounded, kNotANumber, kNegative, kTooHigh };
+
+// MHz text to the memory file's seven digits, rounded to 10 Hz.
+Frequency FrequencyDigits(const std::string& text, std::string& digits) {
+  std::string number = Trimmed(text);
+  bool negative = !number.empty() && number[0] == '-';
+  if (!number.empty() && (number[0] == '-' || number[0] == '+')) number.erase(0, 1);
+  size_t point = number.find('.');
+  std::string whole = number.substr(0, point);
+  std::string fraction = point == std::string::npos ? "" : number.substr(point + 1);
+  if (whole.empty() && fraction.empty()) return Frequency::kNotANumber;
+  if ((whole + fraction).find_first_not_of("0123456789") != std::string::npos)
+    return Frequency::kNotANumber;
+  whole.erase(0, whole.find_first_not_of('0'));
+  bool zero = whole.empty() && fraction.find_first_not_of('0') == std::string::npos;
+  if (negative && !zero) return Frequency::kNegative;
+  if (whole.size() > 2) return Frequency::kTooHigh;
+  fraction.resize(std::max<size_t>(fraction.size(), 6), '0');
+  long steps = std::stol("0" + whole) * 100000 + std::stol(fraction.substr(0, 5));
+  bool finer = fraction.find_first_not_of('0', 5) != std::string::npos;
+  if (fraction[5] >= '5') steps++;
+  if (steps >= 10000000) return Frequency::kTooHigh;
+  digits = std::to_string(steps);
+  digits.insert(0, 7 - digits.size(), '0');
+  return finer ? Frequency::kRounded : Frequency::kGood;
+}
+
+// A CSV mode word as the radio's mode number; -1 for none. `near` tells that
+// the word is only close to the radio's mode (NFM as FM).
+int ModeNumber(const std::string& word, bool& near) {
+  const char* const exact[6] = {"LSB", "USB", "AM", "CW", "FSK", "FM"};
+  near = false;
+  std::string mode = UpperCase(Trimmed(word));
+  if (mode.empty()) return 5;  // CHIRP's own default
+  for (int i = 0; i < 6; i++) {
+    if (mode == exact[i]) return i;
+  }
+  near = true;
+  if (mode == "NFM" || mode == "WFM") return 5;
+  if (mode == "CWR") return 3;
+  if (mode == "RTTY") return 4;
+  return -1;
+}
+
+}  // namespace
+
+std::string CsvComment(int mode, int filter) {
+  std::string comment =
+      mode == kAmLowerSideband || mode == kAmUpperSideband ? Trimmed(ModeNames[mode]) + " " : "";
+  if (filter >= 1 && filter <= 5) comment += "filter " + FilterNames[filter];
+  return Trimmed(comment);
+}
+
+int ConvertMemoryFileToCsv(const std::string& memory_file, const std::string& csv_file) {
+  warnings = 0;
+  OpenMemoryFileForReading(memory_file);
+  if (last_error != 0) FatalError(488);
+  std::vector<std::string> rows = {CsvRow(kCsvHeader)};
+  for (int channel = 0; channel < kChannels; channel++) {
+    long line_number = channel + 1;
+    std::string line = ReadChannelLine();
+    ChannelFields fields;
+    if (!ParseChannelLine(line, fields)) {
+      // An empty-channel line, or nothing at all, has nothing to lose.
+      if (!line.empty() && Columns(line, 5, 2) != "  ") {
+        Warn(memory_file, line_number,
+             "no frequency that a load takes: the line loads nothing and the CSV has no channel " +
+                 std::to_string(channel));
+      }
+      continue;
+    }
+    // A load recognises modes 0-7 only, so that is what it can send.
+    int mode = fields.mode >= 0 && fields.mode <= 7 ? fields.mode : 0;
+    std::string mode_text = Columns(line, kModeColumn, 4);
+    if (mode_text != ModeNames[mode]) {
+      Warn(memory_file, line_number,
+           "mode " + Shown(mode_text) + " is no mode: a load sends the one of the line before, " +
+               Trimmed(ModeNames[mode]) + ", and so does the CSV");
+    }
+    int filter = fields.filter;
+    std::string filter_text = Columns(line, kFilterColumn, 3);
+    if (filter < 1 || filter > 5 || filter_text != FilterNames[filter]) {
+      Warn(memory_file, line_number,
+           "filter " + Shown(filter_text) + " is no filter: a load sends the one of the line " +
+               (filter >= 1 && filter <= 5
+                    ? "before, " + FilterNames[filter] + ", and so does the CSV"
+                    : "before, none, and the CSV names none"));
+    }
+    std::string name = fields.name;
+    name.erase(name.find_last_not_of(' ') + 1);
+    int lost = 0;
+    std::string text = NameToUtf8(name, lost);
+    if (lost > 0) {
+      Warn(memory_file, line_number,
+           "name " + Shown(text) + ": a byte that no character stands for is written as '?'");
+    }
+    // What CHIRP itself writes for what an HF channel does not have: no duplex
+    // or offset, no tone squelch, its default tones, code and step, no skip,
+    // no D-STAR calls.
+    rows.push_back(CsvRow({std::to_string(channel), text, MegahertzText(fields.frequency), "",
+                           "0.000000", "", "88.5", "88.5", "023", "NN", kChirpModes[mode], "5.00",
+                           "", CsvComment(mode, filter), "", "", "", ""}));
+  }
+  CloseMemoryFileAfterReading();
+  if (last_error != 0) FatalError(531);
+  // The same writing as a save: a new file that replaces the old one when complete.
+  OpenMemoryFileForWriting(csv_file);
+  if (last_error != 0) FatalError(536);
+  for (const std::string& row : rows) WriteChannelLine(row);
+  CloseMemoryFileAfterWriting();
+  if (last_error != 0) FatalError(574);
+  std::string summary = csv_file + ": " + std::to_string(rows.size() - 1) + " channels from " +
+                        memory_file + ", " + std::to_string(warnings) + " warnings\n";
+  std::fputs(summary.c_str(), stdout);
+  return warnings > 0 ? 3 : 0;
+}
+
+int ConvertCsvToMemoryFile(const std::string& csv_file, const std::string& memory_file) {
+  warnings = 0;
+  OpenCsvForReading(csv_file);
+  if (last_error != 0) FatalError(488);
+  CsvRecord record;
+  bool have_header = ReadCsvRecord(record);
+  // Columns are found by their names, in any order, in any case.
+  enum Column { kLocation, kFrequency, kName, kMode, kComment, kDuplex, kTone, kColumns };
+  const char* const names[kColumns] = {"LOCATION", "FREQUENCY", "NAME", "MODE",
+                                       "COMMENT",  "DUPLEX",    "TONE"};
+  int index[kColumns];
+  for (int column = 0; column < kColumns; column++) {
+    index[column] = -1;
+    for (size_t i = 0; i < record.fields.size(); i++) {
+      if (UpperCase(Trimmed(record.fields[i])) == names[column]) {
+        index[column] = static_cast<int>(i);
+        break;
+      }
+    }
+  }
+  if (!have_header || index[kLocation] < 0 || index[kFrequency] < 0) {
+    Warn(csv_file, record.line,
+         std::string("the first line names no ") +
+             (index[kLocation] < 0 ? "Location" : "Frequency") + " column: " + memory_file +
+             " is not written");
+    CloseCsvAfterReading();
+    return 3;
+  }
+  std::string lines[kChannels];
+  long first_line[kChannels] = {};
+  int filled = 0;
+  while (ReadCsvRecord(record)) {
+    auto field = [&record, &index](Column column) {
+      int i = index[column];
+      return i >= 0 && i < static_cast<int>(record.fields.size()) ? record.fields[i]
+                                                                  : std::string();
+    };
+    if (record.too_long) {
+      Warn(csv_file, record.line,
+           "a row of more than " + std::to_string(kCsvRecordLimit) + " bytes is skipped");
+      continue;
+    }
+    bool blank = true;
+    for (const std::string& text : record.fields) blank = blank && Trimmed(text).empty();
+    if (blank) continue;
+
+    std::string location = Trimmed(field(kLocation));
+    std::string significant = location.substr(
+        std::min(location.find_first_not_of('0'), location.empty() ? 0 : location.size() - 1));
+    int channel = -1;
+    if (!location.empty() && significant.size() <= 2 &&
+        location.find_first_not_of("0123456789") == std::string::npos) {
+      channel = std::stoi(significant);
+    }
+    if (channel < 0 || channel >= kChannels) {
+      Warn(csv_file, record.line, "Location " + Shown(location) + " is not 0 to 61: row skipped");
+      continue;
+    }
+    if (first_line[channel] > 0) {
+      Warn(csv_file, record.line,
+           "Location " + location + " given twice (first on line " +
+               std::to_string(first_line[channel]) + "): row skipped");
+      continue;
+    }
+    std::string digits;
+    std::string megahertz = Trimmed(field(kFrequency));
+    Frequency verdict = FrequencyDigits(megahertz, digits);
+    if (verdict == Frequency::kNotANumber || verdict == Frequency::kNegative ||
+        verdict == Frequency::kTooHigh) {
+      const char* why = verdict == Frequency::kNotANumber ? "is no number of MHz"
+                        : verdict == Frequency::kNegative ? "is below 0"
+                                                          : "is not below 100 MHz";
+      Warn(csv_file, record.line, "Frequency " + Shown(megahertz) + " " + why + ": row skipped");
+      continue;
+    }
+    if (verdict == Frequency::kRounded) {
+      Warn(csv_file, record.line,
+           "Frequency " + Shown(megahertz) + " is finer than 10 Hz: rounded to " +
+               MegahertzText(digits));
+    }
+    bool near = false;
+    std::string mode_word = field(kMode);
+    int mode = ModeNumber(mode_word, near);
+    if (mode < 0) {
+      Warn(csv_file, record.line,
+           "Mode " + Shown(mode_word) + " has no equivalent on the radio: row skipped");
+      continue;
+    }
+    if (near) {
+      Warn(csv_file, record.line,
+           "Mode " + Shown(mode_word) + " is taken as " + Trimmed(ModeNames[mode]));
+    }
+    int filter = kDefaultFilter[mode];
+    std::vector<std::string> words = Words(field(kComment));
+    for (size_t i = 0; i < words.size(); i++) {
+      if (mode == kAm && (words[i] == "AMLS" || words[i] == "AMUS")) {
+        mode = words[i] == "AMLS" ? kAmLowerSideband : kAmUpperSideband;
+      }
+      if (words[i] != "filter" || i + 1 == words.size()) continue;
+      int named = 0;
+      for (int f = 1; f <= 5; f++) {
+        if (words[i + 1] == FilterNames[f]) named = f;
+      }
+      if (named == 0) {
+        Warn(csv_file, record.line,
+             "filter " + Shown(words[i + 1]) +
+                 " is not 6.0, 2.4, 1.8, .50 or .25: " + FilterNames[filter] + " taken");
+      } else {
+        filter = named;
+      }
+    }
+    std::string duplex = Trimmed(field(kDuplex));
+    std::string tone = Trimmed(field(kTone));
+    if (!duplex.empty() || !tone.empty()) {
+      std::string what = duplex.empty() ? "" : "Duplex " + Shown(duplex);
+      if (!tone.empty()) what += (what.empty() ? "Tone " : " and Tone ") + Shown(tone);
+      Warn(csv_file, record.line, what + ": the memory file has no place for it, dropped");
+    }
+    std::string text = field(kName);
+    text.erase(text.find_last_not_of(' ') + 1);
+    int changed = 0;
+    std::string name = NameFromUtf8(text, changed);
+    if (name.size() > 7 && name.find_first_not_of(' ', 7) != std::string::npos) {
+      int lost = 0;
+      Warn(csv_file, record.line,
+           "Name " + Shown(text) +
+               " is cut to seven characters: " + Shown(NameToUtf8(name.substr(0, 7), lost)));
+    }
+    name.resize(7, ' ');
+    if (changed > 0) {
+      int lost = 0;
+      Warn(csv_file, record.line,
+           "Name " + Shown(text) + " has characters code page 437 lacks: written as " +
+               Shown(NameToUtf8(name, lost)));
+    }
+    first_line[channel] = record.line;
+    lines[channel] = FormatChannelLine(channel, true, digits, name, mode, filter);
+    filled++;
+  }
+  if (csv_file_cut) {
+    Warn(csv_file, record.line,
+         "the file is longer than " + std::to_string(kCsvFileLimit >> 20) +
+             " MiB: what follows is not read");
+  }
+  CloseCsvAfterReading();
+  // Written as a save writes: the old file stays until the new one is complete.
+  OpenMemoryFileForWriting(memory_file);
+  if (last_error != 0) FatalError(536);
+  for (int channel = 0; channel < kChannels; channel++) {
+    if (lines[channel].empty()) lines[channel] = FormatChannelLine(channel, false, "", "", 0, 0);
+    WriteChannelLine(lines[channel]);
+  }
+  CloseMemoryFileAfterWriting();
+  if (last_error != 0) FatalError(574);
+  std::string summary = memory_file + ": " + std::to_string(filled) + " channels from " + csv_file +
+                        ", " + std::to_string(kChannels - filled) + " empty, " +
+                        std::to_string(warnings) + " warnings\n";
+  std::fputs(summary.c_str(), stdout);
+  return warnings > 0 ? 3 : 0;
+}

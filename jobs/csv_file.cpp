@@ -1,0 +1,258 @@
+// Reading and writing CSV records, and the code page of channel names.
+#include "jobs/csv_file.h"
+
+#include <string>
+#include <vector>
+
+#include "app/fatal.h"
+#include "jobs/memory_file.h"
+
+bool csv_file_cut = false;
+
+namespace {
+
+// Code page 437 as Unicode code points, byte by byte. 00 and the bytes that
+// end a memory-file line or the file (0A, 0D, 1A) have no character here: a
+// name must not carry them. The other control bytes are the graphic symbols
+// that code page draws for them.
+const char16_t kCodePage437[256] = {
+    0,      0x263A, 0x263B, 0x2665, 0x2666, 0x2663, 0x2660, 0x2022,  // 00
+    0x25D8, 0x25CB, 0,      0x2642, 0x2640, 0,      0x266B, 0x263C,  // 08
+    0x25BA, 0x25C4, 0x2195, 0x203C, 0x00B6, 0x00A7, 0x25AC, 0x21A8,  // 10
+    0x2191, 0x2193, 0,      0x2190, 0x221F, 0x2194, 0x25B2, 0x25BC,  // 18
+    ' ',    '!',    '"',    '#',    '$',    '%',    '&',    '\'',    // 20
+    '(',    ')',    '*',    '+',    ',',    '-',    '.',    '/',     // 28
+    '0',    '1',    '2',    '3',    '4',    '5',    '6',    '7',     // 30
+    '8',    '9',    ':',    ';',    '<',    '=',    '>',    '?',     // 38
+    '@',    'A',    'B',    'C',    'D',    'E',    'F',    'G',     // 40
+    'H',    'I',    'J',    'K',    'L',    'M',    'N',    'O',     // 48
+    'P',    'Q',    'R',    'S',    'T',    'U',    'V',    'W',     // 50
+    'X',    'Y',    'Z',    '[',    '\\',   ']',    '^',    '_',     // 58
+    '`',    'a',    'b',    'c',    'd',    'e',    'f',    'g',     // 60
+    'h',    'i',    'j',    'k',    'l',    'm',    'n',    'o',     // 68
+    'p',    'q',    'r',    's',    't',    'u',    'v',    'w',     // 70
+    'x',    'y',    'z',    '{',    '|',    '}',    '~',    0x2302,  // 78
+    0x00C7, 0x00FC, 0x00E9, 0x00E2, 0x00E4, 0x00E0, 0x00E5, 0x00E7,  // 80
+    0x00EA, 0x00EB, 0x00E8, 0x00EF, 0x00EE, 0x00EC, 0x00C4, 0x00C5,  // 88
+    0x00C9, 0x00E6, 0x00C6, 0x00F4, 0x00F6, 0x00F2, 0x00FB, 0x00F9,  // 90
+    0x00FF, 0x00D6, 0x00DC, 0x00A2, 0x00A3, 0x00A5, 0x20A7, 0x0192,  // 98
+    0x00E1, 0x00ED, 0x00F3, 0x00FA, 0x00F1, 0x00D1, 0x00AA, 0x00BA,  // A0
+    0x00BF, 0x2310, 0x00AC, 0x00BD, 0x00BC, 0x00A1, 0x00AB, 0x00BB,  // A8
+    0x2591, 0x2592, 0x2593, 0x2502, 0x2524, 0x2561, 0x2562, 0x2556,  // B0
+    0x2555, 0x2563, 0x2551, 0x2557, 0x255D, 0x255C, 0x255B, 0x2510,  // B8
+    0x2514, 0x2534, 0x252C, 0x251C, 0x2500, 0x253C, 0x255E, 0x255F,  // C0
+    0x255A, 0x2554, 0x2569, 0x2566, 0x2560, 0x2550, 0x256C, 0x2567,  // C8
+    0x2568, 0x2564, 0x2565, 0x2559, 0x2558, 0x2552, 0x2553, 0x256B,  // D0
+    0x256A, 0x2518, 0x250C, 0x2588, 0x2584, 0x258C, 0x2590, 0x2580,  // D8
+    0x03B1, 0x00DF, 0x0393, 0x03C0, 0x03A3, 0x03C3, 0x00B5, 0x03C4,  // E0
+    0x03A6, 0x0398, 0x03A9, 0x03B4, 0x221E, 0x03C6, 0x03B5, 0x2229,  // E8
+    0x2261, 0x00B1, 0x2265, 0x2264, 0x2320, 0x2321, 0x00F7, 0x2248,  // F0
+    0x00B0, 0x2219, 0x00B7, 0x221A, 0x207F, 0x00B2, 0x25A0, 0x00A0,  // F8
+};
+
+constexpr size_t kReadBufferSize = 8192;
+
+bool reading = false;
+char read_buffer[kReadBufferSize];
+long read_length = 0;
+long read_position = 0;
+long bytes_taken = 0;  // of the whole file, the byte-order mark included
+long line_number = 1;
+int pushed_back = -1;  // a byte looked at and given back, or -1
+
+// The next byte of the file, or -1 at its end (or at kCsvFileLimit).
+int NextByte() {
+  if (pushed_back >= 0) {
+    int byte = pushed_back;
+    pushed_back = -1;
+    return byte;
+  }
+  if (read_position == read_length) {
+    if (!reading) return -1;
+    read_length = FileRead(read_buffer, sizeof read_buffer);
+    read_position = 0;
+    if (read_length <= 0) {  // the end, or a read error, which counts as the end
+      read_length = 0;
+      reading = false;
+      return -1;
+    }
+  }
+  if (bytes_taken == kCsvFileLimit) {
+    csv_file_cut = true;
+    reading = false;
+    read_length = read_position = 0;
+    return -1;
+  }
+  bytes_taken++;
+  return static_cast<unsigned char>(read_buffer[read_position++]);
+}
+
+void AppendUtf8(std::string& text, char32_t code) {
+  if (code < 0x80) {
+    text += static_cast<char>(code);
+  } else if (code < 0x800) {
+    text += static_cast<char>(0xC0 | code >> 6);
+    text += static_cast<char>(0x80 | (code & 0x3F));
+  } else {
+    text += static_cast<char>(0xE0 | code >> 12);
+    text += static_cast<char>(0x80 | (code >> 6 & 0x3F));
+    text += static_cast<char>(0x80 | (code & 0x3F));
+  }
+}
+
+// The code point that starts at text[at], moving `at` past it; -1 for bytes
+// that are not UTF-8 (one byte is passed over).
+long DecodeUtf8(const std::string& text, size_t& at) {
+  unsigned char first = text[at++];
+  if (first < 0x80) return first;
+  int extra = first >= 0xF0 && first < 0xF8 ? 3 : first >= 0xE0 ? 2 : first >= 0xC2 ? 1 : -1;
+  if (extra < 0 || first >= 0xF8) return -1;
+  long code = first & (0x3F >> extra);
+  size_t start = at;
+  for (int i = 0; i < extra; i++) {
+    if (at >= text.size() || (static_cast<unsigned char>(text[at]) & 0xC0) != 0x80) {
+      at = start;
+      return -1;
+    }
+    code = code << 6 | (text[at++] & 0x3F);
+  }
+  return code;
+}
+
+}  // namespace
+
+std::string CsvField(const std::string& text) {
+  if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
+  std::string quoted = "\"";
+  for (char c : text) {
+    if (c == '"') quoted += '"';
+    quoted += c;
+  }
+  return quoted + "\"";
+}
+
+std::string CsvRow(const std::vector<std::string>& fields) {
+  std::string row;
+  for (size_t i = 0; i < fields.size(); i++) {
+    if (i > 0) row += ',';
+    row += CsvField(fields[i]);
+  }
+  return row;
+}
+
+void OpenCsvForReading(const std::string& name) {
+  read_length = read_position = bytes_taken = 0;
+  line_number = 1;
+  pushed_back = -1;
+  csv_file_cut = false;
+  last_error = name.empty() ? 1 : FileOpenForReading(name);
+  reading = last_error == 0;
+  if (!reading) return;
+  // A UTF-8 byte-order mark, as some spreadsheets write, is not part of the text.
+  read_length = FileRead(read_buffer, sizeof read_buffer);
+  if (read_length >= 3 && read_buffer[0] == '\xEF' && read_buffer[1] == '\xBB' &&
+      read_buffer[2] == '\xBF') {
+    read_position = bytes_taken = 3;
+  }
+  if (read_length <= 0) {
+    read_length = 0;
+    reading = false;
+  }
+}
+
+bool ReadCsvRecord(CsvRecord& record) {
+  record.fields.clear();
+  record.too_long = false;
+  record.line = line_number;
+  int byte = NextByte();
+  if (byte < 0) return false;
+  std::string field;
+  size_t size = 0;
+  bool in_quotes = false;
+  bool at_field_start = true;
+  for (; byte >= 0; byte = NextByte()) {
+    if (++size > kCsvRecordLimit) record.too_long = true;
+    if (byte == '\n') line_number++;
+    if (in_quotes) {
+      if (byte == '"') {
+        int next = NextByte();
+        if (next != '"') {
+          in_quotes = false;
+          pushed_back = next;
+          continue;
+        }
+      }
+      if (!record.too_long) field += static_cast<char>(byte);
+      continue;
+    }
+    if (byte == '"' && at_field_start) {
+      in_quotes = true;
+      at_field_start = false;
+      continue;
+    }
+    at_field_start = false;
+    if (byte == ',') {
+      if (!record.too_long) record.fields.push_back(field);
+      field.clear();
+      at_field_start = true;
+      continue;
+    }
+    if (byte == '\r') {
+      // CR LF ends a record, and so does a CR alone.
+      int next = NextByte();
+      if (next != '\n') pushed_back = next;
+      line_number++;
+      break;
+    }
+    if (byte == '\n') break;
+    if (!record.too_long) field += static_cast<char>(byte);
+  }
+  if (record.too_long) {
+    record.fields.clear();
+  } else {
+    record.fields.push_back(field);
+  }
+  return true;
+}
+
+void CloseCsvAfterReading() {
+  reading = false;
+  read_length = read_position = 0;
+  pushed_back = -1;
+  FileCloseForReading();
+  last_error = 0;
+}
+
+std::string NameToUtf8(const std::string& bytes, int& lost) {
+  std::string text;
+  for (unsigned char byte : bytes) {
+    char16_t code = kCodePage437[byte];
+    if (code == 0) {
+      lost++;
+      code = '?';
+    }
+    AppendUtf8(text, code);
+  }
+  return text;
+}
+
+std::string NameFromUtf8(const std::string& text, int& changed) {
+  std::string bytes;
+  size_t at = 0;
+  while (at < text.size()) {
+    long code = DecodeUtf8(text, at);
+    int found = -1;
+    for (int byte = 0; byte < 256 && code > 0; byte++) {
+      if (kCodePage437[byte] == code) {
+        found = byte;
+        break;
+      }
+    }
+    if (found < 0) {
+      changed++;
+      found = '?';
+    }
+    bytes += static_cast<char>(found);
+  }
+  return bytes;
+}

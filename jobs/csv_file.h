@@ -1,0 +1,40 @@
+// CSV files as CHIRP and spreadsheets write them (comma separated, fields
+// quoted with double quotes, quotes doubled, UTF-8), and the code page 437
+// of the radio's channel names.
+//
+// CsvField             one field as written: quoted when it holds a comma, a
+//                      quote or a line end
+// CsvRow               fields joined into one record, without its line end
+// OpenCsvForReading    opens a CSV file for ReadCsvRecord; error number in last_error
+// ReadCsvRecord        the next record; false at the end of the file. Reading is
+//                      bounded: a record over kCsvRecordLimit bytes comes back
+//                      with too_long set and no fields, and nothing past
+//                      kCsvFileLimit bytes is read (csv_file_cut tells)
+// CloseCsvAfterReading closes it
+// NameToUtf8           name bytes (code page 437) as UTF-8; counts the bytes
+//                      that have no character there (they become "?")
+// NameFromUtf8         UTF-8 text as code page 437 bytes; counts the characters
+//                      that code page lacks and bytes that are no UTF-8 ("?")
+#pragma once
+#include <string>
+#include <vector>
+
+constexpr size_t kCsvRecordLimit = 4096;
+constexpr long kCsvFileLimit = 1L << 20;
+
+struct CsvRecord {
+  std::vector<std::string> fields;
+  long line = 0;          // the line of the file the record starts on, from 1
+  bool too_long = false;  // longer than kCsvRecordLimit: its fields are dropped
+};
+
+// True when ReadCsvRecord stopped at kCsvFileLimit with more of the file unread.
+extern bool csv_file_cut;
+
+std::string CsvField(const std::string& text);
+std::string CsvRow(const std::vector<std::string>& fields);
+void OpenCsvForReading(const std::string& name);
+bool ReadCsvRecord(CsvRecord& record);
+void CloseCsvAfterReading();
+std::string NameToUtf8(const std::string& bytes, int& lost);
+std::string NameFromUtf8(const std::string& text, int& changed);

@@ -1,0 +1,194 @@
+"""--to-csv and --from-csv: memory files and CHIRP's CSV layout, offline.
+CHIRP's own CSV driver (Debian package chirp) writes a file for us and reads
+ours back."""
+
+import os
+import subprocess
+import tempfile
+import unittest
+
+from memory_lines import empty, filled, memory_file
+from screen import SETUP
+
+from chirp import chirp_common
+from chirp.drivers import generic_csv
+
+HEADER = (b"Location,Name,Frequency,Duplex,Offset,Tone,rToneFreq,cToneFreq,DtcsCode,"
+          b"DtcsPolarity,Mode,TStep,Skip,Comment,URCALL,RPT1CALL,RPT2CALL,DVCODE\r\n")
+MODES = [b"LSB ", b"USB ", b"AM  ", b"CW  ", b"FSK ", b"FM  ", b"AMLS", b"AMUS"]
+FILTERS = [b"6.0", b"2.4", b"1.8", b".50", b".25"]
+
+
+def chirp_read(path):
+    """The channels CHIRP's CSV driver reads from a file: {number: Memory}.
+    Its load() opens files with mode "rU", which Python 3.11 refuses; its
+    parser, _load, takes the open file."""
+    radio = generic_csv.CSVRadio(None)
+    radio._blank()
+    with open(path, newline="", encoding="utf-8") as csv_file:
+        radio._load(csv_file)
+    return {m.number: m for m in radio.memories if not m.empty}
+
+
+class CsvTest(unittest.TestCase):
+    def setUp(self):
+        self.folder = tempfile.TemporaryDirectory(prefix="quenmar-csv-")
+        self.addCleanup(self.folder.cleanup)
+
+    def path(self, name):
+        return os.path.join(self.folder.name, name)
+
+    def run_setup(self, *args):
+        # A port that cannot be opened: the conversions must not try.
+        env = dict(os.environ, QUENMAR_COM1="/nonexistent/ttyQ")
+        return subprocess.run([SETUP] + list(args), capture_output=True, env=env,
+                              cwd=self.folder.name, timeout=30)
+
+    def write(self, name, data):
+        with open(self.path(name), "wb") as out:
+            out.write(data)
+
+    def read(self, name):
+        with open(self.path(name), "rb") as saved:
+            return saved.read()
+
+    def test_round_trip_keeps_every_mode_filter_and_name_byte(self):
+        high = bytes(range(0x80, 0x100))  # every byte above 7F, spread over the names
+        lines = {}
+        for i in range(40):
+            name = (high * 3)[i * 7:i * 7 + 7]
+            lines[i + 2] = filled(i + 2, "%07d" % (i * 249999), name, MODES[i // 5],
+                                  FILTERS[i % 5])
+        lines[60] = filled(60, "1423450", b'"A,B"  ', b"USB ", b"2.4")
+        self.write("mem.txt", memory_file(lines))
+        result = self.run_setup("--to-csv", "mem.txt", "list.csv")
+        self.assertEqual((result.returncode, result.stderr), (0, b""))
+        self.assertEqual(result.stdout, b"list.csv: 41 channels from mem.txt, 0 warnings\n")
+        csv_bytes = self.read("list.csv")
+        self.assertTrue(csv_bytes.startswith(HEADER))
+        self.assertIn(b"\r\n2," + high[:7].decode("cp437").encode()
+                      + b",0.000000,,0.000000,,88.5,88.5,023,NN,LSB,5.00,,filter 6.0,,,,\r\n",
+                      csv_bytes)
+        self.assertIn(b",AM,5.00,,AMLS filter .25,", csv_bytes)
+        self.assertIn(b'\r\n60,"""A,B""",14.234500,', csv_bytes)
+        rows = csv_bytes.decode().split("\r\n")[1:-1]
+        self.assertEqual([row.split(",")[1] for row in rows[:40]],
+                         [(high * 3)[i * 7:i * 7 + 7].decode("cp437").rstrip(" ") for i in range(40)])
+
+        result = self.run_setup("--from-csv", "list.csv", "back.txt")
+        self.assertEqual((result.returncode, result.stderr), (0, b""))
+        self.assertEqual(result.stdout, b"back.txt: 41 channels from list.csv, 21 empty, 0 warnings\n")
+        self.assertEqual(self.read("back.txt"), memory_file(lines))
+
+    def test_chirp_writes_a_list_and_reads_ours(self):
+        radio = generic_csv.CSVRadio(None)
+        radio._blank()
+        for number, freq, mode, name in ((0, 3550000, "LSB", "80M NET"), (5, 14234500, "USB", "BEACON"),
+                                         (17, 7030000, "CW", "QRP"), (61, 29600000, "FM", "10M FM")):
+            memory = chirp_common.Memory(number)
+            memory.freq, memory.mode, memory.name = freq, mode, name
+            radio.set_memory(memory)
+        radio.save(self.path("chirp.csv"))
+        result = self.run_setup("--from-csv", "chirp.csv", "mem.txt")
+        self.assertEqual((result.returncode, result.stderr), (0, b""))
+        self.assertEqual(self.read("mem.txt"), memory_file({
+            0: filled(0, "0355000", b"80M NET", b"LSB ", b"2.4"),
+            5: filled(5, "1423450", b"BEACON ", b"USB ", b"2.4"),
+            17: filled(17, "0703000", b"QRP    ", b"CW  ", b".50"),
+            61: filled(61, "2960000", b"10M FM ", b"FM  ", b"6.0")}))
+
+        result = self.run_setup("--to-csv", "mem.txt", "ours.csv")
+        self.assertEqual(result.returncode, 0)
+        seen = chirp_read(self.path("ours.csv"))
+        self.assertEqual({n: (m.freq, m.mode, m.name) for n, m in seen.items()},
+                         {0: (3550000, "LSB", "80M NET"), 5: (14234500, "USB", "BEACON"),
+                          17: (7030000, "CW", "QRP"), 61: (29600000, "FM", "10M FM")})
+
+    def test_each_kind_of_warning(self):
+        self.write("list.csv", ("\ufeffLocation,Frequency,Mode,Name,Comment,Duplex,Tone\r\n"
+                   "0,14.2345,USB,BEACON,,,\r\n"
+                   "62,7.0,LSB,x,,,\r\n"
+                   "0,7.1,LSB,again,,,\n"
+                   "001,100.0,FM,,,,\n"
+                   "2,-1,FM,,,,\n"
+                   "3,abc,FM,,,,\n"
+                   "4,7.0123456,CW,,,,\n"
+                   "5,29.6,NFM,RPT,,-,Tone\n"
+                   "6,7.0,DV,,,,\n"
+                   "7,7.0,AM,TOOLONGNAME,AMUS filter 9.9\n"
+                   '8,3.5,LSB,"Ωμ ""b""",filter .25\n'
+                   "\n"
+                   "9,7.2," + "x" * 4100 + "\n"
+                   "10,3.6,CWR,\"two\r\nlines\",\n").encode())
+        result = self.run_setup("--from-csv", "list.csv", "mem.txt")
+        self.assertEqual(result.returncode, 3)
+        self.assertEqual(result.stderr.decode().splitlines(), [
+            "list.csv:3: warning: Location '62' is not 0 to 61: row skipped",
+            "list.csv:4: warning: Location 0 given twice (first on line 2): row skipped",
+            "list.csv:5: warning: Frequency '100.0' is not below 100 MHz: row skipped",
+            "list.csv:6: warning: Frequency '-1' is below 0: row skipped",
+            "list.csv:7: warning: Frequency 'abc' is no number of MHz: row skipped",
+            "list.csv:8: warning: Frequency '7.0123456' is finer than 10 Hz: rounded to 7.012350",
+            "list.csv:9: warning: Mode 'NFM' is taken as FM",
+            "list.csv:9: warning: Duplex '-' and Tone 'Tone': the memory file has no place "
+            "for it, dropped",
+            "list.csv:10: warning: Mode 'DV' has no equivalent on the radio: row skipped",
+            "list.csv:11: warning: filter '9.9' is not 6.0, 2.4, 1.8, .50 or .25: 6.0 taken",
+            "list.csv:11: warning: Name 'TOOLONGNAME' is cut to seven characters: 'TOOLONG'",
+            "list.csv:12: warning: Name 'Ωμ \"b\"' has characters code page 437 lacks: "
+            "written as 'Ω? \"b\" '",
+            "list.csv:14: warning: a row of more than 4096 bytes is skipped",
+            "list.csv:15: warning: Mode 'CWR' is taken as CW",
+            "list.csv:15: warning: Name 'two??lines' is cut to seven characters: 'two??li'",
+            "list.csv:15: warning: Name 'two??lines' has characters code page 437 lacks: "
+            "written as 'two??li'"])
+        self.assertEqual(result.stdout, b"mem.txt: 6 channels from list.csv, 56 empty, 16 warnings\n")
+        self.assertEqual(self.read("mem.txt"), memory_file({
+            0: filled(0, "1423450", b"BEACON ", b"USB ", b"2.4"),
+            4: filled(4, "0701235", b" " * 7, b"CW  ", b".50"),
+            5: filled(5, "2960000", b"RPT    ", b"FM  ", b"6.0"),
+            7: filled(7, "0700000", b"TOOLONG", b"AMUS", b"6.0"),
+            8: filled(8, "0350000", b'\xea? "b" ', b"LSB ", b".25"),
+            10: filled(10, "0360000", b"two??li", b"CW  ", b".50")}))
+
+    def test_memory_file_lines_a_csv_cannot_carry_as_they_stand(self):
+        self.write("mem.txt", memory_file({
+            1: filled(1, "1423450", b"A\x00     ", b"usb ", b"9.9"),
+            2: b"  2\xb3XX.YYYYY\xb3",
+            3: empty(3)}))
+        result = self.run_setup("--to-csv", "mem.txt", "list.csv")
+        self.assertEqual(result.returncode, 3)
+        self.assertEqual(result.stderr.decode().splitlines(), [
+            "mem.txt:2: warning: mode 'usb ' is no mode: a load sends the one of the line "
+            "before, LSB, and so does the CSV",
+            "mem.txt:2: warning: filter '9.9' is no filter: a load sends the one of the line "
+            "before, none, and the CSV names none",
+            "mem.txt:2: warning: name 'A?': a byte that no character stands for is written as '?'",
+            "mem.txt:3: warning: no frequency that a load takes: the line loads nothing and the "
+            "CSV has no channel 2"])
+        self.assertEqual(self.read("list.csv"), HEADER +
+                         b"1,A?,14.234500,,0.000000,,88.5,88.5,023,NN,LSB,5.00,,,,,,\r\n")
+
+    def test_limits_and_failed_opens(self):
+        self.write("big.csv", b"Location,Frequency\n" + b"\n" * (1 << 20) + b"0,7.0\n")
+        result = self.run_setup("--from-csv", "big.csv", "mem.txt")
+        self.assertEqual(result.returncode, 3)
+        self.assertEqual(result.stderr, b"big.csv:1048559: warning: the file is longer than 1 MiB: "
+                                        b"what follows is not read\n")
+        self.assertEqual(self.read("mem.txt"), memory_file({}))
+        self.write("names.csv", b"Name,Frequency\n")
+        result = self.run_setup("--from-csv", "names.csv", "other.txt")
+        self.assertEqual((result.returncode, result.stderr), (3, b"names.csv:1: warning: the first "
+                         b"line names no Location column: other.txt is not written\n"))
+        self.assertFalse(os.path.exists(self.path("other.txt")))
+        for args, line in ((["--from-csv", "missing.csv", "x.txt"], b"488"),
+                           (["--to-csv", "missing.txt", "x.csv"], b"488"),
+                           (["--to-csv", "mem.txt", "no/such/folder.csv"], b"536")):
+            result = self.run_setup(*args)
+            self.assertEqual((result.returncode, result.stderr),
+                             (2, b"\r\nAborting due to runtime error 2 (file not found) at line "
+                              + line + b" of QUEN32()\r\n\r\n"))
+
+
+if __name__ == "__main__":
+    unittest.main()
