@@ -57,6 +57,10 @@ const char kUsageMenu[] =
 }  // namespace
 
 int main(int argc, char** argv) {
+  // First of all: every ending from here on gives its report and puts the
+  // terminal and the port back, and what the handlers put back is only what
+  // has been changed by then.
+  InstallSignalHandlers();
   std::vector<std::string> port_words = ReadCommandLine(argc, argv);
   if (requested_job == "--help") {
     std::fputs(kUsage, stdout);
@@ -69,16 +73,14 @@ int main(int argc, char** argv) {
     return 0;
   }
   // The conversions are offline: neither the port nor the terminal is touched.
-  // Ctrl-C still removes the half-written file.
+  // Ctrl-C still removes the half-written file (the handlers are in place).
   if (requested_job == "--to-csv" || requested_job == "--from-csv") {
-    InstallSignalHandlers();
     if (requested_job == "--to-csv") return ConvertMemoryFileToCsv(job_values[0], job_values[1]);
     return ConvertCsvToMemoryFile(job_values[0], job_values[1]);
   }
   if (!options_given) SuggestPortOption(port_words);
   port_name = PortNameFromArguments(port_words);
   ConsoleStart();
-  InstallSignalHandlers();
   PrintText(port_name, true);
   TraceStart();
   last_error = PortOpen(port_name + port_settings);

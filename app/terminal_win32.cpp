@@ -97,9 +97,11 @@ void TerminalOpen(int& rows, int& columns) {
     // line ends rely on that.
     DWORD wanted = saved_output_mode | ENABLE_PROCESSED_OUTPUT | ENABLE_WRAP_AT_EOL_OUTPUT |
                    ENABLE_VIRTUAL_TERMINAL_PROCESSING | DISABLE_NEWLINE_AUTO_RETURN;
-    if (SetConsoleMode(output_handle, wanted)) {
-      output_mode_changed = 1;
-    } else {
+    // Marked before the change, so that an ending in between (the control
+    // handler runs on a thread of its own) still puts the saved mode back.
+    output_mode_changed = 1;
+    if (!SetConsoleMode(output_handle, wanted)) {
+      output_mode_changed = 0;
       // A console too old for escape sequences would print them as text:
       // give it the plain bytes instead.
       output_is_terminal = false;
@@ -114,9 +116,10 @@ void TerminalOpen(int& rows, int& columns) {
                      ENABLE_MOUSE_INPUT);
     // A console without virtual-terminal input refuses the whole mode; the
     // bare special keys are then turned into sequences here (KeySequence).
-    if (SetConsoleMode(input_handle, wanted) ||
-        SetConsoleMode(input_handle, wanted & ~ENABLE_VIRTUAL_TERMINAL_INPUT))
-      input_mode_changed = 1;
+    input_mode_changed = 1;
+    if (!SetConsoleMode(input_handle, wanted) &&
+        !SetConsoleMode(input_handle, wanted & ~ENABLE_VIRTUAL_TERMINAL_INPUT))
+      input_mode_changed = 0;
   }
 }
 

@@ -81,6 +81,14 @@ bool EmptyIfDue() {
   return SetEndOfFile(write_handle) != 0;  // the file position is still at its start
 }
 
+bool MayWrite(const std::string& path) {
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, kShareAll, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  CloseHandle(file);
+  return true;
+}
+
 void RemoveTemporary() {
   if (InterlockedExchange(&temporary_exists, 0) != 0) DeleteFileA(temporary_path);
 }
@@ -91,6 +99,8 @@ int FileCreate(const std::string& name) {
   replacing = false;
   old_attributes = 0;
   empty_before_writing = false;
+  // "out\\" names a folder, never a file to write.
+  if (!name.empty() && (name.back() == '\\' || name.back() == '/')) return 2;
   char full_path[MAX_PATH];
   DWORD length = GetFullPathNameA(name.c_str(), sizeof full_path, full_path, nullptr);
   if (length == 0 || length >= sizeof full_path) return 2;
@@ -102,8 +112,11 @@ int FileCreate(const std::string& name) {
   if (target_path != full_path) attributes = GetFileAttributesA(target_path.c_str());
   bool exists = attributes != INVALID_FILE_ATTRIBUTES;
   if (exists && (attributes & FILE_ATTRIBUTE_DIRECTORY)) return 2;
-  // A read-only file can't be written, and so can't be replaced either.
+  // A read-only file can't be written, and so can't be replaced either;
+  // nor can a file whose access rules refuse us writing, though the folder
+  // would let us replace it.
   if (exists && (attributes & FILE_ATTRIBUTE_READONLY)) return 2;
+  if (exists && !MayWrite(target_path)) return 2;
 
   // GetTempFileNameA makes the file, with a name no other file has, in the
   // target's folder: MoveFileExA then replaces the target without copying.

@@ -8,8 +8,8 @@
 // PortWaitInput    waits up to the given seconds for a received byte
 // PortRead         up to n bytes; waits at most 100 ms for bytes not yet there
 // PortWrite        hands every byte to the driver before it returns
-// PortClose        releases the port
-// PortAbandon      closes the port from a signal handler
+// PortClose        puts back the driver settings it changed, releases the port
+// PortAbandon      the same from a signal handler
 // SecondsNow       seconds from a monotonic clock, double precision
 // DevicePath       the device that port number n stands for on this system
 //                  (the one named by --port, when given, for every n)

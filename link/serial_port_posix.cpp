@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <linux/serial.h>
 #include <poll.h>
+#include <signal.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <termios.h>
@@ -25,6 +26,13 @@ constexpr double kWriteWait = 2.0;  // the longest a write waits for room in the
 int port_fd = -1;
 bool exclusive_set = false;
 LineSettings port_settings_in_use;
+
+// What the port had before the program changed it, put back at every ending
+// (PutBackDriverSettings). The flags are set only once the saved state is
+// complete, so a signal at any moment finds either nothing or a whole state.
+struct termios line_mode_before;
+volatile sig_atomic_t line_mode_saved = 0;
+volatile sig_atomic_t low_latency_set = 0;  // the program switched it on
 
 int Milliseconds(double seconds) {
   if (seconds <= 0) return 0;
@@ -91,10 +99,12 @@ int ApplyLineState(const LineSettings& s) {
   if (tcgetattr(port_fd, &mode) != 0) return 8;
   speed_t speed = SpeedConstant(s.speed);
   if (speed == B0) return 1;
+  line_mode_before = mode;
+  line_mode_saved = 1;
   cfmakeraw(&mode);
   mode.c_iflag &= ~(IXON | IXOFF | IXANY | INPCK | PARMRK | IGNPAR);
   if (s.check_parity) mode.c_iflag |= INPCK;
-  mode.c_cflag &= ~(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS | HUPCL);
+  mode.c_cflag &= ~(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS);
   switch (s.data_bits) {
     case 5: mode.c_cflag |= CS5; break;
     case 6: mode.c_cflag |= CS6; break;
@@ -114,8 +124,9 @@ int ApplyLineState(const LineSettings& s) {
   // CRTSCTS here. The program's own settings ask for neither.
   if (s.cts_time > 0 || !s.suppress_rts) mode.c_cflag |= CRTSCTS;
   // CLOCAL: no wait for carrier at open or read; the CD and DSR waits of the
-  // settings are made by the program itself. HUPCL off: closing the port
-  // switches no modem line, so DTR stays as the run left it.
+  // settings are made by the program itself. HUPCL stays as the port had it:
+  // it acts only at the close, when the port's own mode is back, so whether
+  // DTR drops then is the port owner's setting, the same for every program.
   mode.c_cflag |= CLOCAL | CREAD;
   mode.c_cc[VMIN] = 0;
   mode.c_cc[VTIME] = 0;
@@ -138,9 +149,28 @@ int ApplyLineState(const LineSettings& s) {
   struct serial_struct serial;
   if (ioctl(port_fd, TIOCGSERIAL, &serial) == 0 && !(serial.flags & ASYNC_LOW_LATENCY)) {
     serial.flags |= ASYNC_LOW_LATENCY;
-    ioctl(port_fd, TIOCSSERIAL, &serial);
+    if (ioctl(port_fd, TIOCSSERIAL, &serial) == 0) low_latency_set = 1;
   }
   return 0;
+}
+
+// Gives the driver back what the program changed: the low-latency flag and
+// the line mode (speed, framing, flow control, HUPCL). The modem lines are
+// left as the run switched them. Only system calls, for the signal handler.
+void PutBackDriverSettings() {
+  if (low_latency_set) {
+    low_latency_set = 0;
+    struct serial_struct serial;
+    if (ioctl(port_fd, TIOCGSERIAL, &serial) == 0) {
+      serial.flags &= ~ASYNC_LOW_LATENCY;
+      ioctl(port_fd, TIOCSSERIAL, &serial);
+    }
+  }
+  if (line_mode_saved) {
+    line_mode_saved = 0;
+    tcsetattr(port_fd, TCSANOW, &line_mode_before);
+  }
+  if (exclusive_set) ioctl(port_fd, TIOCNXCL);
 }
 
 void DescribeOpenFailure(const std::string& path, unsigned port, int error) {
@@ -276,7 +306,7 @@ void PortWrite(const std::string& bytes) {
 
 void PortClose() {
   if (port_fd < 0) return;
-  if (exclusive_set) ioctl(port_fd, TIOCNXCL);
+  PutBackDriverSettings();
   close(port_fd);
   port_fd = -1;
   exclusive_set = false;
@@ -284,7 +314,7 @@ void PortClose() {
 
 void PortAbandon() {
   if (port_fd < 0) return;
-  if (exclusive_set) ioctl(port_fd, TIOCNXCL);
+  PutBackDriverSettings();
   close(port_fd);
 }
 

@@ -19,6 +19,14 @@ constexpr DWORD kReadWaitMs = 100;
 HANDLE port_handle = INVALID_HANDLE_VALUE;
 LineSettings port_settings_in_use;
 
+// The timeouts and line state the port had before the program changed them,
+// put back at every ending (PutBackDriverSettings). Each flag is set once its
+// saved state is complete. The queue sizes cannot be read back: they stay.
+COMMTIMEOUTS timeouts_before{};
+DCB line_before{};
+volatile LONG timeouts_saved = 0;
+volatile LONG line_saved = 0;
+
 DWORD Milliseconds() {
   return static_cast<DWORD>(SecondsNow() * 1000.0);
 }
@@ -87,6 +95,8 @@ int Configure(const LineSettings& s) {
 
   COMMTIMEOUTS timeouts{};
   if (!GetCommTimeouts(port_handle, &timeouts)) return 8;
+  timeouts_before = timeouts;
+  timeouts_saved = 1;
   if (s.cts_time > 0) {
     timeouts.ReadIntervalTimeout = s.cts_time;
     timeouts.ReadTotalTimeoutMultiplier = 0;
@@ -105,6 +115,8 @@ int Configure(const LineSettings& s) {
   DCB line{};
   line.DCBlength = sizeof line;
   if (!GetCommState(port_handle, &line)) return 8;
+  line_before = line;
+  line_saved = 1;
   line.BaudRate = s.speed;
   line.ByteSize = static_cast<BYTE>(s.data_bits);
   line.Parity = ParityValue(s.parity);
@@ -125,6 +137,13 @@ int Configure(const LineSettings& s) {
   // refuse, and that is no reason to give up the port.
   EscapeCommFunction(port_handle, SETDTR);
   return 0;
+}
+
+// Gives the driver back the timeouts and line state the program changed; the
+// line state brings back the port's own DTR and RTS control with it.
+void PutBackDriverSettings() {
+  if (InterlockedExchange(&line_saved, 0) != 0) SetCommState(port_handle, &line_before);
+  if (InterlockedExchange(&timeouts_saved, 0) != 0) SetCommTimeouts(port_handle, &timeouts_before);
 }
 
 std::string SystemMessage(DWORD code) {
@@ -227,6 +246,7 @@ void PortWrite(const std::string& bytes) {
 
 void PortClose() {
   if (port_handle == INVALID_HANDLE_VALUE) return;
+  PutBackDriverSettings();
   CloseHandle(port_handle);
   port_handle = INVALID_HANDLE_VALUE;
 }
@@ -234,7 +254,9 @@ void PortClose() {
 void PortAbandon() {
   // From the console's control handler, on another thread: the main thread
   // may still hold the handle in a call, so it is only closed, not cleared.
-  if (port_handle != INVALID_HANDLE_VALUE) CloseHandle(port_handle);
+  if (port_handle == INVALID_HANDLE_VALUE) return;
+  PutBackDriverSettings();
+  CloseHandle(port_handle);
 }
 
 double SecondsNow() {

@@ -1,52 +1,80 @@
 #!/usr/bin/env bash
 # Builds quenmar-setup and runs the whole test suite: once as shipped, once
 # under AddressSanitizer and UndefinedBehaviorSanitizer, a short fuzzing run,
-# and the Windows build's tests under wine. Ends with one line of totals.
-set -euo pipefail
+# and the Windows build's tests under wine. Every step runs, whatever the
+# ones before it gave. Ends with one line of totals, "all: N passed, M failed",
+# and a non-zero status when anything failed.
+set -uo pipefail
 cd "$(dirname "$0")/.."
 
-scripts/setup-machine.sh
 jobs=$(nproc)
 passed=0
 failed=0
+counted=0
+step_log=$(mktemp)
+trap 'rm -f "$step_log"' EXIT
 
-# Adds up the "N passed, M failed" or CTest summary lines of one step's output.
+# Adds up the counts in one step's output: CTest's summary line, a
+# "N passed, M failed" line, or the fuzzing summary's one line a target.
+# Leaves in `counted` how many results it found.
 count() {
   local line
+  counted=0
   line=$(grep -E 'tests passed, [0-9]+ tests failed out of|^[0-9]+ passed, [0-9]+ failed' "$1" | tail -n 1)
   if [[ $line =~ ([0-9]+)\ tests\ failed\ out\ of\ ([0-9]+) ]]; then
     failed=$((failed + BASH_REMATCH[1]))
     passed=$((passed + BASH_REMATCH[2] - BASH_REMATCH[1]))
+    counted=${BASH_REMATCH[2]}
   elif [[ $line =~ ^([0-9]+)\ passed,\ ([0-9]+)\ failed ]]; then
     passed=$((passed + BASH_REMATCH[1]))
     failed=$((failed + BASH_REMATCH[2]))
+    counted=$((BASH_REMATCH[1] + BASH_REMATCH[2]))
+  fi
+  # A fuzzing target that found something is a failure, one that ran clean
+  # a pass.
+  local clean finding
+  clean=$(grep -cE '^[a-z_]+_fuzzer: .* inputs run in .*, nothing found$' "$1")
+  finding=$(grep -cE '^[a-z_]+_fuzzer: .* inputs run in .*, FOUND' "$1")
+  passed=$((passed + clean))
+  failed=$((failed + finding))
+  counted=$((counted + clean + finding))
+}
+
+# Runs one step, showing its output, and counts its results. A step that
+# fails without a count of its own (a build that breaks, a missing tool)
+# counts as one failure, so that it shows in the totals.
+step() {
+  local title=$1 status failed_before=$failed
+  shift
+  echo "== $title =="
+  "$@" 2>&1 | tee "$step_log"
+  status=${PIPESTATUS[0]}
+  count "$step_log"
+  if [ "$status" -ne 0 ] && [ "$failed" -eq "$failed_before" ]; then
+    echo "== $title: failed with status $status"
+    failed=$((failed + 1))
   fi
 }
 
-step_log=$(mktemp)
-trap 'rm -f "$step_log"' EXIT
-
-run_suite() {
+suite() {
   local folder=$1
   shift
-  cmake -S . -B "$folder" -DQUENMAR_WERROR=ON "$@" >/dev/null
-  cmake --build "$folder" -j"$jobs"
-  (cd "$folder" && ctest -j"$jobs" --output-on-failure) | tee "$step_log"
-  count "$step_log"
+  cmake -S . -B "$folder" -DQUENMAR_WERROR=ON "$@" >/dev/null &&
+    cmake --build "$folder" -j"$jobs" &&
+    (cd "$folder" && ctest -j"$jobs" --output-on-failure)
 }
 
-echo "== tests =="
-run_suite build
-echo "== tests under AddressSanitizer and UndefinedBehaviorSanitizer =="
-ASAN_OPTIONS=verify_asan_link_order=0 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-  run_suite build-sanitize -DQUENMAR_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
-echo "== fuzzing (short) =="
-scripts/fuzz.sh 20
-echo "== Windows build under wine =="
-scripts/windows.sh | tee "$step_log"
-count "$step_log"
-echo "== install rules, manual pages, Debian package and Windows zip =="
-scripts/package.sh | tee "$step_log"
-count "$step_log"
+sanitized_suite() {
+  ASAN_OPTIONS=verify_asan_link_order=0 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+    suite build-sanitize -DQUENMAR_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
+}
+
+step "tools needed" scripts/setup-machine.sh
+step "tests" suite build
+step "tests under AddressSanitizer and UndefinedBehaviorSanitizer" sanitized_suite
+step "fuzzing (short)" scripts/fuzz.sh 20
+step "Windows build under wine" scripts/windows.sh
+step "install rules, manual pages, Debian package and Windows zip" scripts/package.sh
 echo
 echo "all: $passed passed, $failed failed"
+[ "$failed" -eq 0 ]

@@ -2,6 +2,8 @@
 frames it sends, and what a failed or interrupted save leaves behind."""
 
 import os
+import select
+import shutil
 import signal
 import stat
 import tempfile
@@ -10,7 +12,7 @@ import unittest
 
 from memory_lines import filled, memory_file
 from radio import Radio
-from screen import Program, as_nobody
+from screen import SETUP, Program, as_nobody
 
 PROMPT = "What file to open to write memories? "
 
@@ -23,6 +25,8 @@ class SaveTest(unittest.TestCase):
     def start(self, *radio_options, rate=0, command=None, cwd=None):
         self.radio = Radio(*radio_options, rate=rate)
         self.addCleanup(self.radio.close)
+        if command:
+            os.chmod(self.radio.port, 0o666)  # for the unprivileged user
         p = Program(env={"QUENMAR_COM1": self.radio.port}, command=command,
                     cwd=cwd or self.radio.directory)
         self.addCleanup(p.close)
@@ -145,20 +149,112 @@ class SaveTest(unittest.TestCase):
         folder = tempfile.mkdtemp()
         self.addCleanup(os.rmdir, folder)
         os.chmod(folder, 0o755)  # root's; nobody may not write in it
-        radio = Radio()
-        self.addCleanup(radio.close)
-        os.chmod(radio.port, 0o666)
-        p = Program(env={"QUENMAR_COM1": radio.port}, cwd=folder,
-                    command=as_nobody())
-        self.addCleanup(p.close)
-        p.wait_menu()
-        p.type_line("2")
-        p.wait_for(lambda s: s.row(1).startswith(PROMPT))
-        p.type_line("mem.txt")
-        self.assertEqual(p.wait_exit(), 2)
-        self.assertIn("Aborting due to runtime error 2 (file not found) at line 536 of QUEN32()", p.text())
-        self.assertEqual([l for l in radio.log() if l.kind == "in"], [])
+        self.check_refused_name("mem.txt", 2, cwd=folder, command=as_nobody())
         self.assertEqual(os.listdir(folder), [])
+
+    @unittest.skipUnless(os.geteuid() == 0, "needs root to switch to an unprivileged user")
+    def test_files_of_another_user_in_a_sticky_folder(self):
+        folder = tempfile.mkdtemp()
+        self.addCleanup(shutil.rmtree, folder)
+        os.chmod(folder, 0o1777)  # like /tmp: nobody may make files, not replace root's
+        for name, mode in (("theirs.txt", 0o644), ("shared.txt", 0o666)):
+            with open(os.path.join(folder, name), "wb") as old:
+                old.write(b"root's\r\n")
+            os.chmod(os.path.join(folder, name), mode)
+        # One nobody may not write: refused before any frame.
+        self.check_refused_name("theirs.txt", 2, cwd=folder, command=as_nobody())
+        # One nobody may write: written in place, still root's.
+        p = self.start("--demo", cwd=folder, command=as_nobody())
+        self.save(p, "shared.txt")
+        shared = os.stat(os.path.join(folder, "shared.txt"))
+        self.assertEqual((shared.st_uid, shared.st_size), (0, 1922))
+        self.assertEqual(sorted(os.listdir(folder)), ["shared.txt", "theirs.txt"])
+
+    def test_a_read_only_file_is_error_2_before_any_frame(self):
+        folder = tempfile.mkdtemp()
+        self.addCleanup(shutil.rmtree, folder)
+        with open(os.path.join(folder, "mem.txt"), "wb") as old:
+            old.write(b"keep me\r\n")
+        os.chmod(os.path.join(folder, "mem.txt"), 0o444)
+        self.check_refused_name("mem.txt", 2, cwd=folder)
+        self.assertEqual(os.listdir(folder), ["mem.txt"])
+
+    def test_a_name_ending_in_a_slash_is_error_2_before_any_frame(self):
+        self.check_refused_name("out/", 2)
+        self.assertEqual(sorted(os.listdir(self.radio.directory)), ["radio.log", "radio.stderr"])
+
+    def test_a_file_with_another_link_is_written_in_place(self):
+        p = self.start("--demo")
+        target, other = self.radio.path("mem.txt"), self.radio.path("other.txt")
+        with open(target, "wb") as old:
+            old.write(b"old\r\n")
+        os.link(target, other)
+        self.save(p, "mem.txt")
+        with open(other, "rb") as linked:
+            self.assertEqual(len(linked.read()), 1922)
+        self.assertTrue(os.path.samefile(target, other))
+
+    def test_every_ending_gives_the_port_back_its_line_mode(self):
+        for ending in ("menu", "signal"):
+            with self.subTest(ending=ending):
+                radio = Radio("--demo")
+                self.addCleanup(radio.close)
+                fd = os.open(radio.port, os.O_RDWR | os.O_NOCTTY)
+                self.addCleanup(os.close, fd)
+                mode = termios.tcgetattr(fd)
+                mode[2] = (mode[2] & ~termios.CLOCAL) | termios.HUPCL
+                mode[4] = mode[5] = termios.B9600
+                termios.tcsetattr(fd, termios.TCSANOW, mode)
+                mode = termios.tcgetattr(fd)  # as far as a pseudo-terminal takes it
+                p = Program(env={"QUENMAR_COM1": radio.port})
+                self.addCleanup(p.close)
+                p.wait_menu()
+                self.assertNotEqual(termios.tcgetattr(fd), mode)  # the program's own line
+                if ending == "menu":
+                    p.type_line("0")
+                    self.assertEqual(p.wait_exit(), 0)
+                else:
+                    p.child.kill(signal.SIGTERM)
+                    self.assertEqual(p.wait_exit(), 13)
+                self.assertEqual(termios.tcgetattr(fd), mode)
+
+    def test_an_interrupt_as_early_as_the_program_can_take_one(self):
+        # Started in the background of its terminal, the program stops
+        # (SIGTTOU) at its first change of the terminal's mode; an interrupt
+        # sent then must already find the handler that reports it.
+        master, slave = os.openpty()
+        self.addCleanup(os.close, master)
+        self.addCleanup(os.close, slave)
+        cooked = termios.tcgetattr(slave)
+        leader = os.fork()
+        if leader == 0:
+            status = 100
+            try:
+                os.setsid()
+                terminal = os.open(os.ttyname(slave), os.O_RDWR)  # becomes the controlling terminal
+                program = os.fork()
+                if program == 0:
+                    os.setpgid(0, 0)
+                    signal.signal(signal.SIGTTOU, signal.SIG_DFL)
+                    for n in (0, 1, 2):
+                        os.dup2(terminal, n)
+                    os.execve(SETUP, [SETUP], dict(os.environ, QUENMAR_COM1="/nonexistent"))
+                _, stopped = os.waitpid(program, os.WUNTRACED)
+                if os.WIFSTOPPED(stopped):
+                    os.kill(program, signal.SIGINT)
+                    os.tcsetpgrp(terminal, program)
+                    os.kill(program, signal.SIGCONT)
+                    _, ended = os.waitpid(program, 0)
+                    status = os.WEXITSTATUS(ended) if os.WIFEXITED(ended) else 200 + os.WTERMSIG(ended)
+            finally:
+                os._exit(status)
+        _, ended = os.waitpid(leader, 0)
+        output = b""
+        while select.select([master], [], [], 0)[0]:
+            output += os.read(master, 4096)
+        self.assertEqual(os.WEXITSTATUS(ended), 9, output)
+        self.assertIn(b'Aborting due to runtime error 9 ("interrupted" signal)', output)
+        self.assertEqual(termios.tcgetattr(slave), cooked)
 
     def test_a_termination_request_during_a_save_keeps_the_old_file(self):
         p = self.start("--demo", rate=1200)  # paced, so the save takes a while

@@ -1,8 +1,11 @@
 // The memory file on POSIX systems: a replaced file keeps its permission
-// bits, a new one gets what a plain create gives, and a symbolic link is
-// followed to the file it names.
+// bits, owner, group and extended attributes, a new one gets what a plain
+// create gives, a symbolic link is followed to the file it names, and a name
+// too long for the temporary file beside it still saves.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -36,6 +39,41 @@ TEST_F(WriteMemoryFileTest, PermissionBits) {
   struct stat seen;
   ASSERT_EQ(stat(fresh.c_str(), &seen), 0);
   EXPECT_EQ(seen.st_mode & 07777, 0666 & ~mask);
+}
+
+TEST_F(WriteMemoryFileTest, OwnerGroupAndExtendedAttributesAreKept) {
+  std::string name = directory / "memories.txt";
+  std::ofstream(name, std::ios::binary) << "old";
+  ASSERT_EQ(setxattr(name.c_str(), "user.note", "kept", 4, 0), 0);
+  bool root = geteuid() == 0;
+  if (root) {
+    ASSERT_EQ(chown(name.c_str(), 65534, 65534), 0);
+  }
+  WriteEmptyChannels(name);
+  CloseMemoryFileAfterWriting();
+  EXPECT_EQ(last_error, 0);
+  struct stat seen;
+  ASSERT_EQ(stat(name.c_str(), &seen), 0);
+  if (root) {
+    EXPECT_EQ(seen.st_uid, 65534u);
+    EXPECT_EQ(seen.st_gid, 65534u);
+  }
+  char note[8] = {};
+  EXPECT_EQ(getxattr(name.c_str(), "user.note", note, sizeof note), 4);
+  EXPECT_STREQ(note, "kept");
+  EXPECT_EQ(Hex(FileContent(name)), Hex(EmptyChannels()));
+}
+
+TEST_F(WriteMemoryFileTest, ANameTooLongForTheTemporaryFileStillSaves) {
+  std::string name = directory / std::string(250, 'm');  // 255 is the longest name
+  std::ofstream(name, std::ios::binary) << "old";
+  WriteEmptyChannels(name);
+  CloseMemoryFileAfterWriting();
+  EXPECT_EQ(last_error, 0);
+  EXPECT_EQ(Hex(FileContent(name)), Hex(EmptyChannels()));
+  EXPECT_EQ(DirectoryEntries(directory.path()), std::vector<std::string>{std::string(250, 'm')});
+  OpenMemoryFileForWriting(directory / std::string(256, 'm'));
+  EXPECT_EQ(last_error, 2);
 }
 
 TEST_F(WriteMemoryFileTest, ASymlinkIsFollowed) {
