@@ -29,6 +29,7 @@ const Option kOptions[] = {
     {"--help", "", 0, nullptr},
     {"--version", "", 0, nullptr},
     {"--port", "DEVICE", 1, &port_device},
+    {"--check", "FILE", 1, nullptr},
     {"--to-csv", "MEMORY_FILE CSV_FILE", 2, nullptr},
     {"--from-csv", "CSV_FILE MEMORY_FILE", 2, nullptr},
 };

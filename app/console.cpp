@@ -49,25 +49,98 @@ void LineDown() {
   }
 }
 
-// Writes bytes at the cursor. A byte in the last column moves the cursor to
-// the start of the next row at once (terminals defer that wrap, so it is made
-// explicit), scrolling at the bottom, so the terminal always agrees with us.
+// The length of the UTF-8 sequence that starts at bytes[i]: all of it when
+// it is complete and well formed, 0 when the bytes end inside one that may
+// still be, 1 for a byte that starts no sequence (a stray byte).
+size_t Utf8Length(const std::string& bytes, size_t i) {
+  unsigned char lead = bytes[i];
+  size_t length = 1;
+  unsigned char low = 0x80, high = 0xBF;  // the second byte's range
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    length = 2;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    length = 3;
+    if (lead == 0xE0) low = 0xA0;   // no overlong forms
+    if (lead == 0xED) high = 0x9F;  // no surrogates
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    length = 4;
+    if (lead == 0xF0) low = 0x90;
+    if (lead == 0xF4) high = 0x8F;  // nothing above U+10FFFF
+  }
+  for (size_t k = 1; k < length; k++) {
+    if (i + k >= bytes.size()) return 0;
+    unsigned char c = bytes[i + k];
+    if (c < (k == 1 ? low : 0x80) || c > (k == 1 ? high : 0xBF)) return 1;
+  }
+  return length;
+}
+
+// The bytes of the character at text[i]: one, or a whole UTF-8 sequence on
+// a UTF-8 terminal, where a stray byte is a character of its own.
+size_t CharLength(const std::string& text, size_t i) {
+  if (!utf8_text) return 1;
+  size_t length = Utf8Length(text, i);
+  return length == 0 ? 1 : length;
+}
+
+// The cells the character at text[i] takes. A stray byte shows as one
+// replacement sign.
+int CharCells(const std::string& text, size_t i, size_t length) {
+  if (length == 1) return 1;
+  char32_t code = static_cast<unsigned char>(text[i]) & (0xFF >> (length + 1));
+  for (size_t k = 1; k < length; k++) code = code << 6 | (text[i + k] & 0x3F);
+  return TerminalCharWidth(code);
+}
+
+// The start of the character that holds text[i]; the end of the text stays.
+size_t CharStart(const std::string& text, size_t i) {
+  if (!utf8_text) return i;
+  size_t start = 0;
+  while (start < i && start + CharLength(text, start) <= i) start += CharLength(text, start);
+  return start;
+}
+
+void Advance(int cells) {
+  cursor_column += cells;
+  if (cursor_column > columns) {
+    cursor_column = 1;
+    LineDown();
+    Control("\r\n");
+  }
+}
+
+// Writes bytes at the cursor. A character that reaches the last column moves
+// the cursor to the start of the next row at once (terminals defer that wrap,
+// so it is made explicit), scrolling at the bottom, so the terminal always
+// agrees with us. On a UTF-8 terminal a character takes the cells of its
+// width; a wide one that would start in the last column leaves a blank there
+// and starts the next row, as terminals place it.
 void PutBytes(const std::string& bytes) {
-  for (char c : bytes) {
-    if (c == '\r') {
-      cursor_column = 1;
-      output += c;
-    } else if (c == '\n') {
-      LineDown();
-      output += c;
-    } else {
-      output += c;
-      if (++cursor_column > columns) {
+  for (size_t i = 0; i < bytes.size();) {
+    char c = bytes[i];
+    if (c == '\r' || c == '\n') {
+      if (c == '\r')
         cursor_column = 1;
+      else
         LineDown();
-        Control("\r\n");
-      }
+      output += c;
+      i++;
+      continue;
     }
+    size_t length = CharLength(bytes, i);
+    int cells = CharCells(bytes, i, length);
+    if (cells == 2 && cursor_column == columns && columns > 1) {
+      output += ' ';
+      Advance(1);
+    }
+    output.append(bytes, i, length);
+    Advance(cells);
+    if (utf8_text && length == 1 && static_cast<unsigned char>(c) >= 0x80) {
+      // A stray byte: placing the cursor ends it on the terminal too, so that
+      // the next byte can't join it into a character the editor never saw.
+      Control("\x1b[" + std::to_string(cursor_row) + ";" + std::to_string(cursor_column) + "H");
+    }
+    i += length;
   }
 }
 
@@ -173,8 +246,14 @@ void DecodeKeys(std::string& pending, bool input_idle) {
   while (i < pending.size()) {
     unsigned char c = pending[i];
     if (c != 0x1b) {
-      AddKey(std::string(1, static_cast<char>(c == 0x7f ? 8 : c)));
-      i++;
+      // On a UTF-8 terminal a character's whole sequence is one key.
+      size_t length = utf8_text && c >= 0x80 ? Utf8Length(pending, i) : 1;
+      if (length == 0) {
+        if (!input_idle) break;  // the rest of the character may still come
+        length = 1;              // it won't: a stray byte, a key of its own
+      }
+      AddKey(c == 0x7f ? "\b" : pending.substr(i, length));
+      i += length;
       continue;
     }
     if (i + 1 >= pending.size()) {
@@ -279,70 +358,119 @@ std::string EditLine() {
   const int start_column = cursor_column;
   const long start_scrolled = scrolled_rows;
   std::string text;
-  size_t position = 0;
+  size_t position = 0;  // in bytes, always at the start of a character
 
-  // The screen cell of character i of the text, following any scrolling.
+  // Where the characters go: a count of cells from column 1 of the first row,
+  // each row `columns` long, following PutBytes (a wide character that does
+  // not fit in the last column starts the next row).
+  auto step = [&](long offset, size_t i) {
+    int cells = CharCells(text, i, CharLength(text, i));
+    if (cells == 2 && columns > 1 && offset % columns == columns - 1) offset++;
+    return offset + cells;
+  };
+  auto offset_of = [&](size_t end) {
+    long offset = start_column - 1;
+    for (size_t i = 0; i < end; i += CharLength(text, i)) offset = step(offset, i);
+    return offset;
+  };
+  // The last position whose cell is not beyond `target`.
+  auto position_at = [&](long target) {
+    long offset = start_column - 1;
+    size_t found = 0;
+    for (size_t i = 0; i < text.size();) {
+      offset = step(offset, i);
+      i += CharLength(text, i);
+      if (offset > target) break;
+      found = i;
+    }
+    return found;
+  };
+  // The cursor to position i of the text, following any scrolling.
   auto place = [&](size_t i) {
-    long offset = static_cast<long>(start_column - 1) + static_cast<long>(i);
+    long offset = offset_of(i);
     long row = start_row - (scrolled_rows - start_scrolled) + offset / columns;
     int column = static_cast<int>(offset % columns) + 1;
     if (row >= 1 && row <= rows) PlaceCursor(static_cast<int>(row), column);
   };
-  auto redraw_from = [&](size_t from, size_t blanks) {
-    place(from);
-    PutBytes(text.substr(from) + std::string(blanks, ' '));
+  // Puts `bytes` in place of text[from, to), moves to `to_position` and
+  // brings the screen up to date: what follows is redrawn, and the cells the
+  // text no longer reaches are blanked.
+  auto change = [&](size_t from, size_t to, const std::string& bytes, size_t to_position) {
+    long old_end = offset_of(text.size());
+    bool typing_at_end = from == to && to == text.size();
+    text.replace(from, to - from, bytes);
+    // Stray bytes that now make a character with their neighbours are
+    // redrawn and stepped over as that one character.
+    size_t first = CharStart(text, from);
+    position = CharStart(text, to_position);
+    if (position < to_position) position += CharLength(text, position);
+    if (typing_at_end && first == from) {
+      PutBytes(bytes);
+      return;
+    }
+    long new_end = offset_of(text.size());
+    place(first);
+    PutBytes(text.substr(first) + std::string(old_end > new_end ? old_end - new_end : 0, ' '));
     place(position);
-  };
-  auto insert = [&](const std::string& bytes) {
-    bool at_end = position == text.size();
-    text.insert(position, bytes);
-    size_t from = position;
-    position += bytes.size();
-    if (at_end) PutBytes(bytes);
-    else redraw_from(from, 0);
   };
 
   for (;;) {
     std::string key = NextKey();
-    if (key.size() == 1) {
-      unsigned char c = key[0];
+    unsigned char c = key[0];
+    if (c != 0 && key.size() > 1) {
+      // A UTF-8 character; the control characters 80-9F are ignored like
+      // those below 32.
+      if (c != 0xC2 || static_cast<unsigned char>(key[1]) >= 0xA0)
+        change(position, position, key, position + key.size());
+    } else if (key.size() == 1) {
       if (c == '\r' || c == '\n') break;
       if (c >= 32) {
-        insert(key);
+        change(position, position, key, position + 1);
       } else if (c == 8) {
         if (position > 0) {
-          text.erase(--position, 1);
-          redraw_from(position, 1);
+          size_t before = CharStart(text, position - 1);
+          change(before, position, "", before);
         }
       } else if (c == 9) {
-        insert(std::string(8 - position % 8, ' '));
+        size_t count = 0;  // characters before the position
+        for (size_t i = 0; i < position; i += CharLength(text, i)) count++;
+        std::string blanks(8 - count % 8, ' ');
+        change(position, position, blanks, position + blanks.size());
       } else if (c == 27) {
-        place(0);
-        PutBytes(std::string(text.size(), ' '));
-        text.clear();
-        position = 0;
-        place(0);
+        change(0, text.size(), "", 0);
       }
     } else if (key.size() == 2) {
+      long here = offset_of(position);
       switch (key[1]) {
         case kDelete:
           if (position < text.size()) {
-            text.erase(position, 1);
-            redraw_from(position, 1);
+            change(position, position + CharLength(text, position), "", position);
           } else {
             Flush();
             TerminalBeep();
           }
           break;
-        case kLeft: if (position > 0) place(--position); break;
-        case kRight: if (position < text.size()) place(++position); break;
-        case kHome: position = 0; place(position); break;
-        case kEnd: position = text.size(); place(position); break;
+        case kLeft:
+          if (position > 0) place(position = CharStart(text, position - 1));
+          break;
+        case kRight:
+          if (position < text.size()) place(position += CharLength(text, position));
+          break;
+        case kHome:
+          position = 0;
+          place(position);
+          break;
+        case kEnd:
+          position = text.size();
+          place(position);
+          break;
+        // A screen row up or down, where the text reaches that far.
         case kUp:
-          if (position >= static_cast<size_t>(columns)) place(position -= columns);
+          if (here - columns >= start_column - 1) place(position = position_at(here - columns));
           break;
         case kDown:
-          if (position + columns <= text.size()) place(position += columns);
+          if (here + columns <= offset_of(text.size()))
+            place(position = position_at(here + columns));
           break;
       }
     }

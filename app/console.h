@@ -40,6 +40,7 @@ int16_t ItemToNumber(const std::string& item);
 std::string NumberText(int16_t number);  // " 5 ", "-5 "
 
 // Turns the bytes a terminal sends into keys for the key queue: a character
-// is one byte, a special key a zero byte and its PC scan code. Bytes of an
-// unfinished escape sequence stay in `pending` until the rest arrives.
+// is one byte (on a UTF-8 terminal, one whole UTF-8 sequence), a special key
+// a zero byte and its PC scan code. Bytes of an unfinished escape sequence or
+// character stay in `pending` until the rest arrives or input is idle.
 void DecodeKeys(std::string& pending, bool input_idle);

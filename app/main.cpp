@@ -9,6 +9,7 @@
 #include "app/fatal.h"
 #include "app/main_menu.h"
 #include "jobs/csv_conversion.h"
+#include "jobs/jobs.h"
 #include "link/port_trace.h"
 #include "link/serial_port.h"
 
@@ -16,6 +17,7 @@ namespace {
 
 const char kUsage[] =
     "Usage: quenmar-setup [--port DEVICE] [C=n]\n"
+    "       quenmar-setup --check FILE\n"
     "       quenmar-setup --to-csv MEMORY_FILE CSV_FILE\n"
     "       quenmar-setup --from-csv CSV_FILE MEMORY_FILE\n"
     "\n"
@@ -30,6 +32,11 @@ const char kUsage[] =
     "             still shows COMn\n"
     "  --help     show this text\n"
     "  --version  show the version\n"
+    "  --check FILE\n"
+    "             read the memory file FILE as a load would, open no port, and\n"
+    "             warn (FILE:LINE:COLUMN: warning: ...) wherever the load would\n"
+    "             differ from what a line seems to say; status 0 when there is\n"
+    "             no warning, 3 when there are warnings\n"
     "  --to-csv MEMORY_FILE CSV_FILE\n"
     "             write the channels of a memory file as a CSV file in CHIRP's\n"
     "             columns (no port is opened)\n"
@@ -44,6 +51,9 @@ const char kUsage[] =
     "\n"
     "  quenmar-setup --to-csv memories.txt memories.csv\n"
     "  quenmar-setup --from-csv club-list.csv memories.txt\n"
+    "\n"
+    "A memory file may hold its separators as the UTF-8 character U+2502, as a\n"
+    "UTF-8 editor writes them: reading takes them as the byte B3.\n"
     "\n";
 // Then how ports are named on this system (PortNamesHelp), then the menu.
 const char kUsageMenu[] =
@@ -72,6 +82,8 @@ int main(int argc, char** argv) {
     std::printf("quenmar-setup %s\n", QUENMAR_VERSION);
     return 0;
   }
+  // A check reads a file and nothing else: no port, no console set-up.
+  if (requested_job == "--check") return CheckMemoryFile(job_values[0]);
   // The conversions are offline: neither the port nor the terminal is touched.
   // Ctrl-C still removes the half-written file (the handlers are in place).
   if (requested_job == "--to-csv" || requested_job == "--from-csv") {

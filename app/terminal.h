@@ -2,18 +2,20 @@
 // bytes out, the size of the window, and waits for typed input. Only the
 // console and the ending of the program use it.
 //
-// TerminalOpen        measures the size and switches input to raw keys
+// TerminalOpen        measures the size, learns the character set, switches input to raw keys
 // TerminalRestore     puts the input mode back (safe inside a signal handler)
 // TerminalWrite       writes bytes to the screen in one go
 // TerminalReadBytes   what has been typed and is waiting, without waiting
 // TerminalWaitInput   waits up to ms milliseconds for typed input
 // TerminalReadStream  bytes of a standard input that is not a terminal; 0 at its end
 // TerminalBeep        sounds the terminal's bell
+// TerminalCharWidth   the cells a character takes on the screen (utf8_text only): 0, 1 or 2
 #pragma once
 #include <string>
 
 extern bool output_is_terminal;  // set by TerminalOpen
 extern bool input_is_terminal;   // set by TerminalOpen
+extern bool utf8_text;           // set by TerminalOpen: the terminal's characters are UTF-8
 
 void TerminalOpen(int& rows, int& columns);
 void TerminalRestore();
@@ -22,3 +24,4 @@ std::string TerminalReadBytes();
 bool TerminalWaitInput(int ms);
 long TerminalReadStream(char* buffer, unsigned long size);
 void TerminalBeep();
+int TerminalCharWidth(char32_t code);

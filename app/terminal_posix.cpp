@@ -1,6 +1,8 @@
 // The terminal on POSIX systems: termios for raw keys, write(2) for output,
-// poll(2) for the key waits, TIOCGWINSZ for the size.
+// poll(2) for the key waits, TIOCGWINSZ for the size, the locale's character
+// type for the character set and wcwidth for the width of a character.
 #include <fcntl.h>
+#include <langinfo.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/ioctl.h>
@@ -8,17 +10,35 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <clocale>
+#include <cwchar>
 #include <string>
 
 #include "app/terminal.h"
 
 bool output_is_terminal = false;
 bool input_is_terminal = false;
+bool utf8_text = false;
 
 namespace {
 
 struct termios saved_input_mode;
 volatile sig_atomic_t input_mode_changed = 0;
+
+// Whether the user's terminal speaks UTF-8, as the environment's character
+// type says. Only LC_CTYPE is taken over, and only when it is UTF-8 (wcwidth
+// needs it then); any other character set puts the C locale back, so that
+// the rest of the program sees bytes exactly as before.
+bool LocaleIsUtf8() {
+  if (!std::setlocale(LC_CTYPE, "")) return false;
+  std::string codeset;
+  for (const char* c = nl_langinfo(CODESET); *c; c++) {
+    if (*c != '-') codeset += static_cast<char>(*c | 0x20);  // "UTF-8", "utf8"
+  }
+  if (codeset == "utf8") return true;
+  std::setlocale(LC_CTYPE, "C");
+  return false;
+}
 
 }  // namespace
 
@@ -34,6 +54,7 @@ void TerminalOpen(int& rows, int& columns) {
     rows = size.ws_row;
     columns = size.ws_col;
   }
+  utf8_text = LocaleIsUtf8();
   if (!input_is_terminal || tcgetattr(STDIN_FILENO, &saved_input_mode) != 0) return;
   struct termios raw = saved_input_mode;
   // Keys one by one without echo. ISIG stays so that Ctrl-C is the interrupt
@@ -109,4 +130,10 @@ long TerminalReadStream(char* buffer, unsigned long size) {
 
 void TerminalBeep() {
   if (output_is_terminal) TerminalWrite("\a");
+}
+
+int TerminalCharWidth(char32_t code) {
+  // A character the tables don't know (-1) still takes a cell on the screen.
+  int width = wcwidth(static_cast<wchar_t>(code));
+  return width < 0 ? 1 : width;
 }

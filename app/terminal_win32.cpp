@@ -2,7 +2,9 @@
 // switched on in both directions, so that the console speaks the same
 // escape sequences and sends the same key sequences as a terminal on other
 // systems. Standard input or output that is no console (a pipe, a file) is
-// used as plain bytes.
+// used as plain bytes. A console whose code page is UTF-8 (65001) gets the
+// UTF-8 rules of the line editor: its keys are read as UTF-16 and handed on
+// as UTF-8.
 #include <windows.h>
 
 #include <string>
@@ -11,6 +13,7 @@
 
 bool output_is_terminal = false;
 bool input_is_terminal = false;
+bool utf8_text = false;
 
 namespace {
 
@@ -20,6 +23,7 @@ DWORD saved_input_mode = 0;
 DWORD saved_output_mode = 0;
 volatile LONG input_mode_changed = 0;
 volatile LONG output_mode_changed = 0;
+bool wide_input = false;  // the input code page is UTF-8: read UTF-16, hand on UTF-8
 
 // The sequence a terminal sends for a special key. A console that honours
 // ENABLE_VIRTUAL_TERMINAL_INPUT sends these itself, as characters; one that
@@ -54,23 +58,63 @@ const char* KeySequence(WORD virtual_key) {
   return nullptr;
 }
 
-// The bytes of one input event: a typed character, or a special key's
-// sequence. Key releases, Shift or Ctrl alone, focus, mouse and window
-// events give none.
-std::string TypedBytes(const INPUT_RECORD& record) {
-  if (record.EventType != KEY_EVENT || !record.Event.KeyEvent.bKeyDown) return "";
+// A key press that gives typed text: a character or a special key. Key
+// releases, Shift or Ctrl alone, focus, mouse and window events give none.
+bool IsTypedKey(const INPUT_RECORD& record) {
+  if (record.EventType != KEY_EVENT || !record.Event.KeyEvent.bKeyDown) return false;
   const KEY_EVENT_RECORD& key = record.Event.KeyEvent;
-  std::string one;
-  if (key.uChar.AsciiChar != 0) {
-    one.assign(1, key.uChar.AsciiChar);
-  } else if (const char* sequence = KeySequence(key.wVirtualKeyCode)) {
-    one = sequence;
-  } else {
-    return "";
-  }
+  bool character = wide_input ? key.uChar.UnicodeChar != 0 : key.uChar.AsciiChar != 0;
+  return character || KeySequence(key.wVirtualKeyCode) != nullptr;
+}
+
+// The bytes typed in some input events: characters, and special keys'
+// sequences.
+std::string TypedBytes(const INPUT_RECORD* records, DWORD count) {
   std::string bytes;
-  for (WORD i = 0; i < (key.wRepeatCount > 0 ? key.wRepeatCount : 1); i++) bytes += one;
+  std::wstring units;  // wide_input: the UTF-16 of everything, made UTF-8 at the end
+  for (DWORD i = 0; i < count; i++) {
+    if (!IsTypedKey(records[i])) continue;
+    const KEY_EVENT_RECORD& key = records[i].Event.KeyEvent;
+    std::string one;
+    std::wstring one_wide;
+    if (wide_input && key.uChar.UnicodeChar != 0) {
+      one_wide.assign(1, key.uChar.UnicodeChar);
+    } else if (!wide_input && key.uChar.AsciiChar != 0) {
+      one.assign(1, key.uChar.AsciiChar);
+    } else {
+      one = KeySequence(key.wVirtualKeyCode);
+      if (wide_input) one_wide.assign(one.begin(), one.end());
+    }
+    for (WORD n = 0; n < (key.wRepeatCount > 0 ? key.wRepeatCount : 1); n++) {
+      if (wide_input)
+        units += one_wide;
+      else
+        bytes += one;
+    }
+  }
+  if (!units.empty()) {
+    // A surrogate pair of one character comes as two events: converting the
+    // whole keeps it one character.
+    int size = WideCharToMultiByte(CP_UTF8, 0, units.data(), static_cast<int>(units.size()),
+                                   nullptr, 0, nullptr, nullptr);
+    if (size > 0) {
+      std::string utf8(size, '\0');
+      WideCharToMultiByte(CP_UTF8, 0, units.data(), static_cast<int>(units.size()), utf8.data(),
+                          size, nullptr, nullptr);
+      bytes += utf8;
+    }
+  }
   return bytes;
+}
+
+BOOL ReadInput(INPUT_RECORD* records, DWORD size, DWORD* count) {
+  return wide_input ? ReadConsoleInputW(input_handle, records, size, count)
+                    : ReadConsoleInputA(input_handle, records, size, count);
+}
+
+BOOL PeekInput(INPUT_RECORD* records, DWORD size, DWORD* count) {
+  return wide_input ? PeekConsoleInputW(input_handle, records, size, count)
+                    : PeekConsoleInputA(input_handle, records, size, count);
 }
 
 }  // namespace
@@ -91,6 +135,8 @@ void TerminalOpen(int& rows, int& columns) {
       columns = screen.dwSize.X;
     }
   }
+  utf8_text = output_is_terminal && GetConsoleOutputCP() == CP_UTF8;
+  wide_input = input_is_terminal && GetConsoleCP() == CP_UTF8;
   if (output_is_terminal && GetConsoleMode(output_handle, &saved_output_mode)) {
     // DISABLE_NEWLINE_AUTO_RETURN makes a character in the last column wait
     // for the next one before wrapping, as terminals do; the console's own
@@ -151,10 +197,8 @@ std::string TerminalReadBytes() {
     if (!GetNumberOfConsoleInputEvents(input_handle, &waiting) || waiting == 0) return bytes;
     INPUT_RECORD records[64];
     DWORD count = 0;
-    if (!ReadConsoleInputA(input_handle, records, waiting < 64 ? waiting : 64, &count) ||
-        count == 0)
-      return bytes;
-    for (DWORD i = 0; i < count; i++) bytes += TypedBytes(records[i]);
+    if (!ReadInput(records, waiting < 64 ? waiting : 64, &count) || count == 0) return bytes;
+    bytes += TypedBytes(records, count);
   }
 }
 
@@ -178,11 +222,11 @@ bool TerminalWaitInput(int ms) {
     // the next wait does not end at once on them.
     INPUT_RECORD records[64];
     DWORD count = 0;
-    if (!PeekConsoleInputA(input_handle, records, 64, &count)) return false;
+    if (!PeekInput(records, 64, &count)) return false;
     for (DWORD i = 0; i < count; i++) {
-      if (!TypedBytes(records[i]).empty()) return true;
+      if (IsTypedKey(records[i])) return true;
     }
-    if (count > 0) ReadConsoleInputA(input_handle, records, count, &count);
+    if (count > 0) ReadInput(records, count, &count);
     if (left == 0) return false;
   }
 }
@@ -196,4 +240,20 @@ long TerminalReadStream(char* buffer, unsigned long size) {
 
 void TerminalBeep() {
   if (output_is_terminal) Beep(1000, 250);
+}
+
+int TerminalCharWidth(char32_t code) {
+  // The console's own character tables: marks that combine take no cell,
+  // the ideographs and full-width forms of East Asian scripts take two.
+  if (code >= 0x10000) {
+    bool wide = (code >= 0x1F300 && code <= 0x1FAFF) || (code >= 0x20000 && code <= 0x3FFFD);
+    return wide ? 2 : 1;
+  }
+  if ((code >= 0x1100 && code <= 0x115F) || (code >= 0xAC00 && code <= 0xD7A3)) return 2;  // Hangul
+  WCHAR unit = static_cast<WCHAR>(code);
+  WORD type = 0;
+  if (!GetStringTypeW(CT_CTYPE3, &unit, 1, &type)) return 1;
+  if (type & C3_NONSPACING) return 0;
+  if (type & C3_HALFWIDTH) return 1;
+  return (type & (C3_FULLWIDTH | C3_IDEOGRAPH | C3_HIRAGANA | C3_KATAKANA)) ? 2 : 1;
 }

@@ -5,8 +5,8 @@
 // Reading: the file is opened, read with 62 ReadChannelLine calls like a
 // load does, and closed. Each line must be what the line rules give (up to LF
 // or 4096 bytes, a CR before the LF removed with it, Ctrl-Z ends the file, a
-// lone CR as the last byte dropped, then "" for ever), and ParseChannelLine
-// must take each line apart by its columns.
+// lone CR as the last byte dropped, E2 94 82 read as the separator B3, then ""
+// for ever), and ParseChannelLine must take each line apart by its columns.
 //
 // Building: FormatChannelLine of any channel is 29 bytes, and a filled line
 // with a mode and filter that have texts reads back as the same channel,
@@ -30,6 +30,7 @@ constexpr int kLinesRead = 62;
 constexpr size_t kLineBytes = 4096;
 constexpr char kCtrlZ = 0x1A;
 const std::string bar = "\xB3";
+const std::string kUtf8Bar = "\xE2\x94\x82";
 const std::string empty_tail = bar + "  .     " + bar + "       " + bar + "    " + bar + "   ";
 
 // The texts of the mode and filter columns, written out here rather than taken
@@ -66,6 +67,15 @@ std::vector<std::string> ReadScratchFile() {
   return lines;
 }
 
+// The separator written in UTF-8 (U+2502) reads as the byte B3, wherever it
+// stands, a name included.
+std::string Utf8BarsAsB3(std::string line) {
+  for (size_t at = line.find(kUtf8Bar); at != std::string::npos; at = line.find(kUtf8Bar, at)) {
+    line.replace(at, kUtf8Bar.size(), bar);
+  }
+  return line;
+}
+
 // The 62 lines a reader must return for `contents`; `in_file` is how many of
 // them come from the file (the rest are the "" of reads after its end), and
 // `consumed` the bytes of the file those lines and their removed ends take up.
@@ -82,7 +92,7 @@ std::vector<std::string> ExpectedLines(const std::string& contents, int& in_file
       if (end == std::string::npos) end = file.size();
       in_file++;
       if (end - position >= kLineBytes) {  // cut there; what follows starts the next line
-        line = file.substr(position, kLineBytes);
+        line = Utf8BarsAsB3(file.substr(position, kLineBytes));
         position += kLineBytes;
         lines.push_back(line);
         continue;
@@ -91,6 +101,7 @@ std::vector<std::string> ExpectedLines(const std::string& contents, int& in_file
       position = end < file.size() ? end + 1 : end;
       // Before an LF, the CR of CR LF; at the end of the file, a lone CR.
       if (!line.empty() && line.back() == '\r') line.pop_back();
+      line = Utf8BarsAsB3(line);
     }
     lines.push_back(line);
   }
@@ -387,7 +398,7 @@ void CheckBuilding(const uint8_t* data, size_t size) {
   WriteScratchFile(file);
   std::vector<std::string> lines = ReadScratchFile();
   for (size_t i = 0; i < lines.size(); i++) {
-    const std::string expected = i < built.size() ? built[i] : "";
+    const std::string expected = i < built.size() ? Utf8BarsAsB3(built[i]) : "";
     if (lines[i] != expected) {
       Fail("built line " + std::to_string(i + 1) + " written with CR LF reads back as " +
            Shown(lines[i]) + ", expected " + Shown(expected));

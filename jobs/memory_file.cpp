@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <string>
+#include <vector>
 
 #include "app/fatal.h"
 
@@ -12,6 +13,9 @@ int16_t current_filter = 0;
 const std::string ModeNames[9] = {"LSB ", "USB ", "AM  ", "CW  ", "FSK ",
                                   "FM  ", "AMLS", "AMUS", ""};
 const std::string FilterNames[11] = {"", "6.0", "2.4", "1.8", ".50", ".25", "", "", "", "", ""};
+
+const std::string utf8_separator = "\xE2\x94\x82";
+std::vector<size_t> utf8_separator_columns;
 
 namespace {
 
@@ -28,6 +32,25 @@ bool read_ended = false;
 char read_buffer[kReadBufferSize];
 long read_length = 0;
 long read_position = 0;
+
+// A file saved from a UTF-8 editor holds the separator as U+2502, three
+// bytes; it stands for the one byte B3 so that such a file loads like the
+// original. Columns are then counted with the separator as one byte.
+std::string SeparatorsAsB3(const std::string& line) {
+  utf8_separator_columns.clear();
+  size_t found = line.find(utf8_separator);
+  if (found == std::string::npos) return line;
+  std::string taken;
+  size_t from = 0;
+  for (; found != std::string::npos; found = line.find(utf8_separator, from)) {
+    taken.append(line, from, found - from);
+    taken += column_separator;
+    utf8_separator_columns.push_back(taken.size());
+    from = found + utf8_separator.size();
+  }
+  taken.append(line, from, std::string::npos);
+  return taken;
+}
 
 bool FlushWriteBuffer() {
   if (write_buffer.empty()) return true;
@@ -143,7 +166,7 @@ void OpenMemoryFileForReading(const std::string& name) {
 
 std::string ReadChannelLine() {
   std::string line;
-  if (!reading || read_ended) return line;
+  if (!reading || read_ended) return SeparatorsAsB3(line);
   for (;;) {
     if (read_position == read_length) {
       read_length = FileRead(read_buffer, sizeof read_buffer);
@@ -162,7 +185,7 @@ std::string ReadChannelLine() {
     while (stop < limit && read_buffer[stop] != '\n' && read_buffer[stop] != kEndOfFile) stop++;
     line.append(read_buffer + read_position, stop - read_position);
     read_position = stop;
-    if (line.size() == kLineLimit) return line;  // what follows starts the next line
+    if (line.size() == kLineLimit) return SeparatorsAsB3(line);  // the rest is the next line
     if (stop == read_length) continue;
     char ender = read_buffer[read_position++];
     if (ender == kEndOfFile) {
@@ -170,11 +193,25 @@ std::string ReadChannelLine() {
       break;
     }
     if (!line.empty() && line.back() == '\r') line.pop_back();
-    return line;
+    return SeparatorsAsB3(line);
   }
   // A CR as the very last byte of the file is dropped.
   if (!line.empty() && line.back() == '\r') line.pop_back();
-  return line;
+  return SeparatorsAsB3(line);
+}
+
+bool MoreLinesToRead() {
+  if (!reading || read_ended) return false;
+  if (read_position == read_length) {
+    read_length = FileRead(read_buffer, sizeof read_buffer);
+    read_position = 0;
+    if (read_length <= 0) {
+      read_length = 0;
+      read_ended = true;
+      return false;
+    }
+  }
+  return read_buffer[read_position] != kEndOfFile;
 }
 
 void CloseMemoryFileAfterReading() {

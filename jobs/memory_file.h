@@ -11,11 +11,13 @@
 //                     the opens and closes leave their error number in last_error
 // AbandonMemoryFileWriting  drops an unfinished save: the file named keeps what
 //                     it had (or is not made), and no temporary file stays
+// MoreLinesToRead     true while the file being read holds another line
 // MemoryFileAbandon   closes an open memory file at once, keeping the old file
 //                     of an unfinished save (safe inside a signal handler)
 #pragma once
 #include <cstdint>
 #include <string>
+#include <vector>
 
 // Mode and filter numbers that loading sends; set by ParseChannelLine from
 // recognised texts and by a save from every channel it reads (mode only).
@@ -25,10 +27,23 @@ extern int16_t current_filter;
 extern const std::string ModeNames[9];
 extern const std::string FilterNames[11];
 
+// Where the fields of a line begin, counted from 1, and the separators.
+constexpr size_t kFrequencyColumn = 5;  // 8 columns: two digits, the point, five
+constexpr size_t kPointColumn = 7;
+constexpr size_t kDecimalsColumn = 8;
+constexpr size_t kNameColumn = 14;    // 7 columns
+constexpr size_t kModeColumn = 22;    // 4 columns
+constexpr size_t kFilterColumn = 27;  // 3 columns
+constexpr size_t kSeparatorColumns[] = {4, 13, 21, 26};
+
 constexpr char column_separator = static_cast<char>(0xB3);
-// Where the mode (four bytes) and the filter (three) stand, counted from 1.
-constexpr size_t kModeColumn = 22;
-constexpr size_t kFilterColumn = 27;
+// The separator as a UTF-8 editor types it (U+2502); reading takes it as B3.
+extern const std::string utf8_separator;
+// The columns of the last line ReadChannelLine returned whose B3 stood in the
+// file as utf8_separator, ascending. Written by ReadChannelLine, read by
+// --check to count columns as the file has them.
+extern std::vector<size_t> utf8_separator_columns;
+
 // A line read ends at its line end or after this many bytes, whichever comes
 // first, so that any file, however large or binary, reads in bounded memory.
 constexpr size_t kLineLimit = 4096;
@@ -52,6 +67,7 @@ void CloseMemoryFileAfterWriting();
 void AbandonMemoryFileWriting();
 void OpenMemoryFileForReading(const std::string& name);
 std::string ReadChannelLine();
+bool MoreLinesToRead();
 void CloseMemoryFileAfterReading();
 void MemoryFileAbandon();
 

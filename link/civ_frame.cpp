@@ -18,12 +18,12 @@ namespace {
 
 constexpr double kReplyWindow = 3.0;
 
+}  // namespace
+
 std::string Hex2(unsigned char byte) {
   const char* digits = "0123456789ABCDEF";
   return {digits[byte >> 4], digits[byte & 15]};
 }
-
-}  // namespace
 
 void SendFrame() {
   if (PortHasInput()) TraceBytes("stale", PortRead(PortPending()));  // bytes from before

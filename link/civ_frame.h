@@ -10,6 +10,7 @@
 // EncodeFrequency  seven frequency digits to the four packed-decimal bytes
 // DecodeFrequency  the frequency digits of the reply in civ_buffer
 // PackedDecimal    two digit characters to one packed-decimal byte
+// Hex2             a byte as two upper-case hexadecimal digits
 #pragma once
 #include <string>
 
@@ -46,3 +47,4 @@ void ShowFrame();
 std::string EncodeFrequency(const std::string& digits);
 std::string DecodeFrequency();
 char PackedDecimal(char tens, char units);
+std::string Hex2(unsigned char byte);

@@ -27,8 +27,11 @@ class LineEditorTest(unittest.TestCase):
         os.close(self.master)
         self.folder.cleanup()
 
-    def at_prompt(self, columns=80):
-        p = Program(env={"QUENMAR_COM1": self.port}, cwd=self.folder.name, columns=columns)
+    def at_prompt(self, columns=80, locale=None):
+        env = {"QUENMAR_COM1": self.port}
+        if locale:
+            env["LC_ALL"] = locale
+        p = Program(env=env, cwd=self.folder.name, columns=columns)
         self.programs.append(p)
         p.wait_menu()
         p.type_line("1")
@@ -40,7 +43,8 @@ class LineEditorTest(unittest.TestCase):
 
     def loads(self, p, name):
         """Enter on the typed line loads the file `name`: the menu comes back."""
-        with open(os.path.join(self.folder.name, name), "wb"):
+        folder = os.fsencode(self.folder.name) if isinstance(name, bytes) else self.folder.name
+        with open(os.path.join(folder, name), "wb"):
             pass
         p.send("\r")
         p.wait_for(lambda s: s.row(8).startswith(" 1 ") and s.cursor() == (9, 1), what="menu after load")
@@ -116,6 +120,29 @@ class LineEditorTest(unittest.TestCase):
         p.send(DOWN + "?")
         p.wait_for(lambda s: s.row(3).startswith("HI?") and s.cursor() == (3, 4), what="Down to the end")
         self.loads(p, "abcde!" + typed[5:] + "?")
+
+    def test_utf8_characters_are_typed_and_erased_whole(self):
+        p = self.at_prompt(locale="C.UTF-8")
+        p.send("aé\x7fb.txt".encode())
+        self.shows(p, "ab.txt")
+        self.loads(p, "ab.txt")
+
+    def test_utf8_cursor_lands_where_wide_characters_show(self):
+        p = self.at_prompt(columns=40, locale="C.UTF-8")
+        p.send("abé中".encode())  # the wide character does not fit in column 40: row 2
+        p.wait_for(lambda s: s.row(2).startswith("中 ") and s.cursor() == (2, 3), what="中 on row 2")
+        p.send(LEFT)
+        p.wait_for(lambda s: s.cursor() == (1, 40), what="before 中")
+        p.send(LEFT + "-")
+        p.wait_for(lambda s: s.row(1).endswith("ab-é") and s.cursor() == (1, 40), what="ab-é")
+        p.send(END)
+        p.wait_for(lambda s: s.cursor() == (2, 3), what="End after 中")
+        self.loads(p, "ab-é中")
+
+    def test_bytes_stay_bytes_outside_utf8(self):
+        p = self.at_prompt(locale="C")
+        p.send("aé\x7fb.txt".encode())
+        self.loads(p, b"a\xc3b.txt")
 
     def test_typed_number_at_the_menu_with_function_keys_ignored(self):
         p = self.at_prompt()

@@ -1,11 +1,16 @@
 """Menu choice 1 against the virtual radio: the frames a memory file sends,
-read from the radio's log, and a save-load-save round trip."""
+read from the radio's log, and a save-load-save round trip. And --check, which
+reads a file as the load does and says where the load differs from the text."""
 
+import os
+import re
+import subprocess
+import tempfile
 import unittest
 
 from memory_lines import BAR, empty, filled, label, memory_file
 from radio import Radio
-from screen import Program
+from screen import SETUP, Program
 
 PROMPT = "What file to open to read memories? "
 
@@ -64,13 +69,15 @@ class LoadTest(unittest.TestCase):
             frame("FE FE 04 F1 08 12 FD"), frame("FE FE 04 F1 11 4E 45 54 20 20 20 20 FD"),
             frame("FE FE 04 F1 09 FD")])
 
-    def test_only_filled_channels_send_and_line_ends_do_not_matter(self):
+    def test_only_filled_channels_send_and_line_ends_and_utf8_separators_do_not_matter(self):
         data = memory_file({3: filled(3, "0705000", b"THREE  ", b"LSB ", b"6.0"),
                             40: filled(40, "2112340", b"FORTY  ", b"FM  ", b".50")})
         sent = self.load(data)
         self.assertEqual(sent, five_frames(3, "00 00 05 07", 0, 1, b"THREE  ")
                          + five_frames(40, "00 34 12 21", 5, 4, b"FORTY  "))
         self.assertEqual(self.load(data.replace(b"\r\n", b"\n")), sent)
+        # The separator as a UTF-8 editor writes it, U+2502.
+        self.assertEqual(self.load(data.replace(BAR, "\u2502".encode())), sent)
 
     def test_short_and_empty_files_send_only_what_they_hold(self):
         ten = b"".join(filled(n, "1400000", b"TEN    ", b"CW  ", b"2.4") + b"\r\n" if n == 7
@@ -162,6 +169,7 @@ class LoadTest(unittest.TestCase):
                 self.run_job("2", name, "What file to open to write memories? ")
             else:
                 self.run_job("1", "first.txt", PROMPT)
+        self.assertEqual(check(source.path("first.txt"))[:2], (0, []))
         with open(source.path("first.txt"), "rb") as first, open(source.path("second.txt"), "rb") as second:
             first_bytes = first.read()
             self.assertEqual(first_bytes, second.read())
@@ -171,6 +179,68 @@ class LoadTest(unittest.TestCase):
         with open(source.path("source.txt"), "rb") as a, open(target.path("target.txt"), "rb") as b:
             self.assertEqual(a.read(), b.read())
 
+
+def check(path):
+    """Runs --check on a file, with a port that cannot be opened: (status,
+    [(line, column, kind, text)], the rest of the output)."""
+    done = subprocess.run([SETUP, "--check", path], capture_output=True, timeout=10,
+                          env=dict(os.environ, QUENMAR_COM1="/nonexistent"))
+    found, rest = [], []
+    for line in done.stdout.decode("ascii").splitlines():
+        match = re.fullmatch(re.escape(path) + r":(\d+):(\d+): (warning|note): (.*)", line)
+        if match:
+            found.append((int(match[1]), int(match[2]), match[3], match[4]))
+        else:
+            rest.append(line)
+    return done.returncode, found, rest + done.stderr.decode().splitlines()
+
+
+class CheckTest(unittest.TestCase):
+    def check(self, data):
+        with tempfile.TemporaryDirectory() as directory:
+            path = os.path.join(directory, "radio.txt")
+            with open(path, "wb") as out:
+                out.write(data)
+            status, found, rest = check(path)
+        return status, found, [line.replace(path, "FILE") for line in rest]
+
+    def test_one_fault_of_each_kind(self):
+        lines = {
+            0: filled(0, "1400000", b"A      ", b"usb ", b"2.4"),
+            1: label(1) + BAR + b"1423450 " + BAR + b"B      " + BAR + b"USB " + BAR + b"2.4",
+            2: label(2) + BAR + b"  7.0300" + BAR + b"C      " + BAR + b"USB " + BAR + b"2.4",
+            3: filled(3, "14x3450", b"D      ", b"USB ", b"2.4"),
+            4: filled(9, "1400000", b"E      ", b"USB ", b"2.4"),
+            5: label(5) + BAR + b"14.00000|F      " + BAR + b"USB " + BAR + b"2.4",
+            6: filled(6, "1400000", b"G\xfd\x01    ", b"USB ", b"2.4"),
+            7: filled(7, "1400000", b"H      ", b"USB ", b"2.5"),
+            8: filled(8, "1400000", b"\tI     ", b"USB ", b"2.4"),
+            9: filled(9, "1400000", b"J      ", b"Usb ", b"2.4").replace(BAR, "\u2502".encode())}
+        status, found, rest = self.check(memory_file(lines) + b"a 63rd line\r\n")
+        expected = [(1, 22, "warning", 'mode "usb "'), (2, 7, "warning", "column 7 holds a digit"),
+                    (3, 5, "warning", "empty channel"), (4, 5, "warning", "not seven digits"),
+                    (5, 1, "warning", "programs channel 4"), (6, 13, "warning", "separator"),
+                    (7, 15, "warning", "byte FD"), (7, 16, "warning", "control character"),
+                    (8, 27, "warning", 'filter "2.5"'), (9, 14, "warning", "tab"),
+                    (10, 4, "note", "U+2502"),
+                    # Three bytes in the file for each of the three separators before it.
+                    (10, 28, "warning", 'mode "Usb "'), (63, 1, "warning", "after the 62nd")]
+        self.assertEqual([f[:3] for f in found], [e[:3] for e in expected])
+        for (_, _, _, text), (_, _, _, words) in zip(found, expected):
+            self.assertIn(words, text)
+        self.assertEqual(rest, ["FILE: loads 7 channels, leaves 55 as the radio has them; "
+                                "12 warnings"])
+        self.assertEqual(status, 3)
+
+    def test_a_short_file_a_long_line_and_a_file_that_cannot_be_opened(self):
+        status, found, _ = self.check(memory_file({})[:31 * 3] + b"x" * 4100)
+        self.assertEqual((status, [f[:2] for f in found]), (3, [(4, 4097), (4, 5), (5, 5), (6, 1)]))
+        self.assertIn("cut after 4096 bytes", found[0][3])
+        self.assertIn("channels 5 to 61 are left", found[3][3])
+        status, found, rest = check("/nonexistent/file.txt")
+        self.assertEqual((status, found), (2, []))
+        self.assertIn("Aborting due to runtime error 2 (file not found) at line 488 of QUEN32()",
+                      rest)
 
 if __name__ == "__main__":
     unittest.main()

@@ -27,6 +27,11 @@ TEST(CommandLine, OptionsAreTakenOutBeforeThePortRule) {
   EXPECT_EQ(PortNameFromArguments(rest), "COM2 X");
   EXPECT_EQ(PortNameFromArguments(Read({})), "COM1");
   EXPECT_FALSE(options_given);
+  // A job's value is taken out with it: it is a file name, not a port word.
+  rest = Read({"--check", "c=2.txt", "c=3"});
+  EXPECT_EQ(requested_job, "--check");
+  EXPECT_EQ(job_values, std::vector<std::string>{"c=2.txt"});
+  EXPECT_EQ(PortNameFromArguments(rest), "COM3");
 }
 
 TEST(CommandLine, UnknownOrMisusedOptionsEndWithStatus2) {

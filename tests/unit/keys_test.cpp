@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/console.h"
+#include "app/terminal.h"
 #include "unit_support.h"
 
 namespace {
@@ -78,6 +79,21 @@ TEST_F(KeysTest, AnUnfinishedSequenceWaitsForItsRest) {
   DecodeKeys(pending, false);
   EXPECT_EQ(pending, "");
   EXPECT_EQ(QueuedKeys(), std::vector<std::string>{Special(0x53)});
+}
+
+TEST_F(KeysTest, OnAUtf8TerminalACharacterIsOneKeyAndAStrayByteToo) {
+  utf8_text = true;
+  std::string pending = "a\xC3\xA9\xE4\xB8\xAD\xF0\x9F";  // a, é, 中, half an emoji
+  DecodeKeys(pending, false);
+  std::string rest = pending;
+  pending += "x\xA9\xC0\xAF\xED\xA0\x80\xE4\xB8";  // stray, overlong, surrogate, cut short
+  DecodeKeys(pending, true);
+  utf8_text = false;
+  EXPECT_EQ(rest, "\xF0\x9F");
+  EXPECT_EQ(pending, "");
+  EXPECT_EQ(QueuedKeys(),
+            (std::vector<std::string>{"a", "\xC3\xA9", "\xE4\xB8\xAD", "\xF0", "\x9F", "x", "\xA9",
+                                      "\xC0", "\xAF", "\xED", "\xA0", "\x80", "\xE4", "\xB8"}));
 }
 
 TEST_F(KeysTest, NoKeyGivesAnEmptyTextAtOnce) {

@@ -349,6 +349,14 @@ TEST_F(ReadChannelLineTest, EveryByteValueButLineEndsAndCtrlZPasses) {
   EXPECT_EQ(ReadLines(line + "\r\n", 2), Then({line}, 2));
 }
 
+TEST_F(ReadChannelLineTest, AUtf8SeparatorIsTheByteB3) {
+  const std::string utf8_bar = "\xE2\x94\x82";
+  // An incomplete sequence stays as it is.
+  EXPECT_EQ(ReadLines("  5" + utf8_bar + "14.23450" + utf8_bar + "\xE2\x94|\r\n", 1),
+            Then({"  5" + bar + "14.23450" + bar + "\xE2\x94|"}, 1));
+  EXPECT_EQ(utf8_separator_columns, (std::vector<size_t>{4, 13}));
+}
+
 TEST_F(ReadChannelLineTest, OpenErrors) {
   OpenMemoryFileForReading("");
   EXPECT_EQ(last_error, 1);

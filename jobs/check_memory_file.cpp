@@ -1,0 +1,244 @@
+// --check: a memory file read the way a load reads it, with a word on every
+// place where what the load does is not what the line seems to say.
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "app/fatal.h"
+#include "jobs/jobs.h"
+#include "jobs/memory_file.h"
+#include "link/civ_frame.h"
+
+namespace {
+
+constexpr int kChannels = 62;
+constexpr size_t kNameWidth = 7;
+
+std::string file_name;
+int warnings = 0;
+bool utf8_noted = false;
+int loaded = 0;
+// The lines whose mode and filter texts last set current_mode and
+// current_filter; 0 while no line of this file has.
+int mode_line = 0;
+int filter_line = 0;
+
+bool IsDigit(char c) {
+  return c >= '0' && c <= '9';
+}
+
+std::string Hex(char c) {
+  return Hex2(static_cast<unsigned char>(c));
+}
+
+// A text in quotes, in plain ASCII: other bytes as \xHH.
+std::string Quoted(const std::string& text) {
+  std::string shown = "\"";
+  for (char c : text) {
+    if (c == '"' || c == '\\') {
+      shown += '\\';
+      shown += c;
+    } else if (c >= ' ' && c <= '~') {
+      shown += c;
+    } else {
+      shown += "\\x" + Hex(c);
+    }
+  }
+  return shown + "\"";
+}
+
+std::string Trimmed(const std::string& text) {
+  size_t first = text.find_first_not_of(' ');
+  if (first == std::string::npos) return "";
+  return text.substr(first, text.find_last_not_of(' ') - first + 1);
+}
+
+// A column of the line as read, counted as the file has it: a separator
+// written in UTF-8 takes three bytes there, one in the line.
+size_t FileColumn(size_t column) {
+  size_t file_column = column;
+  for (size_t separator : utf8_separator_columns) {
+    if (separator < column) file_column += 2;
+  }
+  return file_column;
+}
+
+void Say(int line, size_t column, const char* kind, const std::string& text) {
+  std::string out = file_name + ":" + std::to_string(line) + ":" +
+                    std::to_string(FileColumn(column)) + ": " + kind + ": " + text + "\n";
+  std::fputs(out.c_str(), stdout);
+}
+
+void Warn(int line, size_t column, const std::string& text) {
+  warnings++;
+  Say(line, column, "warning", text);
+}
+
+// The one verdict ParseChannelLine gives such a line, explained.
+void ExplainNothingLoaded(int number, const std::string& line) {
+  std::string frequency = Columns(line, kFrequencyColumn, 8);
+  if (Columns(line, kFrequencyColumn, 2) == "  ") {
+    // An empty channel; worth a word only when the line holds more than that.
+    std::string rest = Columns(line, kDecimalsColumn, 5) + Columns(line, kNameColumn, kNameWidth) +
+                       Columns(line, kModeColumn, 4) + Columns(line, kFilterColumn, 3);
+    if (!Trimmed(rest).empty()) {
+      Warn(number, kFrequencyColumn,
+           "frequency columns hold " + Quoted(frequency) +
+               " - blanks in columns 5-6 make this an empty channel: nothing of this line is "
+               "loaded");
+    }
+    return;
+  }
+  if (line.size() >= kPointColumn && IsDigit(line[kPointColumn - 1])) {
+    Warn(number, kPointColumn,
+         "column 7 holds a digit where the point belongs: the frequency columns " +
+             Quoted(frequency) + " are misaligned - this line loads nothing");
+  } else if (line.empty()) {
+    Warn(number, 1, "the line is empty - it loads nothing");
+  } else {
+    Warn(number, kFrequencyColumn,
+         "frequency columns hold " + Quoted(frequency) +
+             ", not seven digits in columns 5-6 and 8-12 - this line loads nothing");
+  }
+}
+
+void CheckLabel(int number, const std::string& line) {
+  const int channel = number - 1;
+  std::string label = Columns(line, 1, 3);
+  if (Trimmed(label) == std::to_string(channel)) return;
+  Warn(number, 1,
+       "columns 1-3 hold " + Quoted(label) + ", but line " + std::to_string(number) +
+           " programs channel " + std::to_string(channel));
+}
+
+void CheckName(int number, const std::string& line) {
+  std::string name = Columns(line, kNameColumn, kNameWidth);
+  for (size_t i = 0; i < name.size(); i++) {
+    char c = name[i];
+    if (c == '\xFD' || c == '\xFE') {
+      Warn(number, kNameColumn + i,
+           "name byte " + Hex(c) + " is sent as a blank (it would end or restart the frame)");
+    } else if ((static_cast<unsigned char>(c) < ' ' && c != '\t') || c == '\x7F') {
+      Warn(number, kNameColumn + i,
+           "name byte " + Hex(c) + " is a control character, sent to the radio as it is");
+    }
+  }
+}
+
+// What a load sends for a mode or filter text it does not know: the number
+// the last known text of this file set, or, before any, what the run held.
+std::string SentInstead(const char* what, int from_line, const std::string& text,
+                        const char* fresh_run) {
+  if (from_line == 0) {
+    return std::string("the ") + what + " from before this load is sent (" + fresh_run + ")";
+  }
+  return std::string("the ") + what + " of line " + std::to_string(from_line) + " (" + text +
+         ") is sent";
+}
+
+void CheckMode(int number, const std::string& line, int mode_before) {
+  std::string text = Columns(line, kModeColumn, 4);
+  for (int i = 0; i <= 7; i++) {
+    if (text == ModeNames[i]) {
+      mode_line = number;
+      return;
+    }
+  }
+  std::string instead = SentInstead("mode", mode_line, Trimmed(ModeNames[mode_before]),
+                                    "LSB, mode 0, in a run that has not loaded or saved before");
+  if (line.size() < kModeColumn) {
+    Warn(number, line.size() + 1, "the line ends before the mode column 22 - " + instead);
+  } else {
+    Warn(number, kModeColumn,
+         "mode " + Quoted(text) + " is not one of LSB, USB, AM, CW, FSK, FM, AMLS, AMUS - " +
+             instead);
+  }
+}
+
+void CheckFilter(int number, const std::string& line, int filter_before) {
+  std::string text = Columns(line, kFilterColumn, 3);
+  for (int i = 1; i <= 5; i++) {
+    if (text == FilterNames[i]) {
+      filter_line = number;
+      return;
+    }
+  }
+  std::string instead = SentInstead("filter", filter_line, FilterNames[filter_before],
+                                    "filter number 0, in a run that has not loaded before");
+  if (line.size() < kFilterColumn) {
+    Warn(number, line.size() + 1, "the line ends before the filter column 27 - " + instead);
+  } else {
+    Warn(number, kFilterColumn,
+         "filter " + Quoted(text) + " is not one of 6.0, 2.4, 1.8, .50, .25 - " + instead);
+  }
+}
+
+void CheckLine(int number, const std::string& line) {
+  if (!utf8_noted && !utf8_separator_columns.empty()) {
+    utf8_noted = true;
+    Say(number, utf8_separator_columns[0], "note",
+        "the separator is the UTF-8 character U+2502 (E2 94 82) here and maybe elsewhere: a "
+        "load reads it as the byte B3, the separator a save writes");
+  }
+  if (line.size() + 2 * utf8_separator_columns.size() == kLineLimit) {
+    Warn(number, line.size() + 1,
+         "the line is cut after 4096 bytes - what follows is read as the next line, for the next "
+         "channel");
+  }
+  size_t tab = line.find('\t');
+  if (tab != std::string::npos) {
+    Warn(number, tab + 1, "a tab, which a load counts as one column, not as blanks to a tab stop");
+  }
+  const int mode_before = current_mode;
+  const int filter_before = current_filter;
+  ChannelFields fields;
+  if (!ParseChannelLine(line, fields)) {
+    ExplainNothingLoaded(number, line);
+    return;
+  }
+  loaded++;
+  CheckLabel(number, line);
+  for (size_t column : kSeparatorColumns) {
+    if (line.size() >= column && line[column - 1] != column_separator) {
+      Warn(number, column,
+           "column " + std::to_string(column) + " holds " + Quoted(line.substr(column - 1, 1)) +
+               " where the separator B3 belongs - the columns after it may be shifted");
+    }
+  }
+  CheckName(number, line);
+  CheckMode(number, line, mode_before);
+  CheckFilter(number, line, filter_before);
+}
+
+std::string Count(int count, const char* what) {
+  return std::to_string(count) + " " + what + (count == 1 ? "" : "s");
+}
+
+}  // namespace
+
+int CheckMemoryFile(const std::string& name) {
+  file_name = name;
+  OpenMemoryFileForReading(name);
+  if (last_error != 0) FatalError(488);
+  int number = 1;
+  for (; number <= kChannels && MoreLinesToRead(); number++) CheckLine(number, ReadChannelLine());
+  if (number <= kChannels) {
+    // Line n programs channel n - 1: the first channel without a line is
+    // the number of lines the file has.
+    std::string lines = std::to_string(number - 1);
+    std::string left = number == kChannels ? "channel 61 is" : "channels " + lines + " to 61 are";
+    Warn(number, 1,
+         number == 1
+             ? "the file is empty - all 62 channels are left as the radio has them"
+             : "the file ends after line " + lines + " - " + left + " left as the radio has them");
+  } else if (MoreLinesToRead()) {
+    Warn(kChannels + 1, 1, "lines after the 62nd are not loaded");
+  }
+  CloseMemoryFileAfterReading();
+  std::string summary = file_name + ": loads " + Count(loaded, "channel") + ", leaves " +
+                        std::to_string(kChannels - loaded) + " as the radio has them; " +
+                        Count(warnings, "warning") + "\n";
+  std::fputs(summary.c_str(), stdout);
+  std::fflush(stdout);
+  return warnings == 0 ? 0 : 3;
+}
