@@ -2,6 +2,7 @@
 // key queue, the line editor and the two prompts. Escape sequences are the
 // VT/ANSI ones; the terminal underneath is reached through terminal.h.
 #include "app/console.h"
+#include "app/typed_answers.h"
 
 #include <deque>
 #include <string>
@@ -38,7 +39,8 @@ void Flush() {
   output.clear();
 }
 
-void Control(const std::string& sequence) {
+// Escape sequences go only to a terminal; piped output gets the plain text.
+void EscapeSequence(const std::string& sequence) {
   if (output_is_terminal) output += sequence;
 }
 
@@ -105,7 +107,7 @@ void Advance(int cells) {
   if (cursor_column > columns) {
     cursor_column = 1;
     LineDown();
-    Control("\r\n");
+    EscapeSequence("\r\n");
   }
 }
 
@@ -138,7 +140,7 @@ void PutBytes(const std::string& bytes) {
     if (utf8_text && length == 1 && static_cast<unsigned char>(c) >= 0x80) {
       // A stray byte: placing the cursor ends it on the terminal too, so that
       // the next byte can't join it into a character the editor never saw.
-      Control("\x1b[" + std::to_string(cursor_row) + ";" + std::to_string(cursor_column) + "H");
+      EscapeSequence("\x1b[" + std::to_string(cursor_row) + ";" + std::to_string(cursor_column) + "H");
     }
     i += length;
   }
@@ -147,7 +149,7 @@ void PutBytes(const std::string& bytes) {
 void PlaceCursor(int row, int column) {
   cursor_row = row;
   cursor_column = column;
-  Control("\x1b[" + std::to_string(row) + ";" + std::to_string(column) + "H");
+  EscapeSequence("\x1b[" + std::to_string(row) + ";" + std::to_string(column) + "H");
 }
 
 int SgrColour(int colour, int base) {
@@ -305,14 +307,14 @@ void ConsoleStart() {
 
 void SetColours(int foreground, int background) {
   ConsoleStart();
-  Control("\x1b[0;" + std::to_string(SgrColour(foreground & 15, 30)) + ";" +
+  EscapeSequence("\x1b[0;" + std::to_string(SgrColour(foreground & 15, 30)) + ";" +
           std::to_string(SgrColour(background & 15, 40)) + "m");
   Flush();
 }
 
 void ClearScreen() {
   ConsoleStart();
-  Control("\x1b[2J");
+  EscapeSequence("\x1b[2J");
   PlaceCursor(1, 1);
   Flush();
 }
@@ -352,7 +354,7 @@ void WaitForKey() {
 std::string EditLine() {
   ConsoleStart();
   bool was_visible = cursor_visible;
-  Control("\x1b[?25h");
+  EscapeSequence("\x1b[?25h");
   cursor_visible = true;
   const int start_row = cursor_row;
   const int start_column = cursor_column;
@@ -478,7 +480,7 @@ std::string EditLine() {
   }
   position = text.size();
   place(position);
-  if (!was_visible) Control("\x1b[?25l");
+  if (!was_visible) EscapeSequence("\x1b[?25l");
   cursor_visible = was_visible;
   Flush();
   return text;

@@ -13,12 +13,11 @@
 // WaitForKey     "Press any key to continue" and a wait for one key
 // PollKey        the next queued key, or "" at once when none is waiting
 // EditLine       the typed line behind both prompts
-// TextToNumber   the value of a text (used on single digits)
 #pragma once
 #include <cstdint>
 #include <string>
 
-extern int rows;     // screen rows, measured once when the console is taken over
+extern int rows;     // screen rows, measured again before each prompt and on a resize
 extern int columns;  // screen columns, likewise
 
 void ConsoleStart();
@@ -32,12 +31,6 @@ std::string PromptText(const std::string& prompt);
 void WaitForKey();
 std::string PollKey();
 std::string EditLine();
-double TextToNumber(const std::string& text);
-
-// The typed-answer rules, shared by both prompts (typed_answers.cpp).
-std::string FirstItem(const std::string& line, bool number_mode);
-int16_t ItemToNumber(const std::string& item);
-std::string NumberText(int16_t number);  // " 5 ", "-5 "
 
 // Turns the bytes a terminal sends into keys for the key queue: a character
 // is one byte (on a UTF-8 terminal, one whole UTF-8 sequence), a special key

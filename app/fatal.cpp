@@ -5,11 +5,6 @@
 #include <cstdlib>
 #include <string>
 
-#include "app/console.h"
-#include "app/terminal.h"
-#include "jobs/memory_file.h"
-#include "link/serial_port.h"
-
 int last_error = 0;
 
 const char* ErrorText(int error) {
@@ -35,19 +30,15 @@ std::string AbortReport(int error, int report_line) {
 }
 
 void EndProgram(int status) {
-  MemoryFileAbandon();
-  PortClose();
-  TerminalRestore();
+  CloseEverything();
   std::exit(status);
 }
 
 void FatalError(int report_line) {
   int error = last_error;
-  MemoryFileAbandon();
-  PortClose();
+  CloseEverything();
   std::string report = AbortReport(error, report_line);
   std::fwrite(report.data(), 1, report.size(), stderr);
   std::fflush(stderr);
-  TerminalRestore();
   std::exit(error);
 }

@@ -6,6 +6,9 @@
 // FatalError      closes everything, writes the abort report for last_error
 // AbortReport     the report's bytes; report_line 0 gives the signal form
 // ErrorText       the text of an error number, "" when it has none
+// CloseEverything closes the memory file and the port and gives back the
+//                 terminal's input mode; every ending calls it, the signal
+//                 handlers too, so it does only async-signal-safe work
 // InstallSignalHandlers  turns interrupts, faults and kill requests into reports
 #pragma once
 #include <string>
@@ -18,4 +21,5 @@ extern int last_error;
 [[noreturn]] void FatalError(int report_line);
 std::string AbortReport(int error, int report_line);
 const char* ErrorText(int error);
+void CloseEverything();
 void InstallSignalHandlers();

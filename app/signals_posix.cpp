@@ -5,22 +5,11 @@
 #include <signal.h>
 #include <unistd.h>
 
-#include <cstring>
-#include <string>
-
 #include "app/fatal.h"
-#include "app/terminal.h"
-#include "jobs/memory_file.h"
-#include "link/serial_port.h"
+#include "app/signal_reports.h"
 
 namespace {
 
-constexpr int kFirstSignalError = 9;
-constexpr int kLastSignalError = 14;
-
-// Reports made before any signal can come, so the handler only copies bytes.
-char reports[kLastSignalError + 1][96];
-size_t report_lengths[kLastSignalError + 1];
 alignas(16) char alternate_stack[64 * 1024];
 
 int ErrorOfSignal(int signal_number) {
@@ -34,30 +23,23 @@ int ErrorOfSignal(int signal_number) {
   }
 }
 
-void OnSignal(int signal_number) {
-  int error = ErrorOfSignal(signal_number);
-  MemoryFileAbandon();
-  PortAbandon();
-  TerminalRestore();
-  const char* report = reports[error];
-  size_t left = report_lengths[error];
-  while (left > 0) {
-    ssize_t n = write(STDERR_FILENO, report, left);
-    if (n <= 0) break;
-    report += n;
-    left -= n;
-  }
-  _exit(error);
-}
+void OnSignal(int signal_number) { EndWithSignalReport(ErrorOfSignal(signal_number)); }
 
 }  // namespace
 
-void InstallSignalHandlers() {
-  for (int error = kFirstSignalError; error <= kLastSignalError; error++) {
-    std::string report = AbortReport(error, 0);
-    std::memcpy(reports[error], report.data(), report.size());
-    report_lengths[error] = report.size();
+void WriteErrorStream(const char* bytes, size_t length) {
+  while (length > 0) {
+    ssize_t n = write(STDERR_FILENO, bytes, length);
+    if (n <= 0) break;
+    bytes += n;
+    length -= n;
   }
+}
+
+void EndProcessNow(int status) { _exit(status); }
+
+void InstallSignalHandlers() {
+  PrepareSignalReports();
   stack_t stack{};
   stack.ss_sp = alternate_stack;
   stack.ss_size = sizeof alternate_stack;

@@ -11,22 +11,14 @@
 #include <windows.h>
 
 #include <csignal>
-#include <cstring>
-#include <string>
 
 #include "app/fatal.h"
-#include "app/terminal.h"
-#include "jobs/memory_file.h"
-#include "link/serial_port.h"
+#include "app/signal_reports.h"
 
 namespace {
 
-constexpr int kFirstSignalError = 9;
-constexpr int kLastSignalError = 14;
 constexpr ULONG kStackForTheReport = 64 * 1024;
 
-char reports[kLastSignalError + 1][96];
-DWORD report_lengths[kLastSignalError + 1];
 volatile LONG ending = 0;
 LPTOP_LEVEL_EXCEPTION_FILTER runtime_filter = nullptr;
 
@@ -35,20 +27,7 @@ LPTOP_LEVEL_EXCEPTION_FILTER runtime_filter = nullptr;
   if (InterlockedExchange(&ending, 1) != 0) {
     for (;;) Sleep(INFINITE);
   }
-  MemoryFileAbandon();
-  PortAbandon();
-  TerminalRestore();
-  HANDLE error_stream = GetStdHandle(STD_ERROR_HANDLE);
-  const char* report = reports[error];
-  DWORD left = report_lengths[error];
-  while (left > 0) {
-    DWORD written = 0;
-    if (!WriteFile(error_stream, report, left, &written, nullptr) || written == 0) break;
-    report += written;
-    left -= written;
-  }
-  TerminateProcess(GetCurrentProcess(), static_cast<UINT>(error));
-  for (;;) Sleep(INFINITE);
+  EndWithSignalReport(error);
 }
 
 BOOL WINAPI OnControlEvent(DWORD event) {
@@ -83,12 +62,25 @@ LONG WINAPI OnUnhandledException(EXCEPTION_POINTERS* exception) {
 
 }  // namespace
 
-void InstallSignalHandlers() {
-  for (int error = kFirstSignalError; error <= kLastSignalError; error++) {
-    std::string report = AbortReport(error, 0);
-    std::memcpy(reports[error], report.data(), report.size());
-    report_lengths[error] = static_cast<DWORD>(report.size());
+void WriteErrorStream(const char* bytes, size_t length) {
+  HANDLE error_stream = GetStdHandle(STD_ERROR_HANDLE);
+  while (length > 0) {
+    DWORD written = 0;
+    if (!WriteFile(error_stream, bytes, static_cast<DWORD>(length), &written, nullptr) ||
+        written == 0)
+      break;
+    bytes += written;
+    length -= written;
   }
+}
+
+void EndProcessNow(int status) {
+  TerminateProcess(GetCurrentProcess(), static_cast<UINT>(status));
+  for (;;) Sleep(INFINITE);
+}
+
+void InstallSignalHandlers() {
+  PrepareSignalReports();
   // Room left on an exhausted stack for writing the report.
   ULONG stack_guarantee = kStackForTheReport;
   SetThreadStackGuarantee(&stack_guarantee);

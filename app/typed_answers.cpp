@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "app/console.h"
+#include "app/typed_answers.h"
 
 namespace {
 
@@ -35,6 +35,15 @@ size_t DecimalPrefix(const std::string& text, size_t start) {
     if (exponent_digits > 0) return j - start;
   }
   return mantissa_end - start;
+}
+
+// The letters d and D read as e and E, the old form of an exponent.
+std::string DAsExponent(std::string text) {
+  for (char& c : text) {
+    if (c == 'd') c = 'e';
+    if (c == 'D') c = 'E';
+  }
+  return text;
 }
 
 double DecimalValue(const std::string& text, size_t start) {
@@ -102,12 +111,7 @@ int16_t ItemToNumber(const std::string& item) {
   size_t ampersand = item.find('&');
   size_t floating = item.find_first_of(".eEdD");
   if (floating != std::string::npos && floating < ampersand) {
-    std::string text = item;
-    for (char& c : text) {
-      if (c == 'd') c = 'e';
-      if (c == 'D') c = 'E';
-    }
-    double rounded = std::nearbyint(DecimalValue(text, start));  // halves to even
+    double rounded = std::nearbyint(DecimalValue(DAsExponent(item), start));  // halves to even
     if (!(rounded >= -32768.0 && rounded <= 32767.0)) return -32768;
     return static_cast<int16_t>(rounded);
   }
@@ -136,12 +140,7 @@ double TextToNumber(const std::string& text) {
   if (text.size() - start >= 2 && text[start] == '&') {
     return static_cast<double>(AmpersandValue(text, start));
   }
-  std::string converted = text;
-  for (char& c : converted) {
-    if (c == 'd') c = 'e';
-    if (c == 'D') c = 'E';
-  }
-  return DecimalValue(converted, start);
+  return DecimalValue(DAsExponent(text), start);
 }
 
 std::string NumberText(int16_t number) {

@@ -14,7 +14,7 @@
 #include <cstring>
 #include <string>
 
-#include "app/console.h"
+#include "app/typed_answers.h"
 #include "fuzz/fuzz_check.h"
 
 namespace {

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "app/console.h"
+#include "app/typed_answers.h"
 #include "link/port_trace.h"
 #include "link/serial_port.h"
 

@@ -32,7 +32,7 @@ bool DecimalField(const std::string& text, bool empty_is_zero, uint32_t& value) 
 }
 
 // Digits with at most one decimal point, and nothing else.
-bool DecimalValue(const std::string& text, double& value) {
+bool PlainDecimal(const std::string& text, double& value) {
   bool digits = false, point = false;
   for (char c : text) {
     if (c >= '0' && c <= '9') digits = true;
@@ -107,7 +107,7 @@ int ParseLineSettings(const std::string& options, LineSettings& settings) {
       if (!DecimalField(field, false, settings.data_bits)) return 1;
     } else if (position == 4) {
       double stop_bits = 0;
-      if (!DecimalValue(field, stop_bits)) return 1;
+      if (!PlainDecimal(field, stop_bits)) return 1;
       if (stop_bits == 1.0) settings.stop_bits = StopBits::One;
       else if (stop_bits == 1.5) settings.stop_bits = StopBits::OneAndHalf;
       else if (stop_bits == 2.0) settings.stop_bits = StopBits::Two;

@@ -19,7 +19,11 @@ if ! [[ "$seconds" =~ ^[0-9]+$ ]] || [ "$seconds" -eq 0 ]; then
 fi
 
 # clang++ and its libFuzzer and sanitizer runtimes, besides the usual tools.
-scripts/setup-machine.sh clang libclang-rt-14-dev
+# The runtimes come in a package named after clang's major version: take the
+# one that matches the clang installed.
+scripts/setup-machine.sh clang
+clang_major=$(clang++ -dumpversion | cut -d. -f1)
+scripts/setup-machine.sh "libclang-rt-$clang_major-dev"
 
 targets=(memory_file_fuzzer line_settings_fuzzer typed_answers_fuzzer)
 declare -A max_len=([memory_file_fuzzer]=4096 [line_settings_fuzzer]=512 [typed_answers_fuzzer]=512)

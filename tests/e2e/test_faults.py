@@ -54,6 +54,8 @@ class FaultTest(unittest.TestCase):
             return saved.read()
 
     def test_signals_at_the_menu_give_their_reports(self):
+        texts = {9: "interrupted", 10: "illegal instruction", 11: "floating point error",
+                 12: "segmentation violation", 13: "termination request", 14: "abnormal termination"}
         for number, status in ((signal.SIGINT, 9), (signal.SIGILL, 10), (signal.SIGFPE, 11),
                                (signal.SIGSEGV, 12), (signal.SIGBUS, 12), (signal.SIGTERM, 13),
                                (signal.SIGHUP, 13), (signal.SIGQUIT, 13), (signal.SIGABRT, 14)):
@@ -62,7 +64,8 @@ class FaultTest(unittest.TestCase):
                 p.child.kill(signal.SIGPIPE)  # ignored
                 p.child.kill(number)
                 self.assertEqual(p.wait_exit(), status)
-                self.assertIn("Aborting due to runtime error %d (" % status, p.text())
+                self.assertIn('Aborting due to runtime error %d ("%s" signal)' % (status, texts[status]),
+                              p.text())
                 self.assertNotIn("QUEN32", p.text())
                 mode = p.input_mode()
                 self.assertTrue(mode & termios.ECHO and mode & termios.ICANON)

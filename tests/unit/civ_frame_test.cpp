@@ -13,10 +13,6 @@
 
 namespace {
 
-TEST(FrameHeader, IsPreambleRadioAndProgram) {
-  EXPECT_EQ(Hex(frame_header), Hex(Bytes({0xFE, 0xFE, 0x04, 0xF1})));
-}
-
 struct EncodeCase {
   std::string digits;
   std::string bytes;

@@ -1,4 +1,4 @@
-// The abort report and the error texts.
+// The abort report.
 #include "app/fatal.h"
 
 #include <gtest/gtest.h>
@@ -27,21 +27,6 @@ TEST(AbortReport, ASignalHasNoLinePart) {
 TEST(AbortReport, AnErrorWithoutTextHasNoBrackets) {
   EXPECT_EQ(AbortReport(5, 574),
             "\r\nAborting due to runtime error 5 at line 574 of QUEN32()\r\n\r\n");
-}
-
-TEST(ErrorText, ExactTexts) {
-  EXPECT_STREQ(ErrorText(1), "illegal function call");
-  EXPECT_STREQ(ErrorText(2), "file not found");
-  EXPECT_STREQ(ErrorText(8), "no priviledges");
-  EXPECT_STREQ(ErrorText(9), "\"interrupted\" signal");
-  EXPECT_STREQ(ErrorText(10), "\"illegal instruction\" signal");
-  EXPECT_STREQ(ErrorText(11), "\"floating point error\" signal");
-  EXPECT_STREQ(ErrorText(12), "\"segmentation violation\" signal");
-  EXPECT_STREQ(ErrorText(13), "\"termination request\" signal");
-  EXPECT_STREQ(ErrorText(14), "\"abnormal termination\" signal");
-  EXPECT_STREQ(ErrorText(0), "");
-  EXPECT_STREQ(ErrorText(3), "");
-  EXPECT_STREQ(ErrorText(15), "");
 }
 
 }  // namespace

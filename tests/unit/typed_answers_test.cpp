@@ -5,7 +5,7 @@
 #include <ostream>
 #include <string>
 
-#include "app/console.h"
+#include "app/typed_answers.h"
 
 namespace {
 

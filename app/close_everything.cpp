@@ -1,0 +1,12 @@
+// What every ending of the program lets go of, in one place: the memory file,
+// the serial port and the terminal's input mode.
+#include "app/fatal.h"
+#include "app/terminal.h"
+#include "jobs/memory_file.h"
+#include "link/serial_port.h"
+
+void CloseEverything() {
+  MemoryFileAbandon();  // an unfinished save keeps the old file
+  PortAbandon();        // the driver gets its own settings back
+  TerminalRestore();
+}
