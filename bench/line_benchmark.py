@@ -1,9 +1,14 @@
 """Measures quenmar-setup against the virtual radio: a full save of 62 filled
 channels and a full load of the same file, at 1200 bit/s, unpaced, and with
-bytes delivered in 16 ms batches as a USB adapter with its default latency
-timer does. Prints one table per job.
+the radio's bytes delivered in 1 ms and in 16 ms batches as a USB adapter
+does with its latency timer at 1 ms (low-latency mode) and at 16 ms (its
+default). Prints one table per job.
 
-    /usr/bin/python3 bench/line_benchmark.py [build folder]
+    /usr/bin/python3 bench/line_benchmark.py [build folder] [LABEL=FOLDER ...]
+
+Each further LABEL=FOLDER is another build of quenmar-setup (an older one,
+say) measured in the same run, case by case right after the first, against
+the first build's virtual radio.
 """
 
 import os
@@ -15,8 +20,9 @@ import tempfile
 import time
 
 BUILD = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else "build")
-SETUP = os.path.join(BUILD, "quenmar-setup")
 RADIO = os.path.join(BUILD, "quenmar-radio-sim")
+CASES = (("1200 bit/s", 1200, 0), ("unpaced", 0, 0), ("1200 bit/s, 1 ms USB", 1200, 1),
+         ("1200 bit/s, 16 ms USB", 1200, 16))
 BIT_RATE = 1200
 MODES = ["LSB ", "USB ", "AM  ", "CW  ", "FSK ", "FM  ", "AMLS", "AMUS"]
 
@@ -67,11 +73,22 @@ def line_bytes(log):
     return sent, answered, frames
 
 
-def run_job(folder, port, answers):
+def builds():
+    """(label, quenmar-setup) of each build to measure, the first build first."""
+    found = [("this", os.path.join(BUILD, "quenmar-setup"))]
+    for argument in sys.argv[2:]:
+        label, equals, folder = argument.partition("=")
+        if not equals or not label or not folder:
+            sys.exit("%s: give another build as LABEL=FOLDER" % argument)
+        found.append((label, os.path.join(os.path.abspath(folder), "quenmar-setup")))
+    return found
+
+
+def run_job(setup, folder, port, answers):
     """Runs the program with its answers on standard input; wall time and rusage."""
     env = dict(os.environ, QUENMAR_COM1=port)
     started = time.monotonic()
-    child = subprocess.Popen([SETUP], cwd=folder, env=env, stdin=subprocess.PIPE,
+    child = subprocess.Popen([setup], cwd=folder, env=env, stdin=subprocess.PIPE,
                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     child.stdin.write(answers.encode())
     child.stdin.close()
@@ -82,15 +99,25 @@ def run_job(folder, port, answers):
     return time.monotonic() - started, usage
 
 
-def measure(folder, job, rate, batch_ms):
+def write_load_file(folder):
+    """The memory file every load reads: the virtual radio with the filled
+    channels saves them into it when it stops, so no load depends on how
+    well a save went."""
+    radio, _, _ = start_radio(folder, 0, 0, filled_channels() + ["--memory", "load.txt"])
+    radio.terminate()
+    if radio.wait() != 0 or not os.path.exists(os.path.join(folder, "load.txt")):
+        sys.exit("the virtual radio did not write the memory file to load")
+
+
+def measure(setup, folder, job, rate, batch_ms):
     if job == "save":
         radio, port, log = start_radio(folder, rate, batch_ms, filled_channels())
-        answers = "2\nbench.txt\n0\n"
+        answers = "2\nsaved.txt\n0\n"
     else:
         radio, port, log = start_radio(folder, rate, batch_ms, [])
-        answers = "1\nbench.txt\n0\n"
+        answers = "1\nload.txt\n0\n"
     try:
-        wall, usage = run_job(folder, port, answers)
+        wall, usage = run_job(setup, folder, port, answers)
     finally:
         radio.terminate()
         radio.wait()
@@ -102,30 +129,36 @@ def measure(folder, job, rate, batch_ms):
 
 
 def main():
-    for path in (SETUP, RADIO):
+    setups = builds()
+    for path in [RADIO] + [setup for _, setup in setups]:
         if not os.path.exists(path):
-            sys.exit("%s is missing: build first (cmake --build %s)" % (path, BUILD))
+            sys.exit("%s is missing: build first (cmake --build %s)" % (path, os.path.dirname(path)))
     folder = tempfile.mkdtemp(prefix="quenmar-bench-")
     try:
+        write_load_file(folder)
         print("quenmar-setup line benchmark on %s, %d cores, %s" % (
             cpu_model(), os.cpu_count(), platform.platform(terse=True)))
         print("62 filled channels; floor = bytes on the line x 10 bits / %d bit/s" % BIT_RATE)
         for job in ("save", "load"):
             print()
             print("%s of 62 filled channels" % job)
-            print("%-22s %8s %8s %8s %7s %6s %9s %8s %9s" % (
-                "radio", "wall s", "floor s", "ratio", "frames", "bytes", "cpu ms", "cpu %", "peak KiB"))
-            for label, rate, batch in (("1200 bit/s", 1200, 0), ("unpaced", 0, 0),
-                                       ("1200 bit/s, 16 ms USB", 1200, 16)):
-                m = measure(folder, job, rate, batch)
-                ratio = "%8.3f" % (m["wall"] / m["floor"]) if rate else "%8s" % "-"
-                floor = "%8.2f" % m["floor"] if rate else "%8s" % "-"
-                print("%-22s %8.3f %s %s %7d %6d %9.1f %7.2f%% %9d" % (
-                    label, m["wall"], floor, ratio, m["frames"], m["bytes"], m["cpu"] * 1000,
-                    100 * m["cpu"] / m["wall"], m["rss"]))
-                if not rate:
-                    print("%-22s %.2f ms of the program's own time per exchange" % (
-                        "", 1000 * m["wall"] / m["frames"]))
+            print("%-22s %-6s %8s %8s %6s %6s %5s %7s %6s %8s" % (
+                "radio", "build", "wall s", "floor s", "ratio", "frames", "bytes", "cpu ms",
+                "cpu %", "peak KiB"))
+            for label, rate, batch in CASES:
+                for build, setup in setups:
+                    m = measure(setup, folder, job, rate, batch)
+                    ratio = "%6.3f" % (m["wall"] / m["floor"]) if rate else "%6s" % "-"
+                    floor = "%8.2f" % m["floor"] if rate else "%8s" % "-"
+                    print("%-22s %-6s %8.3f %s %s %6d %5d %7.1f %5.2f%% %8d" % (
+                        label, build, m["wall"], floor, ratio, m["frames"], m["bytes"],
+                        m["cpu"] * 1000, 100 * m["cpu"] / m["wall"], m["rss"]))
+                    if m["frames"] != 5 * 62:
+                        print("%-29s only %d frames of %d: replies went missing" % (
+                            "", m["frames"], 5 * 62))
+                    if not rate:
+                        print("%-29s %.2f ms of the program's own time per exchange" % (
+                            "", 1000 * m["wall"] / m["frames"]))
     finally:
         shutil.rmtree(folder, ignore_errors=True)
 

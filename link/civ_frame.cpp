@@ -1,8 +1,8 @@
 // The frame exchange with the radio.
 #include "link/civ_frame.h"
 
+#include <algorithm>
 #include <cmath>
-#include <cstdint>
 #include <string>
 
 #include "app/console.h"
@@ -12,12 +12,33 @@
 
 std::string civ_buffer;  // the last command frame built by a job, or the last reply
 const std::string frame_header = "\xFE\xFE\x04\xF1";
-bool echo_as_sent = false;    // by SendFrame: every echo byte came back as the byte sent
+bool echo_as_sent = false;    // by SendFrame: the frame's whole echo came back as sent
 bool reply_complete = false;  // by ReceiveReply: the window ended at an FD
 
 namespace {
 
 constexpr double kReplyWindow = 3.0;
+// The line runs at 1200 bit/s, 10 bits a byte (start, 8 data, stop): the
+// echo of a frame is back one frame's line time after it went out. The
+// margin covers a USB adapter's latency timer (16 ms by default) and the
+// scheduling of a loaded machine.
+constexpr double kByteTime = 10.0 / 1200;
+constexpr double kEchoMargin = 0.1;
+
+// Up to `count` bytes, as they arrive, until the deadline. What has arrived
+// is taken even when this program itself ran late.
+std::string ReadUntil(size_t count, double deadline) {
+  std::string bytes;
+  for (;;) {
+    unsigned waiting = PortPending();
+    if (waiting > 0)
+      bytes += PortRead(static_cast<unsigned>(std::min<size_t>(waiting, count - bytes.size())));
+    double left = deadline - SecondsNow();
+    if (bytes.size() >= count || left <= 0) break;
+    if (waiting == 0) PortWaitInput(left);
+  }
+  return bytes;
+}
 
 }  // namespace
 
@@ -28,18 +49,21 @@ std::string Hex2(unsigned char byte) {
 
 void SendFrame() {
   if (PortHasInput()) TraceBytes("stale", PortRead(PortPending()));  // bytes from before
-  // The line echoes every byte: eat each echo before the next byte goes out,
-  // so that the next byte to arrive after the frame starts the reply.
-  echo_as_sent = true;
-  int16_t length = static_cast<int16_t>(civ_buffer.size());
-  for (int16_t i = 0; i < length; i++) {
-    std::string byte = civ_buffer.substr(i, 1);
-    PortWrite(byte);
-    TraceBytes("sent", byte);
-    std::string echo = PortRead(1);
-    TraceBytes("echo", echo);
-    if (echo != byte) echo_as_sent = false;
-  }
+  // The whole frame in one write, then its whole echo: an adapter that holds
+  // received bytes for a while then costs that while once a frame, not once
+  // a byte. The line returns every byte sent, so after the echo the next
+  // byte to arrive starts the reply. Writing and echo share one deadline.
+  const std::string frame = civ_buffer;
+  double wait = frame.size() * kByteTime + kEchoMargin;
+  double deadline = SecondsNow() + wait;
+  PortWrite(frame, wait);
+  TraceBytes("sent", frame);
+  std::string echo = ReadUntil(frame.size(), deadline);
+  TraceBytes("echo", echo);
+  // A different echo is another device talking at the same time, or a
+  // faulty interface; the exchange goes on, the trace tells.
+  echo_as_sent = echo == frame;
+  if (!echo_as_sent && !echo.empty()) TraceEchoDiffers(frame, echo);
 }
 
 void ReceiveReply() {

@@ -2,7 +2,7 @@
 // A job builds a command frame in civ_buffer, calls SendFrame and ReceiveReply,
 // and reads the reply out of civ_buffer.
 //
-// SendFrame        clears stale input, writes civ_buffer byte by byte, eating each echo;
+// SendFrame        clears stale input, writes civ_buffer in one write, eats its echo;
 //                  sets echo_as_sent
 // ReceiveReply     collects the reply until its first FD, or for 3 seconds; sets
 //                  reply_complete

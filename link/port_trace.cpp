@@ -41,6 +41,24 @@ void TraceBytes(const char* kind, const std::string& bytes) {
   Line(text);
 }
 
+void TraceEchoDiffers(const std::string& sent, const std::string& echo) {
+  if (!trace) return;
+  size_t at = 0;
+  while (at < sent.size() && at < echo.size() && sent[at] == echo[at]) at++;
+  auto hex = [](unsigned char byte) {
+    char text[3];
+    std::snprintf(text, sizeof text, "%02X", byte);
+    return std::string(text);
+  };
+  // Counts through to_string: the Windows C runtime may not know %zu.
+  std::string text = "echo differs at byte " + std::to_string(at + 1) + " of " +
+                     std::to_string(sent.size()) + ": sent " +
+                     (at < sent.size() ? hex(sent[at]) : "nothing") + ", came back " +
+                     (at < echo.size() ? hex(echo[at]) : "nothing") +
+                     " (another device on the line, or a faulty interface)";
+  Line(text);
+}
+
 void TraceWindow(bool ended_at_fd, double seconds, size_t count) {
   if (!trace) return;
   char text[96];

@@ -2,12 +2,14 @@
 // read from the port is appended to it as timestamped hex lines, so that "no
 // reply from the radio" can be told apart from "no echo" or "a late reply".
 //
-// TraceStart    opens the trace file named by QUENMAR_TRACE, if any
-// TraceBytes    one line: the time, what the bytes are, the bytes in hex
-// TraceWindow   one line: how a reply window ended, and after how long
+// TraceStart        opens the trace file named by QUENMAR_TRACE, if any
+// TraceBytes        one line: the time, what the bytes are, the bytes in hex
+// TraceEchoDiffers  one line: where the echo of a frame first differs from it
+// TraceWindow       one line: how a reply window ended, and after how long
 #pragma once
 #include <string>
 
 void TraceStart();
 void TraceBytes(const char* kind, const std::string& bytes);
+void TraceEchoDiffers(const std::string& sent, const std::string& echo);
 void TraceWindow(bool ended_at_fd, double seconds, size_t count);

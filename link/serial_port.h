@@ -7,7 +7,7 @@
 // PortPending      how many received bytes are waiting (never waits)
 // PortWaitInput    waits up to the given seconds for a received byte
 // PortRead         up to n bytes; waits at most 100 ms for bytes not yet there
-// PortWrite        hands every byte to the driver before it returns
+// PortWrite        hands every byte to the driver, waiting at most the given seconds
 // PortClose        puts back the driver settings it changed, releases the port
 // PortAbandon      the same from a signal handler
 // SecondsNow       seconds from a monotonic clock, double precision
@@ -65,7 +65,7 @@ bool PortHasInput();
 unsigned PortPending();
 bool PortWaitInput(double seconds);
 std::string PortRead(unsigned count);
-void PortWrite(const std::string& bytes);
+void PortWrite(const std::string& bytes, double seconds);
 void PortClose();
 void PortAbandon();
 double SecondsNow();

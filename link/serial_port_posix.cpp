@@ -20,8 +20,7 @@
 
 namespace {
 
-constexpr double kReadWait = 0.1;   // the longest a read waits for a byte not yet there
-constexpr double kWriteWait = 2.0;  // the longest a write waits for room in the driver
+constexpr double kReadWait = 0.1;  // the longest a read waits for a byte not yet there
 
 int port_fd = -1;
 bool exclusive_set = false;
@@ -285,9 +284,11 @@ std::string PortRead(unsigned count) {
   return bytes;
 }
 
-void PortWrite(const std::string& bytes) {
+void PortWrite(const std::string& bytes, double seconds) {
   if (port_fd < 0 || !ModemWaits()) return;
-  double deadline = SecondsNow() + kWriteWait;
+  // One write; a driver that takes only part of it gets the rest as room
+  // comes free, until the caller's time is up.
+  double deadline = SecondsNow() + seconds;
   size_t done = 0;
   while (done < bytes.size()) {
     ssize_t n = write(port_fd, bytes.data() + done, bytes.size() - done);

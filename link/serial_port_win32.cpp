@@ -15,6 +15,8 @@ constexpr DWORD kDefaultQueue = 16384;  // bytes, when the driver names no size
 // first byte: long enough for the echo of a byte just written at 1200 bit/s,
 // short enough that a silent line never holds the program.
 constexpr DWORD kReadWaitMs = 100;
+// A write may take its bytes' line time and this much more.
+constexpr DWORD kWriteMarginMs = 100;
 
 HANDLE port_handle = INVALID_HANDLE_VALUE;
 LineSettings port_settings_in_use;
@@ -110,6 +112,12 @@ int Configure(const LineSettings& s) {
     timeouts.ReadTotalTimeoutMultiplier = MAXDWORD;
     timeouts.ReadTotalTimeoutConstant = kReadWaitMs;
   }
+  // A write ends at the latest after its bytes' own line time (10 bits a
+  // byte) and a margin (plus the CTS time, when output waits for CTS),
+  // whatever the driver's defaults are: a stalled driver must not hold the
+  // frame writer for ever.
+  timeouts.WriteTotalTimeoutMultiplier = s.speed > 0 ? (10000 + s.speed - 1) / s.speed : 0;
+  timeouts.WriteTotalTimeoutConstant = kWriteMarginMs + s.cts_time;
   if (!SetCommTimeouts(port_handle, &timeouts)) return 1;
 
   DCB line{};
@@ -238,10 +246,20 @@ std::string PortRead(unsigned count) {
   return bytes;
 }
 
-void PortWrite(const std::string& bytes) {
+void PortWrite(const std::string& bytes, double seconds) {
   if (port_handle == INVALID_HANDLE_VALUE || bytes.empty() || !ModemWaits()) return;
-  DWORD written = 0;
-  WriteFile(port_handle, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+  // One WriteFile; should the driver take only part before its write timeout,
+  // the rest goes in another while the caller's time lasts.
+  double deadline = SecondsNow() + seconds;
+  size_t done = 0;
+  while (done < bytes.size()) {
+    DWORD written = 0;
+    if (!WriteFile(port_handle, bytes.data() + done, static_cast<DWORD>(bytes.size() - done),
+                   &written, nullptr))
+      return;
+    done += written;
+    if (SecondsNow() >= deadline) return;
+  }
 }
 
 void PortClose() {

@@ -47,6 +47,8 @@ const char kUsage[] =
     "                     or junk sent: seconds, in|out|noise, the bytes in hex\n"
     "  --silent           echo, but neither act on a command nor answer it\n"
     "  --no-echo          do not return the received bytes\n"
+    "  --bad-echo         return the fifth byte of every frame (its command)\n"
+    "                     with its lowest bit turned over, as a collision would\n"
     "  --refuse-recall    answer every RecallMemory with FA\n"
     "  --refuse-reads     answer ReadFrequency, ReadMode and ReadName with FA\n"
     "  --short-names      answer ReadName without the name's trailing blanks\n"
@@ -85,6 +87,7 @@ struct Options {
   bool demo = false;
   bool silent = false;
   bool no_echo = false;
+  bool bad_echo = false;
   bool cut_replies = false;
   bool extra_bytes = false;
   bool noise = false;
@@ -164,6 +167,8 @@ int ParseOptions(int argc, char** argv) {
       options.silent = true;
     } else if (!has_value && option == "--no-echo") {
       options.no_echo = true;
+    } else if (!has_value && option == "--bad-echo") {
+      options.bad_echo = true;
     } else if (!has_value && option == "--refuse-recall") {
       refuse_recall = true;
     } else if (!has_value && option == "--refuse-reads") {
@@ -244,9 +249,10 @@ void TakeInput() {
   std::string bytes = LineRead();
   int64_t now = NowNs();
   for (char byte : bytes) {
-    // The line returns each byte while it is on the wire.
-    if (!options.no_echo) LineSchedule(std::string(1, byte), now);
     received += byte;
+    // The line returns each byte while it is on the wire.
+    char echo = options.bad_echo && received.size() == 5 ? static_cast<char>(byte ^ 1) : byte;
+    if (!options.no_echo) LineSchedule(std::string(1, echo), now);
     if (byte != FrameEnd) continue;
     LogBytes("in", received, now);
     Answer(received, now);

@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # Builds quenmar-setup and the virtual radio, then measures a full save and a
-# full load against the radio (about three minutes: most of it at 1200 bit/s).
+# full load against the radio (about five minutes: most of it at 1200 bit/s).
+# Other builds to measure side by side with this one: LABEL=FOLDER arguments,
+# for example  scripts/benchmark.sh before=/tmp/older-checkout/build
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup-machine.sh
 cmake -S . -B build >/dev/null
 cmake --build build -j"$(nproc)" --target quenmar-setup quenmar-radio-sim >/dev/null
-exec /usr/bin/python3 bench/line_benchmark.py build
+exec /usr/bin/python3 bench/line_benchmark.py build "$@"

@@ -156,18 +156,31 @@ class FaultTest(unittest.TestCase):
         p.send("\r")
         p.wait_for(lambda s: s.row(8).startswith(" 7 "))
 
+    def trace(self):
+        with open(self.radio.path("trace.txt")) as text:
+            return [line.split() for line in text.read().splitlines()[1:]]
+
     def test_the_trace_tells_sent_bytes_echoes_replies_and_windows_apart(self):
         p = self.start(env={"QUENMAR_TRACE": "trace.txt"})
         p.type_line("3")
         p.wait_for(lambda s: s.row(11).startswith("Press any key"))
-        with open(self.radio.path("trace.txt")) as text:
-            lines = [line.split() for line in text.read().splitlines()[1:]]
-        self.assertEqual([line[1] for line in lines[:24]], ["sent", "echo"] * 12)
-        sent = [line[2] for line in lines[:24:2]]
+        lines = self.trace()
+        self.assertEqual([line[1] for line in lines[:2]], ["sent", "echo"])
+        sent = lines[0][2:]
+        self.assertEqual(len(sent), 12)
         self.assertEqual(sent[:5] + sent[-1:], "FE FE 04 F1 14 FD".split())
-        self.assertEqual([line[2] for line in lines[1:24:2]], sent)  # every echo came back
+        self.assertEqual(lines[1][2:], sent)  # the whole echo came back
         self.assertEqual([line[2] for line in lines if line[1] == "reply"], "FE FE F1 04 FB FD".split())
         self.assertEqual(" ".join(lines[-1][1:5]), "window ended at FD")
+        # An echo unlike the frame is told on a line of its own; the exchange goes on.
+        collided = self.start("--bad-echo", env={"QUENMAR_TRACE": "trace.txt"})
+        collided.type_line("3")
+        collided.wait_for(lambda s: s.row(11).startswith("Press any key"))
+        self.assertEqual(collided.row(10).rstrip(), "FE FE F1 04 FB FD")
+        differs = [" ".join(line[1:]) for line in self.trace() if line[1:3] == ["echo", "differs"]]
+        self.assertEqual(len(differs), 1)
+        self.assertTrue(differs[0].startswith("echo differs at byte 5 of 12: sent 14, came back 15 "),
+                        differs[0])
         silent = self.start("--silent", env={"QUENMAR_TRACE": "trace.txt"})
         silent.type_line("3")
         silent.wait_for(lambda s: s.row(11).startswith("Press any key"), timeout=10)

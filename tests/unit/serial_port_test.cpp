@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <fstream>
+#include <functional>
 #include <ostream>
 #include <string>
 #include <thread>
@@ -219,7 +220,7 @@ TEST_F(PortTest, APortHeldByAnotherProgramIsError2) {
 TEST_F(PortTest, ASecondOpenOfTheHeldPortFailsAndLeavesTheFirstWorking) {
   ASSERT_EQ(PortOpen(kProgramsDevice), 0) << port_problem;
   EXPECT_EQ(PortOpen(kProgramsDevice), 2);
-  PortWrite("\xFD");
+  PortWrite("\xFD", 1.0);
   EXPECT_EQ(Hex(line.Received(1, 0.5)), "FD ");
 }
 
@@ -271,7 +272,7 @@ TEST_F(OpenPortTest, AReadWaitsForAByteThatIsOnItsWay) {
 TEST_F(OpenPortTest, EveryByteValuePassesBothWays) {
   std::string all;
   for (int byte = 0; byte < 256; byte++) all += static_cast<char>(byte);
-  PortWrite(all);
+  PortWrite(all, 1.0);
   EXPECT_EQ(Hex(line.Received(256)), Hex(all));
   line.Send(all);
   ASSERT_TRUE(WaitPending(256));
@@ -279,7 +280,7 @@ TEST_F(OpenPortTest, EveryByteValuePassesBothWays) {
 }
 
 TEST_F(OpenPortTest, AWriteOfFdPutsExactlyThatByteOnTheLine) {
-  PortWrite("\xFD");
+  PortWrite("\xFD", 1.0);
   EXPECT_EQ(Hex(line.Received(2, 0.2)), "FD ");
 }
 
@@ -291,6 +292,7 @@ const std::string kReplyOk = Bytes({0xFE, 0xFE, 0xF1, 0x04, 0xFB, 0xFD});
 
 TEST_F(OpenPortTest, WithoutEchoTheWholeFrameStillGoesOut) {
   civ_buffer = kClockFrame;
+  echo_as_sent = true;
   double start = SecondsNow();
   SendFrame();
   EXPECT_LT(SecondsNow() - start, 3.0);
@@ -299,27 +301,33 @@ TEST_F(OpenPortTest, WithoutEchoTheWholeFrameStillGoesOut) {
   EXPECT_FALSE(echo_as_sent);
 }
 
+// The line and the radio: the frame comes back as it was received, but for
+// the bytes `changed` puts in (a collision), then the reply. What the radio
+// received is in `heard`.
+void EchoThenReply(const PseudoTerminal& line, std::string changed, std::string& heard) {
+  heard = line.Received(kClockFrame.size());
+  std::string echo = heard;
+  for (size_t i = 0; i < changed.size() && i < echo.size(); i++)
+    if (changed[i]) echo[i] = changed[i];
+  line.Send(echo);
+  line.Send(kReplyOk);
+}
+
 TEST_F(OpenPortTest, EchoIsConsumedSoTheReplyStartsClean) {
-  civ_buffer = kClockFrame;
-  std::string echoed;
-  // The line and the radio: every byte comes straight back, then the reply.
-  std::thread radio([&] {
-    while (echoed.size() < kClockFrame.size()) {
-      std::string byte = line.Received(1);
-      if (byte.empty()) return;
-      echoed += byte;
-      line.Send(byte);
-    }
-    line.Send(kReplyOk);
-  });
-  SendFrame();
-  ReceiveReply();
-  radio.join();
-  EXPECT_EQ(Hex(echoed), Hex(kClockFrame));
-  EXPECT_EQ(Hex(civ_buffer), Hex(kReplyOk));
-  EXPECT_EQ(PortPending(), 0u);
-  EXPECT_TRUE(echo_as_sent);
-  EXPECT_TRUE(reply_complete);
+  for (const std::string& changed : {std::string(), Bytes({0, 0, 0, 0, 0x15})}) {
+    civ_buffer = kClockFrame;
+    std::string heard;
+    std::thread radio(EchoThenReply, std::cref(line), changed, std::ref(heard));
+    SendFrame();
+    ReceiveReply();
+    radio.join();
+    EXPECT_EQ(Hex(heard), Hex(kClockFrame));
+    EXPECT_EQ(Hex(civ_buffer), Hex(kReplyOk));
+    EXPECT_EQ(PortPending(), 0u);
+    EXPECT_TRUE(reply_complete);
+    // A collision changes no byte of the exchange; it only tells.
+    EXPECT_EQ(echo_as_sent, changed.empty()) << "echo changed by " << Hex(changed);
+  }
 }
 
 TEST_F(OpenPortTest, StaleInputIsThrownAwayBeforeAFrame) {
