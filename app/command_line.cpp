@@ -32,6 +32,10 @@ const Option kOptions[] = {
     {"--check", "FILE", 1, nullptr},
     {"--to-csv", "MEMORY_FILE CSV_FILE", 2, nullptr},
     {"--from-csv", "CSV_FILE MEMORY_FILE", 2, nullptr},
+    {"--save", "FILE", 1, nullptr},
+    {"--load", "FILE", 1, nullptr},
+    {"--clock", "", 0, nullptr},
+    {"--compare", "FILE", 1, nullptr},
 };
 
 const Option* FindOption(const std::string& name) {

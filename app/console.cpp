@@ -4,6 +4,7 @@
 #include "app/console.h"
 #include "app/typed_answers.h"
 
+#include <cstdio>
 #include <deque>
 #include <string>
 #include <utility>
@@ -32,6 +33,7 @@ std::deque<std::string> key_buffer;  // typed keys not yet read, oldest first
 std::string typed_bytes;            // bytes of a key sequence not yet complete
 std::string stream_input;           // input that is not a terminal, read and not yet used
 bool stream_ended = false;
+size_t progress_shown = 0;  // length of the progress line on the error stream
 
 void Flush() {
   if (output.empty()) return;
@@ -492,4 +494,17 @@ int16_t PromptNumber(const std::string& prompt) {
 
 std::string PromptText(const std::string& prompt) {
   return FirstItem(ReadAnswerLine(prompt), false);
+}
+
+void PrintProgress(const std::string& text) {
+  static const bool error_is_terminal = ErrorIsTerminal();
+  if (!error_is_terminal || (text.empty() && progress_shown == 0)) return;
+  // Blanks over what a longer line left, then the cursor back at its end.
+  std::string line = "\r" + text;
+  if (progress_shown > text.size()) {
+    line += std::string(progress_shown - text.size(), ' ') + "\r" + text;
+  }
+  progress_shown = text.size();
+  std::fputs(line.c_str(), stderr);
+  std::fflush(stderr);
 }

@@ -13,6 +13,8 @@
 // WaitForKey     "Press any key to continue" and a wait for one key
 // PollKey        the next queued key, or "" at once when none is waiting
 // EditLine       the typed line behind both prompts
+// PrintProgress  one line on the standard error stream, rewritten in place, when
+//                that is a terminal; "" clears it. Needs no ConsoleStart.
 #pragma once
 #include <cstdint>
 #include <string>
@@ -31,6 +33,7 @@ std::string PromptText(const std::string& prompt);
 void WaitForKey();
 std::string PollKey();
 std::string EditLine();
+void PrintProgress(const std::string& text);
 
 // Turns the bytes a terminal sends into keys for the key queue: a character
 // is one byte (on a UTF-8 terminal, one whole UTF-8 sequence), a special key

@@ -17,6 +17,8 @@ namespace {
 
 const char kUsage[] =
     "Usage: quenmar-setup [--port DEVICE] [C=n]\n"
+    "       quenmar-setup [--port DEVICE] [C=n] --save FILE | --load FILE | --clock\n"
+    "       quenmar-setup [--port DEVICE] [C=n] --compare FILE\n"
     "       quenmar-setup --check FILE\n"
     "       quenmar-setup --to-csv MEMORY_FILE CSV_FILE\n"
     "       quenmar-setup --from-csv CSV_FILE MEMORY_FILE\n"
@@ -54,6 +56,25 @@ const char kUsage[] =
     "\n"
     "A memory file may hold its separators as the UTF-8 character U+2502, as a\n"
     "UTF-8 editor writes them: reading takes them as the byte B3.\n"
+
+    "One job without the menu, for scripts and cron: nothing is drawn, progress\n"
+    "(\"channel 17 of 62\") goes to the error stream when it is a terminal, and\n"
+    "results go to the standard output stream.\n"
+    "  --save FILE     the radio's 62 channels into FILE, as menu choice 2 does;\n"
+    "                  status 0 when FILE is written. If the radio stops\n"
+    "                  answering, FILE is left as it was (abort report, status 2)\n"
+    "  --load FILE     FILE into the radio, as menu choice 1 does, then one line:\n"
+    "                  channels loaded, left as they were, frames refused and\n"
+    "                  unanswered; status 0 when every frame was answered FB, else 3\n"
+    "  --clock         set the radio's clock, as menu choice 3 does; prints the\n"
+    "                  frame sent and the reply in hex; status 0 on FB, else 3\n"
+    "  --compare FILE  read the radio as --save does and compare every channel\n"
+    "                  FILE would load (frequency, mode, filter, name); one line\n"
+    "                  per channel that differs, then a summary; status 0 when all\n"
+    "                  agree, 3 when some differ or the radio stops answering\n"
+    "A failed open ends with the abort report and its status (1, 2 or 8), a\n"
+    "signal with 9 to 14. To set the clock every night at 03:00 (crontab -e):\n"
+    "  0 3 * * * QUENMAR_COM1=/dev/ttyUSB0 /usr/local/bin/quenmar-setup --clock\n"
     "\n";
 // Then how ports are named on this system (PortNamesHelp), then the menu.
 const char kUsageMenu[] =
@@ -92,8 +113,10 @@ int main(int argc, char** argv) {
   }
   if (!options_given) SuggestPortOption(port_words);
   port_name = PortNameFromArguments(port_words);
-  ConsoleStart();
-  PrintText(port_name, true);
+  // A job from the command line draws nothing and leaves the terminal alone.
+  jobs_on_screen = requested_job.empty();
+  if (jobs_on_screen) ConsoleStart();
+  if (jobs_on_screen) PrintText(port_name, true);
   TraceStart();
   last_error = PortOpen(port_name + port_settings);
   if (last_error != 0) {
@@ -101,6 +124,7 @@ int main(int argc, char** argv) {
     std::fputs(problem.c_str(), stderr);
     FatalError(8);
   }
+  if (!jobs_on_screen) EndProgram(RunCommandJob(requested_job, job_values));
   SetColours(15, 1);
   MainMenu();
 }

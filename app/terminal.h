@@ -10,6 +10,7 @@
 // TerminalReadStream  bytes of a standard input that is not a terminal; 0 at its end
 // TerminalBeep        sounds the terminal's bell
 // TerminalCharWidth   the cells a character takes on the screen (utf8_text only): 0, 1 or 2
+// ErrorIsTerminal     whether the standard error stream is a terminal (a console)
 #pragma once
 #include <string>
 
@@ -25,3 +26,4 @@ bool TerminalWaitInput(int ms);
 long TerminalReadStream(char* buffer, unsigned long size);
 void TerminalBeep();
 int TerminalCharWidth(char32_t code);
+bool ErrorIsTerminal();

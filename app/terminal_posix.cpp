@@ -137,3 +137,5 @@ int TerminalCharWidth(char32_t code) {
   int width = wcwidth(static_cast<wchar_t>(code));
   return width < 0 ? 1 : width;
 }
+
+bool ErrorIsTerminal() { return isatty(STDERR_FILENO); }

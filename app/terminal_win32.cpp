@@ -257,3 +257,8 @@ int TerminalCharWidth(char32_t code) {
   if (type & C3_HALFWIDTH) return 1;
   return (type & (C3_FULLWIDTH | C3_IDEOGRAPH | C3_HIRAGANA | C3_KATAKANA)) ? 2 : 1;
 }
+
+bool ErrorIsTerminal() {
+  DWORD mode;
+  return GetConsoleMode(GetStdHandle(STD_ERROR_HANDLE), &mode) != 0;
+}

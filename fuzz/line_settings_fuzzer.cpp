@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "fuzz/fuzz_check.h"
-#include "link/serial_port.h"
+#include "link/line_settings.h"
 
 namespace {
 

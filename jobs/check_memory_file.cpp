@@ -11,7 +11,6 @@
 
 namespace {
 
-constexpr int kChannels = 62;
 constexpr size_t kNameWidth = 7;
 
 std::string file_name;

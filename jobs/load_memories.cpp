@@ -1,4 +1,4 @@
-// Menu choice 1: the radio's channels programmed from a memory file.
+// Menu choice 1 and --load: the radio's channels programmed from a memory file.
 #include <string>
 
 #include "app/console.h"
@@ -9,33 +9,54 @@
 
 namespace {
 
-constexpr int kChannels = 62;
+// One frame of a load, counted by its answer. The replies change nothing
+// else: the same frames go out whatever the radio says.
+void Send(const std::string& frame, LoadTally& tally) {
+  if (!Exchange(frame)) {
+    tally.unanswered++;
+  } else if (civ_buffer.size() < 5 || civ_buffer[4] != ReplyOk) {
+    tally.refused++;
+  }
+}
 
 }  // namespace
 
+std::string NameAsSent(const std::string& name) {
+  // FE would start a new frame inside SetName and FD end it early.
+  std::string sent = name;
+  for (char& c : sent) {
+    if (c == '\xFD' || c == '\xFE') c = ' ';
+  }
+  return sent;
+}
+
 void LoadMemories() {
-  std::string name = PromptText("What file to open to read memories? ");
+  LoadMemoriesFrom(PromptText("What file to open to read memories? "));
+}
+
+LoadTally LoadMemoriesFrom(const std::string& name) {
+  LoadTally tally;
   OpenMemoryFileForReading(name);
   if (last_error != 0) FatalError(488);
   for (int channel = 0; channel < kChannels; channel++) {
-    MoveCursor(5, 5);
-    PrintText("Loading memory ", false);
-    PrintNumber(static_cast<int16_t>(channel), true);
+    ShowProgress("Loading memory ", channel);
     ChannelFields fields;
-    if (!ParseChannelLine(ReadChannelLine(), fields)) continue;
-    // FE would start a new frame inside SetName and FD end it early.
-    std::string channel_name = fields.name;
-    for (char& c : channel_name) {
-      if (c == '\xFD' || c == '\xFE') c = ' ';
+    if (!ParseChannelLine(ReadChannelLine(), fields)) {
+      tally.left++;
+      continue;
     }
-    // The replies do not matter: the same frames go out whatever the radio says.
-    Exchange(frame_header + SetFrequency + EncodeFrequency(fields.frequency) + FrameEnd);
-    Exchange(frame_header + SetModeFilter + static_cast<char>(fields.mode & 0xFF) +
-         static_cast<char>(fields.filter & 0xFF) + FrameEnd);
-    Exchange(frame_header + SelectMemory + ChannelByte(channel) + FrameEnd);
-    Exchange(frame_header + SetName + channel_name + FrameEnd);
-    Exchange(frame_header + StoreMemory + FrameEnd);
+    std::string channel_name = NameAsSent(fields.name);
+    Send(frame_header + SetFrequency + EncodeFrequency(fields.frequency) + FrameEnd, tally);
+    Send(frame_header + SetModeFilter + static_cast<char>(fields.mode & 0xFF) +
+             static_cast<char>(fields.filter & 0xFF) + FrameEnd,
+         tally);
+    Send(frame_header + SelectMemory + ChannelByte(channel) + FrameEnd, tally);
+    Send(frame_header + SetName + channel_name + FrameEnd, tally);
+    Send(frame_header + StoreMemory + FrameEnd, tally);
+    tally.loaded++;
   }
+  PrintProgress("");
   CloseMemoryFileAfterReading();
   if (last_error != 0) FatalError(531);
+  return tally;
 }

@@ -1,5 +1,4 @@
-// Menu choice 2: every channel of the radio into a memory file.
-#include <cstdio>
+// Menu choice 2 and --save: every channel of the radio into a memory file.
 #include <string>
 
 #include "app/console.h"
@@ -10,8 +9,6 @@
 
 namespace {
 
-constexpr int kChannels = 62;
-
 // Reply byte at `position` (from 1), 0 when the reply is shorter.
 int ReplyByte(size_t position) {
   return position <= civ_buffer.size() ? static_cast<unsigned char>(civ_buffer[position - 1]) : 0;
@@ -21,61 +18,65 @@ bool ReplyCodeIs(char code) {
   return civ_buffer.size() >= 5 && civ_buffer[4] == code;
 }
 
-// A save the radio stopped answering: nothing it did not give may end up in
-// the file, so the new file is dropped and the old one stays as it was.
-[[noreturn]] void GiveUpSave(const char* command, int channel) {
-  AbandonMemoryFileWriting();
-  std::string line = std::string("quenmar-setup: ") +
-                     (echo_as_sent ? "the radio did not answer " : "the line did not echo ") +
-                     command + " of channel " + std::to_string(channel) +
-                     ", so the save stopped and the file was left as it was; check the radio's"
-                     " power, address (04), speed (1200 bit/s) and remote control, and the"
-                     " interface's echo\r\n";
-  std::fputs(line.c_str(), stderr);
-  last_error = 2;
-  FatalError(574);
-}
-
-// One exchange of a save; a save does not go on past an unanswered one.
-void Ask(const std::string& frame, const char* command, int channel) {
-  if (!Exchange(frame)) GiveUpSave(command, channel);
+// One exchange of the save's reading; false, with the command noted, when it
+// went unanswered.
+bool Ask(const std::string& frame, const char* command, RadioChannel& read) {
+  if (Exchange(frame)) return true;
+  read.unanswered = command;
+  return false;
 }
 
 }  // namespace
 
+RadioChannel ReadRadioChannel(int channel) {
+  RadioChannel read;
+  if (!Ask(frame_header + SelectMemory + ChannelByte(channel) + FrameEnd, "SelectMemory", read) ||
+      !Ask(frame_header + RecallMemory + FrameEnd, "RecallMemory", read) || !ReplyCodeIs(ReplyOk))
+    return read;
+  read.filled = true;
+  if (!Ask(frame_header + ReadFrequency + FrameEnd, "ReadFrequency", read)) return read;
+  read.frequency = DecodeFrequency();
+  if (!Ask(frame_header + ReadMode + FrameEnd, "ReadMode", read)) return read;
+  // Only a mode the radio can have: a refusal's FD must not become the mode
+  // that a later load sends.
+  read.mode = ReplyByte(6);
+  if (read.mode <= 7) current_mode = static_cast<int16_t>(read.mode);
+  read.filter = ReplyByte(7);
+  read.name = "       ";
+  if (!Ask(frame_header + ReadName + FrameEnd, "ReadName", read)) return read;
+  if (ReplyCodeIs(ReadName)) {
+    // The name ends where the reply does: its FD is not part of it.
+    std::string bytes = civ_buffer.substr(5, 7);
+    size_t end = bytes.find(FrameEnd);
+    if (civ_buffer.size() < 13 && end != std::string::npos) bytes.erase(end);
+    read.name = bytes;
+  }
+  return read;
+}
+
 void SaveMemories() {
-  std::string name = PromptText("What file to open to write memories? ");
+  SaveMemoriesInto(PromptText("What file to open to write memories? "));
+}
+
+void SaveMemoriesInto(const std::string& name) {
   OpenMemoryFileForWriting(name);
   if (last_error != 0) FatalError(536);
   for (int channel = 0; channel < kChannels; channel++) {
-    MoveCursor(5, 5);
-    PrintText("Reading memory ", false);
-    PrintNumber(static_cast<int16_t>(channel), true);
-    Ask(frame_header + SelectMemory + ChannelByte(channel) + FrameEnd, "SelectMemory", channel);
-    Ask(frame_header + RecallMemory + FrameEnd, "RecallMemory", channel);
-    if (!ReplyCodeIs(ReplyOk)) {
-      WriteChannelLine(FormatChannelLine(channel, false, "", "", 0, 0));
-      continue;
+    ShowProgress("Reading memory ", channel);
+    RadioChannel read = ReadRadioChannel(channel);
+    if (read.unanswered) {
+      // Nothing the radio did not give may end up in the file: the new file
+      // is dropped and the old one stays as it was.
+      AbandonMemoryFileWriting();
+      ReportUnanswered(read.unanswered, channel,
+                       "the save stopped and the file was left as it was");
+      last_error = 2;
+      FatalError(574);
     }
-    Ask(frame_header + ReadFrequency + FrameEnd, "ReadFrequency", channel);
-    std::string frequency = DecodeFrequency();
-    Ask(frame_header + ReadMode + FrameEnd, "ReadMode", channel);
-    // Only a mode the radio can have: a refusal's FD must not become the mode
-    // that a later load sends.
-    int mode = ReplyByte(6);
-    if (mode <= 7) current_mode = static_cast<int16_t>(mode);
-    int filter = ReplyByte(7);
-    std::string channel_name = "       ";
-    Ask(frame_header + ReadName + FrameEnd, "ReadName", channel);
-    if (ReplyCodeIs(ReadName)) {
-      // The name ends where the reply does: its FD is not part of it.
-      std::string bytes = civ_buffer.substr(5, 7);
-      size_t end = bytes.find(FrameEnd);
-      if (civ_buffer.size() < 13 && end != std::string::npos) bytes.erase(end);
-      channel_name = bytes;
-    }
-    WriteChannelLine(FormatChannelLine(channel, true, frequency, channel_name, mode, filter));
+    WriteChannelLine(
+        FormatChannelLine(channel, read.filled, read.frequency, read.name, read.mode, read.filter));
   }
+  PrintProgress("");
   CloseMemoryFileAfterWriting();
   if (last_error != 0) FatalError(574);
 }

@@ -87,12 +87,17 @@ void ReceiveReply() {
 
 void ShowFrame() {
   PrintText("CIV buffer contents are:", true);
-  std::string line;
-  for (char byte : civ_buffer) {
-    line += Hex2(static_cast<unsigned char>(byte)) + " ";
+  if (!civ_buffer.empty()) PrintText(FrameHex(civ_buffer) + " ", false);
+}
+
+std::string FrameHex(const std::string& bytes) {
+  std::string text;
+  for (char byte : bytes) {
+    if (!text.empty()) text += ' ';
+    text += Hex2(static_cast<unsigned char>(byte));
     if (byte == FrameEnd) break;
   }
-  if (!line.empty()) PrintText(line, false);
+  return text;
 }
 
 std::string EncodeFrequency(const std::string& digits) {

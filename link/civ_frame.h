@@ -7,6 +7,7 @@
 // ReceiveReply     collects the reply until its first FD, or for 3 seconds; sets
 //                  reply_complete
 // ShowFrame        prints civ_buffer in hex, up to and including its first FD
+// FrameHex         bytes in hex, "FE FE F1 04 FB FD", up to and including the first FD
 // EncodeFrequency  seven frequency digits to the four packed-decimal bytes
 // DecodeFrequency  the frequency digits of the reply in civ_buffer
 // PackedDecimal    two digit characters to one packed-decimal byte
@@ -44,6 +45,7 @@ constexpr char FrameEnd = static_cast<char>(0xFD);
 void SendFrame();
 void ReceiveReply();
 void ShowFrame();
+std::string FrameHex(const std::string& bytes);
 std::string EncodeFrequency(const std::string& digits);
 std::string DecodeFrequency();
 char PackedDecimal(char tens, char units);

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "link/serial_port.h"
+#include "link/line_settings.h"
 
 namespace {
 

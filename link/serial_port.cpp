@@ -1,12 +1,18 @@
-// The parts of opening the port that are the same on every system: reading
-// the device text, and turning each step's outcome into words for the user.
+// The parts of the port that are the same on every system: the sequence of an
+// open, reading the device text, turning each step's outcome into words for
+// the user, and the waits for the modem lines. Each system's file supplies
+// the small steps (serial_port.h lists them).
 #include <string>
 
 #include "link/serial_port.h"
 
 std::string port_device;
 std::string port_problem;
+LineSettings port_settings_in_use;
 
+namespace {
+
+// The device text read into port and settings: 0, or 1 or 2 with port_problem said.
 int CheckDeviceText(const std::string& device_text, unsigned& port, LineSettings& settings) {
   int parsed = ParseDeviceText(device_text, port, settings);
   if (parsed == 2) {
@@ -22,6 +28,7 @@ int CheckDeviceText(const std::string& device_text, unsigned& port, LineSettings
   return 0;
 }
 
+// The result of the configuring steps and the modem waits: 0, 1 or 8.
 int OpenOutcome(int configured, bool modem_lines_on, const std::string& path) {
   if (configured == 8) port_problem = path + " is not a serial port";
   if (configured == 1) port_problem = path + " does not take the line settings";
@@ -31,6 +38,50 @@ int OpenOutcome(int configured, bool modem_lines_on, const std::string& path) {
     return 1;
   }
   return configured;
+}
+
+// Waits up to `limit` ms for a modem line to come on, reading its status every
+// millisecond; true when it is on. A failed status read fails the wait.
+bool WaitForModemLine(ModemLine line, uint32_t limit) {
+  bool on = false;
+  if (!ModemLineOn(line, on)) return false;
+  double start = SecondsNow();
+  for (;;) {
+    if (SecondsNow() - start > limit / 1000.0) return on;
+    if (on) return true;
+    PauseMilliseconds(1);
+    if (!ModemLineOn(line, on)) return false;
+  }
+}
+
+}  // namespace
+
+int PortOpen(const std::string& device_text) {
+  unsigned port = 1;
+  LineSettings settings;
+  int checked = CheckDeviceText(device_text, port, settings);
+  if (checked != 0) return checked;
+  if (PortIsOpen()) {
+    port_problem = "the port is already open";
+    return 2;
+  }
+  std::string path = DevicePath(port);
+  if (DeviceOpen(path, port) != 0) return 2;
+  port_settings_in_use = settings;
+  int configured = DeviceConfigure(settings);
+  int result = OpenOutcome(configured, ModemWaits(), path);
+  if (result != 0) PortClose();
+  return result;
+}
+
+bool ModemWaits() {
+  if (port_settings_in_use.cd_time > 0 &&
+      !WaitForModemLine(ModemLine::Carrier, port_settings_in_use.cd_time))
+    return false;
+  if (port_settings_in_use.dsr_time > 0 &&
+      !WaitForModemLine(ModemLine::Dsr, port_settings_in_use.dsr_time))
+    return false;
+  return true;
 }
 
 bool PortHasInput() { return PortPending() > 0; }

@@ -1,7 +1,6 @@
 // The one serial port to the radio, and the monotonic clock that times replies.
 // The port is a plain byte stream: no translation, no buffering of its own.
 //
-// ParseDeviceText  splits "COMn:options" into the port number and LineSettings
 // PortOpen         opens and configures the port; 0, or error 1, 2 or 8
 // PortHasInput     true when a received byte is waiting (never waits)
 // PortPending      how many received bytes are waiting (never waits)
@@ -18,28 +17,7 @@
 #include <cstdint>
 #include <string>
 
-enum class Parity { None, Even, Odd, Space, Mark };
-enum class StopBits { One, OneAndHalf, Two };
-
-struct LineSettings {
-  uint32_t speed = 300;
-  Parity parity = Parity::Even;
-  uint32_t data_bits = 7;
-  StopBits stop_bits = StopBits::One;
-  uint32_t cts_time = 1000;  // ms
-  uint32_t dsr_time = 1000;  // ms
-  uint32_t cd_time = 0;      // ms
-  bool suppress_rts = false;
-  bool text_mode = false;
-  bool check_parity = false;
-  bool keep_dtr = false;
-  uint32_t transmit_queue = 0;
-  uint32_t receive_queue = 0;
-  uint32_t ir_number = 0;
-  uint32_t op_number = 0;
-  bool fe_flag = false;
-  bool me_flag = false;
-};
+#include "link/line_settings.h"
 
 // The device named by --port, "" when not given; written by ReadCommandLine
 // (app/command_line.cpp), read by DevicePath.
@@ -49,16 +27,24 @@ extern std::string port_device;
 // written by PortOpen, printed by start-up just before the abort report.
 extern std::string port_problem;
 
-// Returns 0 and fills `port` and `settings`, or 1 for bad options, or 2 when
-// the text names no serial port.
-int ParseDeviceText(const std::string& device_text, unsigned& port, LineSettings& settings);
-int ParseLineSettings(const std::string& options, LineSettings& settings);
+// Steps each system supplies (serial_port_posix.cpp, serial_port_win32.cpp)
+// to the open and the modem waits of serial_port.cpp:
+// PortIsOpen        whether the port is open
+// DeviceOpen        opens the device for reading and writing; 0, or 2 with
+//                   port_problem said
+// DeviceConfigure   queues, timeouts and line state; 0, 1 (refused) or 8 (no serial port)
+// ModemLineOn       reads whether a modem line is on; false when the status read fails
+// PauseMilliseconds sleeps that long
+enum class ModemLine { Carrier, Dsr };
+bool PortIsOpen();
+int DeviceOpen(const std::string& path, unsigned port);
+int DeviceConfigure(const LineSettings& settings);
+bool ModemLineOn(ModemLine line, bool& on);
+void PauseMilliseconds(int ms);
 
-// Steps of PortOpen shared by every system (serial_port.cpp): the device text
-// read into port and settings (0, or 1 or 2 with port_problem said), and the
-// result of the configuring steps and the modem waits (0, 1 or 8).
-int CheckDeviceText(const std::string& device_text, unsigned& port, LineSettings& settings);
-int OpenOutcome(int configured, bool modem_lines_on, const std::string& path);
+// The settings of the open port; written by PortOpen, read by the modem waits.
+extern LineSettings port_settings_in_use;
+bool ModemWaits();
 
 int PortOpen(const std::string& device_text);
 bool PortHasInput();

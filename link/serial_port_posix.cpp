@@ -24,7 +24,6 @@ constexpr double kReadWait = 0.1;  // the longest a read waits for a byte not ye
 
 int port_fd = -1;
 bool exclusive_set = false;
-LineSettings port_settings_in_use;
 
 // What the port had before the program changed it, put back at every ending
 // (PutBackDriverSettings). The flags are set only once the saved state is
@@ -65,29 +64,6 @@ speed_t SpeedConstant(uint32_t speed) {
     case 1000000: return B1000000;
   }
   return B0;
-}
-
-// Waits up to `limit` ms for a modem line to come on; true when it is on.
-bool WaitForModemLine(int line, uint32_t limit) {
-  int status = 0;
-  if (ioctl(port_fd, TIOCMGET, &status) != 0) return false;
-  double start = SecondsNow();
-  for (;;) {
-    if (SecondsNow() - start > limit / 1000.0) return (status & line) != 0;
-    if (status & line) return true;
-    struct timespec pause = {0, 1000000};  // 1 ms between status reads
-    nanosleep(&pause, nullptr);
-    if (ioctl(port_fd, TIOCMGET, &status) != 0) return false;
-  }
-}
-
-bool ModemWaits() {
-  if (port_settings_in_use.cd_time > 0 && !WaitForModemLine(TIOCM_CD, port_settings_in_use.cd_time))
-    return false;
-  if (port_settings_in_use.dsr_time > 0 &&
-      !WaitForModemLine(TIOCM_DSR, port_settings_in_use.dsr_time))
-    return false;
-  return true;
 }
 
 // The line state of the settings. Linux has no driver queue sizes to set and
@@ -208,16 +184,9 @@ const char* PortNamesHelp() {
          "on most systems, uucp on Arch Linux; ls -l DEVICE shows it).\n";
 }
 
-int PortOpen(const std::string& device_text) {
-  unsigned port = 1;
-  LineSettings settings;
-  int checked = CheckDeviceText(device_text, port, settings);
-  if (checked != 0) return checked;
-  if (port_fd >= 0) {
-    port_problem = "the port is already open";
-    return 2;
-  }
-  std::string path = DevicePath(port);
+bool PortIsOpen() { return port_fd >= 0; }
+
+int DeviceOpen(const std::string& path, unsigned port) {
   port_fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
   if (port_fd < 0) {
     DescribeOpenFailure(path, port, errno);
@@ -232,11 +201,21 @@ int PortOpen(const std::string& device_text) {
     return 2;
   }
   exclusive_set = ioctl(port_fd, TIOCEXCL) == 0;
-  port_settings_in_use = settings;
-  int configured = ApplyLineState(settings);
-  int result = OpenOutcome(configured, ModemWaits(), path);
-  if (result != 0) PortClose();
-  return result;
+  return 0;
+}
+
+int DeviceConfigure(const LineSettings& settings) { return ApplyLineState(settings); }
+
+bool ModemLineOn(ModemLine line, bool& on) {
+  int status = 0;
+  if (ioctl(port_fd, TIOCMGET, &status) != 0) return false;
+  on = (status & (line == ModemLine::Carrier ? TIOCM_CD : TIOCM_DSR)) != 0;
+  return true;
+}
+
+void PauseMilliseconds(int ms) {
+  struct timespec pause = {ms / 1000, (ms % 1000) * 1000000L};
+  nanosleep(&pause, nullptr);
 }
 
 unsigned PortPending() {

@@ -19,7 +19,6 @@ constexpr DWORD kReadWaitMs = 100;
 constexpr DWORD kWriteMarginMs = 100;
 
 HANDLE port_handle = INVALID_HANDLE_VALUE;
-LineSettings port_settings_in_use;
 
 // The timeouts and line state the port had before the program changed them,
 // put back at every ending (PutBackDriverSettings). Each flag is set once its
@@ -28,34 +27,6 @@ COMMTIMEOUTS timeouts_before{};
 DCB line_before{};
 volatile LONG timeouts_saved = 0;
 volatile LONG line_saved = 0;
-
-DWORD Milliseconds() {
-  return static_cast<DWORD>(SecondsNow() * 1000.0);
-}
-
-// Waits up to `limit` ms for a modem line to come on, reading the status
-// every millisecond; true when the line is on.
-bool WaitForModemLine(DWORD line, DWORD limit) {
-  DWORD start = Milliseconds();
-  DWORD status = 0;
-  if (!GetCommModemStatus(port_handle, &status)) return false;
-  for (;;) {
-    if (Milliseconds() - start > limit) return (status & line) != 0;
-    if (status & line) return true;
-    Sleep(1);  // a wait, not a spin
-    if (!GetCommModemStatus(port_handle, &status)) return false;
-  }
-}
-
-bool ModemWaits() {
-  if (port_settings_in_use.cd_time > 0 &&
-      !WaitForModemLine(MS_RLSD_ON, port_settings_in_use.cd_time))
-    return false;
-  if (port_settings_in_use.dsr_time > 0 &&
-      !WaitForModemLine(MS_DSR_ON, port_settings_in_use.dsr_time))
-    return false;
-  return true;
-}
 
 DWORD QueueSize(uint32_t asked, DWORD current, DWORD maximum) {
   if (asked > 0) return asked;
@@ -193,28 +164,28 @@ const char* PortNamesHelp() {
          "--port names the device to open instead, for example --port COM3.\n";
 }
 
-int PortOpen(const std::string& device_text) {
-  unsigned port = 1;
-  LineSettings settings;
-  int checked = CheckDeviceText(device_text, port, settings);
-  if (checked != 0) return checked;
-  if (port_handle != INVALID_HANDLE_VALUE) {
-    port_problem = "the port is already open";
-    return 2;
-  }
-  std::string path = DevicePath(port);
+bool PortIsOpen() { return port_handle != INVALID_HANDLE_VALUE; }
+
+int DeviceOpen(const std::string& path, unsigned port) {
   port_handle = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE,
                             FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
   if (port_handle == INVALID_HANDLE_VALUE) {
     DescribeOpenFailure(path, port, GetLastError());
     return 2;
   }
-  port_settings_in_use = settings;
-  int configured = Configure(settings);
-  int result = OpenOutcome(configured, ModemWaits(), path);
-  if (result != 0) PortClose();
-  return result;
+  return 0;
 }
+
+int DeviceConfigure(const LineSettings& settings) { return Configure(settings); }
+
+bool ModemLineOn(ModemLine line, bool& on) {
+  DWORD status = 0;
+  if (!GetCommModemStatus(port_handle, &status)) return false;
+  on = (status & (line == ModemLine::Carrier ? MS_RLSD_ON : MS_DSR_ON)) != 0;
+  return true;
+}
+
+void PauseMilliseconds(int ms) { Sleep(static_cast<DWORD>(ms)); }
 
 unsigned PortPending() {
   DWORD errors = 0;

@@ -238,6 +238,47 @@ else
   fail "virtual radio started for the load" "$(cat "$e2e/radio.out")"
 fi
 
+# The jobs from the command line, on COM1: a clock setting, a save that must
+# equal the menu's and a comparison with it; then a save onto an existing file
+# that a silent radio leaves as it was.
+if start_radio --rate 0 --demo --log "$e2e/commands.log"; then
+  map_ports 1="$e2e/radio-port"
+  (cd "$e2e" && wine "$setup_exe" --clock </dev/null >clock.out 2>clock.err)
+  status=$?
+  if [ "$status" -eq 0 ] && [ "$(tr -d '\r' <"$e2e/clock.out" | sed -n 2p)" = "reply FE FE F1 04 FB FD" ]; then
+    pass "--clock: status 0, the reply FE FE F1 04 FB FD"
+  else
+    fail "--clock" "status $status" "$(cat "$e2e/clock.out" "$e2e/clock.err")"
+  fi
+  (cd "$e2e" && wine "$setup_exe" --save command.txt </dev/null >save.out 2>save.err &&
+     wine "$setup_exe" --compare command.txt </dev/null >compare.out 2>compare.err)
+  status=$?
+  if [ "$status" -eq 0 ] && cmp -s "$e2e/saved.txt" "$e2e/command.txt" &&
+     grep -qF "6 channels compared, 6 agree, 0 differ" "$e2e/compare.out"; then
+    pass "--save writes what the menu's save wrote, --compare finds 6 channels that agree"
+  else
+    fail "--save and --compare" "status $status" "$(cat "$e2e"/save.err "$e2e"/compare.*)"
+  fi
+  stop_radio
+else
+  fail "virtual radio started for the commands" "$(cat "$e2e/radio.out")"
+fi
+if start_radio --rate 0 --silent; then
+  map_ports 1="$e2e/radio-port"
+  printf 'old\r\n' >"$e2e/kept.txt"
+  (cd "$e2e" && wine "$setup_exe" --save kept.txt </dev/null >silent.out 2>silent.err)
+  status=$?
+  stop_radio
+  if [ "$status" -eq 2 ] && grep -qF "at line 574 of QUEN32()" "$e2e/silent.err" &&
+     [ "$(cat "$e2e/kept.txt")" = $'old\r' ] && ! ls "$e2e"/qnm*.tmp >/dev/null 2>&1; then
+    pass "--save with a silent radio: status 2 at line 574, the old file kept, no temporary file"
+  else
+    fail "--save with a silent radio" "status $status" "$(cat "$e2e/silent.err")"
+  fi
+else
+  fail "virtual radio started for the silent save" "$(cat "$e2e/radio.out")"
+fi
+
 # Ctrl-C: wine turns SIGINT into the console's Ctrl-C event. Once during a
 # save, paced at 1200 bit/s so that it is still running: the old file stays
 # and no temporary file is left.

@@ -34,6 +34,16 @@ TEST(CommandLine, OptionsAreTakenOutBeforeThePortRule) {
   EXPECT_EQ(PortNameFromArguments(rest), "COM3");
 }
 
+TEST(CommandLine, AJobTakesItsFileName) {
+  EXPECT_EQ(PortNameFromArguments(Read({"C=3", "--save", "mem.txt"})), "COM3");
+  EXPECT_EQ(requested_job, "--save");
+  EXPECT_EQ(job_values, std::vector<std::string>{"mem.txt"});
+  Read({"--compare=C=2.txt"});
+  EXPECT_EQ(job_values, std::vector<std::string>{"C=2.txt"});
+  EXPECT_EXIT(Read({"--load"}), testing::ExitedWithCode(2), "needs --load FILE");
+  EXPECT_EXIT(Read({"--clock", "--save", "x"}), testing::ExitedWithCode(2), "cannot be given");
+}
+
 TEST(CommandLine, UnknownOrMisusedOptionsEndWithStatus2) {
   EXPECT_EXIT(Read({"--frobnicate"}), testing::ExitedWithCode(2), "unknown option '--frobnicate'");
   EXPECT_EXIT(Read({"--"}), testing::ExitedWithCode(2), "unknown option '--'");

@@ -4,7 +4,7 @@
 #include <ostream>
 #include <string>
 
-#include "link/serial_port.h"
+#include "link/line_settings.h"
 
 namespace {
 

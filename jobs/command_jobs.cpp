@@ -1,0 +1,121 @@
+// The jobs run once from the command line, for scripts and cron: the menu's
+// jobs without the screen, each ending with an exit status. Results go to the
+// standard output stream, one line each; problems to the error stream.
+#include <cstdio>
+#include <ctime>
+#include <string>
+#include <vector>
+
+#include "app/console.h"
+#include "app/fatal.h"
+#include "jobs/jobs.h"
+#include "jobs/memory_file.h"
+#include "link/civ_frame.h"
+
+namespace {
+
+constexpr int kAllWell = 0;
+constexpr int kFoundSomething = 3;
+
+void PrintLine(const std::string& line) {
+  std::fputs((line + "\n").c_str(), stdout);
+  std::fflush(stdout);
+}
+
+int ClockJob() {
+  std::time_t now = std::time(nullptr);
+  std::tm local = *std::localtime(&now);
+  std::string frame = ClockFrame(local);
+  PrintLine("sent  " + FrameHex(frame));
+  bool answered = Exchange(frame);
+  PrintLine("reply " + (civ_buffer.empty() ? "(none)" : FrameHex(civ_buffer)));
+  bool accepted = answered && civ_buffer.size() >= 5 && civ_buffer[4] == ReplyOk;
+  return accepted ? kAllWell : kFoundSomething;
+}
+
+int LoadJob(const std::string& name) {
+  LoadTally tally = LoadMemoriesFrom(name);
+  PrintLine(std::to_string(tally.loaded) + " channels loaded, " + std::to_string(tally.left) +
+            " left as they were, " + std::to_string(tally.refused) + " frames refused, " +
+            std::to_string(tally.unanswered) + " unanswered");
+  return tally.refused + tally.unanswered == 0 ? kAllWell : kFoundSomething;
+}
+
+// A channel's settings in words: 14.23450 USB 2.4 "BEACON ". Bytes of the
+// name that are no printable ASCII are shown as \xNN.
+std::string ChannelText(const std::string& frequency, int mode, int filter,
+                        const std::string& name) {
+  std::string text = frequency.substr(0, 2) + "." + frequency.substr(2) + " ";
+  text += mode >= 0 && mode <= 7
+              ? ModeNames[mode].substr(0, ModeNames[mode].find_last_not_of(' ') + 1)
+              : "mode " + std::to_string(mode);
+  text += " ";
+  text += filter >= 1 && filter <= 5 ? FilterNames[filter] : "filter " + std::to_string(filter);
+  text += " \"";
+  for (char c : name) {
+    unsigned char byte = static_cast<unsigned char>(c);
+    if (byte >= 0x20 && byte < 0x7F && c != '"' && c != '\\') {
+      text += c;
+    } else {
+      const char* digits = "0123456789ABCDEF";
+      text += std::string("\\x") + digits[byte >> 4] + digits[byte & 15];
+    }
+  }
+  return text + "\"";
+}
+
+int CompareJob(const std::string& name) {
+  // The file first, read as a load reads it, so that its modes and filters
+  // are those a load would send; then the radio, read as a save reads it.
+  bool loads[kChannels];
+  ChannelFields file[kChannels];
+  OpenMemoryFileForReading(name);
+  if (last_error != 0) FatalError(488);
+  for (int channel = 0; channel < kChannels; channel++) {
+    loads[channel] = ParseChannelLine(ReadChannelLine(), file[channel]);
+  }
+  CloseMemoryFileAfterReading();
+  if (last_error != 0) FatalError(531);
+
+  int compared = 0;
+  int differ = 0;
+  for (int channel = 0; channel < kChannels; channel++) {
+    ShowProgress("Reading memory ", channel);
+    RadioChannel radio = ReadRadioChannel(channel);
+    if (radio.unanswered) {
+      ReportUnanswered(radio.unanswered, channel, "the comparison stopped");
+      return kFoundSomething;
+    }
+    if (!loads[channel]) continue;
+    compared++;
+    std::string wanted_name = NameAsSent(file[channel].name);
+    wanted_name.resize(7, ' ');
+    std::string radio_name = radio.name;
+    radio_name.resize(7, ' ');
+    int wanted_mode = file[channel].mode & 0xFF;
+    int wanted_filter = file[channel].filter & 0xFF;
+    if (radio.filled && radio.frequency == file[channel].frequency && radio.mode == wanted_mode &&
+        radio.filter == wanted_filter && radio_name == wanted_name)
+      continue;
+    differ++;
+    std::string radio_text =
+        radio.filled ? ChannelText(radio.frequency, radio.mode, radio.filter, radio_name) : "empty";
+    PrintProgress("");
+    PrintLine("channel " + std::to_string(channel) + ": radio " + radio_text + ", file " +
+              ChannelText(file[channel].frequency, wanted_mode, wanted_filter, wanted_name));
+  }
+  PrintProgress("");
+  PrintLine(std::to_string(compared) + " channels compared, " + std::to_string(compared - differ) +
+            " agree, " + std::to_string(differ) + " differ");
+  return differ == 0 ? kAllWell : kFoundSomething;
+}
+
+}  // namespace
+
+int RunCommandJob(const std::string& job, const std::vector<std::string>& values) {
+  if (job == "--clock") return ClockJob();
+  if (job == "--load") return LoadJob(values[0]);
+  if (job == "--compare") return CompareJob(values[0]);
+  SaveMemoriesInto(values[0]);  // --save: a save that cannot finish ends the run itself
+  return kAllWell;
+}

@@ -1,0 +1,117 @@
+"""The jobs from the command line (--save, --load, --clock, --compare) against
+the virtual radio: without any terminal, their output and statuses; on a
+terminal, the progress line and a signal."""
+
+import os
+import signal
+import subprocess
+import termios
+import unittest
+
+from memory_lines import filled, memory_file
+from radio import Radio
+from screen import SETUP, Program
+
+
+class CommandTest(unittest.TestCase):
+    def radio(self, *options, **settings):
+        radio = Radio(*options, **settings)
+        self.addCleanup(radio.close)
+        return radio
+
+    def run_job(self, radio, *args):
+        """Runs a job with no terminal at all; (status, stdout, stderr)."""
+        done = subprocess.run([SETUP] + list(args), cwd=radio.directory, stdin=subprocess.DEVNULL,
+                              capture_output=True, timeout=60,
+                              env=dict(os.environ, QUENMAR_COM1=radio.port))
+        return done.returncode, done.stdout.decode("latin-1"), done.stderr.decode("latin-1")
+
+    def frames(self, radio):
+        return [line.data for line in radio.log() if line.kind == "in"]
+
+    def test_save_writes_what_the_menus_save_writes_and_compare_agrees(self):
+        radio = self.radio("--demo")
+        menu = Program(env={"QUENMAR_COM1": radio.port}, cwd=radio.directory)
+        self.addCleanup(menu.close)
+        menu.wait_menu()
+        menu.type_line("2")
+        menu.wait_for(lambda s: s.row(1).startswith("What file to open to write memories? "))
+        menu.type_line("menu.txt")
+        menu.wait_for(lambda s: s.row(8).startswith(" 2 ") and s.cursor() == (9, 1))
+        menu.type_line("0")
+        self.assertEqual(menu.wait_exit(), 0)
+        menu_frames = self.frames(radio)
+        self.assertEqual(self.run_job(radio, "--save", "command.txt"), (0, "", ""))
+        self.assertEqual(self.frames(radio)[len(menu_frames):], menu_frames)
+        with open(radio.path("menu.txt"), "rb") as a, open(radio.path("command.txt"), "rb") as b:
+            self.assertEqual(a.read(), b.read())
+        self.assertEqual(self.run_job(radio, "--compare", "command.txt"),
+                         (0, "6 channels compared, 6 agree, 0 differ\n", ""))
+
+    def test_load_then_compare_a_channel_that_differs(self):
+        radio = self.radio("--channel", "3:1423450:1:2:" + b"OTHER  ".hex())
+        with open(radio.path("load.txt"), "wb") as out:
+            out.write(memory_file({3: filled(3, "0705000", b"THREE  ", b"LSB ", b"6.0"),
+                                   40: filled(40, "2112340", b"FORTY  ", b"FM  ", b".50")}))
+        self.assertEqual(self.run_job(radio, "--compare", "load.txt"), (3, (
+            'channel 3: radio 14.23450 USB 2.4 "OTHER  ", file 07.05000 LSB 6.0 "THREE  "\n'
+            'channel 40: radio empty, file 21.12340 FM .50 "FORTY  "\n'
+            "2 channels compared, 0 agree, 2 differ\n"), ""))
+        before = len(self.frames(radio))
+        self.assertEqual(self.run_job(radio, "--load", "load.txt"), (0, (
+            "2 channels loaded, 60 left as they were, 0 frames refused, 0 unanswered\n"), ""))
+        self.assertEqual(len(self.frames(radio)) - before, 10)
+        self.assertEqual(self.run_job(radio, "--compare", "load.txt")[:2],
+                         (0, "2 channels compared, 2 agree, 0 differ\n"))
+
+    def test_a_load_the_radio_refuses_in_part_is_status_3(self):
+        radio = self.radio()
+        with open(radio.path("load.txt"), "wb") as out:  # filter 0, in a fresh run: refused
+            out.write(memory_file({7: filled(7, "0705000", b"SEVEN  ", b"LSB ", b"???")}))
+        self.assertEqual(self.run_job(radio, "--load", "load.txt"), (3, (
+            "1 channels loaded, 61 left as they were, 1 frames refused, 0 unanswered\n"), ""))
+        self.assertEqual(len(self.frames(radio)), 5)
+
+    def test_clock_answered_and_unanswered(self):
+        status, out, errors = self.run_job(self.radio(), "--clock")
+        self.assertEqual((status, errors), (0, ""))
+        sent, reply = out.splitlines()
+        self.assertRegex(sent, r"^sent  FE FE 04 F1 14( [0-9]{2}){6} FD$")
+        self.assertEqual(reply, "reply FE FE F1 04 FB FD")
+        status, out, errors = self.run_job(self.radio("--silent"), "--clock")
+        self.assertEqual((status, out.splitlines()[1], errors), (3, "reply (none)", ""))
+
+    def test_a_failed_open_gives_the_menus_report(self):
+        radio = self.radio()
+        status, out, errors = self.run_job(radio, "--load", "missing.txt")
+        self.assertEqual((status, out), (2, ""))
+        self.assertIn("Aborting due to runtime error 2 (file not found) at line 488 of QUEN32()",
+                      errors)
+        status, _, errors = self.run_job(radio, "C=7", "--clock")
+        self.assertEqual(status, 2)
+        self.assertIn("at line 8 of QUEN32()", errors)
+        self.assertEqual(self.frames(radio), [])
+
+    def test_progress_on_a_terminal_and_a_signal_in_the_middle(self):
+        radio = self.radio("--demo", rate=1200)  # paced, so the save takes a while
+        with open(radio.path("mem.txt"), "wb") as old:
+            old.write(b"the earlier file\r\n")
+        p = Program(args=["--save", "mem.txt"], env={"QUENMAR_COM1": radio.port},
+                    cwd=radio.directory)
+        self.addCleanup(p.close)
+        mode = p.input_mode()
+        p.wait_for(lambda s: b"\rchannel 3 of 62" in s.raw, timeout=20, what="channel 3 of 62")
+        self.assertNotIn(b"\x1b", p.raw)  # no colours, no clearing
+        p.child.kill(signal.SIGTERM)
+        self.assertEqual(p.wait_exit(), 13)
+        self.assertIn('Aborting due to runtime error 13 ("termination request" signal)', p.text())
+        self.assertEqual(p.input_mode(), mode)
+        self.assertTrue(mode & termios.ECHO)
+        with open(radio.path("mem.txt"), "rb") as kept:
+            self.assertEqual(kept.read(), b"the earlier file\r\n")
+        self.assertEqual(sorted(os.listdir(radio.directory)),
+                         ["mem.txt", "radio.log", "radio.stderr"])
+
+
+if __name__ == "__main__":
+    unittest.main()
