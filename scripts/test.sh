@@ -74,6 +74,7 @@ step "tests" suite build
 step "tests under AddressSanitizer and UndefinedBehaviorSanitizer" sanitized_suite
 step "fuzzing (short)" scripts/fuzz.sh 20
 step "Windows build under wine" scripts/windows.sh
+step "install rules, manual pages, Debian package and Windows zip" scripts/package.sh
 echo
 echo "all: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]

@@ -6,6 +6,7 @@ import subprocess
 import termios
 import unittest
 
+from radio import Radio
 from screen import SETUP, Program, as_nobody, stand_in_port
 
 MENU = ["COM1", "Quenmar Setup Program", " 0 = Exit ", " 1 = Load Quenmar memories from file",
@@ -143,6 +144,11 @@ class StartUpTest(unittest.TestCase):
             self.assertIn(b"cannot open COM1 (/nonexistent/ttyQ)", result.stderr)
         finally:
             os.close(master)
+        with Radio() as radio:
+            result = self.run_plain(["--port", radio.port, "--clock"],
+                                    {"QUENMAR_COM1": "/nonexistent/ttyQ"}, stdin=b"")
+            self.assertEqual(result.returncode, 0, result.stderr)
+            self.assertTrue(result.stdout.endswith(b"reply FE FE F1 04 FB FD\n"), result.stdout)
 
     def test_a_device_argument_without_c_is_answered_with_one_line(self):
         master, port = stand_in_port()

@@ -1,0 +1,140 @@
+#!/usr/bin/env bash
+# Checks what ships, without installing anything on this machine: the manual
+# pages, an install into a temporary prefix, the Debian package (unpacked and
+# run, and lintian) and the Windows zip. Builds in build-package/ and
+# build-win-package/ (without the tests). Ends with "N passed, M failed" and
+# a non-zero status when anything failed.
+#
+#   scripts/package.sh        (installs missing tools; needs root or sudo then)
+set -uo pipefail
+cd "$(dirname "$0")/.."
+root=$(pwd)
+build=$root/build-package
+win_build=$root/build-win-package
+jobs=$(nproc)
+version=$(sed -n 's/^project(quenmar-setup VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+
+scripts/setup-machine.sh lintian mandoc groff-base dpkg-dev unzip g++-mingw-w64-x86-64
+
+passed=0
+failed=0
+pass() { echo "PASS  $1"; passed=$((passed + 1)); }
+fail() {
+  echo "FAIL  $1"
+  shift
+  for detail in "$@"; do echo "      $detail"; done
+  failed=$((failed + 1))
+}
+finish() {
+  echo
+  echo "$passed passed, $failed failed"
+  [ "$failed" -eq 0 ]
+  exit
+}
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+
+echo "== Build (build-package) =="
+mkdir -p "$build"
+if cmake -S . -B "$build" -DQUENMAR_TESTS=OFF -DQUENMAR_WERROR=ON \
+     >"$build/configure.log" 2>&1 &&
+   cmake --build "$build" -j"$jobs" >"$build/build.log" 2>&1; then
+  pass "build without the tests"
+else
+  tail -n 30 "$build/configure.log" "$build/build.log"
+  fail "build without the tests" "see $build/build.log"
+  finish
+fi
+
+echo "== Install into a temporary prefix =="
+prefix=$scratch/prefix
+if cmake --install "$build" --prefix "$prefix" >"$scratch/install.log" 2>&1 &&
+   out=$("$prefix/bin/quenmar-setup" --version) && [ "$out" = "quenmar-setup $version" ]; then
+  pass "installed quenmar-setup --version: $out"
+else
+  fail "installed quenmar-setup --version" "$(cat "$scratch/install.log")"
+fi
+if "$prefix/bin/quenmar-setup" --help | grep -q -- "--port DEVICE"; then
+  pass "installed quenmar-setup --help"
+else
+  fail "installed quenmar-setup --help"
+fi
+
+echo "== Manual pages =="
+for page in "$prefix"/share/man/man1/*.1.gz; do
+  name=$(basename "$page" .gz)
+  lint=$(mandoc -T lint "$page" 2>&1)
+  if [ -z "$lint" ]; then pass "mandoc -T lint $name"; else fail "mandoc -T lint $name" "$lint"; fi
+  lint=$(zcat "$page" | groff -man -ww -z 2>&1)
+  if [ -z "$lint" ]; then pass "groff -man -ww -z $name"; else fail "groff -man -ww -z $name" "$lint"; fi
+done
+
+echo "== Debian package =="
+deb=$build/quenmar-setup_${version}_$(dpkg --print-architecture).deb
+rm -f "$deb"
+if (cd "$build" && cpack -G DEB) >"$build/cpack-deb.log" 2>&1 && [ -f "$deb" ]; then
+  pass "cpack -G DEB: $(basename "$deb")"
+else
+  fail "cpack -G DEB" "see $build/cpack-deb.log"
+  finish
+fi
+fields="$(dpkg-deb -f "$deb" Package Section Depends)"
+if grep -qx "Package: quenmar-setup" <<<"$fields" && grep -qx "Section: hamradio" <<<"$fields" &&
+   grep -q "^Depends: .*libc6" <<<"$fields"; then
+  pass "package name, section and computed dependencies"
+else
+  fail "package name, section and computed dependencies" "$fields"
+fi
+dpkg-deb -x "$deb" "$scratch/deb"
+if out=$("$scratch/deb/usr/bin/quenmar-setup" --version) && [ "$out" = "quenmar-setup $version" ]; then
+  pass "quenmar-setup from the unpacked package runs: $out"
+else
+  fail "quenmar-setup from the unpacked package runs"
+fi
+lintian "$deb" >"$scratch/lintian.log" 2>&1
+sed 's/^/      /' "$scratch/lintian.log"
+if grep -q "^E:" "$scratch/lintian.log"; then
+  fail "lintian reports no errors" "$(grep "^E:" "$scratch/lintian.log")"
+else
+  pass "lintian reports no errors"
+fi
+
+echo "== Windows zip (build-win-package) =="
+mkdir -p "$win_build"
+zip_file=$win_build/quenmar-setup-$version-win64.zip
+rm -f "$zip_file"
+if cmake -S . -B "$win_build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" \
+     -DQUENMAR_TESTS=OFF -DQUENMAR_WERROR=ON \
+     >"$win_build/configure.log" 2>&1 &&
+   cmake --build "$win_build" -j"$jobs" >"$win_build/build.log" 2>&1 &&
+   (cd "$win_build" && cpack -G ZIP) >"$win_build/cpack-zip.log" 2>&1 && [ -f "$zip_file" ]; then
+  pass "cpack -G ZIP: $(basename "$zip_file")"
+else
+  fail "cpack -G ZIP" "see $win_build/build.log and $win_build/cpack-zip.log"
+  finish
+fi
+unzip -l "$zip_file" | sed 's/^/      /'
+folder=quenmar-setup-$version-win64
+listed=$(unzip -Z1 "$zip_file" | sort | tr '\n' ' ')
+expected="$folder/LICENSE.txt $folder/README.txt $folder/quenmar-setup.exe "
+if [ "$listed" = "$expected" ]; then
+  pass "the zip holds the program, README and LICENSE in $folder/"
+else
+  fail "the zip holds the program, README and LICENSE in $folder/" "holds: $listed"
+fi
+for text in README.txt LICENSE.txt; do
+  lines=$(unzip -p "$zip_file" "$folder/$text" | grep -c '')
+  crlf=$(unzip -p "$zip_file" "$folder/$text" | grep -c $'\r$')
+  if [ "$lines" -gt 0 ] && [ "$lines" = "$crlf" ]; then
+    pass "$text has CR LF line ends ($lines lines)"
+  else
+    fail "$text has CR LF line ends" "$crlf of $lines lines end in CR LF"
+  fi
+done
+if [ "$(unzip -p "$zip_file" "$folder/quenmar-setup.exe" | head -c 2)" = MZ ]; then
+  pass "quenmar-setup.exe is a Windows executable"
+else
+  fail "quenmar-setup.exe is a Windows executable"
+fi
+
+finish
