@@ -2,7 +2,6 @@
 // key queue, the line editor and the two prompts. Escape sequences are the
 // VT/ANSI ones; the terminal underneath is reached through terminal.h.
 #include "app/console.h"
-#include "app/typed_answers.h"
 
 #include <cstdio>
 #include <deque>
@@ -10,6 +9,7 @@
 #include <utility>
 
 #include "app/terminal.h"
+#include "app/typed_answers.h"
 
 int rows = 25;
 int columns = 80;
@@ -28,10 +28,10 @@ int cursor_row = 1;
 int cursor_column = 1;
 long scrolled_rows = 0;  // rows the screen has moved up so far
 bool cursor_visible = true;
-std::string output;                 // bytes not yet handed to the terminal
+std::string output;                  // bytes not yet handed to the terminal
 std::deque<std::string> key_buffer;  // typed keys not yet read, oldest first
-std::string typed_bytes;            // bytes of a key sequence not yet complete
-std::string stream_input;           // input that is not a terminal, read and not yet used
+std::string typed_bytes;             // bytes of a key sequence not yet complete
+std::string stream_input;            // input that is not a terminal, read and not yet used
 bool stream_ended = false;
 size_t progress_shown = 0;  // length of the progress line on the error stream
 
@@ -142,7 +142,8 @@ void PutBytes(const std::string& bytes) {
     if (utf8_text && length == 1 && static_cast<unsigned char>(c) >= 0x80) {
       // A stray byte: placing the cursor ends it on the terminal too, so that
       // the next byte can't join it into a character the editor never saw.
-      EscapeSequence("\x1b[" + std::to_string(cursor_row) + ";" + std::to_string(cursor_column) + "H");
+      EscapeSequence("\x1b[" + std::to_string(cursor_row) + ";" + std::to_string(cursor_column) +
+                     "H");
     }
     i += length;
   }
@@ -167,28 +168,58 @@ void AddKey(const std::string& key) {
 // The key of a CSI or SS3 sequence: its final byte and its first number.
 char SpecialKeyCode(char final_byte, int number) {
   switch (final_byte) {
-    case 'A': return kUp;
-    case 'B': return kDown;
-    case 'C': return kRight;
-    case 'D': return kLeft;
-    case 'H': return kHome;
-    case 'F': return kEnd;
-    case 'P': return 0x3B;  // F1..F4
-    case 'Q': return 0x3C;
-    case 'R': return 0x3D;
-    case 'S': return 0x3E;
+    case 'A':
+      return kUp;
+    case 'B':
+      return kDown;
+    case 'C':
+      return kRight;
+    case 'D':
+      return kLeft;
+    case 'H':
+      return kHome;
+    case 'F':
+      return kEnd;
+    case 'P':
+      return 0x3B;  // F1..F4
+    case 'Q':
+      return 0x3C;
+    case 'R':
+      return 0x3D;
+    case 'S':
+      return 0x3E;
     case '~':
       switch (number) {
-        case 1: case 7: return kHome;
-        case 4: case 8: return kEnd;
-        case 2: return 0x52;  // Insert
-        case 3: return kDelete;
-        case 5: return 0x49;  // Page Up
-        case 6: return 0x51;  // Page Down
-        case 11: case 12: case 13: case 14: case 15: return static_cast<char>(0x3B + number - 11);
-        case 17: case 18: case 19: case 20: case 21: return static_cast<char>(0x40 + number - 17);
-        case 23: return static_cast<char>(0x85);
-        case 24: return static_cast<char>(0x86);
+        case 1:
+        case 7:
+          return kHome;
+        case 4:
+        case 8:
+          return kEnd;
+        case 2:
+          return 0x52;  // Insert
+        case 3:
+          return kDelete;
+        case 5:
+          return 0x49;  // Page Up
+        case 6:
+          return 0x51;  // Page Down
+        case 11:
+        case 12:
+        case 13:
+        case 14:
+        case 15:
+          return static_cast<char>(0x3B + number - 11);
+        case 17:
+        case 18:
+        case 19:
+        case 20:
+        case 21:
+          return static_cast<char>(0x40 + number - 17);
+        case 23:
+          return static_cast<char>(0x85);
+        case 24:
+          return static_cast<char>(0x86);
       }
   }
   return 0;  // a key the program has no use for
@@ -226,8 +257,10 @@ std::string ReadStreamLine() {
     if (stream_ended) return std::exchange(stream_input, "");
     char buffer[4096];
     long n = TerminalReadStream(buffer, sizeof buffer);
-    if (n <= 0) stream_ended = true;
-    else stream_input.append(buffer, n);
+    if (n <= 0)
+      stream_ended = true;
+    else
+      stream_input.append(buffer, n);
   }
 }
 
@@ -310,7 +343,7 @@ void ConsoleStart() {
 void SetColours(int foreground, int background) {
   ConsoleStart();
   EscapeSequence("\x1b[0;" + std::to_string(SgrColour(foreground & 15, 30)) + ";" +
-          std::to_string(SgrColour(background & 15, 40)) + "m");
+                 std::to_string(SgrColour(background & 15, 40)) + "m");
   Flush();
 }
 
@@ -335,7 +368,9 @@ void PrintText(const std::string& text, bool end_line) {
   Flush();
 }
 
-void PrintNumber(int16_t number, bool end_line) { PrintText(NumberText(number), end_line); }
+void PrintNumber(int16_t number, bool end_line) {
+  PrintText(NumberText(number), end_line);
+}
 
 std::string PollKey() {
   ConsoleStart();

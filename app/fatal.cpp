@@ -9,15 +9,24 @@ int last_error = 0;
 
 const char* ErrorText(int error) {
   switch (error) {
-    case 1: return "illegal function call";
-    case 2: return "file not found";
-    case 8: return "no priviledges";
-    case 9: return "\"interrupted\" signal";
-    case 10: return "\"illegal instruction\" signal";
-    case 11: return "\"floating point error\" signal";
-    case 12: return "\"segmentation violation\" signal";
-    case 13: return "\"termination request\" signal";
-    case 14: return "\"abnormal termination\" signal";
+    case 1:
+      return "illegal function call";
+    case 2:
+      return "file not found";
+    case 8:
+      return "no priviledges";
+    case 9:
+      return "\"interrupted\" signal";
+    case 10:
+      return "\"illegal instruction\" signal";
+    case 11:
+      return "\"floating point error\" signal";
+    case 12:
+      return "\"segmentation violation\" signal";
+    case 13:
+      return "\"termination request\" signal";
+    case 14:
+      return "\"abnormal termination\" signal";
   }
   return "";
 }

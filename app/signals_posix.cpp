@@ -14,16 +14,25 @@ alignas(16) char alternate_stack[64 * 1024];
 
 int ErrorOfSignal(int signal_number) {
   switch (signal_number) {
-    case SIGINT: return 9;
-    case SIGILL: return 10;
-    case SIGFPE: return 11;
-    case SIGSEGV: case SIGBUS: return 12;
-    case SIGABRT: return 14;
-    default: return 13;  // SIGTERM, SIGHUP, SIGQUIT
+    case SIGINT:
+      return 9;
+    case SIGILL:
+      return 10;
+    case SIGFPE:
+      return 11;
+    case SIGSEGV:
+    case SIGBUS:
+      return 12;
+    case SIGABRT:
+      return 14;
+    default:
+      return 13;  // SIGTERM, SIGHUP, SIGQUIT
   }
 }
 
-void OnSignal(int signal_number) { EndWithSignalReport(ErrorOfSignal(signal_number)); }
+void OnSignal(int signal_number) {
+  EndWithSignalReport(ErrorOfSignal(signal_number));
+}
 
 }  // namespace
 
@@ -36,7 +45,9 @@ void WriteErrorStream(const char* bytes, size_t length) {
   }
 }
 
-void EndProcessNow(int status) { _exit(status); }
+void EndProcessNow(int status) {
+  _exit(status);
+}
 
 void InstallSignalHandlers() {
   PrepareSignalReports();
@@ -45,12 +56,12 @@ void InstallSignalHandlers() {
   stack.ss_size = sizeof alternate_stack;
   sigaltstack(&stack, nullptr);
 
-  struct sigaction action{};
+  struct sigaction action {};
   action.sa_handler = OnSignal;
   sigfillset(&action.sa_mask);  // one report, whatever else arrives meanwhile
   action.sa_flags = SA_ONSTACK;
-  for (int signal_number : {SIGINT, SIGILL, SIGFPE, SIGSEGV, SIGBUS, SIGTERM, SIGABRT, SIGHUP,
-                            SIGQUIT}) {
+  for (int signal_number :
+       {SIGINT, SIGILL, SIGFPE, SIGSEGV, SIGBUS, SIGTERM, SIGABRT, SIGHUP, SIGQUIT}) {
     sigaction(signal_number, &action, nullptr);
   }
   signal(SIGPIPE, SIG_IGN);

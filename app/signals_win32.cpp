@@ -45,11 +45,16 @@ BOOL WINAPI OnControlEvent(DWORD event) {
 
 void OnSignal(int signal_number) {
   switch (signal_number) {
-    case SIGILL: EndWithReport(10);
-    case SIGFPE: EndWithReport(11);
-    case SIGSEGV: EndWithReport(12);
-    case SIGABRT: EndWithReport(14);
-    default: EndWithReport(13);  // SIGTERM
+    case SIGILL:
+      EndWithReport(10);
+    case SIGFPE:
+      EndWithReport(11);
+    case SIGSEGV:
+      EndWithReport(12);
+    case SIGABRT:
+      EndWithReport(14);
+    default:
+      EndWithReport(13);  // SIGTERM
   }
 }
 

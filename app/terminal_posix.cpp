@@ -47,7 +47,7 @@ void TerminalOpen(int& rows, int& columns) {
   input_is_terminal = isatty(STDIN_FILENO);
   rows = 25;
   columns = 80;
-  struct winsize size{};
+  struct winsize size {};
   int measured = output_is_terminal ? STDOUT_FILENO : STDIN_FILENO;
   // A fresh pseudo-terminal reports 0 by 0: keep 80 by 25 then.
   if (ioctl(measured, TIOCGWINSZ, &size) == 0 && size.ws_row > 0 && size.ws_col > 0) {
@@ -138,4 +138,6 @@ int TerminalCharWidth(char32_t code) {
   return width < 0 ? 1 : width;
 }
 
-bool ErrorIsTerminal() { return isatty(STDERR_FILENO); }
+bool ErrorIsTerminal() {
+  return isatty(STDERR_FILENO);
+}

@@ -31,29 +31,52 @@ bool wide_input = false;  // the input code page is UTF-8: read UTF-16, hand on 
 // console dialogue still gets what it expects.
 const char* KeySequence(WORD virtual_key) {
   switch (virtual_key) {
-    case VK_ESCAPE: return "\x1b";  // some consoles give Escape no character
-    case VK_UP: return "\x1b[A";
-    case VK_DOWN: return "\x1b[B";
-    case VK_RIGHT: return "\x1b[C";
-    case VK_LEFT: return "\x1b[D";
-    case VK_HOME: return "\x1b[H";
-    case VK_END: return "\x1b[F";
-    case VK_INSERT: return "\x1b[2~";
-    case VK_DELETE: return "\x1b[3~";
-    case VK_PRIOR: return "\x1b[5~";
-    case VK_NEXT: return "\x1b[6~";
-    case VK_F1: return "\x1bOP";
-    case VK_F2: return "\x1bOQ";
-    case VK_F3: return "\x1bOR";
-    case VK_F4: return "\x1bOS";
-    case VK_F5: return "\x1b[15~";
-    case VK_F6: return "\x1b[17~";
-    case VK_F7: return "\x1b[18~";
-    case VK_F8: return "\x1b[19~";
-    case VK_F9: return "\x1b[20~";
-    case VK_F10: return "\x1b[21~";
-    case VK_F11: return "\x1b[23~";
-    case VK_F12: return "\x1b[24~";
+    case VK_ESCAPE:
+      return "\x1b";  // some consoles give Escape no character
+    case VK_UP:
+      return "\x1b[A";
+    case VK_DOWN:
+      return "\x1b[B";
+    case VK_RIGHT:
+      return "\x1b[C";
+    case VK_LEFT:
+      return "\x1b[D";
+    case VK_HOME:
+      return "\x1b[H";
+    case VK_END:
+      return "\x1b[F";
+    case VK_INSERT:
+      return "\x1b[2~";
+    case VK_DELETE:
+      return "\x1b[3~";
+    case VK_PRIOR:
+      return "\x1b[5~";
+    case VK_NEXT:
+      return "\x1b[6~";
+    case VK_F1:
+      return "\x1bOP";
+    case VK_F2:
+      return "\x1bOQ";
+    case VK_F3:
+      return "\x1bOR";
+    case VK_F4:
+      return "\x1bOS";
+    case VK_F5:
+      return "\x1b[15~";
+    case VK_F6:
+      return "\x1b[17~";
+    case VK_F7:
+      return "\x1b[18~";
+    case VK_F8:
+      return "\x1b[19~";
+    case VK_F9:
+      return "\x1b[20~";
+    case VK_F10:
+      return "\x1b[21~";
+    case VK_F11:
+      return "\x1b[23~";
+    case VK_F12:
+      return "\x1b[24~";
   }
   return nullptr;
 }
@@ -157,9 +180,9 @@ void TerminalOpen(int& rows, int& columns) {
     // Keys one by one without echo, special keys as escape sequences.
     // Processed input stays, so that Ctrl-C is a control event for the
     // handler, never a key.
-    DWORD wanted = (saved_input_mode | ENABLE_VIRTUAL_TERMINAL_INPUT | ENABLE_PROCESSED_INPUT) &
-                   ~(ENABLE_LINE_INPUT | ENABLE_ECHO_INPUT | ENABLE_WINDOW_INPUT |
-                     ENABLE_MOUSE_INPUT);
+    DWORD wanted =
+        (saved_input_mode | ENABLE_VIRTUAL_TERMINAL_INPUT | ENABLE_PROCESSED_INPUT) &
+        ~(ENABLE_LINE_INPUT | ENABLE_ECHO_INPUT | ENABLE_WINDOW_INPUT | ENABLE_MOUSE_INPUT);
     // A console without virtual-terminal input refuses the whole mode; the
     // bare special keys are then turned into sequences here (KeySequence).
     input_mode_changed = 1;

@@ -1,18 +1,20 @@
 // How a typed line becomes an answer: the first item of the line, the number
 // made from it, the value of a short text, and the printed form of a number.
+#include "app/typed_answers.h"
+
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
-
-#include "app/typed_answers.h"
 
 namespace {
 
 constexpr size_t kNumberItemLimit = 67;
 constexpr size_t kTextItemLimit = 4096;
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsDigit(char c) {
+  return c >= '0' && c <= '9';
+}
 
 // Length of the longest leading part of `text` (from `start`) that forms a
 // decimal number: sign, digits with an optional point, optional exponent.
@@ -59,18 +61,25 @@ uint64_t AmpersandValue(const std::string& text, size_t i) {
   i++;
   if (i < text.size()) {
     char letter = text[i];
-    if (letter == 'H' || letter == 'h') base = 16, i++;
-    else if (letter == 'O' || letter == 'o') base = 8, i++;
-    else if (letter == 'B' || letter == 'b') base = 2, i++;
+    if (letter == 'H' || letter == 'h')
+      base = 16, i++;
+    else if (letter == 'O' || letter == 'o')
+      base = 8, i++;
+    else if (letter == 'B' || letter == 'b')
+      base = 2, i++;
   }
   uint64_t value = 0;
   for (; i < text.size(); i++) {
     char c = text[i];
     unsigned digit;
-    if (IsDigit(c)) digit = c - '0';
-    else if (c >= 'A' && c <= 'F') digit = c - 'A' + 10;
-    else if (c >= 'a' && c <= 'f') digit = c - 'a' + 10;
-    else break;
+    if (IsDigit(c))
+      digit = c - '0';
+    else if (c >= 'A' && c <= 'F')
+      digit = c - 'A' + 10;
+    else if (c >= 'a' && c <= 'f')
+      digit = c - 'a' + 10;
+    else
+      break;
     if (digit >= base) break;
     value = value * base + digit;
   }

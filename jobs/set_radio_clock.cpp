@@ -11,7 +11,8 @@ std::string ClockFrame(const std::tm& local) {
   std::strftime(date, sizeof date, "%m-%d-%Y", &local);
   std::strftime(time, sizeof time, "%H:%M:%S", &local);
   std::string year(date);
-  return frame_header + SetClock + PackedDecimal(date[3], date[4]) + PackedDecimal(date[0], date[1]) +
+  return frame_header + SetClock + PackedDecimal(date[3], date[4]) +
+         PackedDecimal(date[0], date[1]) +
          PackedDecimal(year[year.size() - 2], year[year.size() - 1]) +
          PackedDecimal(time[0], time[1]) + PackedDecimal(time[3], time[4]) +
          PackedDecimal(time[6], time[7]) + FrameEnd;

@@ -1,10 +1,10 @@
 // The device text "COMn:options" and the option text's line settings.
+#include "link/line_settings.h"
+
 #include <cstdint>
 #include <cstdlib>
 #include <string>
 #include <vector>
-
-#include "link/line_settings.h"
 
 std::string UpperCase(std::string text) {
   for (char& c : text) {
@@ -35,9 +35,12 @@ bool DecimalField(const std::string& text, bool empty_is_zero, uint32_t& value) 
 bool PlainDecimal(const std::string& text, double& value) {
   bool digits = false, point = false;
   for (char c : text) {
-    if (c >= '0' && c <= '9') digits = true;
-    else if (c == '.' && !point) point = true;
-    else return false;
+    if (c >= '0' && c <= '9')
+      digits = true;
+    else if (c == '.' && !point)
+      point = true;
+    else
+      return false;
   }
   if (!digits) return false;
   value = std::strtod(text.c_str(), nullptr);
@@ -64,14 +67,22 @@ bool Keyword(const std::string& field, LineSettings& settings) {
   if (head == "RB") number = &settings.receive_queue;
   if (head == "IR") number = &settings.ir_number;
   if (number) return DecimalField(rest, true, *number);
-  if (word == "RS") settings.suppress_rts = true;
-  else if (word == "LF" || word == "ASC") settings.text_mode = true;
-  else if (word == "BIN") settings.text_mode = false;
-  else if (word == "PE") settings.check_parity = true;
-  else if (word == "DT") settings.keep_dtr = true;
-  else if (word == "FE") settings.fe_flag = true;
-  else if (word == "ME") settings.me_flag = true;
-  else return false;
+  if (word == "RS")
+    settings.suppress_rts = true;
+  else if (word == "LF" || word == "ASC")
+    settings.text_mode = true;
+  else if (word == "BIN")
+    settings.text_mode = false;
+  else if (word == "PE")
+    settings.check_parity = true;
+  else if (word == "DT")
+    settings.keep_dtr = true;
+  else if (word == "FE")
+    settings.fe_flag = true;
+  else if (word == "ME")
+    settings.me_flag = true;
+  else
+    return false;
   return true;
 }
 
@@ -96,31 +107,45 @@ int ParseLineSettings(const std::string& options, LineSettings& settings) {
       if (!DecimalField(field, false, settings.speed)) return 1;
     } else if (position == 2) {
       std::string parity = UpperCase(field);
-      if (parity == "N") settings.parity = Parity::None;
-      else if (parity == "E") settings.parity = Parity::Even;
-      else if (parity == "O") settings.parity = Parity::Odd;
-      else if (parity == "S") settings.parity = Parity::Space;
-      else if (parity == "M") settings.parity = Parity::Mark;
-      else if (parity == "PE") settings.parity = Parity::Even, settings.check_parity = true;
-      else return 1;
+      if (parity == "N")
+        settings.parity = Parity::None;
+      else if (parity == "E")
+        settings.parity = Parity::Even;
+      else if (parity == "O")
+        settings.parity = Parity::Odd;
+      else if (parity == "S")
+        settings.parity = Parity::Space;
+      else if (parity == "M")
+        settings.parity = Parity::Mark;
+      else if (parity == "PE")
+        settings.parity = Parity::Even, settings.check_parity = true;
+      else
+        return 1;
     } else if (position == 3) {
       if (!DecimalField(field, false, settings.data_bits)) return 1;
     } else if (position == 4) {
       double stop_bits = 0;
       if (!PlainDecimal(field, stop_bits)) return 1;
-      if (stop_bits == 1.0) settings.stop_bits = StopBits::One;
-      else if (stop_bits == 1.5) settings.stop_bits = StopBits::OneAndHalf;
-      else if (stop_bits == 2.0) settings.stop_bits = StopBits::Two;
-      else return 1;
+      if (stop_bits == 1.0)
+        settings.stop_bits = StopBits::One;
+      else if (stop_bits == 1.5)
+        settings.stop_bits = StopBits::OneAndHalf;
+      else if (stop_bits == 2.0)
+        settings.stop_bits = StopBits::Two;
+      else
+        return 1;
       stop_bits_given = true;
     } else if (!Keyword(field, settings)) {
       return 1;
     }
   }
   if (!stop_bits_given) {
-    if (settings.speed > 110) settings.stop_bits = StopBits::One;
-    else if (settings.data_bits == 5) settings.stop_bits = StopBits::OneAndHalf;
-    else settings.stop_bits = StopBits::Two;
+    if (settings.speed > 110)
+      settings.stop_bits = StopBits::One;
+    else if (settings.data_bits == 5)
+      settings.stop_bits = StopBits::OneAndHalf;
+    else
+      settings.stop_bits = StopBits::Two;
   }
   return 0;
 }

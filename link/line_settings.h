@@ -36,4 +36,3 @@ struct LineSettings {
 int ParseDeviceText(const std::string& device_text, unsigned& port, LineSettings& settings);
 int ParseLineSettings(const std::string& options, LineSettings& settings);
 std::string UpperCase(std::string text);
-

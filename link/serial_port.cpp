@@ -2,9 +2,9 @@
 // open, reading the device text, turning each step's outcome into words for
 // the user, and the waits for the modem lines. Each system's file supplies
 // the small steps (serial_port.h lists them).
-#include <string>
-
 #include "link/serial_port.h"
+
+#include <string>
 
 std::string port_device;
 std::string port_problem;
@@ -84,4 +84,6 @@ bool ModemWaits() {
   return true;
 }
 
-bool PortHasInput() { return PortPending() > 0; }
+bool PortHasInput() {
+  return PortPending() > 0;
+}

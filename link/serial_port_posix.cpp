@@ -39,29 +39,52 @@ int Milliseconds(double seconds) {
 
 speed_t SpeedConstant(uint32_t speed) {
   switch (speed) {
-    case 50: return B50;
-    case 75: return B75;
-    case 110: return B110;
-    case 134: return B134;
-    case 150: return B150;
-    case 200: return B200;
-    case 300: return B300;
-    case 600: return B600;
-    case 1200: return B1200;
-    case 1800: return B1800;
-    case 2400: return B2400;
-    case 4800: return B4800;
-    case 9600: return B9600;
-    case 19200: return B19200;
-    case 38400: return B38400;
-    case 57600: return B57600;
-    case 115200: return B115200;
-    case 230400: return B230400;
-    case 460800: return B460800;
-    case 500000: return B500000;
-    case 576000: return B576000;
-    case 921600: return B921600;
-    case 1000000: return B1000000;
+    case 50:
+      return B50;
+    case 75:
+      return B75;
+    case 110:
+      return B110;
+    case 134:
+      return B134;
+    case 150:
+      return B150;
+    case 200:
+      return B200;
+    case 300:
+      return B300;
+    case 600:
+      return B600;
+    case 1200:
+      return B1200;
+    case 1800:
+      return B1800;
+    case 2400:
+      return B2400;
+    case 4800:
+      return B4800;
+    case 9600:
+      return B9600;
+    case 19200:
+      return B19200;
+    case 38400:
+      return B38400;
+    case 57600:
+      return B57600;
+    case 115200:
+      return B115200;
+    case 230400:
+      return B230400;
+    case 460800:
+      return B460800;
+    case 500000:
+      return B500000;
+    case 576000:
+      return B576000;
+    case 921600:
+      return B921600;
+    case 1000000:
+      return B1000000;
   }
   return B0;
 }
@@ -81,18 +104,36 @@ int ApplyLineState(const LineSettings& s) {
   if (s.check_parity) mode.c_iflag |= INPCK;
   mode.c_cflag &= ~(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS);
   switch (s.data_bits) {
-    case 5: mode.c_cflag |= CS5; break;
-    case 6: mode.c_cflag |= CS6; break;
-    case 7: mode.c_cflag |= CS7; break;
-    case 8: mode.c_cflag |= CS8; break;
-    default: return 1;
+    case 5:
+      mode.c_cflag |= CS5;
+      break;
+    case 6:
+      mode.c_cflag |= CS6;
+      break;
+    case 7:
+      mode.c_cflag |= CS7;
+      break;
+    case 8:
+      mode.c_cflag |= CS8;
+      break;
+    default:
+      return 1;
   }
   switch (s.parity) {
-    case Parity::None: break;
-    case Parity::Even: mode.c_cflag |= PARENB; break;
-    case Parity::Odd: mode.c_cflag |= PARENB | PARODD; break;
-    case Parity::Space: mode.c_cflag |= PARENB | CMSPAR; break;
-    case Parity::Mark: mode.c_cflag |= PARENB | CMSPAR | PARODD; break;
+    case Parity::None:
+      break;
+    case Parity::Even:
+      mode.c_cflag |= PARENB;
+      break;
+    case Parity::Odd:
+      mode.c_cflag |= PARENB | PARODD;
+      break;
+    case Parity::Space:
+      mode.c_cflag |= PARENB | CMSPAR;
+      break;
+    case Parity::Mark:
+      mode.c_cflag |= PARENB | CMSPAR | PARODD;
+      break;
   }
   if (s.stop_bits != StopBits::One) mode.c_cflag |= CSTOPB;
   // Output held back by CTS, or RTS used for input flow control: both are
@@ -184,7 +225,9 @@ const char* PortNamesHelp() {
          "on most systems, uucp on Arch Linux; ls -l DEVICE shows it).\n";
 }
 
-bool PortIsOpen() { return port_fd >= 0; }
+bool PortIsOpen() {
+  return port_fd >= 0;
+}
 
 int DeviceOpen(const std::string& path, unsigned port) {
   port_fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
@@ -204,7 +247,9 @@ int DeviceOpen(const std::string& path, unsigned port) {
   return 0;
 }
 
-int DeviceConfigure(const LineSettings& settings) { return ApplyLineState(settings); }
+int DeviceConfigure(const LineSettings& settings) {
+  return ApplyLineState(settings);
+}
 
 bool ModemLineOn(ModemLine line, bool& on) {
   int status = 0;

@@ -37,20 +37,28 @@ DWORD QueueSize(uint32_t asked, DWORD current, DWORD maximum) {
 
 BYTE ParityValue(Parity parity) {
   switch (parity) {
-    case Parity::None: return NOPARITY;
-    case Parity::Even: return EVENPARITY;
-    case Parity::Odd: return ODDPARITY;
-    case Parity::Space: return SPACEPARITY;
-    case Parity::Mark: return MARKPARITY;
+    case Parity::None:
+      return NOPARITY;
+    case Parity::Even:
+      return EVENPARITY;
+    case Parity::Odd:
+      return ODDPARITY;
+    case Parity::Space:
+      return SPACEPARITY;
+    case Parity::Mark:
+      return MARKPARITY;
   }
   return NOPARITY;
 }
 
 BYTE StopBitsValue(StopBits stop_bits) {
   switch (stop_bits) {
-    case StopBits::One: return ONESTOPBIT;
-    case StopBits::OneAndHalf: return ONE5STOPBITS;
-    case StopBits::Two: return TWOSTOPBITS;
+    case StopBits::One:
+      return ONESTOPBIT;
+    case StopBits::OneAndHalf:
+      return ONE5STOPBITS;
+    case StopBits::Two:
+      return TWOSTOPBITS;
   }
   return ONESTOPBIT;
 }
@@ -164,7 +172,9 @@ const char* PortNamesHelp() {
          "--port names the device to open instead, for example --port COM3.\n";
 }
 
-bool PortIsOpen() { return port_handle != INVALID_HANDLE_VALUE; }
+bool PortIsOpen() {
+  return port_handle != INVALID_HANDLE_VALUE;
+}
 
 int DeviceOpen(const std::string& path, unsigned port) {
   port_handle = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE,
@@ -176,7 +186,9 @@ int DeviceOpen(const std::string& path, unsigned port) {
   return 0;
 }
 
-int DeviceConfigure(const LineSettings& settings) { return Configure(settings); }
+int DeviceConfigure(const LineSettings& settings) {
+  return Configure(settings);
+}
 
 bool ModemLineOn(ModemLine line, bool& on) {
   DWORD status = 0;
@@ -185,7 +197,9 @@ bool ModemLineOn(ModemLine line, bool& on) {
   return true;
 }
 
-void PauseMilliseconds(int ms) { Sleep(static_cast<DWORD>(ms)); }
+void PauseMilliseconds(int ms) {
+  Sleep(static_cast<DWORD>(ms));
+}
 
 unsigned PortPending() {
   DWORD errors = 0;

@@ -129,7 +129,8 @@ std::string AnswerCommand(char command, const std::string& data) {
       return Ok();
     case ReadName:
       if (!data.empty() || refuse_reads) return Refused();
-      if (short_names) return ReplyFrame(ReadName + vfo.name.substr(0, vfo.name.find_last_not_of(' ') + 1));
+      if (short_names)
+        return ReplyFrame(ReadName + vfo.name.substr(0, vfo.name.find_last_not_of(' ') + 1));
       return ReplyFrame(ReadName + vfo.name);
     case SetName:
       if (data.size() > 7) return Refused();

@@ -1,10 +1,10 @@
 // The device text "COMn:options" and the line settings of its option text.
+#include "link/line_settings.h"
+
 #include <gtest/gtest.h>
 
 #include <ostream>
 #include <string>
-
-#include "link/line_settings.h"
 
 namespace {
 
