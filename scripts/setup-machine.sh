@@ -6,7 +6,7 @@
 set -euo pipefail
 
 # chirp: its CSV driver writes and reads the files of the CSV conversion tests.
-packages=(cmake g++ make libgtest-dev python3-pexpect python3-pyte faketime util-linux chirp "$@")
+packages=(cmake g++ make clang-format libgtest-dev python3-pexpect python3-pyte faketime util-linux chirp "$@")
 missing=()
 for package in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")

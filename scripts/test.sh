@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Builds quenmar-setup and runs the whole test suite: once as shipped, once
-# under AddressSanitizer and UndefinedBehaviorSanitizer, a short fuzzing run,
-# and the Windows build's tests under wine. Every step runs, whatever the
+# Checks the formatting, builds quenmar-setup and runs the whole test suite:
+# once as shipped, once under AddressSanitizer and UndefinedBehaviorSanitizer,
+# a short fuzzing run, the Windows build's tests under wine, and the checks of
+# what ships (scripts/package.sh). Every step runs, whatever the
 # ones before it gave. Ends with one line of totals, "all: N passed, M failed",
 # and a non-zero status when anything failed.
 set -uo pipefail
@@ -69,7 +70,18 @@ sanitized_suite() {
     suite build-sanitize -DQUENMAR_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
 }
 
+# Every C++ file as .clang-format lays it out: clang-format names the ones
+# that are not, and the step fails.
+formatting() {
+  if git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run --Werror; then
+    echo "1 passed, 0 failed"
+  else
+    echo "0 passed, 1 failed"
+  fi
+}
+
 step "tools needed" scripts/setup-machine.sh
+step "formatting" formatting
 step "tests" suite build
 step "tests under AddressSanitizer and UndefinedBehaviorSanitizer" sanitized_suite
 step "fuzzing (short)" scripts/fuzz.sh 20
