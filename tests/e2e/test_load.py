@@ -9,10 +9,10 @@ import tempfile
 import unittest
 
 from memory_lines import BAR, empty, filled, label, memory_file
+from menu_jobs import LOAD_PROMPT, SAVE_PROMPT, MenuJobTest
 from radio import Radio
 from screen import SETUP, Program
 
-PROMPT = "What file to open to read memories? "
 
 
 def frame(text):
@@ -28,7 +28,7 @@ def five_frames(channel, frequency_hex, mode, filter_, name):
             frame("FE FE 04 F1 09 FD")]
 
 
-class LoadTest(unittest.TestCase):
+class LoadTest(MenuJobTest):
     def setUp(self):
         self.radio = self.new_radio()
         self.program = Program(env={"QUENMAR_COM1": self.radio.port}, cwd=self.radio.directory)
@@ -44,23 +44,13 @@ class LoadTest(unittest.TestCase):
         with open(self.radio.path(name), "wb") as out:
             out.write(data)
 
-    def run_job(self, choice, name, prompt, timeout=30):
-        p = self.program
-        p.type_line(choice)
-        p.wait_for(lambda s: s.row(1).startswith(prompt))
-        p.type_line(name)
-        p.wait_for(lambda s: s.row(8).startswith(" %s " % choice) and s.cursor() == (9, 1),
-                   timeout=timeout, what="the menu after the job")
-
     def load(self, data, timeout=30):
         """Loads `data` as a memory file; returns the frames this load sent."""
-        before = len(self.sent())
+        before = len(self.frames())
         self.write("load.txt", data)
-        self.run_job("1", "load.txt", PROMPT, timeout)
-        return self.sent()[before:]
+        self.run_job(self.program, "1", LOAD_PROMPT, "load.txt", timeout)
+        return self.frames()[before:]
 
-    def sent(self):
-        return [line.data for line in self.radio.log() if line.kind == "in"]
 
     def test_the_frames_of_one_line(self):
         line = filled(12, "1423450", b"NET    ", b"USB ", b"1.8")
@@ -106,7 +96,7 @@ class LoadTest(unittest.TestCase):
         self.program.close()
         self.program = Program(env={"QUENMAR_COM1": self.radio.port}, cwd=self.radio.directory)
         self.program.wait_menu()
-        self.run_job("2", "saved.txt", "What file to open to write memories? ")
+        self.run_job(self.program, "2", SAVE_PROMPT, "saved.txt")
         return self.load(memory_file({0: filled(0, "1400000", b"A      ", b"xxxx", b"xxx")}))
 
     def test_a_save_whose_last_accepted_channel_had_mode_3(self):
@@ -135,11 +125,11 @@ class LoadTest(unittest.TestCase):
     def test_a_missing_file_or_an_empty_name_ends_the_run_before_any_frame(self):
         p = self.program
         p.type_line("1")
-        p.wait_for(lambda s: s.row(1).startswith(PROMPT))
+        p.wait_for(lambda s: s.row(1).startswith(LOAD_PROMPT))
         p.type_line("nothing-here.txt")
         self.assertEqual(p.wait_exit(), 2)
         self.assertIn("Aborting due to runtime error 2 (file not found) at line 488 of QUEN32()", p.text())
-        self.assertEqual(self.sent(), [])
+        self.assertEqual(self.frames(), [])
 
     def test_a_silent_radio_gets_the_same_frames(self):
         data = memory_file({7: filled(7, "1823450", b"QUIET  ", b"CW  ", b".25")})
@@ -149,8 +139,8 @@ class LoadTest(unittest.TestCase):
         self.program.close()
         self.program = Program(env={"QUENMAR_COM1": self.radio.port}, cwd=self.radio.directory)
         self.program.wait_menu()
-        self.run_job("1", "load.txt", PROMPT, timeout=40)
-        self.assertEqual(self.sent(), answered)
+        self.run_job(self.program, "1", LOAD_PROMPT, "load.txt", timeout=40)
+        self.assertEqual(self.frames(), answered)
 
     def test_round_trip_through_an_empty_radio(self):
         channels = {channel: ("%07d" % (1800000 + channel * 37013), channel % 8, channel % 5 + 1,
@@ -167,9 +157,9 @@ class LoadTest(unittest.TestCase):
             self.program = Program(env={"QUENMAR_COM1": radio.port}, cwd=source.directory)
             self.program.wait_menu()
             if choice == "2":
-                self.run_job("2", name, "What file to open to write memories? ")
+                self.run_job(self.program, "2", SAVE_PROMPT, name)
             else:
-                self.run_job("1", "first.txt", PROMPT)
+                self.run_job(self.program, "1", LOAD_PROMPT, "first.txt")
         self.assertEqual(check(source.path("first.txt"))[:2], (0, []))
         # The saved file against one written out here, so that a fault shared
         # by the writing and the reading of lines still shows.

@@ -11,37 +11,19 @@ import termios
 import unittest
 
 from memory_lines import filled, memory_file
+from menu_jobs import SAVE_PROMPT as PROMPT
+from menu_jobs import MenuJobTest
 from radio import Radio
 from screen import SETUP, Program, as_nobody
-
-PROMPT = "What file to open to write memories? "
 
 
 def hex_name(name):
     return name.hex()
 
 
-class SaveTest(unittest.TestCase):
-    def start(self, *radio_options, rate=0, command=None, cwd=None):
-        self.radio = Radio(*radio_options, rate=rate)
-        self.addCleanup(self.radio.close)
-        if command:
-            os.chmod(self.radio.port, 0o666)  # for the unprivileged user
-        p = Program(env={"QUENMAR_COM1": self.radio.port}, command=command,
-                    cwd=cwd or self.radio.directory)
-        self.addCleanup(p.close)
-        p.wait_menu()
-        return p
-
+class SaveTest(MenuJobTest):
     def save(self, p, name, timeout=30):
-        p.type_line("2")
-        p.wait_for(lambda s: s.row(1).startswith(PROMPT))
-        p.type_line(name)
-        p.wait_for(lambda s: s.row(8).startswith(" 2 ") and s.cursor() == (9, 1), timeout=timeout,
-                   what="the menu after the save")
-
-    def frames(self):
-        return [line.data for line in self.radio.log() if line.kind == "in"]
+        self.run_job(p, "2", PROMPT, name, timeout)
 
     def test_the_file_of_a_radio_with_a_few_channels(self):
         p = self.start(
@@ -125,9 +107,7 @@ class SaveTest(unittest.TestCase):
 
     def check_refused_name(self, name, status, cwd=None, command=None):
         p = self.start(command=command, cwd=cwd)
-        p.type_line("2")
-        p.wait_for(lambda s: s.row(1).startswith(PROMPT))
-        p.type_line(name)
+        self.begin_job(p, "2", PROMPT, name)
         self.assertEqual(p.wait_exit(), status)
         text = {1: "illegal function call", 2: "file not found"}[status]
         self.assertIn("Aborting due to runtime error %d (%s) at line 536 of QUEN32()" % (status, text),
@@ -261,9 +241,7 @@ class SaveTest(unittest.TestCase):
         target = self.radio.path("mem.txt")
         with open(target, "wb") as old:
             old.write(b"the earlier file\r\n")
-        p.type_line("2")
-        p.wait_for(lambda s: s.row(1).startswith(PROMPT))
-        p.type_line("mem.txt")
+        self.begin_job(p, "2", PROMPT, "mem.txt")
         p.wait_for(lambda s: s.row(5)[4:].startswith("Reading memory  6 "), timeout=20)
         self.assertEqual(p.row(5)[:4], "    ")
         p.child.kill(signal.SIGTERM)
@@ -278,9 +256,7 @@ class SaveTest(unittest.TestCase):
 
     def test_a_full_disk_is_error_2_at_line_574(self):
         p = self.start("--demo")
-        p.type_line("2")
-        p.wait_for(lambda s: s.row(1).startswith(PROMPT))
-        p.type_line("/dev/full")
+        self.begin_job(p, "2", PROMPT, "/dev/full")
         self.assertEqual(p.wait_exit(), 2, p.text())
         self.assertIn("Aborting due to runtime error 2 (file not found) at line 574 of QUEN32()", p.text())
 
