@@ -10,7 +10,9 @@ set -uo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
 build=$root/build-package
-win_build=$root/build-win-package
+# The test command hands in the Windows build it has just made and tested
+# (QUENMAR_WIN_BUILD=build-win), so that it is not built twice.
+win_build=${QUENMAR_WIN_BUILD:-$root/build-win-package}
 jobs=$(nproc)
 version=$(sed -n 's/^project(quenmar-setup VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
 
@@ -99,13 +101,16 @@ else
   pass "lintian reports no errors"
 fi
 
-echo "== Windows zip (build-win-package) =="
+echo "== Windows zip ($(basename "$win_build")) =="
 mkdir -p "$win_build"
 zip_file=$win_build/quenmar-setup-$version-win64.zip
 rm -f "$zip_file"
-if cmake -S . -B "$win_build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" \
-     -DQUENMAR_TESTS=OFF -DQUENMAR_WERROR=ON \
-     >"$win_build/configure.log" 2>&1 &&
+configure_win() {
+  [ -n "${QUENMAR_WIN_BUILD:-}" ] && return 0  # configured by scripts/windows.sh
+  cmake -S . -B "$win_build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" \
+    -DQUENMAR_TESTS=OFF -DQUENMAR_WERROR=ON
+}
+if configure_win >"$win_build/configure.log" 2>&1 &&
    cmake --build "$win_build" -j"$jobs" >"$win_build/build.log" 2>&1 &&
    (cd "$win_build" && cpack -G ZIP) >"$win_build/cpack-zip.log" 2>&1 && [ -f "$zip_file" ]; then
   pass "cpack -G ZIP: $(basename "$zip_file")"

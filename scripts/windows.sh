@@ -6,8 +6,8 @@
 #   scripts/windows.sh        (installs what is missing; needs root or sudo then)
 #
 # Everything goes into build-win/: the executables, the wine prefix and the
-# end-to-end runs (build-win/e2e). The virtual radio is the Linux one, built
-# in build-linux-for-wine/. Ends with "N passed, M failed" and a non-zero
+# end-to-end runs (build-win/e2e). The virtual radio is the Linux one:
+# QUENMAR_RADIO_SIM when it names one, else built in build-linux-for-wine/. Ends with "N passed, M failed" and a non-zero
 # status when anything failed.
 set -uo pipefail
 cd "$(dirname "$0")/.."
@@ -54,14 +54,19 @@ fi
 setup_exe=$build/quenmar-setup.exe
 tests_exe=$build/tests/quenmar-tests.exe
 
-echo "== The virtual radio for the end-to-end runs (build-linux-for-wine) =="
-if cmake -S . -B "$radio_build" -DQUENMAR_TESTS=OFF >"$radio_build/build.log" 2>&1 &&
+# The test command hands in the virtual radio it has built already
+# (QUENMAR_RADIO_SIM); run alone, this script builds its own.
+echo "== The virtual radio for the end-to-end runs =="
+radio_sim=$radio_build/quenmar-radio-sim
+if [ -x "${QUENMAR_RADIO_SIM:-}" ]; then
+  radio_sim=$QUENMAR_RADIO_SIM
+  pass "virtual radio: the one already built"
+elif cmake -S . -B "$radio_build" -DQUENMAR_TESTS=OFF >"$radio_build/build.log" 2>&1 &&
    cmake --build "$radio_build" -j"$jobs" --target quenmar-radio-sim >>"$radio_build/build.log" 2>&1; then
   pass "virtual radio built"
 else
   fail "virtual radio built" "see $radio_build/build.log"
 fi
-radio_sim=$radio_build/quenmar-radio-sim
 
 # ---- Wine ----
 
