@@ -87,14 +87,14 @@ class FaultTest(MenuJobTest):
         self.save_that_goes_unanswered(p, "the line did not echo SelectMemory of channel 6")
 
     def test_a_radio_that_goes_away_during_a_load(self):
-        p = self.start("--vanish-after", "7")
+        p = self.start("--vanish-after", "9")  # gone before the tenth, the last frame
         data = memory_file({0: filled(0, "1400000", b"A      ", b"USB ", b"2.4"),
                             1: filled(1, "1400000", b"B      ", b"USB ", b"2.4")})
         with open(self.radio.path("load.txt"), "wb") as out:
             out.write(data)
         self.begin_job(p, "1", LOAD_PROMPT, "load.txt")
         self.back_at_menu(p, "1", timeout=30)
-        self.assertEqual(len([l for l in self.radio.log() if l.kind == "in"]), 7)
+        self.assertEqual(len([l for l in self.radio.log() if l.kind == "in"]), 9)
 
     def test_noise_and_stray_bytes_between_frames_change_nothing(self):
         p = self.start("--demo")
@@ -122,7 +122,7 @@ class FaultTest(MenuJobTest):
         self.assertEqual(p.row(10).rstrip(), "FE FE F1 04 FB")
 
     def test_keys_typed_during_a_save_wait_for_the_next_prompt(self):
-        p = self.start("--demo", rate=1200)
+        p = self.start("--demo", rate=4800)  # paced, so that the save takes a few seconds
         self.begin_job(p, "2", SAVE_PROMPT, "mem.txt")
         p.wait_for(lambda s: s.row(5)[4:].startswith("Reading memory  1 "), timeout=20)
         p.send("7")
