@@ -18,21 +18,7 @@ version=$(sed -n 's/^project(quenmar-setup VERSION \([0-9.]*\).*/\1/p' CMakeList
 
 scripts/setup-machine.sh lintian mandoc groff-base dpkg-dev unzip g++-mingw-w64-x86-64
 
-passed=0
-failed=0
-pass() { echo "PASS  $1"; passed=$((passed + 1)); }
-fail() {
-  echo "FAIL  $1"
-  shift
-  for detail in "$@"; do echo "      $detail"; done
-  failed=$((failed + 1))
-}
-finish() {
-  echo
-  echo "$passed passed, $failed failed"
-  [ "$failed" -eq 0 ]
-  exit
-}
+source scripts/checks.sh
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 

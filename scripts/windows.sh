@@ -18,21 +18,7 @@ jobs=$(nproc)
 
 scripts/setup-machine.sh g++-mingw-w64-x86-64 wine wine64 googletest
 
-passed=0
-failed=0
-pass() { echo "PASS  $1"; passed=$((passed + 1)); }
-fail() {
-  echo "FAIL  $1"
-  shift
-  for detail in "$@"; do echo "      $detail"; done
-  failed=$((failed + 1))
-}
-finish() {
-  echo
-  echo "$passed passed, $failed failed"
-  [ "$failed" -eq 0 ]
-  exit
-}
+source scripts/checks.sh
 
 # ---- Builds ----
 
