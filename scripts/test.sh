@@ -68,9 +68,7 @@ suite() {
     (cd "$folder" && ctest -j"$((jobs * 2))" --output-on-failure)
 }
 
-sanitized_# The end-to-end tests spend most of their time waiting for the virtual
-# radio and the screen, so twice as many run at once as there are cores.
-suite() {
+sanitized_suite() {
   ASAN_OPTIONS=verify_asan_link_order=0 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
     suite build-sanitize -DQUENMAR_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
 }
