@@ -29,8 +29,10 @@ install(FILES README.md LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR})
 # The manual pages get the version from here, and are installed compressed
 # as every other page is (gzip -n: no time stamp, the same bytes each build).
 set(manual_pages)
-foreach(page quenmar-setup.1 quenmar-radio-sim.1)
-  configure_file(man/${page} man/${page} @ONLY)
+# The virtual radio's page lives beside its code.
+foreach(source man/quenmar-setup.1 radio-sim/quenmar-radio-sim.1)
+  get_filename_component(page ${source} NAME)
+  configure_file(${source} man/${page} @ONLY)
   add_custom_command(OUTPUT man/${page}.gz
                      COMMAND gzip -9nc ${page} > ${page}.gz
                      DEPENDS ${PROJECT_BINARY_DIR}/man/${page}
