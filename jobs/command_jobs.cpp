@@ -57,8 +57,7 @@ std::string ChannelText(const std::string& frequency, int mode, int filter,
     if (byte >= 0x20 && byte < 0x7F && c != '"' && c != '\\') {
       text += c;
     } else {
-      const char* digits = "0123456789ABCDEF";
-      text += std::string("\\x") + digits[byte >> 4] + digits[byte & 15];
+      text += "\\x" + Hex2(byte);
     }
   }
   return text + "\"";
@@ -89,9 +88,9 @@ int CompareJob(const std::string& name) {
     if (!loads[channel]) continue;
     compared++;
     std::string wanted_name = NameAsSent(file[channel].name);
-    wanted_name.resize(7, ' ');
+    wanted_name.resize(kNameLength, ' ');
     std::string radio_name = radio.name;
-    radio_name.resize(7, ' ');
+    radio_name.resize(kNameLength, ' ');
     int wanted_mode = file[channel].mode & 0xFF;
     int wanted_filter = file[channel].filter & 0xFF;
     if (radio.filled && radio.frequency == file[channel].frequency && radio.mode == wanted_mode &&
