@@ -137,11 +137,9 @@ std::string SentInstead(const char* what, int from_line, const std::string& text
 
 void CheckMode(int number, const std::string& line, int mode_before) {
   std::string text = Columns(line, kModeColumn, 4);
-  for (int i = 0; i <= 7; i++) {
-    if (text == ModeNames[i]) {
-      mode_line = number;
-      return;
-    }
+  if (ModeNumber(text) >= 0) {
+    mode_line = number;
+    return;
   }
   std::string instead = SentInstead("mode", mode_line, Trimmed(ModeNames[mode_before]),
                                     "LSB, mode 0, in a run that has not loaded or saved before");
@@ -156,11 +154,9 @@ void CheckMode(int number, const std::string& line, int mode_before) {
 
 void CheckFilter(int number, const std::string& line, int filter_before) {
   std::string text = Columns(line, kFilterColumn, 3);
-  for (int i = 1; i <= 5; i++) {
-    if (text == FilterNames[i]) {
-      filter_line = number;
-      return;
-    }
+  if (FilterNumber(text) >= 0) {
+    filter_line = number;
+    return;
   }
   std::string instead = SentInstead("filter", filter_line, FilterNames[filter_before],
                                     "filter number 0, in a run that has not loaded before");

@@ -94,6 +94,20 @@ std::string FormatChannelLine(int channel, bool filled, const std::string& frequ
          FilterNames[filter];
 }
 
+int ModeNumber(const std::string& text) {
+  for (int i = 0; i <= 7; i++) {
+    if (text == ModeNames[i]) return i;
+  }
+  return -1;
+}
+
+int FilterNumber(const std::string& text) {
+  for (int i = 1; i <= 5; i++) {
+    if (text == FilterNames[i]) return i;
+  }
+  return -1;
+}
+
 bool ParseChannelLine(const std::string& line, ChannelFields& fields) {
   std::string frequency = Columns(line, 5, 2) + Columns(line, 8, 5);
   if (frequency.compare(0, 2, "  ") == 0) return false;  // an empty channel
@@ -110,21 +124,11 @@ bool ParseChannelLine(const std::string& line, ChannelFields& fields) {
     if (c < '0' || c > '9') return false;
   }
   fields.frequency = frequency;
-  fields.name = Columns(line, 14, 7);
-  std::string mode_text = Columns(line, kModeColumn, 4);
-  for (int i = 0; i <= 7; i++) {
-    if (mode_text == ModeNames[i]) {
-      current_mode = static_cast<int16_t>(i);
-      break;
-    }
-  }
-  std::string filter_text = Columns(line, kFilterColumn, 3);
-  for (int i = 1; i <= 5; i++) {
-    if (filter_text == FilterNames[i]) {
-      current_filter = static_cast<int16_t>(i);
-      break;
-    }
-  }
+  fields.name = Columns(line, kNameColumn, 7);
+  int mode = ModeNumber(Columns(line, kModeColumn, 4));
+  if (mode >= 0) current_mode = static_cast<int16_t>(mode);
+  int filter = FilterNumber(Columns(line, kFilterColumn, 3));
+  if (filter >= 0) current_filter = static_cast<int16_t>(filter);
   fields.mode = current_mode;
   fields.filter = current_filter;
   return true;

@@ -6,6 +6,8 @@
 // ChannelLabel        the channel number right-aligned in three columns
 // FormatChannelLine   one channel's line, without its line end
 // ParseChannelLine    takes a line apart; false for a line that loads nothing
+// ModeNumber          the mode a column text names (0-7), -1 for any other text
+// FilterNumber        the filter a column text names (1-5), -1 for any other text
 // OpenMemoryFileForWriting / WriteChannelLine / CloseMemoryFileAfterWriting
 // OpenMemoryFileForReading / ReadChannelLine  / CloseMemoryFileAfterReading
 //                     the opens and closes leave their error number in last_error
@@ -60,6 +62,8 @@ std::string ChannelLabel(int channel);
 std::string FormatChannelLine(int channel, bool filled, const std::string& frequency,
                               const std::string& name, int mode, int filter);
 bool ParseChannelLine(const std::string& line, ChannelFields& fields);
+int ModeNumber(const std::string& text);
+int FilterNumber(const std::string& text);
 
 void OpenMemoryFileForWriting(const std::string& name);
 void WriteChannelLine(const std::string& line);
