@@ -46,12 +46,6 @@ std::string Quoted(const std::string& text) {
   return shown + "\"";
 }
 
-std::string Trimmed(const std::string& text) {
-  size_t first = text.find_first_not_of(' ');
-  if (first == std::string::npos) return "";
-  return text.substr(first, text.find_last_not_of(' ') - first + 1);
-}
-
 // A column of the line as read, counted as the file has it: a separator
 // written in UTF-8 takes three bytes there, one in the line.
 size_t FileColumn(size_t column) {

@@ -8,12 +8,12 @@
 
 #include "app/fatal.h"
 #include "jobs/csv_file.h"
+#include "jobs/jobs.h"
 #include "jobs/memory_file.h"
 #include "link/line_settings.h"
 
 namespace {
 
-constexpr int kChannels = 62;
 constexpr int kAm = 2;
 constexpr int kAmLowerSideband = 6;  // AMLS
 constexpr int kAmUpperSideband = 7;  // AMUS
@@ -46,12 +46,6 @@ std::string Shown(const std::string& value) {
     shown += (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) ? '?' : c;
   }
   return "'" + shown + (value.size() > 40 ? "...'" : "'");
-}
-
-std::string Trimmed(const std::string& text) {
-  size_t first = text.find_first_not_of(' ');
-  if (first == std::string::npos) return "";
-  return text.substr(first, text.find_last_not_of(' ') - first + 1);
 }
 
 std::vector<std::string> Words(const std::string& text) {

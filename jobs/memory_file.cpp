@@ -66,6 +66,12 @@ std::string Columns(const std::string& line, size_t first, size_t width) {
   return line.substr(first - 1, width);
 }
 
+std::string Trimmed(const std::string& text) {
+  size_t first = text.find_first_not_of(' ');
+  if (first == std::string::npos) return "";
+  return text.substr(first, text.find_last_not_of(' ') - first + 1);
+}
+
 std::string ChannelLabel(int channel) {
   std::string label = " " + std::to_string(channel);
   if (label.size() < 3) label = " " + label;

@@ -3,6 +3,7 @@
 //
 // Columns             columns first..first+width-1 of a line (from 1); what lies
 //                     past its end is absent
+// Trimmed             a column's text without the blanks before and after it
 // ChannelLabel        the channel number right-aligned in three columns
 // FormatChannelLine   one channel's line, without its line end
 // ParseChannelLine    takes a line apart; false for a line that loads nothing
@@ -58,6 +59,7 @@ struct ChannelFields {
 };
 
 std::string Columns(const std::string& line, size_t first, size_t width);
+std::string Trimmed(const std::string& text);
 std::string ChannelLabel(int channel);
 std::string FormatChannelLine(int channel, bool filled, const std::string& frequency,
                               const std::string& name, int mode, int filter);
