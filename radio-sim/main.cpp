@@ -46,6 +46,7 @@ const char kUsage[] =
     "  --log FILE         append a line for every frame received and every reply\n"
     "                     or junk sent: seconds, in|out|noise, the bytes in hex\n"
     "  --silent           echo, but neither act on a command nor answer it\n"
+    "  --silent-for N     the same for the first N frames only\n"
     "  --no-echo          do not return the received bytes\n"
     "  --bad-echo         return the fifth byte of every frame (its command)\n"
     "                     with its lowest bit turned over, as a collision would\n"
@@ -83,6 +84,7 @@ struct Options {
   long batch_ms = 0;
   long noise_gap_ms = -1;  // -1: one byte time
   long vanish_after = 0;   // 0: never
+  long silent_for = 0;     // frames heard but not answered at the start
   unsigned long seed = 1;
   bool demo = false;
   bool silent = false;
@@ -155,6 +157,8 @@ int ParseOptions(int argc, char** argv) {
       ok = number(0, 60000, options.batch_ms);
     } else if (option == "--noise-gap-ms") {
       ok = number(0, 60000, options.noise_gap_ms);
+    } else if (option == "--silent-for") {
+      ok = number(1, LONG_MAX, options.silent_for);
     } else if (option == "--vanish-after") {
       ok = number(1, LONG_MAX, options.vanish_after);
     } else if (option == "--seed") {
@@ -226,7 +230,7 @@ void Answer(const std::string& bytes, int64_t now) {
   std::string data;
   if (!CommandIn(bytes, command, data)) return;
   frames_heard++;
-  if (!options.silent) {
+  if (!options.silent && frames_heard > options.silent_for) {
     std::string reply = AnswerCommand(command, data);
     if (options.cut_replies) reply.pop_back();
     LineSchedule(reply, now);

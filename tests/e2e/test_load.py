@@ -131,16 +131,18 @@ class LoadTest(MenuJobTest):
         self.assertIn("Aborting due to runtime error 2 (file not found) at line 488 of QUEN32()", p.text())
         self.assertEqual(self.frames(), [])
 
-    def test_a_silent_radio_gets_the_same_frames(self):
+    def test_an_unanswered_frame_changes_none_of_the_frames_after_it(self):
         data = memory_file({7: filled(7, "1823450", b"QUIET  ", b"CW  ", b".25")})
         answered = self.load(data)
-        self.radio = self.new_radio("--silent")
+        # Silent for the first frame only: one 3-second window, then answers.
+        self.radio = self.new_radio("--silent-for", "1")
         self.write("load.txt", data)
         self.program.close()
         self.program = Program(env={"QUENMAR_COM1": self.radio.port}, cwd=self.radio.directory)
         self.program.wait_menu()
-        self.run_job(self.program, "1", LOAD_PROMPT, "load.txt", timeout=40)
+        self.run_job(self.program, "1", LOAD_PROMPT, "load.txt", timeout=20)
         self.assertEqual(self.frames(), answered)
+        self.assertEqual([line.kind for line in self.radio.log()], ["in"] + ["in", "out"] * 4)
 
     def test_round_trip_through_an_empty_radio(self):
         channels = {channel: ("%07d" % (1800000 + channel * 37013), channel % 8, channel % 5 + 1,
