@@ -5,7 +5,10 @@
 # build-win-package/ (without the tests). Ends with "N passed, M failed" and
 # a non-zero status when anything failed.
 #
-#   scripts/package.sh        (installs missing tools; needs root or sudo then)
+#   scripts/package.sh [build|check]   (installs missing tools; needs root or sudo then)
+#
+# "build" only builds build-package/, "check" only checks what an earlier
+# "build" made; without an argument, both.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -15,22 +18,33 @@ build=$root/build-package
 win_build=${QUENMAR_WIN_BUILD:-$root/build-win-package}
 jobs=$(nproc)
 version=$(sed -n 's/^project(quenmar-setup VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+phase=${1:-all}
+if ! [[ $phase =~ ^(all|build|check)$ ]]; then
+  echo "usage: scripts/package.sh [build|check]" >&2
+  exit 2
+fi
 
-scripts/setup-machine.sh lintian mandoc groff-base dpkg-dev unzip g++-mingw-w64-x86-64
+scripts/setup-machine.sh packaging
 
 source scripts/checks.sh
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 
-echo "== Build (build-package) =="
-mkdir -p "$build"
-if cmake -S . -B "$build" -DQUENMAR_TESTS=OFF -DQUENMAR_WERROR=ON \
-     >"$build/configure.log" 2>&1 &&
-   cmake --build "$build" -j"$jobs" >"$build/build.log" 2>&1; then
-  pass "build without the tests"
-else
-  tail -n 30 "$build/configure.log" "$build/build.log"
-  fail "build without the tests" "see $build/build.log"
+if [ "$phase" != check ]; then
+  echo "== Build (build-package) =="
+  mkdir -p "$build"
+  if cmake -S . -B "$build" -DQUENMAR_TESTS=OFF -DQUENMAR_WERROR=ON \
+       >"$build/configure.log" 2>&1 &&
+     cmake --build "$build" -j"$jobs" >"$build/build.log" 2>&1; then
+    pass "build without the tests"
+  else
+    tail -n 30 "$build/configure.log" "$build/build.log"
+    fail "build without the tests" "see $build/build.log"
+    finish
+  fi
+  [ "$phase" = build ] && finish
+elif ! [ -x "$build/quenmar-setup" ]; then
+  fail "build without the tests" "no $build/quenmar-setup: run scripts/package.sh build first"
   finish
 fi
 

@@ -3,42 +3,56 @@
 # tests it under wine: the unit tests, then the program itself against the
 # virtual radio, whose pseudo-terminal wine serves as a COM port.
 #
-#   scripts/windows.sh        (installs what is missing; needs root or sudo then)
+#   scripts/windows.sh [build|test]   (installs what is missing; needs root or sudo then)
 #
-# Everything goes into build-win/: the executables, the wine prefix and the
-# end-to-end runs (build-win/e2e). The virtual radio is the Linux one:
-# QUENMAR_RADIO_SIM when it names one, else built in build-linux-for-wine/. Ends with "N passed, M failed" and a non-zero
-# status when anything failed.
+# "build" only builds, "test" only tests what an earlier "build" made; the
+# test command runs the two apart, so that the build can go on while other
+# tests run. Without an argument, both. Everything goes into build-win/: the
+# executables, the wine prefix and the end-to-end runs (build-win/e2e). The
+# virtual radio is the Linux one: QUENMAR_RADIO_SIM when it names one, else
+# built in build-linux-for-wine/. Ends with "N passed, M failed" and a
+# non-zero status when anything failed.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
 build=$root/build-win
 radio_build=$root/build-linux-for-wine
 jobs=$(nproc)
+phase=${1:-all}
+if ! [[ $phase =~ ^(all|build|test)$ ]]; then
+  echo "usage: scripts/windows.sh [build|test]" >&2
+  exit 2
+fi
 
-scripts/setup-machine.sh g++-mingw-w64-x86-64 wine wine64 googletest
+scripts/setup-machine.sh windows
 
 source scripts/checks.sh
+setup_exe=$build/quenmar-setup.exe
+tests_exe=$build/tests/quenmar-tests.exe
 
 # ---- Builds ----
 
-echo "== Windows build (build-win) =="
-mkdir -p "$build" "$radio_build"
-if cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" \
-     -DQUENMAR_WERROR=ON >"$build/configure.log" 2>&1 &&
-   cmake --build "$build" -j"$jobs" >"$build/build.log" 2>&1; then
-  if grep -q "warning:" "$build/build.log"; then
-    fail "cross build without warnings" "see $build/build.log"
+if [ "$phase" != test ]; then
+  echo "== Windows build (build-win) =="
+  mkdir -p "$build"
+  if cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" \
+       -DQUENMAR_WERROR=ON >"$build/configure.log" 2>&1 &&
+     cmake --build "$build" -j"$jobs" >"$build/build.log" 2>&1; then
+    if grep -q "warning:" "$build/build.log"; then
+      fail "cross build without warnings" "see $build/build.log"
+    else
+      pass "cross build of quenmar-setup.exe and quenmar-tests.exe, no warnings"
+    fi
   else
-    pass "cross build of quenmar-setup.exe and quenmar-tests.exe, no warnings"
+    tail -30 "$build/configure.log" "$build/build.log" 2>/dev/null
+    fail "cross build" "see $build/configure.log and $build/build.log"
+    finish
   fi
-else
-  tail -30 "$build/configure.log" "$build/build.log" 2>/dev/null
-  fail "cross build" "see $build/configure.log and $build/build.log"
+  [ "$phase" = build ] && finish
+elif ! [ -f "$setup_exe" ] || ! [ -f "$tests_exe" ]; then
+  fail "Windows build" "no $setup_exe or $tests_exe: run scripts/windows.sh build first"
   finish
 fi
-setup_exe=$build/quenmar-setup.exe
-tests_exe=$build/tests/quenmar-tests.exe
 
 # The test command hands in the virtual radio it has built already
 # (QUENMAR_RADIO_SIM); run alone, this script builds its own.
@@ -47,7 +61,7 @@ radio_sim=$radio_build/quenmar-radio-sim
 if [ -x "${QUENMAR_RADIO_SIM:-}" ]; then
   radio_sim=$QUENMAR_RADIO_SIM
   pass "virtual radio: the one already built"
-elif cmake -S . -B "$radio_build" -DQUENMAR_TESTS=OFF >"$radio_build/build.log" 2>&1 &&
+elif mkdir -p "$radio_build" && cmake -S . -B "$radio_build" -DQUENMAR_TESTS=OFF >"$radio_build/build.log" 2>&1 &&
    cmake --build "$radio_build" -j"$jobs" --target quenmar-radio-sim >>"$radio_build/build.log" 2>&1; then
   pass "virtual radio built"
 else
@@ -80,10 +94,11 @@ start_wine() {
 # Wine's mount manager makes dosdevices/comN at every start: from the
 # registry's Ports key where it names the port, else from the serial devices
 # it finds. A link made by hand is therefore replaced; the key is what lasts.
-# Maps each "N=PATH" given and no other port, and starts wine afresh.
+# Maps each "N=PATH" given and no other port, and starts wine afresh. Each
+# restart of wine takes seconds, so the ports are mapped once: COM1 and COM12
+# to the link of whichever virtual radio runs, COM5 to a device that is no
+# serial port.
 map_ports() {
-  wineserver -k 2>/dev/null
-  start_wine
   wine reg delete 'HKLM\Software\Wine\Ports' /f >/dev/null 2>&1
   for mapping in "$@"; do
     wine reg add 'HKLM\Software\Wine\Ports' /v "COM${mapping%%=*}" /t REG_SZ /d "${mapping#*=}" /f \
@@ -151,10 +166,11 @@ report_for() {
   printf '\r\nAborting due to runtime error %s at line 8 of QUEN32()\r\n\r\n' "$1"
 }
 
-# A port that is not there: COM3 with nothing behind it, and COM12, which is
+map_ports 1="$e2e/radio-port" 5=/dev/null 12="$e2e/radio-port"
+
+# A port that is not there: COM3 with nothing behind it, and COM11, which is
 # reached through the device namespace.
-map_ports
-for port in 3 12; do
+for port in 3 11; do
   (cd "$e2e" && wine "$setup_exe" "C=$port" </dev/null >"missing$port.out" 2>"missing$port.err")
   status=$?
   if [ "$status" -eq 2 ] && grep -qF "$(report_for "2 (file not found)")" "$e2e/missing$port.err"; then
@@ -165,7 +181,6 @@ for port in 3 12; do
 done
 
 # A device that opens but is no serial port.
-map_ports 5=/dev/null
 (cd "$e2e" && wine "$setup_exe" C=5 </dev/null >notaport.out 2>notaport.err)
 status=$?
 if [ "$status" -eq 8 ] && grep -qF "$(report_for "8 (no priviledges)")" "$e2e/notaport.err"; then
@@ -177,7 +192,6 @@ fi
 echo "== Against the virtual radio =="
 # Clock, then save, then exit, on COM1, answers read from a pipe.
 if start_radio --rate 0 --demo --log "$e2e/radio.log" --memory "$e2e/radio.txt"; then
-  map_ports 1="$e2e/radio-port"
   start_seconds=$SECONDS
   (cd "$e2e" && printf '3\n2\nsaved.txt\n0\n' | timeout 300 wine "$setup_exe" >session.out 2>session.err)
   status=$?
@@ -216,7 +230,6 @@ fi
 
 # Load that file into an empty radio on COM12 (the device-namespace name).
 if start_radio --rate 0 --log "$e2e/load.log" --memory "$e2e/loaded.txt"; then
-  map_ports 12="$e2e/radio-port"
   (cd "$e2e" && printf '1\nsaved.txt\n0\n' | timeout 300 wine "$setup_exe" C=12 >load.out 2>load.err)
   status=$?
   stop_radio
@@ -233,7 +246,6 @@ fi
 # equal the menu's and a comparison with it; then a save onto an existing file
 # that a silent radio leaves as it was.
 if start_radio --rate 0 --demo --log "$e2e/commands.log"; then
-  map_ports 1="$e2e/radio-port"
   (cd "$e2e" && wine "$setup_exe" --clock </dev/null >clock.out 2>clock.err)
   status=$?
   if [ "$status" -eq 0 ] && [ "$(tr -d '\r' <"$e2e/clock.out" | sed -n 2p)" = "reply FE FE F1 04 FB FD" ]; then
@@ -255,7 +267,6 @@ else
   fail "virtual radio started for the commands" "$(cat "$e2e/radio.out")"
 fi
 if start_radio --rate 0 --silent; then
-  map_ports 1="$e2e/radio-port"
   printf 'old\r\n' >"$e2e/kept.txt"
   (cd "$e2e" && wine "$setup_exe" --save kept.txt </dev/null >silent.out 2>silent.err)
   status=$?
@@ -274,7 +285,6 @@ fi
 # save, paced at 1200 bit/s so that it is still running: the old file stays
 # and no temporary file is left.
 if start_radio --rate 1200 --demo --log "$e2e/interrupt.log"; then
-  map_ports 1="$e2e/radio-port"
   printf 'old\r\n' >"$e2e/old.txt"
   mkfifo "$e2e/answers"
   (printf '2\nold.txt\n'; exec sleep 60) >"$e2e/answers" &
