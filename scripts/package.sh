@@ -18,15 +18,10 @@ build=$root/build-package
 win_build=${QUENMAR_WIN_BUILD:-$root/build-win-package}
 jobs=$(nproc)
 version=$(sed -n 's/^project(quenmar-setup VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
-phase=${1:-all}
-if ! [[ $phase =~ ^(all|build|check)$ ]]; then
-  echo "usage: scripts/package.sh [build|check]" >&2
-  exit 2
-fi
-
-scripts/setup-machine.sh packaging
 
 source scripts/checks.sh
+take_phase "${1:-}" build check
+scripts/setup-machine.sh packaging
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 

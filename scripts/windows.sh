@@ -18,15 +18,10 @@ root=$(pwd)
 build=$root/build-win
 radio_build=$root/build-linux-for-wine
 jobs=$(nproc)
-phase=${1:-all}
-if ! [[ $phase =~ ^(all|build|test)$ ]]; then
-  echo "usage: scripts/windows.sh [build|test]" >&2
-  exit 2
-fi
-
-scripts/setup-machine.sh windows
 
 source scripts/checks.sh
+take_phase "${1:-}" build test
+scripts/setup-machine.sh windows
 setup_exe=$build/quenmar-setup.exe
 tests_exe=$build/tests/quenmar-tests.exe
 
