@@ -94,7 +94,9 @@ const char kUsageMenu[] =
 }  // namespace
 
 int main(int argc, char** argv) {
-  // First of all: every ending from here on gives its report and puts the
+  // First of all: no port or file may be opened as a standard stream.
+  TakeStandardStreams();
+  // Then: every ending from here on gives its report and puts the
   // terminal and the port back, and what the handlers put back is only what
   // has been changed by then.
   InstallSignalHandlers();
