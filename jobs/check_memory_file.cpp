@@ -208,7 +208,7 @@ std::string Count(int count, const char* what) {
 int CheckMemoryFile(const std::string& name) {
   file_name = name;
   OpenMemoryFileForReading(name);
-  if (last_error != 0) FatalError(kReadOpenLine);
+  if (last_error != 0) EndWithFileProblem(kReadOpenLine);
   int number = 1;
   for (; number <= kChannels && MoreLinesToRead(); number++) CheckLine(number, ReadChannelLine());
   if (number <= kChannels) {
@@ -224,6 +224,7 @@ int CheckMemoryFile(const std::string& name) {
     Warn(kChannels + 1, 1, "lines after the 62nd are not loaded");
   }
   CloseMemoryFileAfterReading();
+  if (last_error != 0) EndWithFileProblem(kReadCloseLine);
   std::string summary = file_name + ": loads " + Count(loaded, "channel") + ", leaves " +
                         std::to_string(kChannels - loaded) + " as the radio has them; " +
                         Count(warnings, "warning") + "\n";
