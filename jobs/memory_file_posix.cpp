@@ -48,11 +48,24 @@ bool TrustedLink(const std::string& path, const struct stat& link) {
   return !shared || link.st_uid == geteuid() || link.st_uid == folder.st_uid;
 }
 
+// The same rule for every link among the folders on the way to a name.
+bool TrustedFolders(const std::string& path) {
+  for (size_t slash = path.find('/', 1); slash != std::string::npos;
+       slash = path.find('/', slash + 1)) {
+    std::string folder = path.substr(0, slash);
+    struct stat seen;
+    if (lstat(folder.c_str(), &seen) == 0 && S_ISLNK(seen.st_mode) && !TrustedLink(folder, seen))
+      return false;
+  }
+  return true;
+}
+
 // Where a chain of symbolic links ends, whether or not anything is there
 // yet; false for a link the rule above does not follow.
 bool LinkTarget(const std::string& name, std::string& path) {
   path = name;
   for (int hops = 0; hops < 40; hops++) {
+    if (!TrustedFolders(path)) return false;
     struct stat seen;
     if (lstat(path.c_str(), &seen) != 0 || !S_ISLNK(seen.st_mode)) return true;
     if (!TrustedLink(path, seen)) return false;

@@ -88,10 +88,16 @@ class FileTest(unittest.TestCase):
             out.write(b"not for the radio\r\n")
         subprocess.run(["setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups",
                         "ln", "-s", victim, os.path.join(shared, "radio.txt")], check=True)
-        status, _, errors = self.run_job(radio, "--save", "radio.txt", cwd=shared)
-        self.assertEqual(status, 2)
-        self.assertIn(b'quenmar-setup: cannot create "radio.txt": a symbolic link', errors)
-        self.assertIn(b"at line 536", errors)
+        # The link as the file, and as a folder on the way to it.
+        subprocess.run(["setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups",
+                        "ln", "-s", radio.directory, os.path.join(shared, "folder")], check=True)
+        for name in ("radio.txt", "folder/victim.txt"):
+            with self.subTest(name=name):
+                status, _, errors = self.run_job(radio, "--save", name, cwd=shared)
+                self.assertEqual(status, 2)
+                self.assertIn(b'quenmar-setup: cannot create "%s": a symbolic link' % name.encode(),
+                              errors)
+                self.assertIn(b"at line 536", errors)
         self.assertEqual(self.frames(radio), [])
         with open(victim, "rb") as kept:
             self.assertEqual(kept.read(), b"not for the radio\r\n")
