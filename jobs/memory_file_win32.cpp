@@ -174,8 +174,8 @@ int FileMakeTemporary(const std::string& beside) {
   return 0;
 }
 
-// ReplaceFileA gives the new file the old one's attributes, access rules and
-// creation time; only when it cannot be used are the attributes set here.
+// ReplaceFileA gives the new file the old one's access rules and creation
+// time; FileReplace sets the attributes that describe the data itself.
 bool FileCopyAttributes(const std::string&) {
   return true;
 }
@@ -243,13 +243,14 @@ int FileFlushAndClose() {
 
 int FileReplace(const std::string& path) {
   bool exists = GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+  // Set beforehand too: not every implementation of ReplaceFileA keeps them.
+  if (exists && old_attributes != 0)
+    SetFileAttributesA(temporary_path, old_attributes);  // a failure only loses the attributes
   if (exists && ReplaceFileA(path.c_str(), temporary_path, nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS,
                              nullptr, nullptr)) {
     temporary_exists = 0;
     return 0;
   }
-  if (exists && old_attributes != 0)
-    SetFileAttributesA(temporary_path, old_attributes);  // a failure only loses the attributes
   if (MoveFileExA(temporary_path, path.c_str(),
                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
     temporary_exists = 0;

@@ -114,6 +114,12 @@ class FileTest(unittest.TestCase):
         self.assertEqual(sent[:5], bytes.fromhex("FE FE 04 F1 14"))  # SetClock
         self.assertEqual(sent.count(b"\xfd"), 1, sent)  # and nothing after its end
 
+    def test_a_trace_file_that_cannot_be_opened_gets_a_line(self):
+        radio = self.radio("--demo")
+        status, _, errors = self.run_job(radio, "--clock", env={"QUENMAR_TRACE": "no/trace.txt"})
+        self.assertEqual((status, errors), (0, b'quenmar-setup: cannot open the trace file '
+                                               b'"no/trace.txt": No such file or directory\n'))
+
     def test_a_name_holding_e2_94_82_loads_back_into_the_same_frames(self):
         name = b"A\xe2\x94\x82BCD"
         radio = self.radio("--channel", "5:0705000:0:3:" + name.hex())

@@ -142,4 +142,20 @@ TEST(ReadingAFile, AReadErrorIsAnError) {
   EXPECT_EQ(file_problem, "cannot read \"/proc/self/mem\": Input/output error");
 }
 
+TEST_F(WriteMemoryFileTest, ABackupThatCannotBeMadeFailsTheSaveAndKeepsTheFile) {
+  std::string name = directory / "memories.txt";
+  std::ofstream(name, std::ios::binary) << "old";
+  std::filesystem::create_directory(name + "~");  // where the simple backup would go
+  setenv("VERSION_CONTROL", "simple", 1);
+  WriteEmptyChannels(name);
+  CloseMemoryFileAfterWriting();
+  unsetenv("VERSION_CONTROL");
+  EXPECT_EQ(last_error, 2);
+  EXPECT_EQ(file_problem, "cannot keep the old contents of \"" + name + "\" as \"" + name +
+                              "~\": Is a directory; the file is left as it was");
+  EXPECT_EQ(FileContent(name), "old");
+  EXPECT_EQ(DirectoryEntries(directory.path()),
+            (std::vector<std::string>{"memories.txt", "memories.txt~"}));
+}
+
 }  // namespace
