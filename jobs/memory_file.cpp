@@ -1,4 +1,6 @@
-// The memory file's lines: building, taking apart, writing and reading them.
+// The memory file's lines: building, taking apart, writing and reading them;
+// and, for every file the program writes, the one policy of how: replaced by
+// a complete new file or written in place, the old contents kept as a backup.
 #include "jobs/memory_file.h"
 
 #include <algorithm>
@@ -101,7 +103,7 @@ bool FileHolds(const std::string& path, const std::string& bytes) {
   if (FileOpenForReading(path) != 0) return false;
   std::string old;
   char buffer[kReadBufferSize];
-  long got;
+  long got = 0;
   while (old.size() <= bytes.size() && (got = FileRead(buffer, sizeof buffer)) > 0)
     old.append(buffer, got);
   FileCloseForReading();
