@@ -41,16 +41,23 @@ int LoadJob(const std::string& name) {
   return tally.refused + tally.unanswered == 0 ? kAllWell : kFoundSomething;
 }
 
+// A mode and filter in words: "USB 2.4", or their numbers when the tables
+// have none.
+std::string ModeFilterText(int mode, int filter) {
+  std::string text = mode >= 0 && mode <= 7
+                         ? ModeNames[mode].substr(0, ModeNames[mode].find_last_not_of(' ') + 1)
+                         : "mode " + std::to_string(mode);
+  text += " ";
+  text += filter >= 1 && filter <= 5 ? FilterNames[filter] : "filter " + std::to_string(filter);
+  return text;
+}
+
 // A channel's settings in words: 14.23450 USB 2.4 "BEACON ". Bytes of the
 // name that are no printable ASCII are shown as \xNN.
 std::string ChannelText(const std::string& frequency, int mode, int filter,
                         const std::string& name) {
   std::string text = frequency.substr(0, 2) + "." + frequency.substr(2) + " ";
-  text += mode >= 0 && mode <= 7
-              ? ModeNames[mode].substr(0, ModeNames[mode].find_last_not_of(' ') + 1)
-              : "mode " + std::to_string(mode);
-  text += " ";
-  text += filter >= 1 && filter <= 5 ? FilterNames[filter] : "filter " + std::to_string(filter);
+  text += ModeFilterText(mode, filter);
   text += " \"";
   for (char c : name) {
     unsigned char byte = static_cast<unsigned char>(c);
@@ -109,9 +116,42 @@ int CompareJob(const std::string& name) {
   return differ == 0 ? kAllWell : kFoundSomething;
 }
 
+// One read of --probe; false, after one line on the error stream, when the
+// radio did not answer it or refused it.
+bool ProbeRead(char command, const char* name) {
+  if (!Exchange(frame_header + command + FrameEnd)) {
+    std::string line = std::string("quenmar-setup: ") +
+                       (echo_as_sent ? "the radio did not answer " : "the line did not echo ") +
+                       name +
+                       "; check the radio's power, address (04), speed (1200 bit/s) and remote"
+                       " control, and the interface's echo\n";
+    std::fputs(line.c_str(), stderr);
+    return false;
+  }
+  if (ReplyStatusIs(command)) return true;
+  std::string line = "quenmar-setup: radio 04 answered " + std::string(name) + " with " +
+                     FrameHex(civ_buffer) + "\n";
+  std::fputs(line.c_str(), stderr);
+  return false;
+}
+
+// --probe: the radio's frequency and mode, asked with the read commands only,
+// so that nothing in the radio changes.
+int ProbeJob() {
+  if (!ProbeRead(ReadFrequency, "ReadFrequency")) return kFoundSomething;
+  std::string frequency = DecodeFrequency();
+  if (!ProbeRead(ReadMode, "ReadMode")) return kFoundSomething;
+  std::string megahertz =
+      frequency.substr(frequency[0] == '0' ? 1 : 0, frequency[0] == '0' ? 1 : 2);
+  PrintLine("radio 04 answered: " + megahertz + "." + frequency.substr(2) + " MHz " +
+            ModeFilterText(ReplyByte(kReplyMode), ReplyByte(kReplyFilter)));
+  return kAllWell;
+}
+
 }  // namespace
 
 int RunCommandJob(const std::string& job, const std::vector<std::string>& values) {
+  if (job == "--probe") return ProbeJob();
   if (job == "--clock") return ClockJob();
   if (job == "--load") return LoadJob(values[0]);
   if (job == "--compare") return CompareJob(values[0]);

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 #include "link/serial_port.h"
 
@@ -164,6 +165,50 @@ std::string DevicePath(unsigned port) {
   // in the device namespace alone.
   if (port >= 10) name = "\\\\.\\" + name;
   return name;
+}
+
+std::string DeviceKey(const std::string& path) {
+  std::string name = path.compare(0, 4, "\\\\.\\") == 0 ? path.substr(4) : path;
+  return UpperCase(name);
+}
+
+std::vector<SerialDevice> SerialDevices() {
+  // The system's map of its serial ports: one value a port, named after the
+  // driver's device ("\Device\Serial0"), holding the COM name.
+  std::vector<SerialDevice> devices;
+  HKEY map;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "HARDWARE\\DEVICEMAP\\SERIALCOMM", 0, KEY_READ, &map) !=
+      ERROR_SUCCESS)
+    return devices;
+  for (DWORD index = 0;; index++) {
+    char name[256];
+    DWORD name_size = sizeof name;
+    BYTE data[256] = {};
+    DWORD data_size = sizeof data - 1;
+    DWORD type = 0;
+    LONG result = RegEnumValueA(map, index, name, &name_size, nullptr, &type, data, &data_size);
+    if (result == ERROR_NO_MORE_ITEMS) break;
+    if (result != ERROR_SUCCESS || type != REG_SZ) continue;
+    devices.push_back({reinterpret_cast<char*>(data), {std::string("system device ") + name}});
+  }
+  RegCloseKey(map);
+  return devices;
+}
+
+const char* PortEnvironmentHelp() {
+  return "";
+}
+
+const char* ExamplesHelp() {
+  return "Examples (Command Prompt or PowerShell):\n"
+         "  quenmar-setup --list-ports\n"
+         "  quenmar-setup --port COM3 --probe\n"
+         "  quenmar-setup --port COM3 --save backup.txt\n"
+         "  quenmar-setup --to-csv memories.txt memories.csv\n"
+         "  quenmar-setup --from-csv club-list.csv memories.txt\n"
+         "To set the clock every night at 03:00 (Task Scheduler, from the command line):\n"
+         "  schtasks /create /sc daily /st 03:00 /tn \"Radio clock\" /tr "
+         "\"C:\\quenmar\\quenmar-setup.exe --port COM3 --clock\"\n";
 }
 
 const char* PortNamesHelp() {
