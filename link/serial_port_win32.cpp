@@ -3,6 +3,8 @@
 // driver's count of received bytes from ClearCommError, and the clock from
 // the performance counter.
 #include <windows.h>
+// After windows.h, which it needs.
+#include <setupapi.h>
 
 #include <string>
 #include <vector>
@@ -172,6 +174,39 @@ std::string DeviceKey(const std::string& path) {
   return UpperCase(name);
 }
 
+namespace {
+
+// What Device Manager calls each port ("USB Serial Port (COM3)"), by COM name.
+std::vector<SerialDevice> PortDescriptions() {
+  std::vector<SerialDevice> found;
+  GUID ports;
+  DWORD count = 0;
+  if (!SetupDiClassGuidsFromNameA("Ports", &ports, 1, &count) || count == 0) return found;
+  HDEVINFO set = SetupDiGetClassDevsA(&ports, nullptr, nullptr, DIGCF_PRESENT);
+  if (set == INVALID_HANDLE_VALUE) return found;
+  SP_DEVINFO_DATA device{};
+  device.cbSize = sizeof device;
+  for (DWORD index = 0; SetupDiEnumDeviceInfo(set, index, &device); index++) {
+    BYTE friendly[256] = {};
+    if (!SetupDiGetDeviceRegistryPropertyA(set, &device, SPDRP_FRIENDLYNAME, nullptr, friendly,
+                                           sizeof friendly - 1, nullptr))
+      continue;
+    HKEY key = SetupDiOpenDevRegKey(set, &device, DICS_FLAG_GLOBAL, 0, DIREG_DEV, KEY_READ);
+    if (key == INVALID_HANDLE_VALUE) continue;
+    BYTE name[64] = {};
+    DWORD size = sizeof name - 1;
+    DWORD type = 0;
+    if (RegQueryValueExA(key, "PortName", nullptr, &type, name, &size) == ERROR_SUCCESS &&
+        type == REG_SZ)
+      found.push_back({reinterpret_cast<char*>(name), {reinterpret_cast<char*>(friendly)}});
+    RegCloseKey(key);
+  }
+  SetupDiDestroyDeviceInfoList(set);
+  return found;
+}
+
+}  // namespace
+
 std::vector<SerialDevice> SerialDevices() {
   // The system's map of its serial ports: one value a port, named after the
   // driver's device ("\Device\Serial0"), holding the COM name.
@@ -192,6 +227,12 @@ std::vector<SerialDevice> SerialDevices() {
     devices.push_back({reinterpret_cast<char*>(data), {std::string("system device ") + name}});
   }
   RegCloseKey(map);
+  for (const SerialDevice& described : PortDescriptions()) {
+    for (SerialDevice& device : devices) {
+      if (DeviceKey(device.path) == DeviceKey(described.path))
+        device.about.insert(device.about.begin(), described.about[0]);
+    }
+  }
   return devices;
 }
 
