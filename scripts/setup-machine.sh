@@ -25,7 +25,7 @@ for task in "$@"; do
   case $task in
     fuzzing) packages+=(clang) fuzzing=yes ;;
     windows) packages+=(g++-mingw-w64-x86-64 wine wine64 googletest) ;;
-    packaging) packages+=(lintian mandoc groff-base dpkg-dev unzip g++-mingw-w64-x86-64) ;;
+    packaging) packages+=(lintian mandoc groff-base dpkg-dev binutils unzip g++-mingw-w64-x86-64) ;;
     *)
       echo "usage: scripts/setup-machine.sh [fuzzing] [windows] [packaging] | demo" >&2
       exit 2
