@@ -81,7 +81,7 @@ const char kUsage[] =
     "its separators as the UTF-8 character U+2502, as a UTF-8 editor writes\n"
     "them: reading takes them as the byte B3.\n"
     "\n"
-    "  -h, --help      show this text\n"
+    "  -h, -?, --help  show this text (/? too, on Windows)\n"
     "  -V, --version   show the version\n"
     "  --              end of the options: what follows is for the C= rule\n"
     "\n"

@@ -2,11 +2,14 @@
 device given the wrong way, --trace, and results that cannot be written."""
 
 import os
+import re
 import subprocess
 import unittest
 
 from radio import READ_FREQUENCY, READ_MODE, Radio, command
 from screen import SETUP, stand_in_port
+
+TOP = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..")
 
 
 def run(args, env=None, cwd=None, stdout=subprocess.PIPE):
@@ -106,6 +109,16 @@ class FirstContactTest(unittest.TestCase):
                 self.assertEqual(status, 4)
                 self.assertEqual(errors, "quenmar-setup: the results could not be written: "
                                          "No space left on device\n")
+
+    def test_the_manuals_name_every_option_of_the_help(self):
+        options = set(re.findall(r"(?<![\w-])(--[a-z][a-z-]*|-[hV?])(?![\w-])", run(["--help"])[1]))
+        self.assertGreater(len(options), 15)
+        for manual in ("README.md", "man/quenmar-setup.1", "packaging/README-windows.txt"):
+            with open(os.path.join(TOP, manual)) as text:
+                words = text.read().replace("\\-", "-")
+            for option in sorted(options):
+                with self.subTest(manual=manual, option=option):
+                    self.assertRegex(words, r"(?<![\w-])%s(?![\w-])" % re.escape(option))
 
 
 if __name__ == "__main__":
