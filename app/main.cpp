@@ -172,9 +172,9 @@ int main(int argc, char** argv) {
   RefuseEmptyDevice(port_name + port_settings);
   // A job from the command line draws nothing and leaves the terminal alone.
   jobs_on_screen = requested_job.empty();
+  TraceStart();  // before the screen is taken, so that its one complaint is seen
   if (jobs_on_screen) ConsoleStart();
   if (jobs_on_screen) PrintText(port_name, true);
-  TraceStart();
   last_error = PortOpen(port_name + port_settings);
   if (last_error != 0) {
     std::string problem = "quenmar-setup: " + port_problem + "\r\n";

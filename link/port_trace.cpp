@@ -2,8 +2,10 @@
 // nothing then.
 #include "link/port_trace.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include "link/civ_frame.h"
@@ -26,7 +28,13 @@ void TraceStart() {
   const char* name = trace_name.empty() ? std::getenv("QUENMAR_TRACE") : trace_name.c_str();
   if (!name || !*name) return;
   trace = std::fopen(name, "a");
-  if (!trace) return;
+  if (!trace) {
+    // The run goes on untraced; the user who asked for a trace is told.
+    std::string line = std::string("quenmar-setup: no trace: cannot open ") + name + ": " +
+                       std::strerror(errno) + "\n";
+    std::fputs(line.c_str(), stderr);
+    return;
+  }
   std::setvbuf(trace, nullptr, _IOLBF, 0);  // a line at a time, so a killed run keeps it
   trace_start = SecondsNow();
   std::fprintf(trace, "--- quenmar-setup %s: seconds, what, bytes\n", QUENMAR_VERSION);

@@ -101,6 +101,11 @@ class FirstContactTest(unittest.TestCase):
             lines = trace.read().splitlines()
         # Each line: seconds in 11 columns, a blank, what, the bytes.
         self.assertIn("sent   FE FE 04 F1 03 FD", [line[12:] for line in lines])
+        # A trace that cannot be made is said, and the run goes on without it.
+        status, out, errors = run(["--trace", radio.path("no/such/folder"), "--probe"],
+                                  {"QUENMAR_COM1": radio.port})
+        self.assertEqual((status, out[:19]), (0, "radio 04 answered: "))
+        self.assertTrue(errors.startswith("quenmar-setup: no trace: cannot open "), errors)
 
     def test_results_that_cannot_be_written_end_with_status_4(self):
         for args in (["--version"], ["--list-ports"]):
