@@ -244,8 +244,17 @@ std::vector<std::string> DeviceDetails(const std::filesystem::path& tty) {
   namespace fs = std::filesystem;
   std::vector<std::string> about;
   std::error_code error;
-  fs::path driver = fs::read_symlink(tty / "device" / "driver", error);
-  if (!error) about.push_back("driver " + driver.filename().string());
+  // Since Linux 6.5 the serial core puts its own port and controller devices
+  // (bus serial-base) between a UART's tty and the driver that named it.
+  fs::path device = fs::canonical(tty / "device", error);
+  for (; !error && device.has_relative_path(); device = device.parent_path()) {
+    fs::path driver = fs::canonical(device / "driver", error);
+    if (error) break;
+    if (driver.parent_path().parent_path().filename() == "serial-base") continue;
+    about.push_back("driver " + driver.filename().string());
+    break;
+  }
+  error.clear();
   // The USB device is a folder above the tty's own, the one with idVendor.
   fs::path up = fs::canonical(tty / "device", error);
   for (; !error && up.has_relative_path(); up = up.parent_path()) {
