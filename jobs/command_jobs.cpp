@@ -120,12 +120,7 @@ int CompareJob(const std::string& name) {
 // radio did not answer it or refused it.
 bool ProbeRead(char command, const char* name) {
   if (!Exchange(frame_header + command + FrameEnd)) {
-    std::string line = std::string("quenmar-setup: ") +
-                       (echo_as_sent ? "the radio did not answer " : "the line did not echo ") +
-                       name +
-                       "; check the radio's power, address (04), speed (1200 bit/s) and remote"
-                       " control, and the interface's echo\n";
-    std::fputs(line.c_str(), stderr);
+    ReportUnanswered(name, -1, "the probe found no radio");
     return false;
   }
   if (ReplyStatusIs(command)) return true;
@@ -141,10 +136,10 @@ int ProbeJob() {
   if (!ProbeRead(ReadFrequency, "ReadFrequency")) return kFoundSomething;
   std::string frequency = DecodeFrequency();
   if (!ProbeRead(ReadMode, "ReadMode")) return kFoundSomething;
-  std::string megahertz =
-      frequency.substr(frequency[0] == '0' ? 1 : 0, frequency[0] == '0' ? 1 : 2);
-  PrintLine("radio 04 answered: " + megahertz + "." + frequency.substr(2) + " MHz " +
-            ModeFilterText(ReplyByte(kReplyMode), ReplyByte(kReplyFilter)));
+  // The megahertz without a leading zero: "7.05000 MHz".
+  size_t first = frequency[0] == '0' ? 1 : 0;
+  PrintLine("radio 04 answered: " + frequency.substr(first, 2 - first) + "." + frequency.substr(2) +
+            " MHz " + ModeFilterText(ReplyByte(kReplyMode), ReplyByte(kReplyFilter)));
   return kAllWell;
 }
 

@@ -11,7 +11,8 @@
 // NameAsSent        a channel name as a load sends it (FE and FD made blanks)
 // SaveMemoriesInto  the save itself, into the named file
 // ReadRadioChannel  the save's frames for one channel and what their replies give
-// ReportUnanswered  one line on the error stream: which exchange went unanswered, what to check
+// ReportUnanswered  one line on the error stream: which exchange went unanswered
+//                   (of which channel, unless it is below 0), what to check
 // RunCommandJob     --probe, --save, --load, --clock or --compare; returns the exit status
 // ShowProgress      the channel being worked on: the menu's row 5, or the progress line
 // CheckMemoryFile   --check FILE: reads a memory file as a load does and says
