@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "app/terminal.h"
+#include "link/port_trace.h"
 #include "link/serial_port.h"
 
 std::string requested_job;
@@ -29,6 +31,9 @@ const Option kOptions[] = {
     {"--help", "", 0, nullptr},
     {"--version", "", 0, nullptr},
     {"--port", "DEVICE", 1, &port_device},
+    {"--trace", "FILE", 1, &trace_name},
+    {"--probe", "", 0, nullptr},
+    {"--list-ports", "", 0, nullptr},
     {"--check", "FILE", 1, nullptr},
     {"--to-csv", "MEMORY_FILE CSV_FILE", 2, nullptr},
     {"--from-csv", "CSV_FILE MEMORY_FILE", 2, nullptr},
@@ -37,6 +42,22 @@ const Option kOptions[] = {
     {"--clock", "", 0, nullptr},
     {"--compare", "FILE", 1, nullptr},
 };
+
+// The short spellings everyone tries first.
+struct ShortOption {
+  const char* spelling;
+  const char* option;
+};
+const ShortOption kShortOptions[] = {{"-h", "--help"}, {"-?", "--help"}, {"-V", "--version"}};
+
+// The option an argument spells, or the argument itself.
+std::string LongForm(const std::string& argument) {
+  for (const ShortOption& short_option : kShortOptions) {
+    if (argument == short_option.spelling) return short_option.option;
+  }
+  if (system_help_option && argument == system_help_option) return "--help";
+  return argument;
+}
 
 const Option* FindOption(const std::string& name) {
   for (const Option& option : kOptions) {
@@ -61,10 +82,18 @@ std::string OptionFormFor(const std::string& name) {
 
 std::vector<std::string> ReadCommandLine(int argc, const char* const* argv) {
   std::vector<std::string> rest;
+  bool options_ended = false;
   for (int i = 1; i < argc; i++) {
     std::string argument = argv[i];
-    if (argument.compare(0, 2, "--") != 0) {
+    // A lone "-" is a file name (standard input or output); after "--" every
+    // argument is one for the port rule, whatever it begins with.
+    if (!options_ended) argument = LongForm(argument);
+    if (options_ended || argument.size() < 2 || argument[0] != '-') {
       rest.push_back(argument);
+      continue;
+    }
+    if (argument == "--") {
+      options_ended = true;
       continue;
     }
     options_given = true;
@@ -72,7 +101,7 @@ std::vector<std::string> ReadCommandLine(int argc, const char* const* argv) {
     std::string name = argument;
     std::vector<std::string> values;
     size_t equals = argument.find('=');
-    if (equals != std::string::npos) {
+    if (equals != std::string::npos && argument[1] == '-') {
       name = argument.substr(0, equals);
       values.push_back(argument.substr(equals + 1));
     }
@@ -89,6 +118,9 @@ std::vector<std::string> ReadCommandLine(int argc, const char* const* argv) {
       values.push_back(argv[i]);
     }
     if (option->setting) {
+      // An empty device or file name never stands for a default.
+      if (values[0].empty())
+        UsageError("option '" + name + "' was given an empty " + option->values);
       *option->setting = values[0];
       continue;
     }
@@ -101,20 +133,19 @@ std::vector<std::string> ReadCommandLine(int argc, const char* const* argv) {
   return rest;
 }
 
-void SuggestPortOption(const std::vector<std::string>& arguments) {
+void RefuseDeviceArguments(const std::vector<std::string>& arguments) {
   // Every serial tool takes the device as an argument; this program keeps
-  // COM1 for any argument without "C=", as it always has, and only says so.
+  // COM1 for any argument without "C=", and opening another port than the
+  // one named is never what was meant.
+  if (!port_device.empty()) return;
   for (const std::string& argument : arguments) {
-    if (argument.find("C=") != std::string::npos || argument.find("c=") != std::string::npos)
-      return;
+    if (UpperCase(argument).find("C=") != std::string::npos) return;
   }
   for (const std::string& argument : arguments) {
     std::error_code error;
-    if (!std::filesystem::is_character_file(argument, error)) continue;
-    std::string line = "quenmar-setup: " + argument +
-                       " is not opened (arguments without C= keep COM1); to open it, use --port " +
-                       argument + "\n";
-    std::fputs(line.c_str(), stderr);
-    return;
+    if (!std::filesystem::exists(argument, error)) continue;
+    UsageError(argument +
+               " is not opened: arguments without C= keep COM1; to open it, use --port " +
+               argument);
   }
 }

@@ -1,14 +1,16 @@
 // The command line: the program's own options (every argument that begins
-// with "--"), taken out before the "C=" port rule reads the rest.
+// with "-", except "-" alone, up to a "--"), taken out before the "C=" port
+// rule reads the rest.
 //
 // ReadCommandLine  takes the options out of argv into the variables below;
 //                  returns the arguments left for the port rule. An unknown
-//                  option, a missing value or two jobs at once end the program
-//                  with a one-line message and status 2.
+//                  option, a missing or empty value or two jobs at once end
+//                  the program with a one-line message and status 2.
 // OptionFormFor    "--save FILE" for an option name, as the messages show it
-// SuggestPortOption  one line on stderr when an argument left for the port
-//                  rule names a character device but no "C=" is there: the
-//                  user meant --port
+// RefuseDeviceArguments  ends the program with one line and status 2 when an
+//                  argument left for the port rule names an existing file or
+//                  device but neither "C=" nor --port is there: the user
+//                  meant --port
 #pragma once
 #include <string>
 #include <vector>
@@ -23,4 +25,4 @@ extern bool options_given;
 
 std::vector<std::string> ReadCommandLine(int argc, const char* const* argv);
 std::string OptionFormFor(const std::string& name);
-void SuggestPortOption(const std::vector<std::string>& arguments);
+void RefuseDeviceArguments(const std::vector<std::string>& arguments);

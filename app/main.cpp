@@ -1,6 +1,9 @@
 // quenmar-setup: saves and loads the memory channels of a Quenmar transceiver
 // and sets its clock, over a serial line.
+#include <cerrno>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -16,9 +19,11 @@
 namespace {
 
 const char kUsage[] =
-    "Usage: quenmar-setup [--port DEVICE] [C=n]\n"
-    "       quenmar-setup [--port DEVICE] [C=n] --save FILE | --load FILE\n"
-    "       quenmar-setup [--port DEVICE] [C=n] --clock | --compare FILE\n"
+    "Usage: quenmar-setup [--port DEVICE] [C=n] [--trace FILE]\n"
+    "       quenmar-setup [--port DEVICE] [C=n] [--trace FILE] --probe | --clock\n"
+    "       quenmar-setup [--port DEVICE] [C=n] [--trace FILE] --save FILE | --load FILE\n"
+    "       quenmar-setup [--port DEVICE] [C=n] [--trace FILE] --compare FILE\n"
+    "       quenmar-setup --list-ports\n"
     "       quenmar-setup --check FILE\n"
     "       quenmar-setup --to-csv MEMORY_FILE CSV_FILE\n"
     "       quenmar-setup --from-csv CSV_FILE MEMORY_FILE\n"
@@ -33,10 +38,18 @@ const char kUsage[] =
     "                  C= on the command line becomes part of the port name\n"
     "  --port DEVICE   open DEVICE as the port, whatever its number; the screen\n"
     "                  still shows COMn\n"
+    "  --list-ports    list the serial devices and the port numbers that stand\n"
+    "                  for them, opening none of them; status 0\n"
+    "  --trace FILE    append every byte written to and read from the port to\n"
+    "                  FILE, with times, to see why the radio does not answer\n"
     "\n"
     "One job without the menu, for scripts and cron: nothing is drawn, progress\n"
     "(\"channel 17 of 62\") goes to the error stream when it is a terminal, and\n"
     "results go to the standard output stream.\n"
+    "  --probe         read the radio's frequency and mode, changing nothing,\n"
+    "                  and print them: \"radio 04 answered: 14.23450 MHz USB 2.4\";\n"
+    "                  status 0, or 3 with a line saying what to check when the\n"
+    "                  radio does not answer\n"
     "  --save FILE     the radio's 62 channels into FILE, as menu choice 2 does;\n"
     "                  status 0 when FILE is written. If the radio stops\n"
     "                  answering, FILE is left as it was (abort report, status 2)\n"
@@ -75,22 +88,25 @@ const char kUsage[] =
     "as FILE.~N~ when they differ; VERSION_CONTROL=none, simple, numbered or\n"
     "existing chooses as for GNU cp. FILE - is the standard input or output.\n"
     "\n"
-    "  --help          show this text\n"
-    "  --version       show the version\n"
+    "  -h, -?, --help  show this text (/? too, on Windows)\n"
+    "  -V, --version   show the version\n"
+    "  --              end of the options: what follows is for the C= rule\n"
     "\n"
-    "Exit status: 0 when all is well; 3 when a check or comparison finds\n"
+    "Exit status: 0 when all is well; 3 when a probe, check or comparison finds\n"
     "something; 1, 2 or 8 with the abort report when the port or a file cannot\n"
-    "be opened; 2 for an unknown option or conversion names that cannot be\n"
-    "meant; 9 to 14 after a signal.\n"
-    "\n"
-    "Examples:\n"
-    "  quenmar-setup --port /dev/ttyUSB0 --save backup.txt\n"
-    "  quenmar-setup --to-csv memories.txt memories.csv\n"
-    "  quenmar-setup --from-csv club-list.csv memories.txt\n"
-    "To set the clock every night at 03:00 (crontab -e):\n"
-    "  0 3 * * * quenmar-setup --port /dev/ttyUSB0 --clock\n"
+    "be opened; 2 for a usage error (an unknown option, an empty device, a\n"
+    "device given without --port, conversion names that cannot be meant); 4\n"
+    "when the results could not be written; 9 to 14 after a signal.\n"
     "\n";
-// Then how ports are named on this system (PortNamesHelp), then the menu.
+// Then the environment (the port's variables from PortEnvironmentHelp), the
+// examples of this system (ExamplesHelp), how ports are named on it
+// (PortNamesHelp), then the menu.
+const char kUsageEnvironment[] =
+    "  QUENMAR_TRACE   a file for the trace, as --trace FILE (which wins)\n"
+    "  TZ              the time zone the clock job sets, for example TZ=UTC0\n"
+    "  VERSION_CONTROL the backups kept of a replaced file: numbered (t, the\n"
+    "                  default), existing (nil), simple (never), none (off)\n"
+    "\n";
 const char kUsageMenu[] =
     "\n"
     "The menu:\n"
@@ -98,6 +114,31 @@ const char kUsageMenu[] =
     "  2  save all the radio's memories into a memory file\n"
     "  3  set the radio's date and time from this computer's clock\n"
     "  0  exit\n";
+
+// The status to end with once the results are out: the job's own, or 4 with
+// one line on the error stream when the standard output did not take them
+// all (a full disk, a closed pipe).
+int ResultsWritten(int status) {
+  if (std::fflush(stdout) == 0 && !std::ferror(stdout)) return status;
+  std::string line = std::string("quenmar-setup: the results could not be written: ") +
+                     std::strerror(errno) + "\n";
+  std::fputs(line.c_str(), stderr);
+  return 4;
+}
+
+// A port number whose device is set to an empty name is a mistake (an unset
+// variable in a cron line), never a reason to open the default device: one
+// line and status 2, before anything is opened.
+void RefuseEmptyDevice(const std::string& device_text) {
+  unsigned port = 1;
+  LineSettings settings;
+  if (ParseDeviceText(device_text, port, settings) != 0 || !DevicePath(port).empty()) return;
+  std::string line = "quenmar-setup: QUENMAR_COM" + std::to_string(port) +
+                     " is set but empty; set it to the device, or unset it (see quenmar-setup "
+                     "--help)\n";
+  std::fputs(line.c_str(), stderr);
+  std::exit(2);
+}
 
 }  // namespace
 
@@ -111,36 +152,47 @@ int main(int argc, char** argv) {
   std::vector<std::string> port_words = ReadCommandLine(argc, argv);
   if (requested_job == "--help") {
     std::fputs(kUsage, stdout);
+    std::fputs("Environment:\n", stdout);
+    std::fputs(PortEnvironmentHelp(), stdout);
+    std::fputs(kUsageEnvironment, stdout);
+    std::fputs(ExamplesHelp(), stdout);
+    std::fputs("\n", stdout);
     std::fputs(PortNamesHelp(), stdout);
     std::fputs(kUsageMenu, stdout);
-    return 0;
+    return ResultsWritten(0);
   }
   if (requested_job == "--version") {
     std::printf("quenmar-setup %s\n", QUENMAR_VERSION);
-    return 0;
+    return ResultsWritten(0);
   }
   // A check reads a file and nothing else: no port, no console set-up.
-  if (requested_job == "--check") return CheckMemoryFile(job_values[0]);
+  if (requested_job == "--check") return ResultsWritten(CheckMemoryFile(job_values[0]));
   // The conversions are offline: neither the port nor the terminal is touched.
   // Ctrl-C still removes the half-written file (the handlers are in place).
-  if (requested_job == "--to-csv" || requested_job == "--from-csv") {
-    if (requested_job == "--to-csv") return ConvertMemoryFileToCsv(job_values[0], job_values[1]);
-    return ConvertCsvToMemoryFile(job_values[0], job_values[1]);
+  if (requested_job == "--to-csv")
+    return ResultsWritten(ConvertMemoryFileToCsv(job_values[0], job_values[1]));
+  if (requested_job == "--from-csv")
+    return ResultsWritten(ConvertCsvToMemoryFile(job_values[0], job_values[1]));
+  // The list looks at the system's serial devices and opens none of them.
+  if (requested_job == "--list-ports") {
+    for (const std::string& line : PortListing()) std::puts(line.c_str());
+    return ResultsWritten(0);
   }
-  if (!options_given) SuggestPortOption(port_words);
+  RefuseDeviceArguments(port_words);
   port_name = PortNameFromArguments(port_words);
+  RefuseEmptyDevice(port_name + port_settings);
   // A job from the command line draws nothing and leaves the terminal alone.
   jobs_on_screen = requested_job.empty();
+  TraceStart();  // before the screen is taken, so that its one complaint is seen
   if (jobs_on_screen) ConsoleStart();
   if (jobs_on_screen) PrintText(port_name, true);
-  TraceStart();
   last_error = PortOpen(port_name + port_settings);
   if (last_error != 0) {
     std::string problem = "quenmar-setup: " + port_problem + "\r\n";
     std::fputs(problem.c_str(), stderr);
     FatalError(kPortOpenLine);
   }
-  if (!jobs_on_screen) EndProgram(RunCommandJob(requested_job, job_values));
+  if (!jobs_on_screen) EndProgram(ResultsWritten(RunCommandJob(requested_job, job_values)));
   SetColours(15, 1);
   MainMenu();
 }

@@ -17,6 +17,9 @@
 extern bool output_is_terminal;  // set by TerminalOpen
 extern bool input_is_terminal;   // set by TerminalOpen
 extern bool utf8_text;           // set by TerminalOpen: the terminal's characters are UTF-8
+// The system's own way to ask a program for help ("/?" on Windows), or
+// nullptr; read by ReadCommandLine.
+extern const char* const system_help_option;
 
 void TerminalOpen(int& rows, int& columns);
 void TerminalRestore();

@@ -35,7 +35,8 @@ void ReportUnanswered(const char* command, int channel, const std::string& outco
   PrintProgress("");
   std::string line = std::string("quenmar-setup: ") +
                      (echo_as_sent ? "the radio did not answer " : "the line did not echo ") +
-                     command + " of channel " + std::to_string(channel) + ", so " + outcome +
+                     command + (channel >= 0 ? " of channel " + std::to_string(channel) : "") +
+                     ", so " + outcome +
                      "; check the radio's power, address (04), speed (1200 bit/s) and remote"
                      " control, and the interface's echo";
   line += jobs_on_screen ? "\r\n" : "\n";

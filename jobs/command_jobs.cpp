@@ -41,16 +41,23 @@ int LoadJob(const std::string& name) {
   return tally.refused + tally.unanswered == 0 ? kAllWell : kFoundSomething;
 }
 
+// A mode and filter in words: "USB 2.4", or their numbers when the tables
+// have none.
+std::string ModeFilterText(int mode, int filter) {
+  std::string text = mode >= 0 && mode <= 7
+                         ? ModeNames[mode].substr(0, ModeNames[mode].find_last_not_of(' ') + 1)
+                         : "mode " + std::to_string(mode);
+  text += " ";
+  text += filter >= 1 && filter <= 5 ? FilterNames[filter] : "filter " + std::to_string(filter);
+  return text;
+}
+
 // A channel's settings in words: 14.23450 USB 2.4 "BEACON ". Bytes of the
 // name that are no printable ASCII are shown as \xNN.
 std::string ChannelText(const std::string& frequency, int mode, int filter,
                         const std::string& name) {
   std::string text = frequency.substr(0, 2) + "." + frequency.substr(2) + " ";
-  text += mode >= 0 && mode <= 7
-              ? ModeNames[mode].substr(0, ModeNames[mode].find_last_not_of(' ') + 1)
-              : "mode " + std::to_string(mode);
-  text += " ";
-  text += filter >= 1 && filter <= 5 ? FilterNames[filter] : "filter " + std::to_string(filter);
+  text += ModeFilterText(mode, filter);
   text += " \"";
   for (char c : name) {
     unsigned char byte = static_cast<unsigned char>(c);
@@ -109,6 +116,33 @@ int CompareJob(const std::string& name) {
   return differ == 0 ? kAllWell : kFoundSomething;
 }
 
+// One read of --probe; false, after one line on the error stream, when the
+// radio did not answer it or refused it.
+bool ProbeRead(char command, const char* name) {
+  if (!Exchange(frame_header + command + FrameEnd)) {
+    ReportUnanswered(name, -1, "the probe found no radio");
+    return false;
+  }
+  if (ReplyStatusIs(command)) return true;
+  std::string line = "quenmar-setup: radio 04 answered " + std::string(name) + " with " +
+                     FrameHex(civ_buffer) + "\n";
+  std::fputs(line.c_str(), stderr);
+  return false;
+}
+
+// --probe: the radio's frequency and mode, asked with the read commands only,
+// so that nothing in the radio changes.
+int ProbeJob() {
+  if (!ProbeRead(ReadFrequency, "ReadFrequency")) return kFoundSomething;
+  std::string frequency = DecodeFrequency();
+  if (!ProbeRead(ReadMode, "ReadMode")) return kFoundSomething;
+  // The megahertz without a leading zero: "7.05000 MHz".
+  size_t first = frequency[0] == '0' ? 1 : 0;
+  PrintLine("radio 04 answered: " + frequency.substr(first, 2 - first) + "." + frequency.substr(2) +
+            " MHz " + ModeFilterText(ReplyByte(kReplyMode), ReplyByte(kReplyFilter)));
+  return kAllWell;
+}
+
 }  // namespace
 
 std::string TypedFileName(const std::string& typed) {
@@ -116,6 +150,7 @@ std::string TypedFileName(const std::string& typed) {
 }
 
 int RunCommandJob(const std::string& job, const std::vector<std::string>& values) {
+  if (job == "--probe") return ProbeJob();
   if (job == "--clock") return ClockJob();
   if (job == "--load") return LoadJob(values[0]);
   if (job == "--compare") return CompareJob(values[0]);

@@ -13,8 +13,9 @@
 // TypedFileName     a name typed at the menu's prompt as a file name: "-" there
 //                   is a file of that name, not a stream the screen is using
 // ReadRadioChannel  the save's frames for one channel and what their replies give
-// ReportUnanswered  one line on the error stream: which exchange went unanswered, what to check
-// RunCommandJob     --save, --load, --clock or --compare; returns the exit status
+// ReportUnanswered  one line on the error stream: which exchange went unanswered
+//                   (of which channel, unless it is below 0), what to check
+// RunCommandJob     --probe, --save, --load, --clock or --compare; returns the exit status
 // ShowProgress      the channel being worked on: the menu's row 5, or the progress line
 // CheckMemoryFile   --check FILE: reads a memory file as a load does and says
 //                   where the load differs from what a line seems to say; returns

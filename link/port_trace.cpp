@@ -1,4 +1,5 @@
-// The port trace. Off unless QUENMAR_TRACE is set; costs nothing then.
+// The port trace. Off unless --trace or QUENMAR_TRACE names a file; costs
+// nothing then.
 #include "link/port_trace.h"
 
 #include <cerrno>
@@ -9,6 +10,8 @@
 
 #include "link/civ_frame.h"
 #include "link/serial_port.h"
+
+std::string trace_name;
 
 namespace {
 
@@ -22,7 +25,7 @@ void Line(const std::string& text) {
 }  // namespace
 
 void TraceStart() {
-  const char* name = std::getenv("QUENMAR_TRACE");
+  const char* name = trace_name.empty() ? std::getenv("QUENMAR_TRACE") : trace_name.c_str();
   if (!name || !*name) return;
   trace = std::fopen(name, "a");
   if (!trace) {

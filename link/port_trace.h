@@ -1,13 +1,18 @@
-// The port trace: when QUENMAR_TRACE names a file, every byte written to and
-// read from the port is appended to it as timestamped hex lines, so that "no
-// reply from the radio" can be told apart from "no echo" or "a late reply".
+// The port trace: when --trace or QUENMAR_TRACE names a file, every byte
+// written to and read from the port is appended to it as timestamped hex
+// lines, so that "no reply from the radio" can be told apart from "no echo"
+// or "a late reply".
 //
-// TraceStart        opens the trace file named by QUENMAR_TRACE, if any
+// TraceStart        opens the trace file named by --trace or QUENMAR_TRACE, if any
 // TraceBytes        one line: the time, what the bytes are, the bytes in hex
 // TraceEchoDiffers  one line: where the echo of a frame first differs from it
 // TraceWindow       one line: how a reply window ended, and after how long
 #pragma once
 #include <string>
+
+// The file named by --trace, "" when not given; written by ReadCommandLine
+// (app/command_line.cpp), read by TraceStart. It wins over QUENMAR_TRACE.
+extern std::string trace_name;
 
 void TraceStart();
 void TraceBytes(const char* kind, const std::string& bytes);

@@ -5,12 +5,16 @@
 #include "link/serial_port.h"
 
 #include <string>
+#include <vector>
 
 std::string port_device;
 std::string port_problem;
 LineSettings port_settings_in_use;
 
 namespace {
+
+// The port numbers --list-ports looks at: far beyond any real machine's.
+constexpr unsigned kListedPorts = 256;
 
 // The device text read into port and settings: 0, or 1 or 2 with port_problem said.
 int CheckDeviceText(const std::string& device_text, unsigned& port, LineSettings& settings) {
@@ -66,6 +70,10 @@ int PortOpen(const std::string& device_text) {
     return 2;
   }
   std::string path = DevicePath(port);
+  if (path.empty()) {
+    port_problem = "COM" + std::to_string(port) + " is set to an empty device name";
+    return 2;
+  }
   if (DeviceOpen(path, port) != 0) return 2;
   port_settings_in_use = settings;
   int configured = DeviceConfigure(settings);
@@ -86,4 +94,29 @@ bool ModemWaits() {
 
 bool PortHasInput() {
   return PortPending() > 0;
+}
+
+std::vector<std::string> PortListing() {
+  std::vector<std::string> lines;
+  std::vector<std::string> port_keys(kListedPorts + 1);
+  for (unsigned port = 1; port <= kListedPorts; port++) {
+    std::string path = DevicePath(port);
+    if (!path.empty()) port_keys[port] = DeviceKey(path);
+  }
+  for (const SerialDevice& device : SerialDevices()) {
+    std::string key = DeviceKey(device.path);
+    std::string ports;
+    if (!port_device.empty()) {
+      if (key == port_keys[1]) ports = "every COMn (--port)";
+    } else {
+      for (unsigned port = 1; port <= kListedPorts; port++) {
+        if (port_keys[port] != key) continue;
+        ports += (ports.empty() ? "" : ", ") + std::string("COM") + std::to_string(port);
+      }
+    }
+    lines.push_back(device.path + (ports.empty() ? "" : ": " + ports));
+    for (const std::string& about : device.about) lines.push_back("    " + about);
+  }
+  if (lines.empty()) lines.push_back("no serial devices found");
+  return lines;
 }

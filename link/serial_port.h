@@ -11,11 +11,17 @@
 // PortAbandon      the same from a signal handler
 // SecondsNow       seconds from a monotonic clock, double precision
 // DevicePath       the device that port number n stands for on this system
-//                  (the one named by --port, when given, for every n)
+//                  (the one named by --port, when given, for every n); ""
+//                  when a setting names it but is empty
 // PortNamesHelp    how a port number finds its device here, for --help
+// PortEnvironmentHelp  the environment variables that name devices here, for --help
+// ExamplesHelp     examples of the jobs as written on this system, for --help
+// PortListing      the serial devices of this system and the port numbers
+//                  that stand for them, in lines for the user; opens none
 #pragma once
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "link/line_settings.h"
 
@@ -35,12 +41,22 @@ extern std::string port_problem;
 // DeviceConfigure   queues, timeouts and line state; 0, 1 (refused) or 8 (no serial port)
 // ModemLineOn       reads whether a modem line is on; false when the status read fails
 // PauseMilliseconds sleeps that long
+// SerialDevices     the system's serial devices and what it says of each,
+//                   without opening any
+// DeviceKey         a device's name in the one form that every name of the
+//                   same device shares
 enum class ModemLine { Carrier, Dsr };
 bool PortIsOpen();
 int DeviceOpen(const std::string& path, unsigned port);
 int DeviceConfigure(const LineSettings& settings);
 bool ModemLineOn(ModemLine line, bool& on);
 void PauseMilliseconds(int ms);
+struct SerialDevice {
+  std::string path;
+  std::vector<std::string> about;  // driver, USB ids, product, other names
+};
+std::vector<SerialDevice> SerialDevices();
+std::string DeviceKey(const std::string& path);
 
 // The settings of the open port; written by PortOpen, read by the modem waits.
 extern LineSettings port_settings_in_use;
@@ -57,3 +73,6 @@ void PortAbandon();
 double SecondsNow();
 std::string DevicePath(unsigned port);
 const char* PortNamesHelp();
+const char* PortEnvironmentHelp();
+const char* ExamplesHelp();
+std::vector<std::string> PortListing();

@@ -10,11 +10,15 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <string>
+#include <vector>
 
 #include "link/serial_port.h"
 
@@ -212,9 +216,118 @@ void DescribeOpenFailure(const std::string& path, unsigned port, int error) {
 std::string DevicePath(unsigned port) {
   if (!port_device.empty()) return port_device;
   std::string variable = "QUENMAR_COM" + std::to_string(port);
+  // Set but empty is "" (an error for the caller), never the default.
   const char* named = std::getenv(variable.c_str());
-  if (named && *named) return named;
+  if (named) return named;
   return "/dev/ttyS" + std::to_string(port - 1);
+}
+
+std::string DeviceKey(const std::string& path) {
+  std::error_code error;
+  std::filesystem::path real = std::filesystem::canonical(path, error);
+  return error ? path : real.string();
+}
+
+namespace {
+
+// The first line of a small sysfs file, "" when there is none.
+std::string SysfsLine(const std::filesystem::path& file) {
+  std::ifstream in(file);
+  std::string line;
+  std::getline(in, line);
+  return line;
+}
+
+// What sysfs says of a tty that has a device behind it: its driver, and for
+// a USB one the vendor and product numbers and the product's name.
+std::vector<std::string> DeviceDetails(const std::filesystem::path& tty) {
+  namespace fs = std::filesystem;
+  std::vector<std::string> about;
+  std::error_code error;
+  // Since Linux 6.5 the serial core puts its own port and controller devices
+  // (bus serial-base) between a UART's tty and the driver that named it.
+  fs::path device = fs::canonical(tty / "device", error);
+  for (; !error && device.has_relative_path(); device = device.parent_path()) {
+    fs::path driver = fs::canonical(device / "driver", error);
+    if (error) break;
+    if (driver.parent_path().parent_path().filename() == "serial-base") continue;
+    about.push_back("driver " + driver.filename().string());
+    break;
+  }
+  error.clear();
+  // The USB device is a folder above the tty's own, the one with idVendor.
+  fs::path up = fs::canonical(tty / "device", error);
+  for (; !error && up.has_relative_path(); up = up.parent_path()) {
+    std::string vendor = SysfsLine(up / "idVendor");
+    if (vendor.empty()) continue;
+    std::string product = SysfsLine(up / "product");
+    about.push_back("USB " + vendor + ":" + SysfsLine(up / "idProduct") +
+                    (product.empty() ? "" : " " + product));
+    break;
+  }
+  return about;
+}
+
+}  // namespace
+
+std::vector<SerialDevice> SerialDevices() {
+  namespace fs = std::filesystem;
+  std::vector<SerialDevice> devices;
+  std::error_code error;
+  for (const fs::directory_entry& entry : fs::directory_iterator("/sys/class/tty", error)) {
+    // Virtual consoles and pseudo-terminals have no device behind them.
+    if (!fs::exists(entry.path() / "device", error)) continue;
+    std::string name = entry.path().filename().string();
+    // The 8250 driver makes a ttyS for every slot it has, UART or not; an
+    // empty slot reports the port type 0.
+    if (SysfsLine(entry.path() / "type") == "0") continue;
+    devices.push_back({"/dev/" + name, DeviceDetails(entry.path())});
+  }
+  std::sort(devices.begin(), devices.end(),
+            [](const SerialDevice& a, const SerialDevice& b) { return a.path < b.path; });
+  // The names udev gives USB adapters, which stay the same across replugging.
+  for (const fs::directory_entry& link : fs::directory_iterator("/dev/serial/by-id", error)) {
+    std::string key = DeviceKey(link.path().string());
+    for (SerialDevice& device : devices) {
+      if (DeviceKey(device.path) == key) device.about.push_back(link.path().string());
+    }
+  }
+  // Devices named by QUENMAR_COMn, which may be anything the system does not
+  // list as a serial port (an adapter's other name, a pseudo-terminal).
+  for (char** variable = environ; *variable; variable++) {
+    std::string text = *variable;
+    size_t equals = text.find('=');
+    if (text.compare(0, 11, "QUENMAR_COM") != 0 || equals == 11 || equals + 1 >= text.size() ||
+        text.find_first_not_of("0123456789", 11) != equals)
+      continue;
+    std::string path = text.substr(equals + 1);
+    std::string note = "named by " + text.substr(0, equals);
+    auto same = std::find_if(devices.begin(), devices.end(), [&](const SerialDevice& device) {
+      return DeviceKey(device.path) == DeviceKey(path);
+    });
+    if (same == devices.end()) {
+      devices.push_back({path, {note}});
+    } else {
+      same->about.push_back(note);
+    }
+  }
+  return devices;
+}
+
+const char* PortEnvironmentHelp() {
+  return "  QUENMAR_COMn    the device of port n, for example QUENMAR_COM1=/dev/ttyUSB0;\n"
+         "                  set but empty, it is an error\n";
+}
+
+const char* ExamplesHelp() {
+  return "Examples:\n"
+         "  quenmar-setup --list-ports\n"
+         "  quenmar-setup --port /dev/ttyUSB0 --probe\n"
+         "  quenmar-setup --port /dev/ttyUSB0 --save backup.txt\n"
+         "  quenmar-setup --to-csv memories.txt memories.csv\n"
+         "  quenmar-setup --from-csv club-list.csv memories.txt\n"
+         "To set the clock every night at 03:00 (crontab -e):\n"
+         "  0 3 * * * quenmar-setup --port /dev/ttyUSB0 --clock\n";
 }
 
 const char* PortNamesHelp() {

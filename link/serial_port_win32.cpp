@@ -3,8 +3,11 @@
 // driver's count of received bytes from ClearCommError, and the clock from
 // the performance counter.
 #include <windows.h>
+// After windows.h, which it needs.
+#include <setupapi.h>
 
 #include <string>
+#include <vector>
 
 #include "link/serial_port.h"
 
@@ -164,6 +167,89 @@ std::string DevicePath(unsigned port) {
   // in the device namespace alone.
   if (port >= 10) name = "\\\\.\\" + name;
   return name;
+}
+
+std::string DeviceKey(const std::string& path) {
+  std::string name = path.compare(0, 4, "\\\\.\\") == 0 ? path.substr(4) : path;
+  return UpperCase(name);
+}
+
+namespace {
+
+// What Device Manager calls each port ("USB Serial Port (COM3)"), by COM name.
+std::vector<SerialDevice> PortDescriptions() {
+  std::vector<SerialDevice> found;
+  GUID ports;
+  DWORD count = 0;
+  if (!SetupDiClassGuidsFromNameA("Ports", &ports, 1, &count) || count == 0) return found;
+  HDEVINFO set = SetupDiGetClassDevsA(&ports, nullptr, nullptr, DIGCF_PRESENT);
+  if (set == INVALID_HANDLE_VALUE) return found;
+  SP_DEVINFO_DATA device{};
+  device.cbSize = sizeof device;
+  for (DWORD index = 0; SetupDiEnumDeviceInfo(set, index, &device); index++) {
+    BYTE friendly[256] = {};
+    if (!SetupDiGetDeviceRegistryPropertyA(set, &device, SPDRP_FRIENDLYNAME, nullptr, friendly,
+                                           sizeof friendly - 1, nullptr))
+      continue;
+    HKEY key = SetupDiOpenDevRegKey(set, &device, DICS_FLAG_GLOBAL, 0, DIREG_DEV, KEY_READ);
+    if (key == INVALID_HANDLE_VALUE) continue;
+    BYTE name[64] = {};
+    DWORD size = sizeof name - 1;
+    DWORD type = 0;
+    if (RegQueryValueExA(key, "PortName", nullptr, &type, name, &size) == ERROR_SUCCESS &&
+        type == REG_SZ)
+      found.push_back({reinterpret_cast<char*>(name), {reinterpret_cast<char*>(friendly)}});
+    RegCloseKey(key);
+  }
+  SetupDiDestroyDeviceInfoList(set);
+  return found;
+}
+
+}  // namespace
+
+std::vector<SerialDevice> SerialDevices() {
+  // The system's map of its serial ports: one value a port, named after the
+  // driver's device ("\Device\Serial0"), holding the COM name.
+  std::vector<SerialDevice> devices;
+  HKEY map;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "HARDWARE\\DEVICEMAP\\SERIALCOMM", 0, KEY_READ, &map) !=
+      ERROR_SUCCESS)
+    return devices;
+  for (DWORD index = 0;; index++) {
+    char name[256];
+    DWORD name_size = sizeof name;
+    BYTE data[256] = {};
+    DWORD data_size = sizeof data - 1;
+    DWORD type = 0;
+    LONG result = RegEnumValueA(map, index, name, &name_size, nullptr, &type, data, &data_size);
+    if (result == ERROR_NO_MORE_ITEMS) break;
+    if (result != ERROR_SUCCESS || type != REG_SZ) continue;
+    devices.push_back({reinterpret_cast<char*>(data), {std::string("system device ") + name}});
+  }
+  RegCloseKey(map);
+  for (const SerialDevice& described : PortDescriptions()) {
+    for (SerialDevice& device : devices) {
+      if (DeviceKey(device.path) == DeviceKey(described.path))
+        device.about.insert(device.about.begin(), described.about[0]);
+    }
+  }
+  return devices;
+}
+
+const char* PortEnvironmentHelp() {
+  return "";
+}
+
+const char* ExamplesHelp() {
+  return "Examples (Command Prompt or PowerShell):\n"
+         "  quenmar-setup --list-ports\n"
+         "  quenmar-setup --port COM3 --probe\n"
+         "  quenmar-setup --port COM3 --save backup.txt\n"
+         "  quenmar-setup --to-csv memories.txt memories.csv\n"
+         "  quenmar-setup --from-csv club-list.csv memories.txt\n"
+         "To set the clock every night at 03:00 (Task Scheduler, from the command line):\n"
+         "  schtasks /create /sc daily /st 03:00 /tn \"Radio clock\" /tr "
+         "\"C:\\quenmar\\quenmar-setup.exe --port COM3 --clock\"\n";
 }
 
 const char* PortNamesHelp() {

@@ -13,8 +13,9 @@ set(CPACK_STRIP_FILES ON)
 if(WIN32)
   # One folder named with the version: the program and its notes side by
   # side, the notes as text files with the CR LF line ends Windows expects.
+  # The README is the plain-text one written for Windows users.
   install(TARGETS quenmar-setup RUNTIME DESTINATION .)
-  configure_file(README.md README.txt @ONLY NEWLINE_STYLE CRLF)
+  configure_file(packaging/README-windows.txt README.txt @ONLY NEWLINE_STYLE CRLF)
   configure_file(LICENSE LICENSE.txt @ONLY NEWLINE_STYLE CRLF)
   install(FILES ${PROJECT_BINARY_DIR}/README.txt ${PROJECT_BINARY_DIR}/LICENSE.txt DESTINATION .)
   set(CPACK_GENERATOR ZIP)

@@ -136,5 +136,22 @@ if [ "$(unzip -p "$zip_file" "$folder/quenmar-setup.exe" | head -c 2)" = MZ ]; t
 else
   fail "quenmar-setup.exe is a Windows executable"
 fi
+# The README in the zip is written for Windows: no Linux device paths, no
+# sudo, and plain text rather than Markdown links.
+readme=$(unzip -p "$zip_file" "$folder/README.txt")
+found=$(grep -n -e '/dev/' -e 'sudo' -e '](' <<<"$readme")
+if [ -z "$found" ]; then
+  pass "README.txt is for Windows: no /dev/, no sudo, no Markdown links"
+else
+  fail "README.txt is for Windows: no /dev/, no sudo, no Markdown links" "$found"
+fi
+unzip -p "$zip_file" "$folder/quenmar-setup.exe" >"$scratch/quenmar-setup.exe"
+resource=$(strings -el "$scratch/quenmar-setup.exe" | grep -A1 -x -e ProductName -e ProductVersion |
+           tr '\n' ' ')
+if [ "$resource" = "ProductName quenmar-setup ProductVersion $version " ]; then
+  pass "quenmar-setup.exe carries its product name and version"
+else
+  fail "quenmar-setup.exe carries its product name and version" "found: $resource"
+fi
 
 finish

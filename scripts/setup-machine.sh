@@ -3,8 +3,10 @@
 # that lacks it, and what the further tasks named on the command line need:
 #
 #   scripts/setup-machine.sh [fuzzing] [windows] [packaging]
+#   scripts/setup-machine.sh demo
 #
-# scripts/fuzz.sh, scripts/windows.sh and scripts/package.sh name theirs; the
+# "demo" installs only what scripts/demo.sh builds with: a compiler, CMake
+# and make, none of the test bench. scripts/fuzz.sh, scripts/windows.sh and scripts/package.sh name theirs; the
 # test command names all three at its start, so that no two of its steps run
 # the package manager at once. Needs root (or sudo) only when something is
 # missing.
@@ -15,13 +17,17 @@ set -euo pipefail
 packages=(cmake g++ make ccache clang-format libgtest-dev python3-pexpect python3-pyte faketime util-linux
           chirp)
 fuzzing=no
+if [ "${1:-}" = demo ]; then
+  packages=(cmake g++ make)
+  shift
+fi
 for task in "$@"; do
   case $task in
     fuzzing) packages+=(clang) fuzzing=yes ;;
     windows) packages+=(g++-mingw-w64-x86-64 wine wine64 googletest) ;;
-    packaging) packages+=(lintian mandoc groff-base dpkg-dev unzip g++-mingw-w64-x86-64) ;;
+    packaging) packages+=(lintian mandoc groff-base dpkg-dev binutils unzip g++-mingw-w64-x86-64) ;;
     *)
-      echo "usage: scripts/setup-machine.sh [fuzzing] [windows] [packaging]" >&2
+      echo "usage: scripts/setup-machine.sh [fuzzing] [windows] [packaging] | demo" >&2
       exit 2
       ;;
   esac

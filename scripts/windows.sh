@@ -157,11 +157,30 @@ else
   fail "--version" "printed: $output"
 fi
 
+# Windows' own spelling of help, and help written for Windows.
+output=$(wine "$setup_exe" '/?' </dev/null 2>&1 | tr -d '\r')
+if grep -q '^Usage: quenmar-setup' <<<"$output" && grep -qF -- '--port COM3 --probe' <<<"$output" &&
+   ! grep -q '/dev/' <<<"$output"; then
+  pass "/? shows the help, with Windows examples and no /dev/"
+else
+  fail "/? shows the help, with Windows examples and no /dev/" "$(head -5 <<<"$output")"
+fi
+
 report_for() {
   printf '\r\nAborting due to runtime error %s at line 8 of QUEN32()\r\n\r\n' "$1"
 }
 
 map_ports 1="$e2e/radio-port" 5=/dev/null 12="$e2e/radio-port"
+
+# The ports the system lists, each marked with the port number that uses it.
+output=$(wine "$setup_exe" --list-ports </dev/null 2>&1)
+status=$?
+output=$(tr -d '\r' <<<"$output")
+if [ "$status" -eq 0 ] && grep -qx 'COM1: COM1' <<<"$output" && grep -qx 'COM12: COM12' <<<"$output"; then
+  pass "--list-ports lists COM1 and COM12"
+else
+  fail "--list-ports lists COM1 and COM12" "status $status" "$output"
+fi
 
 # A port that is not there: COM3 with nothing behind it, and COM11, which is
 # reached through the device namespace.
@@ -237,10 +256,18 @@ else
   fail "virtual radio started for the load" "$(cat "$e2e/radio.out")"
 fi
 
-# The jobs from the command line, on COM1: a clock setting, a save that must
+# The jobs from the command line, on COM1: a probe, a clock setting, a save that must
 # equal the menu's and a comparison with it; then a save onto an existing file
 # that a silent radio leaves as it was.
 if start_radio --rate 0 --demo --log "$e2e/commands.log"; then
+  (cd "$e2e" && wine "$setup_exe" --probe </dev/null >probe.out 2>probe.err)
+  status=$?
+  if [ "$status" -eq 0 ] &&
+     [ "$(tr -d '\r' <"$e2e/probe.out")" = "radio 04 answered: 14.20000 MHz USB 2.4" ]; then
+    pass "--probe: status 0, \"radio 04 answered: 14.20000 MHz USB 2.4\""
+  else
+    fail "--probe" "status $status" "$(cat "$e2e/probe.out" "$e2e/probe.err")"
+  fi
   (cd "$e2e" && wine "$setup_exe" --clock </dev/null >clock.out 2>clock.err)
   status=$?
   if [ "$status" -eq 0 ] && [ "$(tr -d '\r' <"$e2e/clock.out" | sed -n 2p)" = "reply FE FE F1 04 FB FD" ]; then

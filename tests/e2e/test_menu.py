@@ -150,16 +150,17 @@ class StartUpTest(unittest.TestCase):
             self.assertEqual(result.returncode, 0, result.stderr)
             self.assertTrue(result.stdout.endswith(b"reply FE FE F1 04 FB FD\n"), result.stdout)
 
-    def test_a_device_argument_without_c_is_answered_with_one_line(self):
+    def test_a_device_argument_without_c_or_port_is_refused(self):
         master, port = stand_in_port()
         try:
             result = self.run_plain([port], {"QUENMAR_COM1": port})
-            self.assertEqual(result.returncode, 0)
-            self.assertEqual(result.stderr.decode(), "quenmar-setup: %s is not opened (arguments "
-                             "without C= keep COM1); to open it, use --port %s\n" % (port, port))
-            self.assertTrue(result.stdout.startswith(b"COM1\r\nCOM1\r\n"))
+            self.assertEqual((result.returncode, result.stdout), (2, b""))
+            self.assertTrue(result.stderr.decode().startswith(
+                "quenmar-setup: %s is not opened: arguments without C= keep COM1; to open it, "
+                "use --port %s" % (port, port)), result.stderr)
             for args in ([port, "c=1"], [port, "--port", port], ["/nonexistent/ttyQ"]):
-                self.assertEqual(self.run_plain(args, {"QUENMAR_COM1": port}).stderr, b"", args)
+                result = self.run_plain(args, {"QUENMAR_COM1": port})
+                self.assertEqual((result.returncode, result.stderr), (0, b""), args)
         finally:
             os.close(master)
 

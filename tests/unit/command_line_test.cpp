@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/main_menu.h"
+#include "link/port_trace.h"
 #include "link/serial_port.h"
 
 namespace {
@@ -46,7 +47,10 @@ TEST(CommandLine, AJobTakesItsFileName) {
 
 TEST(CommandLine, UnknownOrMisusedOptionsEndWithStatus2) {
   EXPECT_EXIT(Read({"--frobnicate"}), testing::ExitedWithCode(2), "unknown option '--frobnicate'");
-  EXPECT_EXIT(Read({"--"}), testing::ExitedWithCode(2), "unknown option '--'");
+  EXPECT_EXIT(Read({"-x"}), testing::ExitedWithCode(2), "unknown option '-x'");
+  EXPECT_EXIT(Read({"--port", ""}), testing::ExitedWithCode(2), "'--port' was given an empty");
+  EXPECT_EXIT(Read({"--port="}), testing::ExitedWithCode(2), "'--port' was given an empty");
+  EXPECT_EXIT(Read({"--trace="}), testing::ExitedWithCode(2), "'--trace' was given an empty");
   EXPECT_EXIT(Read({"--help=x"}), testing::ExitedWithCode(2), "takes no value");
   EXPECT_EXIT(Read({"--help", "--version"}), testing::ExitedWithCode(2),
               "cannot be given together");
@@ -60,6 +64,35 @@ TEST(CommandLine, AConversionTakesTwoFileNames) {
   EXPECT_EQ(requested_job, "--from-csv");
   EXPECT_EQ(job_values, (std::vector<std::string>{"list.csv", "mem.txt"}));
   EXPECT_EQ(rest, std::vector<std::string>{"C=2"});
+}
+
+TEST(CommandLine, ShortSpellings) {
+  const struct {
+    const char* argument;
+    const char* job;
+  } cases[] = {{"-h", "--help"},
+               {"-?", "--help"},
+               {"-V", "--version"},
+               {"--probe", "--probe"},
+               {"--list-ports", "--list-ports"}};
+  for (const auto& one : cases) {
+    Read({one.argument});
+    EXPECT_EQ(requested_job, one.job) << one.argument;
+  }
+}
+
+TEST(CommandLine, ALoneDashIsAFileAndTwoDashesEndTheOptions) {
+  EXPECT_EQ(Read({"-", "--save", "-"}), std::vector<std::string>{"-"});
+  EXPECT_EQ(job_values, std::vector<std::string>{"-"});
+  EXPECT_EQ(Read({"--", "--save", "-h", "c=2"}), (std::vector<std::string>{"--save", "-h", "c=2"}));
+  EXPECT_EQ(requested_job, "");
+}
+
+TEST(CommandLine, TraceNamesItsFile) {
+  Read({"--trace", "radio.trace", "--probe"});
+  EXPECT_EQ(trace_name, "radio.trace");
+  EXPECT_EQ(requested_job, "--probe");
+  trace_name.clear();
 }
 
 }  // namespace

@@ -1,0 +1,135 @@
+"""What a new user tries first: --probe, --list-ports, the usual options, a
+device given the wrong way, --trace, and results that cannot be written."""
+
+import os
+import re
+import subprocess
+import unittest
+
+from radio import READ_FREQUENCY, READ_MODE, Radio, command
+from screen import SETUP, stand_in_port
+
+TOP = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..")
+
+
+def run(args, env=None, cwd=None, stdout=subprocess.PIPE):
+    """Runs the program with no terminal; (status, stdout, stderr) as text."""
+    done = subprocess.run([SETUP] + args, stdin=subprocess.DEVNULL, stdout=stdout,
+                          stderr=subprocess.PIPE, timeout=60, cwd=cwd,
+                          env=dict(os.environ, **(env or {})))
+    out = done.stdout.decode("latin-1") if done.stdout is not None else ""
+    return done.returncode, out, done.stderr.decode("latin-1")
+
+
+def received(master):
+    """What the program wrote to a stand-in port, waiting for none of it."""
+    os.set_blocking(master, False)
+    try:
+        return os.read(master, 4096)
+    except BlockingIOError:
+        return b""
+
+
+class FirstContactTest(unittest.TestCase):
+    def radio(self, *options):
+        radio = Radio(*options)
+        self.addCleanup(radio.close)
+        return radio
+
+    def stand_in(self):
+        """A stand-in port whose other end stays open, so that its master
+        reads what was written or nothing, not an error."""
+        master, port = stand_in_port()
+        self.addCleanup(os.close, master)
+        self.addCleanup(os.close, os.open(port, os.O_RDWR | os.O_NOCTTY))
+        return master, port
+
+    def test_probe_reads_and_changes_nothing(self):
+        radio = self.radio("--demo")
+        self.assertEqual(run(["--probe"], {"QUENMAR_COM1": radio.port}),
+                         (0, "radio 04 answered: 14.20000 MHz USB 2.4\n", ""))
+        self.assertEqual([line.data for line in radio.log() if line.kind == "in"],
+                         [command(READ_FREQUENCY), command(READ_MODE)])
+
+    def test_probe_of_a_silent_or_refusing_radio_says_so_and_ends_3(self):
+        for option, said in (
+                ("--silent", "quenmar-setup: the radio did not answer ReadFrequency, so the probe "
+                             "found no radio; check the radio's power"),
+                ("--refuse-reads", "quenmar-setup: radio 04 answered ReadFrequency with "
+                                   "FE FE F1 04 FA FD\n")):
+            with self.subTest(option=option):
+                radio = self.radio(option)
+                status, out, errors = run(["--probe"], {"QUENMAR_COM1": radio.port})
+                self.assertEqual((status, out, len(errors.splitlines())), (3, "", 1))
+                self.assertTrue(errors.startswith(said), errors)
+
+    def test_list_ports_names_a_quenmar_com_device_and_writes_nothing_to_it(self):
+        master, port = self.stand_in()
+        status, out, errors = run(["--list-ports"], {"QUENMAR_COM3": port})
+        self.assertEqual((status, errors), (0, ""))
+        lines = out.splitlines()
+        self.assertIn(port + ": COM3", lines)
+        self.assertEqual(lines[lines.index(port + ": COM3") + 1], "    named by QUENMAR_COM3")
+        self.assertEqual(received(master), b"")
+
+    def test_usual_options_and_mistakes_end_before_any_port_is_opened(self):
+        master, port = self.stand_in()
+        usage = "(see quenmar-setup --help)\n"
+        cases = [
+            (["-h"], {}, 0, "Usage: quenmar-setup", ""),
+            (["-?"], {}, 0, "Usage: quenmar-setup", ""),
+            (["-V"], {}, 0, "quenmar-setup ", ""),
+            (["-x"], {}, 2, "", "quenmar-setup: unknown option '-x' " + usage),
+            (["--port", "", "--clock"], {}, 2, "",
+             "quenmar-setup: option '--port' was given an empty DEVICE " + usage),
+            (["--clock"], {"QUENMAR_COM1": ""}, 2, "",
+             "quenmar-setup: QUENMAR_COM1 is set but empty; set it to the device, or unset it "
+             + usage),
+            ([port], {}, 2, "", "quenmar-setup: %s is not opened: arguments without C= keep COM1;"
+             " to open it, use --port %s %s" % (port, port, usage)),
+        ]
+        for args, env, status, out_start, errors in cases:
+            with self.subTest(args=args, env=env):
+                result = run(args, dict({"QUENMAR_COM1": port}, **env))
+                self.assertEqual(result[0], status)
+                self.assertTrue(result[1].startswith(out_start), result[1])
+                if not out_start:
+                    self.assertEqual(result[1], "")
+                self.assertEqual(result[2], errors)
+        self.assertEqual(received(master), b"")
+
+    def test_trace_option_writes_a_trace(self):
+        radio = self.radio()
+        self.assertEqual(run(["--trace", "probe.trace", "--probe"], {"QUENMAR_COM1": radio.port},
+                             cwd=radio.directory)[0], 0)
+        with open(radio.path("probe.trace")) as trace:
+            lines = trace.read().splitlines()
+        # Each line: seconds in 11 columns, a blank, what, the bytes.
+        self.assertIn("sent   FE FE 04 F1 03 FD", [line[12:] for line in lines])
+        # A trace that cannot be made is said, and the run goes on without it.
+        status, out, errors = run(["--trace", radio.path("no/such/folder"), "--probe"],
+                                  {"QUENMAR_COM1": radio.port})
+        self.assertEqual((status, out[:19]), (0, "radio 04 answered: "))
+        self.assertTrue(errors.startswith("quenmar-setup: cannot open the trace file "), errors)
+
+    def test_results_that_cannot_be_written_end_with_status_4(self):
+        for args in (["--version"], ["--list-ports"]):
+            with self.subTest(args=args), open("/dev/full", "wb") as full:
+                status, _, errors = run(args, stdout=full)
+                self.assertEqual(status, 4)
+                self.assertEqual(errors, "quenmar-setup: the results could not be written: "
+                                         "No space left on device\n")
+
+    def test_the_manuals_name_every_option_of_the_help(self):
+        options = set(re.findall(r"(?<![\w-])(--[a-z][a-z-]*|-[hV?])(?![\w-])", run(["--help"])[1]))
+        self.assertGreater(len(options), 15)
+        for manual in ("README.md", "man/quenmar-setup.1", "packaging/README-windows.txt"):
+            with open(os.path.join(TOP, manual)) as text:
+                words = text.read().replace("\\-", "-")
+            for option in sorted(options):
+                with self.subTest(manual=manual, option=option):
+                    self.assertRegex(words, r"(?<![\w-])%s(?![\w-])" % re.escape(option))
+
+
+if __name__ == "__main__":
+    unittest.main()
