@@ -108,8 +108,10 @@ std::string EditLine() {
   // there, and blanks over the cells up to `old_end` that the line no longer
   // reaches, on the rows the screen has; then the cursor to `position`. When
   // the cursor's row is off the screen, the screen scrolls to it first and
-  // the rows that come in are drawn too.
-  auto show = [&](size_t first, long old_end) {
+  // the rows that come in are drawn too. With `follow_end` a line that grows
+  // past the bottom row scrolls up with it, as far as the cursor stays in
+  // sight.
+  auto show = [&](size_t first, long old_end, bool follow_end) {
     long target = offset_of(position);
     long row = top() + target / columns;
     size_t until = line.size();  // the characters to draw end before this one
@@ -124,6 +126,14 @@ std::string EditLine() {
         until = index_from((1 - count - top()) * columns);
     }
     long end = offset_of(line.size());
+    long last_row = top() + (end > 0 ? (end - 1) / columns : 0);
+    if (follow_end && last_row > rows) {
+      long count = std::min(last_row - rows, top() + target / columns - 1);
+      if (count > 0) {
+        ScrollScreen(static_cast<int>(count));
+        first = std::min(first, index_from((std::max(1L, rows - count + 1) - top()) * columns));
+      }
+    }
     long visible_from = (1 - top()) * columns;  // the first cell on the screen
     size_t from = std::max(first, index_from(visible_from));
     long from_offset = from < line.size() ? cell_of(offset_of(from), from) : end;
@@ -146,11 +156,12 @@ std::string EditLine() {
     PlaceCursor(static_cast<int>(std::clamp(top(), 1L, static_cast<long>(rows))),
                 top() >= 1 ? left : 1);
     ClearBelow();
-    show(0, 0);
+    show(0, 0, false);
   };
   // Puts `bytes` in place of line[from, to) and moves to `to_position`.
   auto change = [&](size_t from, size_t to, const std::string& bytes, size_t to_position) {
     long old_end = offset_of(line.size());
+    bool end_was_shown = top() + (old_end > 0 ? (old_end - 1) / columns : 0) <= rows;
     bool marks = has_mark(line.substr(from, to - from)) || has_mark(bytes);
     bool typing_at_end = from == to && to == line.size();
     line.replace(from, to - from, bytes);
@@ -171,11 +182,11 @@ std::string EditLine() {
       PutBytes(bytes);
       return;
     }
-    show(first, old_end);
+    show(first, old_end, end_was_shown);
   };
   auto move_to = [&](size_t to) {
     position = to;
-    show(line.size(), 0);
+    show(line.size(), 0, false);
   };
 
   for (;;) {
