@@ -87,6 +87,19 @@ const char* KeySequence(WORD virtual_key) {
   return nullptr;
 }
 
+// A special key held with Shift, Alt or Ctrl, as a terminal sends it: the
+// modifier parameter 1 + Shift 1 + Alt 2 + Ctrl 4 (ESC [ 1 ; 5 D for
+// Ctrl+Left, ESC [ 3 ; 5 ~ for Ctrl+Delete).
+std::string WithModifiers(const std::string& sequence, DWORD state) {
+  int modifier = 1 + ((state & SHIFT_PRESSED) ? 1 : 0) +
+                 ((state & (LEFT_ALT_PRESSED | RIGHT_ALT_PRESSED)) ? 2 : 0) +
+                 ((state & (LEFT_CTRL_PRESSED | RIGHT_CTRL_PRESSED)) ? 4 : 0);
+  if (modifier == 1 || sequence.size() < 3) return sequence;
+  std::string parameter = ";" + std::to_string(modifier);
+  if (sequence.back() == '~') return sequence.substr(0, sequence.size() - 1) + parameter + "~";
+  return "\x1b[1" + parameter + sequence.back();
+}
+
 // A key press that gives typed text: a character or a special key. Key
 // releases, Shift or Ctrl alone, focus, mouse and window events give none.
 bool IsTypedKey(const INPUT_RECORD& record) {
@@ -112,7 +125,7 @@ std::string TypedBytes(const INPUT_RECORD* records, DWORD count) {
     } else if (!wide_input && key.uChar.AsciiChar != 0) {
       one.assign(1, key.uChar.AsciiChar);
     } else {
-      one = KeySequence(key.wVirtualKeyCode);
+      one = WithModifiers(KeySequence(key.wVirtualKeyCode), key.dwControlKeyState);
       if (wide_input) one_wide.assign(one.begin(), one.end());
     }
     for (WORD n = 0; n < (key.wRepeatCount > 0 ? key.wRepeatCount : 1); n++) {
