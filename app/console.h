@@ -1,8 +1,11 @@
 // The text console: one screen in fixed colours, lines of text and numbers,
 // cursor positions, the line editor behind both prompts, and the queue of
-// typed keys. The program keeps its own cursor position, so that wrapping,
-// scrolling and the bounds of MoveCursor behave the same on every terminal.
+// typed keys. It lives in three files: the screen (screen.cpp: cells,
+// colours, cursor, the output buffer), the keys (keys.cpp: reading the
+// terminal, decoding its sequences, the key queue) and the line editor
+// (line_editor.cpp: the typed line and the two prompts).
 //
+// ConsoleStart   takes the terminal over and measures it; every procedure here calls it
 // SetColours     sets the colours of everything written or cleared from now on
 // ClearScreen    blanks the screen in the current colours, cursor to 1,1
 // MoveCursor     moves the cursor; a position off the screen is ignored
@@ -19,8 +22,10 @@
 #include <cstdint>
 #include <string>
 
-extern int rows;     // screen rows, measured again before each prompt and on a resize
-extern int columns;  // screen columns, likewise
+// The screen's size, measured by the screen (screen.cpp) at the start, before
+// each prompt and whenever the terminal reports a new size.
+extern int rows;
+extern int columns;
 
 void ConsoleStart();
 void SetColours(int foreground, int background);
@@ -34,9 +39,3 @@ void WaitForKey();
 std::string PollKey();
 std::string EditLine();
 void PrintProgress(const std::string& text);
-
-// Turns the bytes a terminal sends into keys for the key queue: a character
-// is one byte (on a UTF-8 terminal, one whole UTF-8 sequence), a special key
-// a zero byte and its PC scan code. Bytes of an unfinished escape sequence or
-// character stay in `pending` until the rest arrives or input is idle.
-void DecodeKeys(std::string& pending, bool input_idle);

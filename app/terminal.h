@@ -2,15 +2,17 @@
 // bytes out, the size of the window, and waits for typed input. Only the
 // console and the ending of the program use it.
 //
-// TerminalOpen        measures the size, learns the character set, switches input to raw keys
-// TerminalRestore     puts the input mode back (safe inside a signal handler)
-// TerminalWrite       writes bytes to the screen in one go
-// TerminalReadBytes   what has been typed and is waiting, without waiting
-// TerminalWaitInput   waits up to ms milliseconds for typed input
-// TerminalReadStream  bytes of a standard input that is not a terminal; 0 at its end
-// TerminalBeep        sounds the terminal's bell
-// TerminalCharWidth   the cells a character takes on the screen (utf8_text only): 0, 1 or 2
-// ErrorIsTerminal     whether the standard error stream is a terminal (a console)
+// TerminalOpen         learns the character set, switches input to raw keys, listens for resizes
+// TerminalRestore      puts the input mode back (safe inside a signal handler)
+// TerminalSize         the window's rows and columns; false when they can't be measured
+// TerminalSizeChanged  true once after the terminal has reported a new size
+// TerminalWrite        writes bytes to the screen in one go
+// TerminalReadBytes    what has been typed and is waiting, without waiting
+// TerminalWaitInput    waits up to ms milliseconds for typed input or a new size
+// TerminalReadStream   bytes of a standard input that is not a terminal; 0 at its end
+// TerminalBeep         sounds the terminal's bell
+// TerminalCharWidth    the cells a character takes on the screen (utf8_text only): 0, 1 or 2
+// ErrorIsTerminal      whether the standard error stream is a terminal (a console)
 #pragma once
 #include <string>
 
@@ -20,9 +22,14 @@ extern bool utf8_text;           // set by TerminalOpen: the terminal's characte
 // The system's own way to ask a program for help ("/?" on Windows), or
 // nullptr; read by ReadCommandLine.
 extern const char* const system_help_option;
+// Set by TerminalReadBytes and TerminalWaitInput when the terminal has hung
+// up: no key can come any more.
+extern bool input_hung_up;
 
-void TerminalOpen(int& rows, int& columns);
+void TerminalOpen();
 void TerminalRestore();
+bool TerminalSize(int& rows, int& columns);
+bool TerminalSizeChanged();
 void TerminalWrite(const std::string& bytes);
 std::string TerminalReadBytes();
 bool TerminalWaitInput(int ms);

@@ -1,12 +1,14 @@
 // The terminal on POSIX systems: termios for raw keys, write(2) for output,
-// poll(2) for the key waits, TIOCGWINSZ for the size, the locale's character
-// type for the character set and wcwidth for the width of a character.
+// ppoll(2) for the key waits, TIOCGWINSZ and SIGWINCH for the size, the
+// locale's character type for the character set and wcwidth for the width of
+// a character.
 #include <fcntl.h>
 #include <langinfo.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/ioctl.h>
 #include <termios.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -20,11 +22,33 @@ bool output_is_terminal = false;
 bool input_is_terminal = false;
 bool utf8_text = false;
 const char* const system_help_option = nullptr;
+bool input_hung_up = false;
 
 namespace {
 
 struct termios saved_input_mode;
 volatile sig_atomic_t input_mode_changed = 0;
+volatile sig_atomic_t size_reported = 0;  // written by the SIGWINCH handler
+sigset_t mask_while_waiting;              // the signal mask of the key waits
+
+void OnResize(int) {
+  size_reported = 1;
+}
+
+// A new size is reported by SIGWINCH. The signal stays blocked except while
+// the program waits for keys, so that it wakes that wait and never
+// interrupts a wait for the radio's reply.
+void ListenForResizes() {
+  sigset_t resize;
+  sigemptyset(&resize);
+  sigaddset(&resize, SIGWINCH);
+  sigprocmask(SIG_BLOCK, &resize, &mask_while_waiting);
+  sigdelset(&mask_while_waiting, SIGWINCH);
+  struct sigaction action {};
+  action.sa_handler = OnResize;
+  sigemptyset(&action.sa_mask);
+  sigaction(SIGWINCH, &action, nullptr);
+}
 
 // Whether the user's terminal speaks UTF-8, as the environment's character
 // type says. Only LC_CTYPE is taken over, and only when it is UTF-8 (wcwidth
@@ -43,18 +67,11 @@ bool LocaleIsUtf8() {
 
 }  // namespace
 
-void TerminalOpen(int& rows, int& columns) {
+void TerminalOpen() {
   output_is_terminal = isatty(STDOUT_FILENO);
   input_is_terminal = isatty(STDIN_FILENO);
-  rows = 25;
-  columns = 80;
-  struct winsize size {};
-  int measured = output_is_terminal ? STDOUT_FILENO : STDIN_FILENO;
-  // A fresh pseudo-terminal reports 0 by 0: keep 80 by 25 then.
-  if (ioctl(measured, TIOCGWINSZ, &size) == 0 && size.ws_row > 0 && size.ws_col > 0) {
-    rows = size.ws_row;
-    columns = size.ws_col;
-  }
+  sigprocmask(SIG_SETMASK, nullptr, &mask_while_waiting);
+  if (output_is_terminal || input_is_terminal) ListenForResizes();
   utf8_text = LocaleIsUtf8();
   if (!input_is_terminal || tcgetattr(STDIN_FILENO, &saved_input_mode) != 0) return;
   struct termios raw = saved_input_mode;
@@ -80,6 +97,31 @@ void TerminalRestore() {
   if (input_mode_changed) tcsetattr(STDIN_FILENO, TCSANOW, &saved_input_mode);
 }
 
+bool TerminalSize(int& rows, int& columns) {
+  struct winsize size {};
+  int measured = output_is_terminal ? STDOUT_FILENO : STDIN_FILENO;
+  // A fresh pseudo-terminal reports 0 by 0: unmeasured.
+  if (ioctl(measured, TIOCGWINSZ, &size) != 0 || size.ws_row == 0 || size.ws_col == 0) return false;
+  rows = size.ws_row;
+  columns = size.ws_col;
+  return true;
+}
+
+bool TerminalSizeChanged() {
+  bool changed = size_reported;
+  size_reported = 0;
+  // A SIGWINCH that came while blocked is still pending: take it here.
+  sigset_t pending;
+  if (sigpending(&pending) == 0 && sigismember(&pending, SIGWINCH)) {
+    sigset_t resize;
+    sigemptyset(&resize);
+    sigaddset(&resize, SIGWINCH);
+    struct timespec now {};
+    if (sigtimedwait(&resize, nullptr, &now) == SIGWINCH) changed = true;
+  }
+  return changed;
+}
+
 void TerminalWrite(const std::string& bytes) {
   size_t done = 0;
   while (done < bytes.size()) {
@@ -97,14 +139,25 @@ void TerminalWrite(const std::string& bytes) {
   }
 }
 
+// A terminal that has hung up says it has input and hang-up together, and
+// a read then gives 0 or EIO at once, however often it is tried: that is
+// the end of the keys, not a key.
 std::string TerminalReadBytes() {
   std::string bytes;
   for (;;) {
     struct pollfd in = {STDIN_FILENO, POLLIN, 0};
-    if (poll(&in, 1, 0) <= 0 || !(in.revents & POLLIN)) return bytes;
+    if (poll(&in, 1, 0) <= 0) return bytes;
+    if (!(in.revents & POLLIN)) {
+      if (in.revents & (POLLHUP | POLLERR | POLLNVAL)) input_hung_up = true;
+      return bytes;
+    }
     char buffer[256];
     ssize_t n = read(STDIN_FILENO, buffer, sizeof buffer);
-    if (n <= 0) return bytes;
+    if (n < 0 && (errno == EINTR || errno == EAGAIN)) return bytes;
+    if (n <= 0) {
+      input_hung_up = true;
+      return bytes;
+    }
     bytes.append(buffer, n);
     if (static_cast<size_t>(n) < sizeof buffer) return bytes;
   }
@@ -112,13 +165,11 @@ std::string TerminalReadBytes() {
 
 bool TerminalWaitInput(int ms) {
   struct pollfd in = {STDIN_FILENO, POLLIN, 0};
-  int ready = poll(&in, 1, ms);
-  if (ready > 0 && (in.revents & (POLLHUP | POLLERR | POLLNVAL)) && !(in.revents & POLLIN)) {
-    // The terminal has gone away: nobody can answer any more. End the run as
-    // a hang-up does rather than wait for keys that cannot come.
-    kill(getpid(), SIGHUP);
-  }
-  return ready > 0 && (in.revents & POLLIN);
+  struct timespec wait = {ms / 1000, (ms % 1000) * 1000000L};
+  // SIGWINCH may come only in here; it ends the wait early.
+  int ready = ppoll(&in, 1, &wait, &mask_while_waiting);
+  if (ready > 0 && (in.revents & (POLLHUP | POLLERR | POLLNVAL))) input_hung_up = true;
+  return ready > 0;
 }
 
 long TerminalReadStream(char* buffer, unsigned long size) {

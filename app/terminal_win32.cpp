@@ -4,7 +4,7 @@
 // systems. Standard input or output that is no console (a pipe, a file) is
 // used as plain bytes. A console whose code page is UTF-8 (65001) gets the
 // UTF-8 rules of the line editor: its keys are read as UTF-16 and handed on
-// as UTF-8.
+// as UTF-8. A new size comes as the console's buffer-size event.
 #include <windows.h>
 
 #include <string>
@@ -15,6 +15,7 @@ bool output_is_terminal = false;
 bool input_is_terminal = false;
 bool utf8_text = false;
 const char* const system_help_option = "/?";
+bool input_hung_up = false;
 
 namespace {
 
@@ -24,7 +25,12 @@ DWORD saved_input_mode = 0;
 DWORD saved_output_mode = 0;
 volatile LONG input_mode_changed = 0;
 volatile LONG output_mode_changed = 0;
-bool wide_input = false;  // the input code page is UTF-8: read UTF-16, hand on UTF-8
+bool wide_input = false;     // the input code page is UTF-8: read UTF-16, hand on UTF-8
+bool size_reported = false;  // a buffer-size event has come and not yet been asked about
+
+bool IsSizeEvent(const INPUT_RECORD& record) {
+  return record.EventType == WINDOW_BUFFER_SIZE_EVENT;
+}
 
 // The sequence a terminal sends for a special key. A console that honours
 // ENABLE_VIRTUAL_TERMINAL_INPUT sends these itself, as characters; one that
@@ -82,6 +88,19 @@ const char* KeySequence(WORD virtual_key) {
   return nullptr;
 }
 
+// A special key held with Shift, Alt or Ctrl, as a terminal sends it: the
+// modifier parameter 1 + Shift 1 + Alt 2 + Ctrl 4 (ESC [ 1 ; 5 D for
+// Ctrl+Left, ESC [ 3 ; 5 ~ for Ctrl+Delete).
+std::string WithModifiers(const std::string& sequence, DWORD state) {
+  int modifier = 1 + ((state & SHIFT_PRESSED) ? 1 : 0) +
+                 ((state & (LEFT_ALT_PRESSED | RIGHT_ALT_PRESSED)) ? 2 : 0) +
+                 ((state & (LEFT_CTRL_PRESSED | RIGHT_CTRL_PRESSED)) ? 4 : 0);
+  if (modifier == 1 || sequence.size() < 3) return sequence;
+  std::string parameter = ";" + std::to_string(modifier);
+  if (sequence.back() == '~') return sequence.substr(0, sequence.size() - 1) + parameter + "~";
+  return "\x1b[1" + parameter + sequence.back();
+}
+
 // A key press that gives typed text: a character or a special key. Key
 // releases, Shift or Ctrl alone, focus, mouse and window events give none.
 bool IsTypedKey(const INPUT_RECORD& record) {
@@ -97,6 +116,7 @@ std::string TypedBytes(const INPUT_RECORD* records, DWORD count) {
   std::string bytes;
   std::wstring units;  // wide_input: the UTF-16 of everything, made UTF-8 at the end
   for (DWORD i = 0; i < count; i++) {
+    if (IsSizeEvent(records[i])) size_reported = true;
     if (!IsTypedKey(records[i])) continue;
     const KEY_EVENT_RECORD& key = records[i].Event.KeyEvent;
     std::string one;
@@ -106,7 +126,7 @@ std::string TypedBytes(const INPUT_RECORD* records, DWORD count) {
     } else if (!wide_input && key.uChar.AsciiChar != 0) {
       one.assign(1, key.uChar.AsciiChar);
     } else {
-      one = KeySequence(key.wVirtualKeyCode);
+      one = WithModifiers(KeySequence(key.wVirtualKeyCode), key.dwControlKeyState);
       if (wide_input) one_wide.assign(one.begin(), one.end());
     }
     for (WORD n = 0; n < (key.wRepeatCount > 0 ? key.wRepeatCount : 1); n++) {
@@ -143,22 +163,12 @@ BOOL PeekInput(INPUT_RECORD* records, DWORD size, DWORD* count) {
 
 }  // namespace
 
-void TerminalOpen(int& rows, int& columns) {
+void TerminalOpen() {
   input_handle = GetStdHandle(STD_INPUT_HANDLE);
   output_handle = GetStdHandle(STD_OUTPUT_HANDLE);
   DWORD mode = 0;
   output_is_terminal = GetConsoleMode(output_handle, &mode) != 0;
   input_is_terminal = GetConsoleMode(input_handle, &mode) != 0;
-  rows = 25;
-  columns = 80;
-  CONSOLE_SCREEN_BUFFER_INFO screen;
-  if (output_is_terminal && GetConsoleScreenBufferInfo(output_handle, &screen)) {
-    int visible_rows = screen.srWindow.Bottom - screen.srWindow.Top + 1;
-    if (visible_rows > 0 && screen.dwSize.X > 0) {
-      rows = visible_rows;
-      columns = screen.dwSize.X;
-    }
-  }
   utf8_text = output_is_terminal && GetConsoleOutputCP() == CP_UTF8;
   wide_input = input_is_terminal && GetConsoleCP() == CP_UTF8;
   if (output_is_terminal && GetConsoleMode(output_handle, &saved_output_mode)) {
@@ -178,12 +188,12 @@ void TerminalOpen(int& rows, int& columns) {
     }
   }
   if (input_is_terminal && GetConsoleMode(input_handle, &saved_input_mode)) {
-    // Keys one by one without echo, special keys as escape sequences.
-    // Processed input stays, so that Ctrl-C is a control event for the
-    // handler, never a key.
-    DWORD wanted =
-        (saved_input_mode | ENABLE_VIRTUAL_TERMINAL_INPUT | ENABLE_PROCESSED_INPUT) &
-        ~(ENABLE_LINE_INPUT | ENABLE_ECHO_INPUT | ENABLE_WINDOW_INPUT | ENABLE_MOUSE_INPUT);
+    // Keys one by one without echo, special keys as escape sequences, and
+    // the buffer-size events of a resized window. Processed input stays, so
+    // that Ctrl-C is a control event for the handler, never a key.
+    DWORD wanted = (saved_input_mode | ENABLE_VIRTUAL_TERMINAL_INPUT | ENABLE_PROCESSED_INPUT |
+                    ENABLE_WINDOW_INPUT) &
+                   ~(ENABLE_LINE_INPUT | ENABLE_ECHO_INPUT | ENABLE_MOUSE_INPUT);
     // A console without virtual-terminal input refuses the whole mode; the
     // bare special keys are then turned into sequences here (KeySequence).
     input_mode_changed = 1;
@@ -196,6 +206,22 @@ void TerminalOpen(int& rows, int& columns) {
 void TerminalRestore() {
   if (input_mode_changed) SetConsoleMode(input_handle, saved_input_mode);
   if (output_mode_changed) SetConsoleMode(output_handle, saved_output_mode);
+}
+
+bool TerminalSize(int& rows, int& columns) {
+  CONSOLE_SCREEN_BUFFER_INFO screen;
+  if (!output_is_terminal || !GetConsoleScreenBufferInfo(output_handle, &screen)) return false;
+  int visible_rows = screen.srWindow.Bottom - screen.srWindow.Top + 1;
+  if (visible_rows <= 0 || screen.dwSize.X <= 0) return false;
+  rows = visible_rows;
+  columns = screen.dwSize.X;
+  return true;
+}
+
+bool TerminalSizeChanged() {
+  bool changed = size_reported;
+  size_reported = false;
+  return changed;
 }
 
 void TerminalWrite(const std::string& bytes) {
@@ -238,19 +264,25 @@ bool TerminalWaitInput(int ms) {
     DWORD waited = WaitForSingleObject(input_handle, left);
     if (waited == WAIT_TIMEOUT) return false;
     if (waited != WAIT_OBJECT_0) {
-      Sleep(left);  // the console has gone away: no busy loop, no key either
-      return false;
+      input_hung_up = true;  // the console has gone away: no key can come
+      return true;
     }
-    // The handle is signalled for any event. Only a typed key counts; the
-    // others (key releases, focus changes) are taken out of the way so that
-    // the next wait does not end at once on them.
+    // The handle is signalled for any event. Only a typed key and a new size
+    // count; the others (key releases, focus changes) are taken out of the
+    // way so that the next wait does not end at once on them.
     INPUT_RECORD records[64];
     DWORD count = 0;
     if (!PeekInput(records, 64, &count)) return false;
+    bool resized = false;
     for (DWORD i = 0; i < count; i++) {
       if (IsTypedKey(records[i])) return true;
+      if (IsSizeEvent(records[i])) resized = true;
     }
     if (count > 0) ReadInput(records, count, &count);
+    if (resized) {
+      size_reported = true;
+      return true;
+    }
     if (left == 0) return false;
   }
 }

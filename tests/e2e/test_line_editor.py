@@ -27,11 +27,11 @@ class LineEditorTest(unittest.TestCase):
         os.close(self.master)
         self.folder.cleanup()
 
-    def at_prompt(self, columns=80, locale=None):
+    def at_prompt(self, columns=80, locale=None, rows=25):
         env = {"QUENMAR_COM1": self.port}
         if locale:
             env["LC_ALL"] = locale
-        p = Program(env=env, cwd=self.folder.name, columns=columns)
+        p = Program(env=env, cwd=self.folder.name, columns=columns, rows=rows)
         self.programs.append(p)
         p.wait_menu()
         p.type_line("1")
@@ -94,7 +94,9 @@ class LineEditorTest(unittest.TestCase):
         p = self.at_prompt()
         p.send("ab\tc")
         self.shows(p, "ab      c")
-        p.send("\x1b" + "12345678\tx")
+        p.send("\x1b")  # alone: Escape followed at once by a key would be Alt with that key
+        self.shows(p, "")
+        p.send("12345678\tx")
         self.shows(p, "12345678        x")
         self.loads(p, "12345678        x")
 
@@ -144,9 +146,56 @@ class LineEditorTest(unittest.TestCase):
         p.send("aé\x7fb.txt".encode())
         self.loads(p, b"a\xc3b.txt")
 
+    def test_keys_with_modifiers_and_function_keys_insert_nothing_and_move_nothing(self):
+        p = self.at_prompt()
+        p.send("abc")
+        keys = {"F1..F5 on the Linux console": "\x1b[[A\x1b[[B\x1b[[C\x1b[[D\x1b[[E",
+                "Alt+B": "\x1bb", "Alt+Backspace": "\x1b\x7f", "Ctrl+Left": "\x1b[1;5D",
+                "Ctrl+Right": "\x1b[1;5C", "rxvt Shift+Insert": "\x1b[2$", "rxvt Shift+Home": "\x1b[7$",
+                "rxvt Ctrl+Delete": "\x1b[3^", "rxvt Alt+Left": "\x1b\x1b[D"}
+        for name, sequence in keys.items():
+            with self.subTest(key=name):
+                # The key and a marker in one write, as a terminal's bytes come.
+                p.send(sequence + "!")
+                self.shows(p, "abc!")
+                self.assertEqual(p.cursor(), (1, len(PROMPT) + 5))
+                p.send("\x7f")
+                self.shows(p, "abc")
+        self.loads(p, "abc")
+
+    def test_removing_a_combining_mark_redraws_its_letter(self):
+        p = self.at_prompt(locale="C.UTF-8")
+        p.send("ae\u0301x".encode())
+        self.shows(p, "a\u00e9x")  # the screen holds the letter and its mark as one
+        p.send(LEFT + "\x7f")
+        self.shows(p, "aex")
+        self.assertEqual(p.cursor(), (1, len(PROMPT) + 3))
+        self.loads(p, "aex")
+
+    def test_a_name_taller_than_the_screen_is_shown_once_around_the_cursor(self):
+        p = self.at_prompt(columns=40, rows=10)
+        os.mkdir(os.path.join(self.folder.name, "dir"))
+        name = "dir/" + "../dir/" * 85 + "f"  # 600 characters: 16 rows with the prompt
+        for k in range(0, len(name), 100):  # within the key queue's 511
+            p.send(name[k:k + 100])
+            end = len(PROMPT) + min(k + 100, len(name))
+            p.wait_for(lambda s: s.cursor() == (min(10, 1 + end // 40), end % 40 + 1), what="typed")
+        line = PROMPT + name
+        rows_of = lambda text: [text[k:k + 40] for k in range(0, len(text), 40)]
+        shown = lambda text, first: [row.ljust(40) for row in rows_of(text)[first:first + 10]]
+        p.wait_for(lambda s: s.screen.display == shown(line, 6) and s.cursor() == (10, 37), what="the end")
+        p.send(HOME)
+        p.wait_for(lambda s: s.screen.display == shown(line, 0) and s.cursor() == (1, 37), what="the start")
+        p.send("!")
+        line = PROMPT + "!" + name
+        p.wait_for(lambda s: s.screen.display == shown(line, 0) and s.cursor() == (1, 38), what="! at the start")
+        p.send(END)
+        p.wait_for(lambda s: s.screen.display == shown(line, 6) and s.cursor() == (10, 38), what="the end again")
+        p.send(HOME + "\x1b[3~")
+        self.loads(p, name)
+
     def test_typed_number_at_the_menu_with_function_keys_ignored(self):
         p = self.at_prompt()
-        p.send("\x1b")
         p.send("\r")
         self.assertEqual(p.wait_exit(), 1)
         q = Program(env={"QUENMAR_COM1": self.port})

@@ -1,5 +1,8 @@
 // Typed keys: the bytes a terminal sends become keys in the queue, and
-// PollKey hands them out oldest first.
+// PollKey hands them out oldest first. Every sequence a terminal sends is one
+// key; those with Ctrl, Shift or Alt are keys the editor ignores.
+#include "app/keys.h"
+
 #include <gtest/gtest.h>
 
 #include <ostream>
@@ -15,6 +18,8 @@ namespace {
 std::string Special(int scan_code) {
   return std::string(1, '\0') + static_cast<char>(scan_code);
 }
+
+const std::string kIgnored = Special(kOtherKey);
 
 std::vector<std::string> QueuedKeys() {
   std::vector<std::string> keys;
@@ -58,15 +63,33 @@ INSTANTIATE_TEST_SUITE_P(
                     KeyCase{"\x1BOF", {Special(0x4F)}}, KeyCase{"\x1B[H", {Special(0x47)}},
                     KeyCase{"\x1B[F", {Special(0x4F)}}, KeyCase{"\x1B[1~", {Special(0x47)}},
                     KeyCase{"\x1B[4~", {Special(0x4F)}}, KeyCase{"\x1B[3~", {Special(0x53)}},
-                    KeyCase{"\x1B[1;5C", {Special(0x4D)}}, KeyCase{"\x1B[1;2D", {Special(0x4B)}},
-                    KeyCase{"\x1B[3;5~", {Special(0x53)}},
                     KeyCase{"a\x1B[Db", {"a", Special(0x4B), "b"}},
                     KeyCase{"\x1B[A\x1B[B", {Special(0x48), Special(0x50)}},
-                    KeyCase{"\x1B", {"\x1B"}}, KeyCase{"\x1Bx", {"\x1B", "x"}},
-                    KeyCase{"\x1B\x1B[A", {"\x1B", Special(0x48)}}));
+                    KeyCase{"\x1B", {"\x1B"}},
+                    // The Linux console's F1 to F5.
+                    KeyCase{"\x1B[[A", {Special(0x3B)}}, KeyCase{"\x1B[[Ex", {Special(0x3F), "x"}},
+                    // Alt with a key, Alt+Backspace, Alt+Escape, Alt with an arrow (rxvt).
+                    KeyCase{"\x1B"
+                            "b",
+                            {kIgnored}},
+                    KeyCase{"\x1B\x7F", {kIgnored}}, KeyCase{"\x1B\x1B", {kIgnored}},
+                    KeyCase{"\x1B\x1B[Dx", {kIgnored, "x"}},
+                    // Ctrl, Shift and Alt with the editing keys: xterm, old xterm, rxvt.
+                    KeyCase{"\x1B[1;5D", {kIgnored}}, KeyCase{"\x1B[1;2C", {kIgnored}},
+                    KeyCase{"\x1B[3;5~", {kIgnored}}, KeyCase{"\x1B[1;3H", {kIgnored}},
+                    KeyCase{"\x1B[5D", {kIgnored}}, KeyCase{"\x1BO5D", {kIgnored}},
+                    KeyCase{"\x1B[2$", {kIgnored}}, KeyCase{"\x1B[7$", {kIgnored}},
+                    KeyCase{"\x1B[7^", {kIgnored}}, KeyCase{"\x1B[3@", {kIgnored}},
+                    KeyCase{"\x1B[d", {kIgnored}}, KeyCase{"\x1BOc", {kIgnored}},
+                    // Keys with Ctrl as xterm's modifyOtherKeys and CSI u send them.
+                    KeyCase{"\x1B[27;5;98~", {kIgnored}}, KeyCase{"\x1B[98;5u", {kIgnored}},
+                    // A sequence cut by a byte no sequence holds, one that
+                    // never finished, and one longer than any key's.
+                    KeyCase{"\x1B[1\r", {kIgnored, "\r"}}, KeyCase{"\x1B[1;", {kIgnored}},
+                    KeyCase{"\x1B[" + std::string(40, '1') + "~", {kIgnored}}));
 
 TEST_F(KeysTest, AnUnfinishedSequenceWaitsForItsRest) {
-  for (std::string start : {"\x1B", "\x1B[", "\x1B[1;", "\x1BO"}) {
+  for (std::string start : {"\x1B", "\x1B[", "\x1B[1;", "\x1BO", "\x1B[[", "\x1B\x1B"}) {
     std::string pending = "x" + start;
     DecodeKeys(pending, false);
     EXPECT_EQ(pending, start);

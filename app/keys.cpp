@@ -1,0 +1,261 @@
+// The keys: the bytes a terminal sends become keys in the queue, oldest
+// first; PollKey hands them out and WaitForKey waits for one. Terminals send
+// special keys as escape sequences: CSI (ESC [) and SS3 (ESC O) with the
+// xterm modifier parameter, the Linux console's ESC [ [ A to E for F1 to F5,
+// rxvt's endings $, ^ and @ for Shift, Ctrl and both, and ESC before a key
+// for Alt. Each sequence is one key, whole, and never text.
+#include "app/keys.h"
+
+#include <deque>
+#include <string>
+#include <utility>
+
+#include "app/characters.h"
+#include "app/console.h"
+#include "app/signal_reports.h"
+#include "app/terminal.h"
+
+namespace {
+
+constexpr size_t kKeyQueueLimit = 511;
+// The rest of an escape sequence arrives within this pause; after it, an
+// Escape with nothing behind it is the Escape key.
+constexpr int kSequencePauseMs = 30;
+constexpr int kHangUpError = 13;  // the report a hang-up ends the program with
+
+std::deque<std::string> key_buffer;  // typed keys not yet read, oldest first
+std::string typed_bytes;             // bytes of a key not yet complete
+std::string stream_input;            // input that is not a terminal, read and not yet used
+bool stream_ended = false;
+
+std::string Special(char code) {
+  return std::string(1, '\0') + code;
+}
+
+void AddKey(const std::string& key) {
+  key_buffer.push_back(key);
+  if (key_buffer.size() > kKeyQueueLimit) key_buffer.pop_front();
+}
+
+// The key of an unmodified CSI or SS3 sequence: its final byte and its first
+// number.
+char SpecialKeyCode(char final_byte, int number) {
+  switch (final_byte) {
+    case 'A':
+      return kUp;
+    case 'B':
+      return kDown;
+    case 'C':
+      return kRight;
+    case 'D':
+      return kLeft;
+    case 'H':
+      return kHome;
+    case 'F':
+      return kEnd;
+    case 'P':
+      return 0x3B;  // F1..F4
+    case 'Q':
+      return 0x3C;
+    case 'R':
+      return 0x3D;
+    case 'S':
+      return 0x3E;
+    case '~':
+      switch (number) {
+        case 1:
+        case 7:
+          return kHome;
+        case 4:
+        case 8:
+          return kEnd;
+        case 2:
+          return 0x52;  // Insert
+        case 3:
+          return kDelete;
+        case 5:
+          return 0x49;  // Page Up
+        case 6:
+          return 0x51;  // Page Down
+        case 11:
+        case 12:
+        case 13:
+        case 14:
+        case 15:
+          return static_cast<char>(0x3B + number - 11);
+        case 17:
+        case 18:
+        case 19:
+        case 20:
+        case 21:
+          return static_cast<char>(0x40 + number - 17);
+        case 23:
+          return static_cast<char>(0x85);
+        case 24:
+          return static_cast<char>(0x86);
+      }
+  }
+  return kOtherKey;
+}
+
+// The escape sequence at s[i] (an ESC): false while it may not be complete,
+// else its length and its key in `length` and `code`.
+bool ParseSequence(const std::string& s, size_t i, size_t& length, char& code) {
+  code = kOtherKey;
+  if (i + 1 >= s.size()) return false;
+  unsigned char kind = s[i + 1];
+  if (kind == 0x1b) {
+    // Alt with a special key (rxvt's ESC ESC [ D), or Alt+Escape.
+    if (i + 2 >= s.size()) return false;
+    if (s[i + 2] != '[' && s[i + 2] != 'O') {
+      length = 2;
+      return true;
+    }
+    if (!ParseSequence(s, i + 1, length, code)) return false;
+    length += 1;
+    code = kOtherKey;
+    return true;
+  }
+  if (kind != '[' && kind != 'O') {
+    // Alt with a key: ESC and one whole character (Alt+B, Alt+Backspace).
+    size_t character = utf8_text && kind >= 0x80 ? Utf8Length(s, i + 1) : 1;
+    if (character == 0) return false;
+    length = 1 + character;
+    return true;
+  }
+  size_t j = i + 2;
+  if (kind == '[' && j < s.size() && s[j] == '[') {
+    // The Linux console's F1 to F5: ESC [ [ A to E.
+    if (j + 1 >= s.size()) return false;
+    char letter = s[j + 1];
+    if (letter >= 'A' && letter <= 'E') code = static_cast<char>(0x3B + letter - 'A');
+    length = j + 2 - i;
+    return true;
+  }
+  // Parameters, then intermediates, then the final byte. The first number
+  // names a ~ key; any other number is a modifier (xterm's 1;5C for Ctrl,
+  // old ones' 5C), and so are rxvt's final $, ^ and @.
+  int numbers[2] = {0, 0};
+  int field = 0;
+  bool modified = false;
+  for (; j < s.size(); j++) {
+    unsigned char b = s[j];
+    if (b >= '0' && b <= '9') {
+      if (field < 2 && numbers[field] < 1000) numbers[field] = numbers[field] * 10 + (b - '0');
+    } else if (b == ';' || b == ':') {
+      field++;
+    } else if (b == '$' && kind == '[') {
+      break;  // rxvt's Shift: a final byte here
+    } else if (b < 0x20 || b > 0x3F) {
+      break;
+    } else {
+      modified = true;  // private markers and intermediates: no key of ours
+    }
+  }
+  if (j >= s.size()) return false;
+  unsigned char final_byte = s[j];
+  if (final_byte != '$' && (final_byte < 0x40 || final_byte > 0x7E)) {
+    // A byte no sequence ends with: the sequence so far is one ignored key,
+    // and the byte is read on its own.
+    length = j - i;
+    return true;
+  }
+  length = j + 1 - i;
+  if (field > 1 || numbers[1] > 1) modified = true;
+  if (final_byte != '~' && numbers[0] > 1) modified = true;
+  if (kind == 'O' && (numbers[0] > 0 || field > 0)) modified = true;
+  if (!modified && final_byte != '$') code = SpecialKeyCode(final_byte, numbers[0]);
+  return true;
+}
+
+// A terminal that hung up ends the program as a hang-up signal does: no key
+// can come any more, and a wait for one would never end.
+void EndIfHungUp() {
+  if (input_hung_up) EndWithSignalReport(kHangUpError);
+}
+
+// Reads what the terminal has sent and queues it as keys. An Escape that may
+// start a sequence gets a moment for the rest to arrive.
+void ReadTypedKeys() {
+  if (!input_is_terminal) return;
+  EndIfHungUp();
+  typed_bytes += TerminalReadBytes();
+  if (!typed_bytes.empty()) DecodeKeys(typed_bytes, false);
+  if (!typed_bytes.empty() && TerminalWaitInput(kSequencePauseMs))
+    typed_bytes += TerminalReadBytes();
+  EndIfHungUp();
+  if (!typed_bytes.empty()) DecodeKeys(typed_bytes, true);
+}
+
+}  // namespace
+
+void DecodeKeys(std::string& pending, bool input_idle) {
+  size_t i = 0;
+  while (i < pending.size()) {
+    unsigned char c = pending[i];
+    if (c != 0x1b) {
+      // On a UTF-8 terminal a character's whole sequence is one key.
+      size_t length = utf8_text && c >= 0x80 ? Utf8Length(pending, i) : 1;
+      if (length == 0) {
+        if (!input_idle) break;  // the rest of the character may still come
+        length = 1;              // it won't: a stray byte, a key of its own
+      }
+      AddKey(c == 0x7f ? "\b" : pending.substr(i, length));
+      i += length;
+      continue;
+    }
+    size_t length = 0;
+    char code = kOtherKey;
+    if (!ParseSequence(pending, i, length, code)) {
+      if (!input_idle) break;  // the rest of a sequence may still come
+      // Nothing more came: a lone ESC is the Escape key, the start of a
+      // sequence that never finished one ignored key.
+      AddKey(i + 1 == pending.size() ? "\x1b" : Special(kOtherKey));
+      i = pending.size();
+      break;
+    }
+    AddKey(Special(code));
+    i += length;
+  }
+  pending.erase(0, i);
+}
+
+std::string PollKey() {
+  ConsoleStart();
+  ReadTypedKeys();
+  if (key_buffer.empty()) return "";
+  std::string key = key_buffer.front();
+  key_buffer.pop_front();
+  return key;
+}
+
+void WaitForKeys(int ms) {
+  TerminalWaitInput(ms);
+  EndIfHungUp();
+}
+
+void WaitForKey() {
+  PrintText("", true);
+  PrintText("Press any key to continue", true);
+  if (!input_is_terminal) return;  // nobody there to press a key
+  while (PollKey().empty()) WaitForKeys(1000);
+}
+
+std::string ReadStreamLine() {
+  for (;;) {
+    size_t end = stream_input.find('\n');
+    if (end != std::string::npos) {
+      std::string line = stream_input.substr(0, end);
+      stream_input.erase(0, end + 1);
+      if (!line.empty() && line.back() == '\r') line.pop_back();
+      return line;
+    }
+    if (stream_ended) return std::exchange(stream_input, "");
+    char buffer[4096];
+    long n = TerminalReadStream(buffer, sizeof buffer);
+    if (n <= 0)
+      stream_ended = true;
+    else
+      stream_input.append(buffer, n);
+  }
+}
