@@ -5,11 +5,11 @@
 // TraceStart        opens the trace file named by QUENMAR_TRACE, if any
 // TraceBytes        one line: the time, what the bytes are, the bytes in hex
 // TraceEchoDiffers  one line: where the echo of a frame first differs from it
-// TraceWindow       one line: how a reply window ended, and after how long
+// TraceWindow       one line: how a reply window ended, after how long, with how many bytes
 #pragma once
 #include <string>
 
 void TraceStart();
 void TraceBytes(const char* kind, const std::string& bytes);
 void TraceEchoDiffers(const std::string& sent, const std::string& echo);
-void TraceWindow(bool ended_at_fd, double seconds, size_t count);
+void TraceWindow(const char* how, double seconds, size_t count);
