@@ -135,6 +135,7 @@ void ReceiveReply() {
     // a read per burst, not a pass per byte.
     std::string bytes =
         PortRead(static_cast<unsigned>(std::min<size_t>(waiting, kReplyLimit - taken)));
+    if (bytes.empty()) break;  // bytes waiting that the port will not give: no reply
     taken += bytes.size();
     size_t used = 0;
     while (used < bytes.size() && !reply_complete) {
