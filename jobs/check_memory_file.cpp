@@ -57,8 +57,10 @@ size_t FileColumn(size_t column) {
 }
 
 void Say(int line, size_t column, const char* kind, const std::string& text) {
-  std::string out = file_name + ":" + std::to_string(line) + ":" +
-                    std::to_string(FileColumn(column)) + ": " + kind + ": " + text + "\n";
+  // The first line's columns stand behind the byte-order mark in the file.
+  size_t shown = FileColumn(column) + (line == 1 && file_had_byte_order_mark ? 3 : 0);
+  std::string out = file_name + ":" + std::to_string(line) + ":" + std::to_string(shown) + ": " +
+                    kind + ": " + text + "\n";
   std::fputs(out.c_str(), stdout);
 }
 
@@ -208,9 +210,23 @@ std::string Count(int count, const char* what) {
 int CheckMemoryFile(const std::string& name) {
   file_name = name;
   OpenMemoryFileForReading(name);
-  if (last_error != 0) FatalError(kReadOpenLine);
+  if (last_error != 0) EndWithFileProblem(kReadOpenLine);
+  if (file_had_byte_order_mark) {
+    std::string note = file_name +
+                       ":1:1: note: the file begins with a UTF-8 byte-order mark "
+                       "(EF BB BF), which a load skips\n";
+    std::fputs(note.c_str(), stdout);
+  }
   int number = 1;
-  for (; number <= kChannels && MoreLinesToRead(); number++) CheckLine(number, ReadChannelLine());
+  for (; number <= kChannels && MoreLinesToRead(); number++) {
+    std::string line = ReadChannelLine();
+    if (ReadFailed()) break;
+    CheckLine(number, line);
+  }
+  if (ReadFailed()) {
+    CloseMemoryFileAfterReading();
+    EndWithFileProblem(kReadCloseLine);
+  }
   if (number <= kChannels) {
     // Line n programs channel n - 1: the first channel without a line is
     // the number of lines the file has.
@@ -224,6 +240,7 @@ int CheckMemoryFile(const std::string& name) {
     Warn(kChannels + 1, 1, "lines after the 62nd are not loaded");
   }
   CloseMemoryFileAfterReading();
+  if (last_error != 0) EndWithFileProblem(kReadCloseLine);
   std::string summary = file_name + ": loads " + Count(loaded, "channel") + ", leaves " +
                         std::to_string(kChannels - loaded) + " as the radio has them; " +
                         Count(warnings, "warning") + "\n";

@@ -3,7 +3,9 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "app/fatal.h"
@@ -110,6 +112,76 @@ int ModeNumber(const std::string& word, bool& near) {
   return -1;
 }
 
+// What a file's first line shows it to be.
+enum class Kind { kOther, kMemoryFile, kCsv };
+
+bool NamesLocationColumn(const std::string& line) {
+  for (size_t at = 0; at <= line.size();) {
+    size_t end = std::min(line.find(',', at), line.size());
+    std::string field = Trimmed(line.substr(at, end - at));
+    if (field.size() >= 2 && field.front() == '"' && field.back() == '"')
+      field = field.substr(1, field.size() - 2);
+    if (UpperCase(Trimmed(field)) == "LOCATION") return true;
+    at = end + 1;
+  }
+  return false;
+}
+
+Kind KindOfLine(const std::string& line) {
+  // Read as a memory file is: a UTF-8 separator in column 4 is B3 by then.
+  if (line.size() >= 4 && line[3] == column_separator) return Kind::kMemoryFile;
+  return NamesLocationColumn(line) ? Kind::kCsv : Kind::kOther;
+}
+
+// The kind of an existing plain file; anything else (a missing file, a
+// stream, which a look would use up) is of no kind.
+Kind KindOfFile(const std::string& name) {
+  std::error_code error;
+  if (name == standard_stream_name || !std::filesystem::is_regular_file(name, error))
+    return Kind::kOther;
+  OpenMemoryFileForReading(name);
+  std::string line = last_error == 0 ? ReadChannelLine() : "";
+  CloseMemoryFileAfterReading();
+  last_error = 0;
+  return KindOfLine(line);
+}
+
+int Refuse(const std::string& text) {
+  std::string line = "quenmar-setup: " + text + "\n";
+  std::fputs(line.c_str(), stderr);
+  return 2;
+}
+
+// The two conversions take their files in opposite orders: a pair of names
+// that cannot be meant is refused before anything is written. 0 when the
+// conversion may go on, else the exit status.
+int RefuseWhatCannotBeMeant(const std::string& input, const std::string& output, bool to_csv) {
+  const std::string in = "\"" + input + "\"", out = "\"" + output + "\"";
+  if (input != standard_stream_name && output != standard_stream_name && SameFile(input, output))
+    return Refuse(in + " and " + out + " are the same file: nothing is written");
+  Kind input_kind = KindOfFile(input);
+  if (to_csv && input_kind == Kind::kCsv)
+    return Refuse(in + " is a CSV file (its first line names a Location column): nothing is " +
+                  "written; to make a memory file of it, use --from-csv " + input + " " + output);
+  if (!to_csv && input_kind == Kind::kMemoryFile)
+    return Refuse(in + " is a memory file (it has the memory file's separators): nothing is " +
+                  "written; to make a CSV file of it, use --to-csv " + input + " " + output);
+  Kind output_kind = KindOfFile(output);
+  if (to_csv && output_kind == Kind::kMemoryFile)
+    return Refuse(out + " is a memory file, which the CSV would replace: nothing is written; " +
+                  "name a new file for the CSV");
+  if (!to_csv && output_kind == Kind::kCsv)
+    return Refuse(out + " is a CSV file, which the memory file would replace: nothing is " +
+                  "written; name a new file for the memory file");
+  return 0;
+}
+
+// The summary line goes where the results go, unless the converted file
+// itself goes there.
+void Summary(const std::string& output, const std::string& text) {
+  std::fputs(text.c_str(), output == standard_stream_name ? stderr : stdout);
+}
+
 }  // namespace
 
 std::string CsvComment(int mode, int filter) {
@@ -121,8 +193,9 @@ std::string CsvComment(int mode, int filter) {
 
 int ConvertMemoryFileToCsv(const std::string& memory_file, const std::string& csv_file) {
   warnings = 0;
+  if (int refused = RefuseWhatCannotBeMeant(memory_file, csv_file, true)) return refused;
   OpenMemoryFileForReading(memory_file);
-  if (last_error != 0) FatalError(kReadOpenLine);
+  if (last_error != 0) EndWithFileProblem(kReadOpenLine);
   std::vector<std::string> rows = {CsvRow(kCsvHeader)};
   for (int channel = 0; channel < kChannels; channel++) {
     long line_number = channel + 1;
@@ -170,23 +243,24 @@ int ConvertMemoryFileToCsv(const std::string& memory_file, const std::string& cs
                            "", CsvComment(mode, filter), "", "", "", ""}));
   }
   CloseMemoryFileAfterReading();
-  if (last_error != 0) FatalError(kReadCloseLine);
+  if (last_error != 0) EndWithFileProblem(kReadCloseLine);
   // The same writing as a save: a new file that replaces the old one when complete.
   OpenMemoryFileForWriting(csv_file);
-  if (last_error != 0) FatalError(kWriteOpenLine);
+  if (last_error != 0) EndWithFileProblem(kWriteOpenLine);
   for (const std::string& row : rows) WriteChannelLine(row);
   CloseMemoryFileAfterWriting();
-  if (last_error != 0) FatalError(kWriteCloseLine);
+  if (last_error != 0) EndWithFileProblem(kWriteCloseLine);
   std::string summary = csv_file + ": " + std::to_string(rows.size() - 1) + " channels from " +
                         memory_file + ", " + std::to_string(warnings) + " warnings\n";
-  std::fputs(summary.c_str(), stdout);
+  Summary(csv_file, summary);
   return warnings > 0 ? 3 : 0;
 }
 
 int ConvertCsvToMemoryFile(const std::string& csv_file, const std::string& memory_file) {
   warnings = 0;
+  if (int refused = RefuseWhatCannotBeMeant(csv_file, memory_file, false)) return refused;
   OpenCsvForReading(csv_file);
-  if (last_error != 0) FatalError(kReadOpenLine);
+  if (last_error != 0) EndWithFileProblem(kReadOpenLine);
   CsvRecord record;
   bool have_header = ReadCsvRecord(record);
   // Columns are found by their names, in any order, in any case.
@@ -209,6 +283,7 @@ int ConvertCsvToMemoryFile(const std::string& csv_file, const std::string& memor
              (index[kLocation] < 0 ? "Location" : "Frequency") + " column: " + memory_file +
              " is not written");
     CloseCsvAfterReading();
+    if (last_error != 0) EndWithFileProblem(kReadCloseLine);
     return 3;
   }
   std::string lines[kChannels];
@@ -330,16 +405,16 @@ int ConvertCsvToMemoryFile(const std::string& csv_file, const std::string& memor
   CloseCsvAfterReading();
   // Written as a save writes: the old file stays until the new one is complete.
   OpenMemoryFileForWriting(memory_file);
-  if (last_error != 0) FatalError(kWriteOpenLine);
+  if (last_error != 0) EndWithFileProblem(kWriteOpenLine);
   for (int channel = 0; channel < kChannels; channel++) {
     if (lines[channel].empty()) lines[channel] = FormatChannelLine(channel, false, "", "", 0, 0);
     WriteChannelLine(lines[channel]);
   }
   CloseMemoryFileAfterWriting();
-  if (last_error != 0) FatalError(kWriteCloseLine);
+  if (last_error != 0) EndWithFileProblem(kWriteCloseLine);
   std::string summary = memory_file + ": " + std::to_string(filled) + " channels from " + csv_file +
                         ", " + std::to_string(kChannels - filled) + " empty, " +
                         std::to_string(warnings) + " warnings\n";
-  std::fputs(summary.c_str(), stdout);
+  Summary(memory_file, summary);
   return warnings > 0 ? 3 : 0;
 }

@@ -50,13 +50,8 @@ const char16_t kCodePage437[256] = {
     0x00B0, 0x2219, 0x00B7, 0x221A, 0x207F, 0x00B2, 0x25A0, 0x00A0,  // F8
 };
 
-constexpr size_t kReadBufferSize = 8192;
-
 bool reading = false;
-char read_buffer[kReadBufferSize];
-long read_length = 0;
-long read_position = 0;
-long bytes_taken = 0;  // of the whole file, the byte-order mark included
+long bytes_taken = 0;
 long line_number = 1;
 int pushed_back = -1;  // a byte looked at and given back, or -1
 
@@ -67,24 +62,19 @@ int NextByte() {
     pushed_back = -1;
     return byte;
   }
-  if (read_position == read_length) {
-    if (!reading) return -1;
-    read_length = FileRead(read_buffer, sizeof read_buffer);
-    read_position = 0;
-    if (read_length <= 0) {  // the end, or a read error, which counts as the end
-      read_length = 0;
-      reading = false;
-      return -1;
-    }
-  }
+  if (!reading) return -1;
   if (bytes_taken == kCsvFileLimit) {
-    csv_file_cut = true;
+    csv_file_cut = NextFileByte() >= 0;
     reading = false;
-    read_length = read_position = 0;
+    return -1;
+  }
+  int byte = NextFileByte();
+  if (byte < 0) {
+    reading = false;
     return -1;
   }
   bytes_taken++;
-  return static_cast<unsigned char>(read_buffer[read_position++]);
+  return byte;
 }
 
 void AppendUtf8(std::string& text, char32_t code) {
@@ -140,24 +130,15 @@ std::string CsvRow(const std::vector<std::string>& fields) {
   return row;
 }
 
+// The memory file's reader underneath: the same opening, byte-order mark
+// and read errors.
 void OpenCsvForReading(const std::string& name) {
-  read_length = read_position = bytes_taken = 0;
+  bytes_taken = 0;
   line_number = 1;
   pushed_back = -1;
   csv_file_cut = false;
-  last_error = name.empty() ? 1 : FileOpenForReading(name);
+  OpenMemoryFileForReading(name);
   reading = last_error == 0;
-  if (!reading) return;
-  // A UTF-8 byte-order mark, as some spreadsheets write, is not part of the text.
-  read_length = FileRead(read_buffer, sizeof read_buffer);
-  if (read_length >= 3 && read_buffer[0] == '\xEF' && read_buffer[1] == '\xBB' &&
-      read_buffer[2] == '\xBF') {
-    read_position = bytes_taken = 3;
-  }
-  if (read_length <= 0) {
-    read_length = 0;
-    reading = false;
-  }
 }
 
 bool ReadCsvRecord(CsvRecord& record) {
@@ -217,10 +198,8 @@ bool ReadCsvRecord(CsvRecord& record) {
 
 void CloseCsvAfterReading() {
   reading = false;
-  read_length = read_position = 0;
   pushed_back = -1;
-  FileCloseForReading();
-  last_error = 0;
+  CloseMemoryFileAfterReading();
 }
 
 std::string NameToUtf8(const std::string& bytes, int& lost) {

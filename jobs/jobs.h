@@ -10,6 +10,8 @@
 // LoadMemoriesFrom  the load itself, from the named file; what it sent and what came back
 // NameAsSent        a channel name as a load sends it (FE and FD made blanks)
 // SaveMemoriesInto  the save itself, into the named file
+// TypedFileName     a name typed at the menu's prompt as a file name: "-" there
+//                   is a file of that name, not a stream the screen is using
 // ReadRadioChannel  the save's frames for one channel and what their replies give
 // UnansweredText    which exchange went unanswered, how, and what to check, in words
 // ReportUnanswered  that text as one line on the error stream
@@ -59,6 +61,7 @@ void SetRadioClock();
 LoadTally LoadMemoriesFrom(const std::string& name);
 std::string NameAsSent(const std::string& name);
 void SaveMemoriesInto(const std::string& name);
+std::string TypedFileName(const std::string& typed);
 RadioChannel ReadRadioChannel(int channel);
 std::string UnansweredText(const char* command, int channel, const std::string& outcome);
 void ReportUnanswered(const char* command, int channel, const std::string& outcome);

@@ -45,7 +45,8 @@ std::string NameAsSent(const std::string& name) {
 }
 
 void LoadMemories() {
-  LoadTally tally = LoadMemoriesFrom(PromptText("What file to open to read memories? "));
+  LoadTally tally =
+      LoadMemoriesFrom(TypedFileName(PromptText("What file to open to read memories? ")));
   if (tally.stopped_at) {
     ShowOutcome(UnansweredText(tally.stopped_at, tally.stopped_channel, "the load stopped"));
   } else if (tally.refused > 0) {
@@ -56,11 +57,17 @@ void LoadMemories() {
 LoadTally LoadMemoriesFrom(const std::string& name) {
   LoadTally tally;
   OpenMemoryFileForReading(name);
-  if (last_error != 0) FatalError(kReadOpenLine);
+  if (last_error != 0) EndWithFileProblem(kReadOpenLine);
   for (int channel = 0; channel < kChannels; channel++) {
     ShowProgress("Loading memory ", channel);
     ChannelFields fields;
-    if (!ParseChannelLine(ReadChannelLine(), fields)) continue;
+    std::string line = ReadChannelLine();
+    if (ReadFailed()) {
+      // Nothing of a line that could not be read is sent.
+      CloseMemoryFileAfterReading();
+      EndWithFileProblem(kReadCloseLine);
+    }
+    if (!ParseChannelLine(line, fields)) continue;
     const struct {
       std::string frame;
       const char* command;
@@ -83,6 +90,6 @@ LoadTally LoadMemoriesFrom(const std::string& name) {
   tally.left = kChannels - tally.stored;
   PrintProgress("");
   CloseMemoryFileAfterReading();
-  if (last_error != 0) FatalError(kReadCloseLine);
+  if (last_error != 0) EndWithFileProblem(kReadCloseLine);
   return tally;
 }
