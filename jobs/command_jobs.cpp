@@ -35,9 +35,12 @@ int ClockJob() {
 
 int LoadJob(const std::string& name) {
   LoadTally tally = LoadMemoriesFrom(name);
-  PrintLine(std::to_string(tally.loaded) + " channels loaded, " + std::to_string(tally.left) +
-            " left as they were, " + std::to_string(tally.refused) + " frames refused, " +
-            std::to_string(tally.unanswered) + " unanswered");
+  if (tally.stopped_at)
+    ReportUnanswered(tally.stopped_at, tally.stopped_channel, "the load stopped");
+  PrintLine(std::to_string(tally.stored) + " channels stored, " + std::to_string(tally.left) +
+            " left as the radio had them, " + std::to_string(tally.refused) + " frames refused, " +
+            std::to_string(tally.unanswered) + " unanswered, " + std::to_string(tally.sent_again) +
+            " sent again");
   return tally.refused + tally.unanswered == 0 ? kAllWell : kFoundSomething;
 }
 

@@ -13,8 +13,9 @@
 // TypedFileName     a name typed at the menu's prompt as a file name: "-" there
 //                   is a file of that name, not a stream the screen is using
 // ReadRadioChannel  the save's frames for one channel and what their replies give
-// ReportUnanswered  one line on the error stream: which exchange went unanswered
-//                   (of which channel, unless it is below 0), what to check
+// UnansweredText    which exchange went unanswered (of which channel, unless it is
+//                   below 0), how, and what to check, in words
+// ReportUnanswered  that text as one line on the error stream
 // RunCommandJob     --probe, --save, --load, --clock or --compare; returns the exit status
 // ShowProgress      the channel being worked on: the menu's row 5, or the progress line
 // CheckMemoryFile   --check FILE: reads a memory file as a load does and says
@@ -36,10 +37,13 @@ constexpr int kChannels = 62;
 extern bool jobs_on_screen;
 
 struct LoadTally {
-  int loaded = 0;      // channels whose five frames were sent
-  int left = 0;        // channels whose line loads nothing
-  int refused = 0;     // frames answered with anything but FB
-  int unanswered = 0;  // frames with no complete answer
+  int stored = 0;                    // channels whose StoreMemory the radio answered FB
+  int left = 0;                      // channels left as the radio had them
+  int refused = 0;                   // frames answered with anything but FB
+  int unanswered = 0;                // frames with no complete answer: the load stops at the first
+  int sent_again = 0;                // tries after a collision
+  const char* stopped_at = nullptr;  // the command that went unanswered, if one did
+  int stopped_channel = 0;
 };
 
 // One channel as the radio gives it to a save.
@@ -60,6 +64,7 @@ std::string NameAsSent(const std::string& name);
 void SaveMemoriesInto(const std::string& name);
 std::string TypedFileName(const std::string& typed);
 RadioChannel ReadRadioChannel(int channel);
+std::string UnansweredText(const char* command, int channel, const std::string& outcome);
 void ReportUnanswered(const char* command, int channel, const std::string& outcome);
 int RunCommandJob(const std::string& job, const std::vector<std::string>& values);
 void ShowProgress(const char* menu_text, int channel);

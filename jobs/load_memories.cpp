@@ -9,14 +9,28 @@
 
 namespace {
 
-// One frame of a load, counted by its answer. The replies change nothing
-// else: the same frames go out whatever the radio says.
-void Send(const std::string& frame, LoadTally& tally) {
-  if (!Exchange(frame)) {
+// One frame of a load, counted by its answer; false when it went unanswered,
+// and the load stops: a radio that has gone away would otherwise cost a
+// reply window per frame. A refusal changes nothing else: the frames go on.
+bool Send(const std::string& frame, const char* command, int channel, LoadTally& tally) {
+  bool answered = Exchange(frame);
+  tally.sent_again += send_tries - 1;
+  if (!answered) {
     tally.unanswered++;
-  } else if (!ReplyStatusIs(ReplyOk)) {
-    tally.refused++;
+    tally.stopped_at = command;
+    tally.stopped_channel = channel;
+    return false;
   }
+  if (!ReplyStatusIs(ReplyOk)) tally.refused++;
+  return true;
+}
+
+// Where the menu's load ends when it has something to say: that line, and a
+// key before the menu comes back.
+void ShowOutcome(const std::string& line) {
+  MoveCursor(7, 1);
+  PrintText(line, false);
+  WaitForKey();
 }
 
 }  // namespace
@@ -31,7 +45,13 @@ std::string NameAsSent(const std::string& name) {
 }
 
 void LoadMemories() {
-  LoadMemoriesFrom(TypedFileName(PromptText("What file to open to read memories? ")));
+  LoadTally tally =
+      LoadMemoriesFrom(TypedFileName(PromptText("What file to open to read memories? ")));
+  if (tally.stopped_at) {
+    ShowOutcome(UnansweredText(tally.stopped_at, tally.stopped_channel, "the load stopped"));
+  } else if (tally.refused > 0) {
+    ShowOutcome(std::to_string(tally.refused) + " frames refused by the radio");
+  }
 }
 
 LoadTally LoadMemoriesFrom(const std::string& name) {
@@ -47,20 +67,27 @@ LoadTally LoadMemoriesFrom(const std::string& name) {
       CloseMemoryFileAfterReading();
       EndWithFileProblem(kReadCloseLine);
     }
-    if (!ParseChannelLine(line, fields)) {
-      tally.left++;
-      continue;
-    }
-    std::string channel_name = NameAsSent(fields.name);
-    Send(frame_header + SetFrequency + EncodeFrequency(fields.frequency) + FrameEnd, tally);
-    Send(frame_header + SetModeFilter + static_cast<char>(fields.mode & 0xFF) +
+    if (!ParseChannelLine(line, fields)) continue;
+    const struct {
+      std::string frame;
+      const char* command;
+    } frames[] = {
+        {frame_header + SetFrequency + EncodeFrequency(fields.frequency) + FrameEnd,
+         "SetFrequency"},
+        {frame_header + SetModeFilter + static_cast<char>(fields.mode & 0xFF) +
              static_cast<char>(fields.filter & 0xFF) + FrameEnd,
-         tally);
-    Send(frame_header + SelectMemory + ChannelByte(channel) + FrameEnd, tally);
-    Send(frame_header + SetName + channel_name + FrameEnd, tally);
-    Send(frame_header + StoreMemory + FrameEnd, tally);
-    tally.loaded++;
+         "SetModeFilter"},
+        {frame_header + SelectMemory + ChannelByte(channel) + FrameEnd, "SelectMemory"},
+        {frame_header + SetName + NameAsSent(fields.name) + FrameEnd, "SetName"},
+        {frame_header + StoreMemory + FrameEnd, "StoreMemory"},
+    };
+    for (const auto& step : frames) {
+      if (!Send(step.frame, step.command, channel, tally)) break;
+    }
+    if (tally.stopped_at) break;
+    if (ReplyStatusIs(ReplyOk)) tally.stored++;  // the reply to StoreMemory
   }
+  tally.left = kChannels - tally.stored;
   PrintProgress("");
   CloseMemoryFileAfterReading();
   if (last_error != 0) EndWithFileProblem(kReadCloseLine);

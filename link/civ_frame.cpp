@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <random>
 #include <string>
 
 #include "app/console.h"
@@ -13,7 +14,9 @@
 std::string civ_buffer;  // the last command frame built by a job, or the last reply
 const std::string frame_header = "\xFE\xFE\x04\xF1";
 bool echo_as_sent = false;    // by SendFrame: the frame's whole echo came back as sent
-bool reply_complete = false;  // by ReceiveReply: the window ended at an FD
+bool reply_complete = false;  // by ReceiveReply: the window ended at the reply's FD
+int send_tries = 0;           // by SendFrame: how many times the frame went out
+bool echo_changed = false;    // by SendFrame: the last try's echo came back, but changed
 
 namespace {
 
@@ -24,6 +27,12 @@ constexpr double kReplyWindow = 3.0;
 // scheduling of a loaded machine.
 constexpr double kByteTime = 10.0 / 1200;
 constexpr double kEchoMargin = 0.1;
+// After a collision: the line counts as quiet when no byte came for two byte
+// times; a line that never falls quiet is given up on after a while.
+constexpr int kQuietMs = 17;
+constexpr int kQuietLooks = 30;
+// The random pause after the line fell quiet: 0 to 4 byte times.
+constexpr int kLongestPauseMs = 33;
 
 // Up to `count` bytes, as they arrive, until the deadline. What has arrived
 // is taken even when this program itself ran late.
@@ -34,10 +43,45 @@ std::string ReadUntil(size_t count, double deadline) {
     if (waiting > 0)
       bytes += PortRead(static_cast<unsigned>(std::min<size_t>(waiting, count - bytes.size())));
     double left = deadline - SecondsNow();
-    if (bytes.size() >= count || left <= 0) break;
+    if (bytes.size() >= count || left <= 0 || PortHungUp()) break;
     if (waiting == 0) PortWaitInput(left);
   }
   return bytes;
+}
+
+// FE FE F1 04: the start of a frame from the radio to this program.
+std::string ReplyHeader() {
+  return frame_header.substr(0, 2) + frame_header[3] + frame_header[2];
+}
+
+// The frame once: one write, then its whole echo.
+std::string SendOnce(const std::string& frame) {
+  // The whole frame in one write: an adapter that holds received bytes for
+  // a while then costs that while once a frame, not once a byte. The line
+  // returns every byte sent, so after the echo the next byte to arrive
+  // starts the reply. Writing and echo share one deadline.
+  double wait = frame.size() * kByteTime + kEchoMargin;
+  double deadline = SecondsNow() + wait;
+  PortWrite(frame, wait);
+  TraceBytes(send_tries == 1 ? "sent" : "again", frame);
+  std::string echo = ReadUntil(frame.size(), deadline);
+  TraceBytes("echo", echo);
+  return echo;
+}
+
+// Another device talked over the frame: both wait until the line falls
+// quiet, then each for a random while of its own, so that they do not start
+// together again. What came meanwhile is nobody's reply to this frame.
+void WaitForQuietLine() {
+  for (int look = 0; look < kQuietLooks && !PortHungUp(); look++) {
+    PauseMilliseconds(kQuietMs);
+    unsigned waiting = PortPending();
+    if (waiting == 0) break;
+    TraceBytes("busy", PortRead(waiting));
+  }
+  static std::minstd_rand pauses(static_cast<unsigned>(std::fmod(SecondsNow(), 1.0) * 1e9) + 1);
+  PauseMilliseconds(std::uniform_int_distribution<int>(0, kLongestPauseMs)(pauses));
+  if (PortHasInput()) TraceBytes("busy", PortRead(PortPending()));
 }
 
 }  // namespace
@@ -49,40 +93,73 @@ std::string Hex2(unsigned char byte) {
 
 void SendFrame() {
   if (PortHasInput()) TraceBytes("stale", PortRead(PortPending()));  // bytes from before
-  // The whole frame in one write, then its whole echo: an adapter that holds
-  // received bytes for a while then costs that while once a frame, not once
-  // a byte. The line returns every byte sent, so after the echo the next
-  // byte to arrive starts the reply. Writing and echo share one deadline.
   const std::string frame = civ_buffer;
-  double wait = frame.size() * kByteTime + kEchoMargin;
-  double deadline = SecondsNow() + wait;
-  PortWrite(frame, wait);
-  TraceBytes("sent", frame);
-  std::string echo = ReadUntil(frame.size(), deadline);
-  TraceBytes("echo", echo);
-  // A different echo is another device talking at the same time, or a
-  // faulty interface; the exchange goes on, the trace tells.
-  echo_as_sent = echo == frame;
-  if (!echo_as_sent && !echo.empty()) TraceEchoDiffers(frame, echo);
+  // Every frame the jobs send may go out twice without harm: reads, and
+  // settings to the same value.
+  for (send_tries = 1;; send_tries++) {
+    std::string echo = SendOnce(frame);
+    echo_as_sent = echo == frame;
+    // No echo at all is an interface without one, or a dead line; the
+    // radio's reply in place of the echo is an interface without one too.
+    // Neither is a collision, and sending again would not help.
+    echo_changed = !echo_as_sent && !echo.empty() && echo.compare(0, 4, ReplyHeader()) != 0;
+    if (echo_changed) TraceEchoDiffers(frame, echo);
+    if (!echo_changed || send_tries == kSendTries || PortHungUp()) break;
+    WaitForQuietLine();
+  }
+}
+
+bool ForSomeoneElse(const std::string& bytes) {
+  size_t start = bytes.find(frame_header.substr(0, 2));
+  if (start == std::string::npos) return false;
+  while (start < bytes.size() && bytes[start] == frame_header[0]) start++;  // a longer preamble
+  // Destination, source and at least one more byte before the FD.
+  if (start + 3 >= bytes.size()) return false;
+  return bytes.compare(start, 2, ReplyHeader(), 2, 2) != 0;
 }
 
 void ReceiveReply() {
   civ_buffer.clear();
+  reply_complete = false;
   const double start = SecondsNow();
-  for (;;) {
+  size_t taken = 0;  // bytes of this window, frames for others included
+  while (!reply_complete && taken < kReplyLimit && !PortHungUp()) {
     double left = kReplyWindow - (SecondsNow() - start);
     if (left <= 0) break;
-    if (!PortHasInput()) {
+    unsigned waiting = PortPending();
+    if (waiting == 0) {
       PortWaitInput(left);
       continue;
     }
-    std::string byte = PortRead(1);
-    TraceBytes("reply", byte);
-    civ_buffer += byte;
-    if (!civ_buffer.empty() && civ_buffer.back() == FrameEnd) break;  // never a byte past FD
+    // What has arrived, in one read: a device that floods the line costs
+    // a read per burst, not a pass per byte.
+    std::string bytes =
+        PortRead(static_cast<unsigned>(std::min<size_t>(waiting, kReplyLimit - taken)));
+    if (bytes.empty()) break;  // bytes waiting that the port will not give: no reply
+    taken += bytes.size();
+    size_t used = 0;
+    while (used < bytes.size() && !reply_complete) {
+      civ_buffer += bytes[used++];
+      if (civ_buffer.back() != FrameEnd) continue;
+      if (ForSomeoneElse(civ_buffer)) {
+        // An announcement, or another controller's question or its answer:
+        // not the reply; the window goes on.
+        TraceBytes("other", civ_buffer);
+        civ_buffer.clear();
+        continue;
+      }
+      reply_complete = true;
+    }
+    TraceBytes("reply", bytes.substr(0, used));
+    // Bytes behind the reply's FD are nobody's reply; the next frame would
+    // throw them away as stale.
+    if (used < bytes.size()) TraceBytes("after", bytes.substr(used));
   }
-  reply_complete = !civ_buffer.empty() && civ_buffer.back() == FrameEnd;
-  TraceWindow(reply_complete, SecondsNow() - start, civ_buffer.size());
+  const char* how = reply_complete         ? "ended at FD"
+                    : PortHungUp()         ? "ended by a hang-up"
+                    : taken >= kReplyLimit ? "full"
+                                           : "timed out";
+  TraceWindow(how, SecondsNow() - start, civ_buffer.size());
 }
 
 void ShowFrame() {

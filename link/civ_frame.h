@@ -3,9 +3,13 @@
 // and reads the reply out of civ_buffer.
 //
 // SendFrame        clears stale input, writes civ_buffer in one write, eats its echo;
-//                  sets echo_as_sent
-// ReceiveReply     collects the reply until its first FD, or for 3 seconds; sets
-//                  reply_complete
+//                  sends it again when the echo comes back changed (a collision),
+//                  three tries in all; sets echo_as_sent, echo_changed, send_tries
+// ReceiveReply     collects the reply, the first frame from the radio to this program,
+//                  until its first FD, or for 3 seconds, or up to a bound of bytes;
+//                  frames for other devices pass by; sets reply_complete
+// ForSomeoneElse   whether bytes ending in FD hold a whole frame that is not the
+//                  radio's to this program (an announcement, another controller's)
 // ShowFrame        prints civ_buffer in hex, up to and including its first FD
 // FrameHex         bytes in hex, "FE FE F1 04 FB FD", up to and including the first FD
 // EncodeFrequency  seven frequency digits to the four packed-decimal bytes
@@ -28,6 +32,17 @@ extern std::string civ_buffer;
 // short is not.
 extern bool echo_as_sent;
 extern bool reply_complete;
+
+// How the last SendFrame went (written by SendFrame): how many times the frame
+// went out, and whether the echo of the last try came back changed, which is
+// another device talking at the same time.
+extern int send_tries;
+extern bool echo_changed;
+
+// Tries of one frame whose echo keeps coming back changed; bytes one reply
+// window takes in at most, frames for other devices included.
+constexpr int kSendTries = 3;
+constexpr size_t kReplyLimit = 256;
 
 // FE FE 04 F1: preamble, the radio's address, the program's address.
 extern const std::string frame_header;
@@ -55,6 +70,7 @@ constexpr size_t kNameLength = 7;
 
 void SendFrame();
 void ReceiveReply();
+bool ForSomeoneElse(const std::string& bytes);
 void ShowFrame();
 std::string FrameHex(const std::string& bytes);
 std::string EncodeFrequency(const std::string& digits);

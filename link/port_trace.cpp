@@ -63,10 +63,9 @@ void TraceEchoDiffers(const std::string& sent, const std::string& echo) {
   Line(text);
 }
 
-void TraceWindow(bool ended_at_fd, double seconds, size_t count) {
+void TraceWindow(const char* how, double seconds, size_t count) {
   if (!trace) return;
   char text[96];
-  std::snprintf(text, sizeof text, "window %s after %.3f s, %zu reply bytes",
-                ended_at_fd ? "ended at FD" : "timed out", seconds, count);
-  Line(text);
+  std::snprintf(text, sizeof text, "window %s after %.3f s, ", how, seconds);
+  Line(text + std::to_string(count) + " reply bytes");
 }

@@ -6,7 +6,7 @@
 // TraceStart        opens the trace file named by --trace or QUENMAR_TRACE, if any
 // TraceBytes        one line: the time, what the bytes are, the bytes in hex
 // TraceEchoDiffers  one line: where the echo of a frame first differs from it
-// TraceWindow       one line: how a reply window ended, and after how long
+// TraceWindow       one line: how a reply window ended, after how long, with how many bytes
 #pragma once
 #include <string>
 
@@ -17,4 +17,4 @@ extern std::string trace_name;
 void TraceStart();
 void TraceBytes(const char* kind, const std::string& bytes);
 void TraceEchoDiffers(const std::string& sent, const std::string& echo);
-void TraceWindow(bool ended_at_fd, double seconds, size_t count);
+void TraceWindow(const char* how, double seconds, size_t count);

@@ -7,6 +7,8 @@
 // PortWaitInput    waits up to the given seconds for a received byte
 // PortRead         up to n bytes; waits at most 100 ms for bytes not yet there
 // PortWrite        hands every byte to the driver, waiting at most the given seconds
+// PortHungUp       true once the line has hung up (the far end closed, the adapter
+//                  was pulled out): from then on no byte will come
 // PortClose        puts back the driver settings it changed, releases the port
 // PortAbandon      the same from a signal handler
 // SecondsNow       seconds from a monotonic clock, double precision
@@ -68,6 +70,7 @@ unsigned PortPending();
 bool PortWaitInput(double seconds);
 std::string PortRead(unsigned count);
 void PortWrite(const std::string& bytes, double seconds);
+bool PortHungUp();
 void PortClose();
 void PortAbandon();
 double SecondsNow();

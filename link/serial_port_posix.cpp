@@ -27,6 +27,8 @@ namespace {
 constexpr double kReadWait = 0.1;  // the longest a read waits for a byte not yet there
 
 int port_fd = -1;
+// Whether the open port has hung up; written by the reads, waits and writes.
+bool hung_up = false;
 bool exclusive_set = false;
 
 // What the port had before the program changed it, put back at every ending
@@ -344,6 +346,7 @@ bool PortIsOpen() {
 
 int DeviceOpen(const std::string& path, unsigned port) {
   port_fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  hung_up = false;
   if (port_fd < 0) {
     DescribeOpenFailure(path, port, errno);
     return 2;
@@ -387,6 +390,11 @@ bool PortWaitInput(double seconds) {
   int ms = Milliseconds(seconds);
   struct pollfd in = {port_fd, POLLIN, 0};
   int ready = poll(&in, 1, ms);
+  if (ready > 0 && (in.revents & (POLLHUP | POLLERR | POLLNVAL)) && PortPending() == 0) {
+    // The far end has gone: nothing will come, and the caller is told at once.
+    hung_up = true;
+    return false;
+  }
   if (ready > 0 && PortPending() == 0) {
     // Ready with nothing to read: the far end has hung up, and poll would
     // answer at once forever. Sit out the wait instead.
@@ -411,12 +419,18 @@ std::string PortRead(unsigned count) {
     if (n < 0 && errno == EINTR) continue;
     // With VMIN and VTIME 0 a terminal answers 0, not EAGAIN, when nothing
     // has come: wait for the byte. Any other failure is a hang-up or worse.
-    if (n < 0 && errno != EAGAIN) break;
+    if (n < 0 && errno != EAGAIN) {
+      hung_up = true;
+      break;
+    }
     double left = deadline - SecondsNow();
     if (left <= 0) break;
     struct pollfd in = {port_fd, POLLIN, 0};
-    if (poll(&in, 1, Milliseconds(left)) <= 0 || (in.revents & (POLLHUP | POLLERR | POLLNVAL)))
+    if (poll(&in, 1, Milliseconds(left)) <= 0) break;
+    if (in.revents & (POLLHUP | POLLERR | POLLNVAL)) {
+      hung_up = true;
       break;
+    }
   }
   return bytes;
 }
@@ -434,12 +448,19 @@ void PortWrite(const std::string& bytes, double seconds) {
       continue;
     }
     if (n < 0 && errno == EINTR) continue;
-    if (n < 0 && errno != EAGAIN) return;
+    if (n < 0 && errno != EAGAIN) {
+      if (errno == EIO || errno == ENXIO || errno == ENODEV) hung_up = true;
+      return;
+    }
     double left = deadline - SecondsNow();
     if (left <= 0) return;
     struct pollfd out = {port_fd, POLLOUT, 0};
     if (poll(&out, 1, Milliseconds(left)) <= 0) return;
   }
+}
+
+bool PortHungUp() {
+  return hung_up;
 }
 
 void PortClose() {

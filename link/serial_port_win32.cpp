@@ -22,6 +22,9 @@ constexpr DWORD kReadWaitMs = 100;
 constexpr DWORD kWriteMarginMs = 100;
 
 HANDLE port_handle = INVALID_HANDLE_VALUE;
+// Whether the open port has failed as a removed device does; written by the
+// reads, waits and writes.
+bool hung_up = false;
 
 // The timeouts and line state the port had before the program changed them,
 // put back at every ending (PutBackDriverSettings). Each flag is set once its
@@ -265,6 +268,7 @@ bool PortIsOpen() {
 int DeviceOpen(const std::string& path, unsigned port) {
   port_handle = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE,
                             FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+  hung_up = false;
   if (port_handle == INVALID_HANDLE_VALUE) {
     DescribeOpenFailure(path, port, GetLastError());
     return 2;
@@ -290,8 +294,11 @@ void PauseMilliseconds(int ms) {
 unsigned PortPending() {
   DWORD errors = 0;
   COMSTAT status{};
-  if (port_handle == INVALID_HANDLE_VALUE || !ClearCommError(port_handle, &errors, &status))
+  if (port_handle == INVALID_HANDLE_VALUE) return 0;
+  if (!ClearCommError(port_handle, &errors, &status)) {
+    hung_up = true;  // a USB adapter pulled out fails every call on its handle
     return 0;
+  }
   return status.cbInQue;
 }
 
@@ -300,7 +307,7 @@ bool PortWaitInput(double seconds) {
   double deadline = SecondsNow() + seconds;
   for (;;) {
     if (PortPending() > 0) return true;
-    if (SecondsNow() >= deadline) return false;
+    if (hung_up || SecondsNow() >= deadline) return false;
     // A millisecond is a tenth of a byte at 1200 bit/s: short enough to
     // miss nothing, long enough not to spin.
     Sleep(1);
@@ -312,7 +319,10 @@ std::string PortRead(unsigned count) {
   if (port_handle == INVALID_HANDLE_VALUE || count == 0 || !ModemWaits()) return bytes;
   bytes.resize(count);
   DWORD got = 0;
-  if (!ReadFile(port_handle, bytes.data(), count, &got, nullptr)) got = 0;
+  if (!ReadFile(port_handle, bytes.data(), count, &got, nullptr)) {
+    hung_up = true;
+    got = 0;
+  }
   bytes.resize(got);
   return bytes;
 }
@@ -326,11 +336,17 @@ void PortWrite(const std::string& bytes, double seconds) {
   while (done < bytes.size()) {
     DWORD written = 0;
     if (!WriteFile(port_handle, bytes.data() + done, static_cast<DWORD>(bytes.size() - done),
-                   &written, nullptr))
+                   &written, nullptr)) {
+      hung_up = true;
       return;
+    }
     done += written;
     if (SecondsNow() >= deadline) return;
   }
+}
+
+bool PortHungUp() {
+  return hung_up;
 }
 
 void PortClose() {

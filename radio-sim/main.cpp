@@ -47,9 +47,22 @@ const char kUsage[] =
     "                     or junk sent: seconds, in|out|noise, the bytes in hex\n"
     "  --silent           echo, but neither act on a command nor answer it\n"
     "  --silent-for N     the same for the first N frames only\n"
+    "  --silent-after N   the same after the first N frames, as a radio switched\n"
+    "                     off behind an interface that still echoes\n"
     "  --no-echo          do not return the received bytes\n"
     "  --bad-echo         return the fifth byte of every frame (its command)\n"
     "                     with its lowest bit turned over, as a collision would\n"
+    "  --collide N        the Nth frame to the radio (counting from 1, frames\n"
+    "                     sent again included) meets another device's bytes:\n"
+    "                     its echo comes back as --bad-echo's does, and the\n"
+    "                     radio, which heard garbage, neither acts nor answers;\n"
+    "                     may be repeated\n"
+    "  --announce         before the reply to SetFrequency, SelectMemory,\n"
+    "                     RecallMemory and ReadFrequency, announce the frequency\n"
+    "                     to every device: FE FE 00 04 00, 4 frequency bytes, FD\n"
+    "  --other-controller before every reply, put another controller's question\n"
+    "                     (FE FE 04 E0 04 FD) and the radio's answer to it\n"
+    "                     (FE FE E0 04 04, mode, filter, FD) on the line\n"
     "  --refuse-recall    answer every RecallMemory with FA\n"
     "  --refuse-reads     answer ReadFrequency, ReadMode and ReadName with FA\n"
     "  --short-names      answer ReadName without the name's trailing blanks\n"
@@ -72,19 +85,22 @@ const char kUsage[] =
     "Log lines: seconds since the start (6 decimals), a kind and the bytes as\n"
     "upper-case hex pairs, all separated by blanks. in: the bytes received up to\n"
     "and including an FD, frame or not, logged when the FD arrives (and what is\n"
-    "left at the stop); out: a reply; noise: junk bytes; both logged when they\n"
-    "are queued, before they go out.\n";
+    "left at the stop); out: a reply; noise: junk bytes; other: a frame for\n"
+    "another device (an announcement, another controller's exchange); all three\n"
+    "logged when they are queued, before they go out.\n";
 
 struct Options {
   std::string link;
   std::string memory;
   std::string log;
   std::vector<std::string> channels;
+  std::vector<long> collide;  // numbers of the frames that collide
   long rate = 1200;
   long batch_ms = 0;
   long noise_gap_ms = -1;  // -1: one byte time
   long vanish_after = 0;   // 0: never
   long silent_for = 0;     // frames heard but not answered at the start
+  long silent_after = 0;   // frames answered before the radio falls silent; 0: never
   unsigned long seed = 1;
   bool demo = false;
   bool silent = false;
@@ -93,6 +109,8 @@ struct Options {
   bool cut_replies = false;
   bool extra_bytes = false;
   bool noise = false;
+  bool announce = false;
+  bool other_controller = false;
 };
 
 Options options;
@@ -159,6 +177,12 @@ int ParseOptions(int argc, char** argv) {
       ok = number(0, 60000, options.noise_gap_ms);
     } else if (option == "--silent-for") {
       ok = number(1, LONG_MAX, options.silent_for);
+    } else if (option == "--silent-after") {
+      ok = number(1, LONG_MAX, options.silent_after);
+    } else if (option == "--collide") {
+      long frame = 0;
+      ok = number(1, LONG_MAX, frame);
+      options.collide.push_back(frame);
     } else if (option == "--vanish-after") {
       ok = number(1, LONG_MAX, options.vanish_after);
     } else if (option == "--seed") {
@@ -173,6 +197,10 @@ int ParseOptions(int argc, char** argv) {
       options.no_echo = true;
     } else if (!has_value && option == "--bad-echo") {
       options.bad_echo = true;
+    } else if (!has_value && option == "--announce") {
+      options.announce = true;
+    } else if (!has_value && option == "--other-controller") {
+      options.other_controller = true;
     } else if (!has_value && option == "--refuse-recall") {
       refuse_recall = true;
     } else if (!has_value && option == "--refuse-reads") {
@@ -225,14 +253,45 @@ std::string NoiseBytes() {
   return bytes;
 }
 
+bool Collides(long frame) {
+  return std::find(options.collide.begin(), options.collide.end(), frame) != options.collide.end();
+}
+
+bool Answers(long frame) {
+  return !options.silent && frame > options.silent_for &&
+         (options.silent_after == 0 || frame <= options.silent_after) && !Collides(frame);
+}
+
+// A frame for another device, put on the line ahead of the radio's reply.
+void SendOther(const std::string& frame, int64_t now) {
+  LineSchedule(frame, now);
+  LogBytes("other", frame, now);
+}
+
+// What other devices on the line say before the radio's reply to `command`.
+void OtherTraffic(char command, int64_t now) {
+  const char kAll = 0x00, kController = static_cast<char>(0xE0), kRadio = frame_header[2];
+  if (options.other_controller) {
+    SendOther({frame_header[0], frame_header[0], kRadio, kController, ReadMode, FrameEnd}, now);
+    SendOther({frame_header[0], frame_header[0], kController, kRadio, ReadMode,
+               static_cast<char>(vfo.mode), static_cast<char>(vfo.filter), FrameEnd},
+              now);
+  }
+  if (options.announce && (command == SetFrequency || command == SelectMemory ||
+                           command == RecallMemory || command == ReadFrequency)) {
+    SendOther(frame_header.substr(0, 2) + kAll + kRadio + kAll + vfo.frequency + FrameEnd, now);
+  }
+}
+
 void Answer(const std::string& bytes, int64_t now) {
   char command = 0;
   std::string data;
   if (!CommandIn(bytes, command, data)) return;
   frames_heard++;
-  if (!options.silent && frames_heard > options.silent_for) {
+  if (Answers(frames_heard)) {
     std::string reply = AnswerCommand(command, data);
     if (options.cut_replies) reply.pop_back();
+    OtherTraffic(command, now);
     LineSchedule(reply, now);
     LogBytes("out", reply, now);
     if (options.extra_bytes) {
@@ -255,7 +314,8 @@ void TakeInput() {
   for (char byte : bytes) {
     received += byte;
     // The line returns each byte while it is on the wire.
-    char echo = options.bad_echo && received.size() == 5 ? static_cast<char>(byte ^ 1) : byte;
+    bool garbled = options.bad_echo || Collides(frames_heard + 1);
+    char echo = garbled && received.size() == 5 ? static_cast<char>(byte ^ 1) : byte;
     if (!options.no_echo) LineSchedule(std::string(1, echo), now);
     if (byte != FrameEnd) continue;
     LogBytes("in", received, now);

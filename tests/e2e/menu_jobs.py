@@ -49,6 +49,21 @@ class MenuJobTest(unittest.TestCase):
         self.begin_job(p, choice, prompt, name)
         self.back_at_menu(p, choice, timeout)
 
+    def load_outcome(self, p, timeout=30):
+        """Waits for the end of a menu's load that has something to say: its
+        line from row 7 on, then "Press any key to continue". Presses a key,
+        waits for the menu and returns the line (its rows joined)."""
+        p.wait_for(lambda s: "Press any key to continue" in s.text(), timeout=timeout,
+                   what="the load's outcome and the key prompt")
+        rows = []
+        for number in range(7, 25):
+            if p.row(number).startswith("Press any key"):
+                break
+            rows.append(p.row(number))
+        p.send(" ")
+        self.back_at_menu(p, "1")
+        return "".join(rows).strip()
+
     def frames(self, radio=None):
         """The frames the radio (self.radio unless named) received, in order."""
         return [line.data for line in (radio or self.radio).log() if line.kind == "in"]

@@ -59,7 +59,8 @@ class CommandTest(unittest.TestCase):
             "2 channels compared, 0 agree, 2 differ\n"), ""))
         before = len(self.frames(radio))
         self.assertEqual(self.run_job(radio, "--load", "load.txt"), (0, (
-            "2 channels loaded, 60 left as they were, 0 frames refused, 0 unanswered\n"), ""))
+            "2 channels stored, 60 left as the radio had them, 0 frames refused, 0 unanswered,"
+            " 0 sent again\n"), ""))
         self.assertEqual(len(self.frames(radio)) - before, 10)
         self.assertEqual(self.run_job(radio, "--compare", "load.txt")[:2],
                          (0, "2 channels compared, 2 agree, 0 differ\n"))
@@ -69,7 +70,8 @@ class CommandTest(unittest.TestCase):
         with open(radio.path("load.txt"), "wb") as out:  # filter 0, in a fresh run: refused
             out.write(memory_file({7: filled(7, "0705000", b"SEVEN  ", b"LSB ", b"???")}))
         self.assertEqual(self.run_job(radio, "--load", "load.txt"), (3, (
-            "1 channels loaded, 61 left as they were, 1 frames refused, 0 unanswered\n"), ""))
+            "1 channels stored, 61 left as the radio had them, 1 frames refused, 0 unanswered,"
+            " 0 sent again\n"), ""))
         self.assertEqual(len(self.frames(radio)), 5)
 
     def test_clock_answered_and_unanswered(self):

@@ -44,11 +44,17 @@ class LoadTest(MenuJobTest):
         with open(self.radio.path(name), "wb") as out:
             out.write(data)
 
-    def load(self, data, timeout=30):
-        """Loads `data` as a memory file; returns the frames this load sent."""
+    def load(self, data, timeout=30, refused=0):
+        """Loads `data` as a memory file, which the radio refuses `refused`
+        frames of; returns the frames this load sent."""
         before = len(self.frames())
         self.write("load.txt", data)
-        self.run_job(self.program, "1", LOAD_PROMPT, "load.txt", timeout)
+        if not refused:
+            self.run_job(self.program, "1", LOAD_PROMPT, "load.txt", timeout)
+        else:
+            self.begin_job(self.program, "1", LOAD_PROMPT, "load.txt")
+            self.assertEqual(self.load_outcome(self.program, timeout),
+                             "%d frames refused by the radio" % refused)
         return self.frames()[before:]
 
 
@@ -77,7 +83,7 @@ class LoadTest(MenuJobTest):
 
     def test_unrecognised_texts_send_the_numbers_from_before(self):
         unknown = filled(0, "1400000", b"A      ", b"usb ", b"9.9")
-        sent = self.load(memory_file({0: unknown}))
+        sent = self.load(memory_file({0: unknown}), refused=1)
         self.assertEqual(sent[1], frame("FE FE 04 F1 06 00 00 FD"))  # a fresh run: 0 and 0
         data = memory_file({
             0: filled(0, "1400000", b"A      ", b"AMLS", b".25"),
@@ -97,7 +103,8 @@ class LoadTest(MenuJobTest):
         self.program = Program(env={"QUENMAR_COM1": self.radio.port}, cwd=self.radio.directory)
         self.program.wait_menu()
         self.run_job(self.program, "2", SAVE_PROMPT, "saved.txt")
-        return self.load(memory_file({0: filled(0, "1400000", b"A      ", b"xxxx", b"xxx")}))
+        return self.load(memory_file({0: filled(0, "1400000", b"A      ", b"xxxx", b"xxx")}),
+                         refused=1)
 
     def test_a_save_whose_last_accepted_channel_had_mode_3(self):
         sent = self.save_then_load("--channel", "4:1400000:3:2:" + "20" * 7)
@@ -131,18 +138,19 @@ class LoadTest(MenuJobTest):
         self.assertIn("Aborting due to runtime error 2 (file not found) at line 488 of QUEN32()", p.text())
         self.assertEqual(self.frames(), [])
 
-    def test_an_unanswered_frame_changes_none_of_the_frames_after_it(self):
-        data = memory_file({7: filled(7, "1823450", b"QUIET  ", b"CW  ", b".25")})
-        answered = self.load(data)
-        # Silent for the first frame only: one 3-second window, then answers.
+    def test_an_unanswered_frame_stops_the_load_and_the_menu_says_so(self):
+        data = memory_file({7: filled(7, "1823450", b"QUIET  ", b"CW  ", b".25"),
+                            8: filled(8, "1823450", b"LATER  ", b"CW  ", b".25")})
+        # Silent for the first frame only: one 3-second window, and nothing after it.
         self.radio = self.new_radio("--silent-for", "1")
         self.write("load.txt", data)
         self.program.close()
         self.program = Program(env={"QUENMAR_COM1": self.radio.port}, cwd=self.radio.directory)
         self.program.wait_menu()
-        self.run_job(self.program, "1", LOAD_PROMPT, "load.txt", timeout=20)
-        self.assertEqual(self.frames(), answered)
-        self.assertEqual([line.kind for line in self.radio.log()], ["in"] + ["in", "out"] * 4)
+        self.begin_job(self.program, "1", LOAD_PROMPT, "load.txt")
+        self.assertTrue(self.load_outcome(self.program, timeout=20).startswith(
+            "the radio did not answer SetFrequency of channel 7, so the load stopped; check"))
+        self.assertEqual(self.frames(), five_frames(7, "00 45 23 18", 3, 5, b"QUIET  ")[:1])
 
     def test_round_trip_through_an_empty_radio(self):
         channels = {channel: ("%07d" % (1800000 + channel * 37013), channel % 8, channel % 5 + 1,

@@ -17,7 +17,9 @@
 #include <ostream>
 #include <string>
 #include <thread>
+#include <vector>
 
+#include "jobs/jobs.h"
 #include "link/civ_frame.h"
 #include "unit_support.h"
 
@@ -40,6 +42,11 @@ class PseudoTerminal {
   PseudoTerminal& operator=(const PseudoTerminal&) = delete;
 
   bool ok() const { return !slave_path_.empty(); }
+  // The far end goes away, as a USB adapter pulled out does.
+  void Close() {
+    close(master_);
+    master_ = -1;
+  }
   int master() const { return master_; }
   const std::string& slave_path() const { return slave_path_; }
 
@@ -301,33 +308,108 @@ TEST_F(OpenPortTest, WithoutEchoTheWholeFrameStillGoesOut) {
   EXPECT_FALSE(echo_as_sent);
 }
 
-// The line and the radio: the frame comes back as it was received, but for
-// the bytes `changed` puts in (a collision), then the reply. What the radio
-// received is in `heard`.
-void EchoThenReply(const PseudoTerminal& line, std::string changed, std::string& heard) {
-  heard = line.Received(kClockFrame.size());
-  std::string echo = heard;
-  for (size_t i = 0; i < changed.size() && i < echo.size(); i++)
-    if (changed[i]) echo[i] = changed[i];
-  line.Send(echo);
+// The line and the radio: each try of the frame comes back as it was
+// received, but for the bytes the try's `changes` entry puts in (a
+// collision); after the last try, the reply. What the radio received is in
+// `heard`.
+void EchoesThenReply(const PseudoTerminal& line, std::vector<std::string> changes,
+                     std::string& heard) {
+  for (const std::string& changed : changes) {
+    std::string frame = line.Received(kClockFrame.size());
+    heard += frame;
+    for (size_t i = 0; i < changed.size() && i < frame.size(); i++)
+      if (changed[i]) frame[i] = changed[i];
+    line.Send(frame);
+  }
   line.Send(kReplyOk);
 }
 
-TEST_F(OpenPortTest, EchoIsConsumedSoTheReplyStartsClean) {
-  for (const std::string& changed : {std::string(), Bytes({0, 0, 0, 0, 0x15})}) {
-    civ_buffer = kClockFrame;
+struct CollisionCase {
+  std::vector<std::string> echoes;  // per try: the bytes another device changed
+  bool answered;
+};
+
+TEST_F(OpenPortTest, AChangedEchoIsACollisionAndTheFrameGoesOutAgainUpToThreeTimes) {
+  const std::string changed = Bytes({0, 0, 0, 0, 0x15});
+  const CollisionCase cases[] = {
+      {{""}, true},
+      {{changed, ""}, true},
+      {{changed, changed, ""}, true},
+      {{changed, changed, changed}, false},
+  };
+  for (const CollisionCase& c : cases) {
     std::string heard;
-    std::thread radio(EchoThenReply, std::cref(line), changed, std::ref(heard));
-    SendFrame();
-    ReceiveReply();
+    std::thread radio(EchoesThenReply, std::cref(line), c.echoes, std::ref(heard));
+    bool answered = Exchange(kClockFrame);
     radio.join();
-    EXPECT_EQ(Hex(heard), Hex(kClockFrame));
-    EXPECT_EQ(Hex(civ_buffer), Hex(kReplyOk));
-    EXPECT_EQ(PortPending(), 0u);
-    EXPECT_TRUE(reply_complete);
-    // A collision changes no byte of the exchange; it only tells.
-    EXPECT_EQ(echo_as_sent, changed.empty()) << "echo changed by " << Hex(changed);
+    int tries = static_cast<int>(c.echoes.size());
+    EXPECT_EQ(send_tries, tries);
+    EXPECT_EQ(answered, c.answered) << tries << " tries";
+    EXPECT_EQ(echo_changed, !c.answered);
+    std::string every_try;
+    for (int i = 0; i < tries; i++) every_try += kClockFrame;
+    EXPECT_EQ(Hex(heard), Hex(every_try));
+    if (c.answered) {
+      EXPECT_EQ(Hex(civ_buffer), Hex(kReplyOk));
+    }
   }
+}
+
+TEST_F(OpenPortTest, TheRadiosReplyInPlaceOfTheEchoIsNoCollision) {
+  civ_buffer = kClockFrame;
+  line.Send(kReplyOk);  // a cable without echo: the reply is all that comes
+  SendFrame();
+  EXPECT_EQ(send_tries, 1);
+  EXPECT_FALSE(echo_as_sent);
+  EXPECT_FALSE(echo_changed);
+}
+
+TEST(ForSomeoneElse, IsAWholeFrameNotFromTheRadioToTheProgram) {
+  const struct {
+    std::string bytes;
+    bool other;
+  } cases[] = {
+      {Bytes({0xFE, 0xFE, 0x00, 0x04, 0x00, 0x00, 0x45, 0x23, 0x14, 0xFD}), true},  // announcement
+      {Bytes({0xFE, 0xFE, 0x04, 0xE0, 0x04, 0xFD}), true},              // another controller asks
+      {Bytes({0xFE, 0xFE, 0xE0, 0x04, 0x04, 0x01, 0x02, 0xFD}), true},  // and is answered
+      {Bytes({0x33, 0xFE, 0xFE, 0xFE, 0x00, 0x04, 0x00, 0xFD}), true},  // noise, long preamble
+      {Bytes({0xFE, 0xFE, 0x04, 0xF1, 0x14, 0xFD}), true},              // our own frame
+      {kReplyOk, false},
+      {Bytes({0x33, 0x01}) + kReplyOk, false},         // noise, then the reply
+      {Bytes({0x01, 0x02, 0xFD}), false},              // no frame: noise
+      {Bytes({0xFE, 0xFE, 0x00, 0x04, 0xFD}), false},  // addresses only
+  };
+  for (const auto& c : cases) EXPECT_EQ(ForSomeoneElse(c.bytes), c.other) << Hex(c.bytes);
+}
+
+TEST_F(OpenPortTest, FramesForOtherDevicesPassByAndTheWindowGoesOn) {
+  const std::string announcement = Bytes({0xFE, 0xFE, 0x00, 0x04, 0x00, 0, 0x45, 0x23, 0x14, 0xFD});
+  const std::string question = Bytes({0xFE, 0xFE, 0x04, 0xE0, 0x04, 0xFD});
+  const std::string answer = Bytes({0xFE, 0xFE, 0xE0, 0x04, 0x04, 0x01, 0x02, 0xFD});
+  line.Send(announcement + question + answer + Bytes({0x33}) + kReplyOk);
+  ASSERT_TRUE(WaitPending(31));
+  ReceiveReply();
+  EXPECT_TRUE(reply_complete);
+  EXPECT_EQ(Hex(civ_buffer), Hex(Bytes({0x33}) + kReplyOk));  // noise stays with the reply
+}
+
+TEST_F(OpenPortTest, AFloodEndsTheWindowAtItsBoundUnanswered) {
+  line.Send(std::string(1000, '\x01'));
+  ASSERT_TRUE(WaitPending(1000));
+  double start = SecondsNow();
+  ReceiveReply();
+  EXPECT_LT(SecondsNow() - start, 1.0);
+  EXPECT_FALSE(reply_complete);
+  EXPECT_EQ(civ_buffer.size(), kReplyLimit);
+}
+
+TEST_F(OpenPortTest, AHangUpEndsTheExchangeAtOnce) {
+  line.Close();
+  double start = SecondsNow();
+  EXPECT_FALSE(Exchange(kClockFrame));
+  EXPECT_LT(SecondsNow() - start, 1.0);
+  EXPECT_TRUE(PortHungUp());
+  EXPECT_EQ(send_tries, 1);
 }
 
 TEST_F(OpenPortTest, StaleInputIsThrownAwayBeforeAFrame) {
@@ -343,18 +425,14 @@ TEST_F(OpenPortTest, StaleInputIsThrownAwayBeforeAFrame) {
   EXPECT_EQ(Hex(civ_buffer), Hex(kReplyOk));
 }
 
-TEST_F(OpenPortTest, AReplyEndsAtItsFirstFdAndLeavesTheRestWaiting) {
+TEST_F(OpenPortTest, AReplyEndsAtItsFirstFdAndWhatCameBehindIsDropped) {
   line.Send(kReplyOk + Bytes({0x01, 0xFD}));
   ASSERT_TRUE(WaitPending(8));
   double start = SecondsNow();
   ReceiveReply();
   EXPECT_LT(SecondsNow() - start, 0.5);
   EXPECT_EQ(Hex(civ_buffer), Hex(kReplyOk));
-  EXPECT_EQ(PortPending(), 2u);
-  // The next frame throws them away.
-  civ_buffer = Bytes({0xFD});
-  SendFrame();
-  EXPECT_EQ(PortPending(), 0u);
+  EXPECT_TRUE(reply_complete);
 }
 
 TEST_F(OpenPortTest, ASilentRadioGivesAnEmptyReplyAfterThreeSeconds) {
