@@ -61,9 +61,16 @@ class CsvTest(unittest.TestCase):
                                   FILTERS[i % 5])
         lines[60] = filled(60, "1423450", b'"A,B"  ', b"USB ", b"2.4")
         self.write("mem.txt", memory_file(lines))
+        # Name bytes FD and FE (in the names of channels 19, 20 and 38) are
+        # sent as blanks: both directions say so, and keep them.
         result = self.run_setup("--to-csv", "mem.txt", "list.csv")
-        self.assertEqual((result.returncode, result.stderr), (0, b""))
-        self.assertEqual(result.stdout, b"list.csv: 41 channels from mem.txt, 0 warnings\n")
+        self.assertEqual(result.returncode, 3)
+        self.assertEqual(result.stderr.decode().splitlines(), [
+            "mem.txt:20:20: warning: name byte FD is sent as a blank (it would end or restart the frame)",
+            "mem.txt:21:14: warning: name byte FE is sent as a blank (it would end or restart the frame)",
+            "mem.txt:39:15: warning: name byte FD is sent as a blank (it would end or restart the frame)",
+            "mem.txt:39:16: warning: name byte FE is sent as a blank (it would end or restart the frame)"])
+        self.assertEqual(result.stdout, b"list.csv: 41 channels from mem.txt, 4 warnings\n")
         csv_bytes = self.read("list.csv")
         self.assertTrue(csv_bytes.startswith(HEADER))
         self.assertIn(b"\r\n2," + high[:7].decode("cp437").encode()
@@ -76,8 +83,12 @@ class CsvTest(unittest.TestCase):
                          [(high * 3)[i * 7:i * 7 + 7].decode("cp437").rstrip(" ") for i in range(40)])
 
         result = self.run_setup("--from-csv", "list.csv", "back.txt")
-        self.assertEqual((result.returncode, result.stderr), (0, b""))
-        self.assertEqual(result.stdout, b"back.txt: 41 channels from list.csv, 21 empty, 0 warnings\n")
+        self.assertEqual(result.returncode, 3)
+        self.assertEqual([line.split(": warning: Name")[0] for line in result.stderr.decode().splitlines()
+                          if line.endswith("the byte FD or FE, which the radio receives as a blank")],
+                         ["list.csv:19", "list.csv:20", "list.csv:38"])
+        # ... and channel 2's frequency of 0 is named too.
+        self.assertEqual(result.stdout, b"back.txt: 41 channels from list.csv, 21 empty, 4 warnings\n")
         self.assertEqual(self.read("back.txt"), memory_file(lines))
 
     def test_chirp_writes_a_list_and_reads_ours(self):
@@ -131,16 +142,16 @@ class CsvTest(unittest.TestCase):
             "list.csv:8: warning: Frequency '7.0123456' is finer than 10 Hz: rounded to 7.012350",
             "list.csv:9: warning: Mode 'NFM' is taken as FM",
             "list.csv:9: warning: Duplex '-' and Tone 'Tone': the memory file has no place "
-            "for it, dropped",
+            "for them, dropped",
             "list.csv:10: warning: Mode 'DV' has no equivalent on the radio: row skipped",
             "list.csv:11: warning: filter '9.9' is not 6.0, 2.4, 1.8, .50 or .25: 6.0 taken",
             "list.csv:11: warning: Name 'TOOLONGNAME' is cut to seven characters: 'TOOLONG'",
-            "list.csv:12: warning: Name 'Ωμ \"b\"' has characters code page 437 lacks: "
-            "written as 'Ω? \"b\" '",
+            "list.csv:12: warning: Name '\\xCE\\xA9\\xCE\\xBC \"b\"' has characters code page 437 "
+            "lacks: written as '\\xCE\\xA9? \"b\" '",
             "list.csv:14: warning: a row of more than 4096 bytes is skipped",
             "list.csv:15: warning: Mode 'CWR' is taken as CW",
-            "list.csv:15: warning: Name 'two??lines' is cut to seven characters: 'two??li'",
-            "list.csv:15: warning: Name 'two??lines' has characters code page 437 lacks: "
+            "list.csv:15: warning: Name 'two\\x0D\\x0Alines' is cut to seven characters: 'two??li'",
+            "list.csv:15: warning: Name 'two\\x0D\\x0Alines' has characters code page 437 lacks: "
             "written as 'two??li'"])
         self.assertEqual(result.stdout, b"mem.txt: 6 channels from list.csv, 56 empty, 16 warnings\n")
         self.assertEqual(self.read("mem.txt"), memory_file({
@@ -158,14 +169,17 @@ class CsvTest(unittest.TestCase):
             3: empty(3)}))
         result = self.run_setup("--to-csv", "mem.txt", "list.csv")
         self.assertEqual(result.returncode, 3)
+        # The findings of --check, and what the CSV makes of the name.
         self.assertEqual(result.stderr.decode().splitlines(), [
-            "mem.txt:2: warning: mode 'usb ' is no mode: a load sends the one of the line "
-            "before, LSB, and so does the CSV",
-            "mem.txt:2: warning: filter '9.9' is no filter: a load sends the one of the line "
-            "before, none, and the CSV names none",
+            "mem.txt:2:15: warning: name byte 00 is a control character, sent to the radio as it is",
+            'mem.txt:2:22: warning: mode "usb " is not one of LSB, USB, AM, CW, FSK, FM, AMLS, AMUS'
+            " - the mode from before this load is sent (LSB, mode 0, in a run that has not loaded"
+            " or saved before)",
+            'mem.txt:2:27: warning: filter "9.9" is not one of 6.0, 2.4, 1.8, .50, .25 - the filter'
+            " from before this load is sent (filter number 0, in a run that has not loaded before)",
             "mem.txt:2: warning: name 'A?': a byte that no character stands for is written as '?'",
-            "mem.txt:3: warning: no frequency that a load takes: the line loads nothing and the "
-            "CSV has no channel 2"])
+            'mem.txt:3:5: warning: frequency columns hold "XX.YYYYY", not seven digits in columns'
+            " 5-6 and 8-12 - this line loads nothing"])
         self.assertEqual(self.read("list.csv"), HEADER +
                          b"1,A?,14.234500,,0.000000,,88.5,88.5,023,NN,LSB,5.00,,,,,,\r\n")
 
@@ -179,7 +193,10 @@ class CsvTest(unittest.TestCase):
         self.write("names.csv", b"Name,Frequency\n")
         result = self.run_setup("--from-csv", "names.csv", "other.txt")
         self.assertEqual((result.returncode, result.stderr), (3, b"names.csv:1: warning: the first "
-                         b"line names no Location column: other.txt is not written\n"))
+                         b"line names no Location column (split at each comma, it holds 'Name' and "
+                         b"'Frequency'): other.txt is not written\n"))
+        self.assertEqual(result.stdout, b"other.txt: not written, no channels from names.csv, "
+                                        b"1 warnings\n")
         self.assertFalse(os.path.exists(self.path("other.txt")))
         for args, line in ((["--from-csv", "missing.csv", "x.txt"], b"488"),
                            (["--to-csv", "missing.txt", "x.csv"], b"488"),
