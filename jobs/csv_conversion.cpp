@@ -337,7 +337,7 @@ int ConvertCsvToMemoryFile(const std::string& csv_file, const std::string& memor
       i++;
       int named = 0;
       for (int f = 1; f <= 5; f++) {
-        if (words[i] == FilterNames[f]) named = f;
+        if (CsvDecimalPoint(words[i], separator) == FilterNames[f]) named = f;
       }
       if (named == 0) {
         Warn(csv_file, record.line,

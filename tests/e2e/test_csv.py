@@ -206,6 +206,107 @@ class CsvTest(unittest.TestCase):
                              (2, b"\r\nAborting due to runtime error 2 (file not found) at line "
                               + line + b" of QUEN32()\r\n\r\n"))
 
+    def test_spreadsheet_dialects_convert_like_the_comma_list(self):
+        rows = [["Location", "Name", "Frequency", "Mode", "Comment"],
+                ["0", "80M NET", "3.55", "LSB", ""], ["5", "A;B", "14.2345", "USB", "filter 1.8"]]
+
+        def csv_text(separator, point):
+            return "".join(separator.join('"%s"' % f if separator in f else f.replace(".", point)
+                                          for f in row) + "\r\n" for row in rows)
+        expected = memory_file({0: filled(0, "0355000", b"80M NET", b"LSB ", b"2.4"),
+                                5: filled(5, "1423450", b"A;B    ", b"USB ", b"1.8")})
+        for name, data in (("comma", csv_text(",", ".").encode()),
+                           ("semicolon", csv_text(";", ",").encode()),
+                           ("tab", csv_text("\t", ".").encode()),
+                           ("utf-16le", b"\xff\xfe" + csv_text("\t", ",").encode("utf-16-le")),
+                           ("utf-16be", b"\xfe\xff" + csv_text(";", ".").encode("utf-16-be"))):
+            with self.subTest(name):
+                self.write(name + ".csv", data)
+                result = self.run_setup("--from-csv", name + ".csv", name + ".txt")
+                self.assertEqual((result.returncode, result.stderr), (0, b""))
+                self.assertEqual(self.read(name + ".txt"), expected)
+
+    def test_no_row_is_lost_without_a_word(self):
+        good = b"1,7.0,CW\n2,7.1,CW\n"
+        kept = {1: filled(1, "0700000", b" " * 7, b"CW  ", b".50"),
+                2: filled(2, "0710000", b" " * 7, b"CW  ", b".50")}
+        limit = 1 << 20
+        head = b"Location,Frequency,Mode,Name\n" + good
+        straddling = head + b"\n" * (limit - len(head) - 4) + b"3,14.2,USB,BEACON\n"
+        for name, data, warning in (
+                ("unbalanced quote", b"Location,Frequency,Mode,Name\n0,7.0,CW,\"QRP\n" + good
+                 + b'3,7.2,CW,"NET"\n', b"list.csv:2: warning: a quote opens a field here and no "
+                 b"quote closes it: row skipped, the lines after it read as rows of their own"),
+                ("straddling row", straddling, b"list.csv:%d: warning: the row is cut off by the 1 "
+                 b"MiB limit: row skipped\nlist.csv:%d: warning: the file is longer than 1 MiB: "
+                 b"what follows is not read" % ((straddling.count(b"\n"),) * 2)),
+                ("long header", b"Location,Frequency,Mode," + b"x" * 4096 + b"\n" + good,
+                 b"list.csv:1: warning: the first line is longer than 4096 bytes, too long for "
+                 b"a header row: mem.txt is not written")):
+            with self.subTest(name):
+                self.write("list.csv", data)
+                if os.path.exists(self.path("mem.txt")):
+                    os.unlink(self.path("mem.txt"))
+                result = self.run_setup("--from-csv", "list.csv", "mem.txt")
+                self.assertEqual((result.returncode, result.stderr), (3, warning + b"\n"))
+                if name == "long header":
+                    self.assertFalse(os.path.exists(self.path("mem.txt")))
+                    self.assertEqual(result.stdout, b"mem.txt: not written, no channels from "
+                                                    b"list.csv, 1 warnings\n")
+                    continue
+                self.assertEqual(self.read("mem.txt"), memory_file(
+                    {**kept, **({3: filled(3, "0720000", b"NET    ", b"CW  ", b".50")}
+                                if name == "unbalanced quote" else {})}))
+
+    def test_mode_map_and_every_change_named(self):
+        self.write("list.csv", b"Location,Frequency,Mode,Name,Comment,Skip\r\n"
+                   b"0,14.07,DIG,,,S\r\n"
+                   b"1,7.03,NCW,,FILTER .25,\r\n"
+                   b"2,5.0,NAM,,amls filter 6.0,P\r\n"
+                   b"3,7.04,RTTYR,,club net,\r\n"
+                   b"4,7.05,FSKR,,,\r\n"
+                   b"5,7.06,Auto,,,\r\n"
+                   b"6,0.0,USB,\xc2\xb2\xe2\x96\xa0,,\r\n"
+                   b"7\x9b2J,7.0,CW,,,\r\n"
+                   b"8,7.0,\x9b31m,,,\r\n")
+        result = self.run_setup("--from-csv", "list.csv", "mem.txt")
+        self.assertEqual(result.returncode, 3)
+        self.assertEqual(result.stderr.decode().splitlines(), [
+            "list.csv:2: warning: Mode 'DIG' is taken as USB",
+            "list.csv:2: warning: Skip 'S': the memory file has no place for it, dropped",
+            "list.csv:3: warning: Mode 'NCW' is taken as CW",
+            "list.csv:4: warning: Mode 'NAM' is taken as AM",
+            "list.csv:4: warning: Skip 'P': the memory file has no place for it, dropped",
+            "list.csv:5: warning: Mode 'RTTYR' is taken as FSK",
+            "list.csv:5: warning: Comment 'club net' is not understood (only 'filter 2.4', AMLS "
+            "and AMUS are read): ignored",
+            "list.csv:6: warning: Mode 'FSKR' is taken as FSK",
+            "list.csv:7: warning: Mode 'Auto' has no equivalent on the radio: row skipped",
+            "list.csv:8: warning: Frequency '0.0' is 0 MHz: written as it is",
+            "list.csv:8: warning: Name '\\xC2\\xB2\\xE2\\x96\\xA0' has a character that is the "
+            "byte FD or FE, which the radio receives as a blank",
+            "list.csv:9: warning: Location '7\\x9B2J' is not 0 to 61: row skipped",
+            "list.csv:10: warning: Mode '\\x9B31m' has no equivalent on the radio: row skipped"])
+        self.assertEqual(self.read("mem.txt"), memory_file({
+            0: filled(0, "1407000", b" " * 7, b"USB ", b"2.4"),
+            1: filled(1, "0703000", b" " * 7, b"CW  ", b".25"),
+            2: filled(2, "0500000", b" " * 7, b"AMLS", b"6.0"),
+            3: filled(3, "0704000", b" " * 7, b"FSK ", b".50"),
+            4: filled(4, "0705000", b" " * 7, b"FSK ", b".50"),
+            6: filled(6, "0000000", b"\xfd\xfe     ", b"USB ", b"2.4")}))
+
+    def test_to_csv_of_a_file_with_cr_only_line_ends(self):
+        self.write("mem.txt", memory_file({0: filled(0, "1423450", b"BEACON ", b"USB ", b"2.4")})
+                   .replace(b"\r\n", b"\r"))
+        result = self.run_setup("--to-csv", "mem.txt", "list.csv")
+        self.assertEqual(result.returncode, 3)
+        self.assertEqual(result.stderr.decode().splitlines(), [
+            "mem.txt:1:30: warning: a CR without an LF, which does not end a line - line ends are "
+            "CR LF or LF, and what follows is read as part of this line",
+            "mem.txt:2:1: warning: the file ends after line 1 - channels 1 to 61 are left as the "
+            "radio has them"])
+        self.assertEqual(result.stdout, b"list.csv: 1 channels from mem.txt, 2 warnings\n")
+
 
 if __name__ == "__main__":
     unittest.main()
