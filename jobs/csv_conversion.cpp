@@ -380,6 +380,17 @@ int ConvertCsvToMemoryFile(const std::string& csv_file, const std::string& memor
            "Name " + Shown(text) + " has characters code page 437 lacks: written as " +
                Shown(NameToUtf8(name, lost)));
     }
+    // The bytes of the separator written in UTF-8 read back as the separator.
+    size_t separator_bytes = name.find(utf8_separator);
+    if (separator_bytes != std::string::npos) {
+      name[separator_bytes] = '?';
+      int lost = 0;
+      Warn(csv_file, record.line,
+           "Name " + Shown(text) +
+               " holds the bytes E2 94 82, which a memory file reads as its separator: written "
+               "as " +
+               Shown(NameToUtf8(name, lost)));
+    }
     if (name.find_first_of("\xFD\xFE") != std::string::npos) {
       Warn(csv_file, record.line,
            "Name " + Shown(text) +
