@@ -10,6 +10,8 @@
 //                 terminal's input mode; every ending calls it, the signal
 //                 handlers too, so it does only async-signal-safe work
 // InstallSignalHandlers  turns interrupts, faults and kill requests into reports
+// TakeStandardStreams    opens each closed one of descriptors 0-2 on the null
+//                 device, so that no file or port is opened in their place
 #pragma once
 #include <string>
 
@@ -31,3 +33,4 @@ std::string AbortReport(int error, int report_line);
 const char* ErrorText(int error);
 void CloseEverything();
 void InstallSignalHandlers();
+void TakeStandardStreams();

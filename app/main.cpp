@@ -66,14 +66,22 @@ const char kUsage[] =
     "status 3 after a warning, 0 otherwise. The CSV's Comment keeps the filter\n"
     "and AMLS or AMUS: \"filter 2.4\", \"AMLS filter 6.0\". A memory file may hold\n"
     "its separators as the UTF-8 character U+2502, as a UTF-8 editor writes\n"
-    "them: reading takes them as the byte B3.\n"
+    "them: on a line without B3 in column 4, reading takes them as the byte B3.\n"
+    "Names that cannot be meant (the same file twice, a CSV for --to-csv, a\n"
+    "memory file for --from-csv, an existing output of the other kind) end\n"
+    "with status 2 and write nothing.\n"
+    "\n"
+    "Files: a file that a save or a conversion replaces keeps its old contents\n"
+    "as FILE.~N~ when they differ; VERSION_CONTROL=none, simple, numbered or\n"
+    "existing chooses as for GNU cp. FILE - is the standard input or output.\n"
     "\n"
     "  --help          show this text\n"
     "  --version       show the version\n"
     "\n"
     "Exit status: 0 when all is well; 3 when a check or comparison finds\n"
     "something; 1, 2 or 8 with the abort report when the port or a file cannot\n"
-    "be opened; 2 for an unknown option; 9 to 14 after a signal.\n"
+    "be opened; 2 for an unknown option or conversion names that cannot be\n"
+    "meant; 9 to 14 after a signal.\n"
     "\n"
     "Examples:\n"
     "  quenmar-setup --port /dev/ttyUSB0 --save backup.txt\n"
@@ -94,7 +102,9 @@ const char kUsageMenu[] =
 }  // namespace
 
 int main(int argc, char** argv) {
-  // First of all: every ending from here on gives its report and puts the
+  // First of all: no port or file may be opened as a standard stream.
+  TakeStandardStreams();
+  // Then: every ending from here on gives its report and puts the
   // terminal and the port back, and what the handlers put back is only what
   // has been changed by then.
   InstallSignalHandlers();

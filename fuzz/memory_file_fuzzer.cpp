@@ -68,8 +68,10 @@ std::vector<std::string> ReadScratchFile() {
 }
 
 // The separator written in UTF-8 (U+2502) reads as the byte B3, wherever it
-// stands, a name included.
+// stands, a name included, in a line without B3 in column 4; a line with it
+// is read byte for byte.
 std::string Utf8BarsAsB3(std::string line) {
+  if (line.size() >= 4 && line[3] == bar[0]) return line;
   for (size_t at = line.find(kUtf8Bar); at != std::string::npos; at = line.find(kUtf8Bar, at)) {
     line.replace(at, kUtf8Bar.size(), bar);
   }
@@ -81,9 +83,11 @@ std::string Utf8BarsAsB3(std::string line) {
 // `consumed` the bytes of the file those lines and their removed ends take up.
 std::vector<std::string> ExpectedLines(const std::string& contents, int& in_file,
                                        size_t& consumed) {
-  const std::string file = contents.substr(0, contents.find(kCtrlZ));
+  // A UTF-8 byte-order mark at the start is skipped.
+  const size_t start = contents.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
+  const std::string file = contents.substr(0, contents.find(kCtrlZ, start));
   std::vector<std::string> lines;
-  size_t position = 0;
+  size_t position = start;
   in_file = 0;
   for (int i = 0; i < kLinesRead; i++) {
     std::string line;

@@ -58,8 +58,10 @@ size_t FileColumn(size_t column) {
 }
 
 void Say(int line, size_t column, const char* kind, const std::string& text) {
-  std::string out = file_name + ":" + std::to_string(line) + ":" +
-                    std::to_string(FileColumn(column)) + ": " + kind + ": " + text + "\n";
+  // The first line's columns stand behind the byte-order mark in the file.
+  size_t shown = FileColumn(column) + (line == 1 && file_had_byte_order_mark ? 3 : 0);
+  std::string out = file_name + ":" + std::to_string(line) + ":" + std::to_string(shown) + ": " +
+                    kind + ": " + text + "\n";
   std::fputs(out.c_str(), findings);
 }
 
@@ -219,6 +221,13 @@ void BeginMemoryFileCheck(const std::string& name, std::FILE* out) {
   findings = out;
   warnings = loaded = mode_line = filter_line = 0;
   utf8_noted = false;
+  if (file_had_byte_order_mark) {
+    // The mark itself is at column 1, before the columns Say counts.
+    std::string note = file_name +
+                       ":1:1: note: the file begins with a UTF-8 byte-order mark "
+                       "(EF BB BF), which a load skips\n";
+    std::fputs(note.c_str(), findings);
+  }
 }
 
 int EndMemoryFileCheck(int number) {
@@ -238,16 +247,23 @@ int EndMemoryFileCheck(int number) {
 }
 
 int CheckMemoryFile(const std::string& name) {
-  BeginMemoryFileCheck(name, stdout);
   OpenMemoryFileForReading(name);
-  if (last_error != 0) FatalError(kReadOpenLine);
+  if (last_error != 0) EndWithFileProblem(kReadOpenLine);
+  BeginMemoryFileCheck(name, stdout);
   int number = 1;
   for (; number <= kChannels && MoreLinesToRead(); number++) {
+    std::string line = ReadChannelLine();
+    if (ReadFailed()) break;
     ChannelFields fields;
-    CheckChannelLine(number, ReadChannelLine(), fields);
+    CheckChannelLine(number, line, fields);
+  }
+  if (ReadFailed()) {
+    CloseMemoryFileAfterReading();
+    EndWithFileProblem(kReadCloseLine);
   }
   EndMemoryFileCheck(number);
   CloseMemoryFileAfterReading();
+  if (last_error != 0) EndWithFileProblem(kReadCloseLine);
   std::string summary = file_name + ": loads " + Count(loaded, "channel") + ", leaves " +
                         std::to_string(kChannels - loaded) + " as the radio has them; " +
                         Count(warnings, "warning") + "\n";

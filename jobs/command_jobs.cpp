@@ -69,12 +69,12 @@ int CompareJob(const std::string& name) {
   bool loads[kChannels];
   ChannelFields file[kChannels];
   OpenMemoryFileForReading(name);
-  if (last_error != 0) FatalError(kReadOpenLine);
+  if (last_error != 0) EndWithFileProblem(kReadOpenLine);
   for (int channel = 0; channel < kChannels; channel++) {
     loads[channel] = ParseChannelLine(ReadChannelLine(), file[channel]);
   }
   CloseMemoryFileAfterReading();
-  if (last_error != 0) FatalError(kReadCloseLine);
+  if (last_error != 0) EndWithFileProblem(kReadCloseLine);
 
   int compared = 0;
   int differ = 0;
@@ -110,6 +110,10 @@ int CompareJob(const std::string& name) {
 }
 
 }  // namespace
+
+std::string TypedFileName(const std::string& typed) {
+  return typed == standard_stream_name ? "./" + typed : typed;
+}
 
 int RunCommandJob(const std::string& job, const std::vector<std::string>& values) {
   if (job == "--clock") return ClockJob();

@@ -3,7 +3,9 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "app/fatal.h"
@@ -131,6 +133,70 @@ int ModeNumber(const std::string& word, bool& near) {
   return -1;
 }
 
+// What a file's first line shows it to be.
+enum class Kind { kOther, kMemoryFile, kCsv };
+
+// The kind of an existing plain file; anything else (a missing file, a
+// stream, which a look would use up) is of no kind. The first line is read
+// as a load reads it (a UTF-8 separator in column 4 is B3 by then), and then
+// as --from-csv reads a header row: in any of the separators, UTF-16 too.
+Kind KindOfFile(const std::string& name) {
+  std::error_code error;
+  if (name == standard_stream_name || !std::filesystem::is_regular_file(name, error))
+    return Kind::kOther;
+  OpenMemoryFileForReading(name);
+  std::string line = last_error == 0 ? ReadChannelLine() : "";
+  CloseMemoryFileAfterReading();
+  last_error = 0;
+  if (line.size() >= 4 && line[3] == column_separator) return Kind::kMemoryFile;
+  OpenCsvForReading(name);
+  CsvRecord header;
+  bool have_header = last_error == 0 && ReadCsvRecord(header, kCsvSeparators);
+  CloseCsvAfterReading();
+  last_error = 0;
+  if (!have_header) return Kind::kOther;
+  for (const std::string& field : CsvFieldsSplitAt(header, CsvSeparatorOf(header))) {
+    if (UpperCase(Trimmed(field)) == "LOCATION") return Kind::kCsv;
+  }
+  return Kind::kOther;
+}
+
+int Refuse(const std::string& text) {
+  std::string line = "quenmar-setup: " + text + "\n";
+  std::fputs(line.c_str(), stderr);
+  return 2;
+}
+
+// The two conversions take their files in opposite orders: a pair of names
+// that cannot be meant is refused before anything is written. 0 when the
+// conversion may go on, else the exit status.
+int RefuseWhatCannotBeMeant(const std::string& input, const std::string& output, bool to_csv) {
+  const std::string in = "\"" + input + "\"", out = "\"" + output + "\"";
+  if (input != standard_stream_name && output != standard_stream_name && SameFile(input, output))
+    return Refuse(in + " and " + out + " are the same file: nothing is written");
+  Kind input_kind = KindOfFile(input);
+  if (to_csv && input_kind == Kind::kCsv)
+    return Refuse(in + " is a CSV file (its first line names a Location column): nothing is " +
+                  "written; to make a memory file of it, use --from-csv " + input + " " + output);
+  if (!to_csv && input_kind == Kind::kMemoryFile)
+    return Refuse(in + " is a memory file (it has the memory file's separators): nothing is " +
+                  "written; to make a CSV file of it, use --to-csv " + input + " " + output);
+  Kind output_kind = KindOfFile(output);
+  if (to_csv && output_kind == Kind::kMemoryFile)
+    return Refuse(out + " is a memory file, which the CSV would replace: nothing is written; " +
+                  "name a new file for the CSV");
+  if (!to_csv && output_kind == Kind::kCsv)
+    return Refuse(out + " is a CSV file, which the memory file would replace: nothing is " +
+                  "written; name a new file for the memory file");
+  return 0;
+}
+
+// The summary line goes where the results go, unless the converted file
+// itself goes there.
+void Summary(const std::string& output, const std::string& text) {
+  std::fputs(text.c_str(), output == standard_stream_name ? stderr : stdout);
+}
+
 }  // namespace
 
 std::string CsvComment(int mode, int filter) {
@@ -142,8 +208,9 @@ std::string CsvComment(int mode, int filter) {
 
 int ConvertMemoryFileToCsv(const std::string& memory_file, const std::string& csv_file) {
   warnings = 0;
+  if (int refused = RefuseWhatCannotBeMeant(memory_file, csv_file, true)) return refused;
   OpenMemoryFileForReading(memory_file);
-  if (last_error != 0) FatalError(kReadOpenLine);
+  if (last_error != 0) EndWithFileProblem(kReadOpenLine);
   std::vector<std::string> rows = {CsvRow(kCsvHeader)};
   // The file is read as --check reads it, and what the check finds is said
   // here too: the CSV gets what a load would send.
@@ -152,6 +219,7 @@ int ConvertMemoryFileToCsv(const std::string& memory_file, const std::string& cs
   for (; number <= kChannels && MoreLinesToRead(); number++) {
     int channel = number - 1;
     std::string line = ReadChannelLine();
+    if (ReadFailed()) break;
     ChannelFields fields;
     if (!CheckChannelLine(number, line, fields)) continue;
     // A load recognises modes 0-7 only, so that is what it can send.
@@ -171,25 +239,30 @@ int ConvertMemoryFileToCsv(const std::string& memory_file, const std::string& cs
                            "0.000000", "", "88.5", "88.5", "023", "NN", kChirpModes[mode], "5.00",
                            "", CsvComment(mode, fields.filter), "", "", "", ""}));
   }
+  if (ReadFailed()) {
+    CloseMemoryFileAfterReading();
+    EndWithFileProblem(kReadCloseLine);
+  }
   warnings += EndMemoryFileCheck(number);
   CloseMemoryFileAfterReading();
-  if (last_error != 0) FatalError(kReadCloseLine);
+  if (last_error != 0) EndWithFileProblem(kReadCloseLine);
   // The same writing as a save: a new file that replaces the old one when complete.
   OpenMemoryFileForWriting(csv_file);
-  if (last_error != 0) FatalError(kWriteOpenLine);
+  if (last_error != 0) EndWithFileProblem(kWriteOpenLine);
   for (const std::string& row : rows) WriteChannelLine(row);
   CloseMemoryFileAfterWriting();
-  if (last_error != 0) FatalError(kWriteCloseLine);
+  if (last_error != 0) EndWithFileProblem(kWriteCloseLine);
   std::string summary = csv_file + ": " + std::to_string(rows.size() - 1) + " channels from " +
                         memory_file + ", " + std::to_string(warnings) + " warnings\n";
-  std::fputs(summary.c_str(), stdout);
+  Summary(csv_file, summary);
   return warnings > 0 ? 3 : 0;
 }
 
 int ConvertCsvToMemoryFile(const std::string& csv_file, const std::string& memory_file) {
   warnings = 0;
+  if (int refused = RefuseWhatCannotBeMeant(csv_file, memory_file, false)) return refused;
   OpenCsvForReading(csv_file);
-  if (last_error != 0) FatalError(kReadOpenLine);
+  if (last_error != 0) EndWithFileProblem(kReadOpenLine);
   // The header row shows the separator: read with all of them, it is split
   // at the one that gives a Location column.
   CsvRecord record;
@@ -225,9 +298,9 @@ int ConvertCsvToMemoryFile(const std::string& csv_file, const std::string& memor
     }
     Warn(csv_file, record.line, why + ": " + memory_file + " is not written");
     CloseCsvAfterReading();
-    std::string summary = memory_file + ": not written, no channels from " + csv_file + ", " +
-                          std::to_string(warnings) + " warnings\n";
-    std::fputs(summary.c_str(), stdout);
+    if (last_error != 0) EndWithFileProblem(kReadCloseLine);
+    Summary(memory_file, memory_file + ": not written, no channels from " + csv_file + ", " +
+                             std::to_string(warnings) + " warnings\n");
     return 3;
   }
   const std::string separators(1, separator);
@@ -380,17 +453,6 @@ int ConvertCsvToMemoryFile(const std::string& csv_file, const std::string& memor
            "Name " + Shown(text) + " has characters code page 437 lacks: written as " +
                Shown(NameToUtf8(name, lost)));
     }
-    // The bytes of the separator written in UTF-8 read back as the separator.
-    size_t separator_bytes = name.find(utf8_separator);
-    if (separator_bytes != std::string::npos) {
-      name[separator_bytes] = '?';
-      int lost = 0;
-      Warn(csv_file, record.line,
-           "Name " + Shown(text) +
-               " holds the bytes E2 94 82, which a memory file reads as its separator: written "
-               "as " +
-               Shown(NameToUtf8(name, lost)));
-    }
     if (name.find_first_of("\xFD\xFE") != std::string::npos) {
       Warn(csv_file, record.line,
            "Name " + Shown(text) +
@@ -406,18 +468,19 @@ int ConvertCsvToMemoryFile(const std::string& csv_file, const std::string& memor
              " MiB: what follows is not read");
   }
   CloseCsvAfterReading();
+  if (last_error != 0) EndWithFileProblem(kReadCloseLine);
   // Written as a save writes: the old file stays until the new one is complete.
   OpenMemoryFileForWriting(memory_file);
-  if (last_error != 0) FatalError(kWriteOpenLine);
+  if (last_error != 0) EndWithFileProblem(kWriteOpenLine);
   for (int channel = 0; channel < kChannels; channel++) {
     if (lines[channel].empty()) lines[channel] = FormatChannelLine(channel, false, "", "", 0, 0);
     WriteChannelLine(lines[channel]);
   }
   CloseMemoryFileAfterWriting();
-  if (last_error != 0) FatalError(kWriteCloseLine);
+  if (last_error != 0) EndWithFileProblem(kWriteCloseLine);
   std::string summary = memory_file + ": " + std::to_string(filled) + " channels from " + csv_file +
                         ", " + std::to_string(kChannels - filled) + " empty, " +
                         std::to_string(warnings) + " warnings\n";
-  std::fputs(summary.c_str(), stdout);
+  Summary(memory_file, summary);
   return warnings > 0 ? 3 : 0;
 }

@@ -50,13 +50,8 @@ const char16_t kCodePage437[256] = {
     0x00B0, 0x2219, 0x00B7, 0x221A, 0x207F, 0x00B2, 0x25A0, 0x00A0,  // F8
 };
 
-constexpr size_t kReadBufferSize = 8192;
-
 bool reading = false;
-char read_buffer[kReadBufferSize];
-long read_length = 0;
-long read_position = 0;
-long bytes_taken = 0;  // of the whole file, the byte-order mark included
+long bytes_taken = 0;
 long line_number = 1;
 int pushed_back = -1;  // a byte looked at and given back, or -1
 
@@ -70,33 +65,31 @@ size_t decoded_at = 0;
 long pending_unit = -1;  // a UTF-16 unit read after a high surrogate it does not complete
 
 // Bytes read again: what followed the first line end of a field whose opening
-// quote nothing closed. While `recording`, every byte handed out is kept in
-// `recorded`, so that it can be read again.
+// quote nothing closed, and the first bytes of a file looked at for a UTF-16
+// byte-order mark that is not there. While `recording`, every byte handed out
+// is kept in `recorded`, so that it can be read again.
 std::string replay;
 size_t replay_at = 0;
 bool recording = false;
 std::string recorded;
 
-// The next byte of the file as it stands, or -1 at its end (or at kCsvFileLimit).
-int NextFileByte() {
-  if (read_position == read_length) {
-    if (!reading) return -1;
-    read_length = FileRead(read_buffer, sizeof read_buffer);
-    read_position = 0;
-    if (read_length <= 0) {  // the end, or a read error, which counts as the end
-      read_length = 0;
-      reading = false;
-      return -1;
-    }
-  }
+// The next byte of the file as it stands, from the memory file's reader; -1
+// at its end, after a read error (which closing the file reports) or at
+// kCsvFileLimit.
+int NextLimitedByte() {
+  if (!reading) return -1;
   if (bytes_taken == kCsvFileLimit) {
-    csv_file_cut = true;
+    csv_file_cut = NextFileByte() >= 0;
     reading = false;
-    read_length = read_position = 0;
+    return -1;
+  }
+  int byte = NextFileByte();
+  if (byte < 0) {
+    reading = false;
     return -1;
   }
   bytes_taken++;
-  return static_cast<unsigned char>(read_buffer[read_position++]);
+  return byte;
 }
 
 long NextUtf16Unit() {
@@ -105,8 +98,8 @@ long NextUtf16Unit() {
     pending_unit = -1;
     return unit;
   }
-  int first = NextFileByte();
-  int second = first < 0 ? -1 : NextFileByte();
+  int first = NextLimitedByte();
+  int second = first < 0 ? -1 : NextLimitedByte();
   if (second < 0) return -1;  // an odd last byte is no character
   return encoding == Encoding::kUtf16Little ? second << 8 | first : first << 8 | second;
 }
@@ -115,7 +108,7 @@ void AppendUtf8(std::string& text, char32_t code);
 
 // The next byte of the text: UTF-8, whatever the file's encoding.
 int NextTextByte() {
-  if (encoding == Encoding::kUtf8) return NextFileByte();
+  if (encoding == Encoding::kUtf8) return NextLimitedByte();
   if (decoded_at < decoded.size()) return static_cast<unsigned char>(decoded[decoded_at++]);
   long unit = NextUtf16Unit();
   if (unit < 0) return -1;
@@ -222,8 +215,10 @@ std::string CsvRow(const std::vector<std::string>& fields) {
   return row;
 }
 
+// The memory file's reader underneath: the same opening, byte-order mark
+// and read errors.
 void OpenCsvForReading(const std::string& name) {
-  read_length = read_position = bytes_taken = 0;
+  bytes_taken = 0;
   line_number = 1;
   pushed_back = -1;
   csv_file_cut = false;
@@ -235,25 +230,24 @@ void OpenCsvForReading(const std::string& name) {
   replay_at = 0;
   recording = false;
   recorded.clear();
-  last_error = name.empty() ? 1 : FileOpenForReading(name);
+  OpenMemoryFileForReading(name);
   reading = last_error == 0;
-  if (!reading) return;
-  // A byte-order mark, as spreadsheets write, is not part of the text.
-  read_length = FileRead(read_buffer, sizeof read_buffer);
-  if (read_length >= 3 && read_buffer[0] == '\xEF' && read_buffer[1] == '\xBB' &&
-      read_buffer[2] == '\xBF') {
-    read_position = bytes_taken = 3;
-  } else if (read_length >= 2 && read_buffer[0] == '\xFF' && read_buffer[1] == '\xFE') {
+  if (!reading || file_had_byte_order_mark) return;
+  // A UTF-16 byte-order mark, as spreadsheets write, is not part of the
+  // text either; other first bytes are read again.
+  int first = NextLimitedByte();
+  int second = first == 0xFF || first == 0xFE ? NextLimitedByte() : -1;
+  if (first == 0xFF && second == 0xFE) {
     encoding = Encoding::kUtf16Little;
-    read_position = bytes_taken = 2;
-  } else if (read_length >= 2 && read_buffer[0] == '\xFE' && read_buffer[1] == '\xFF') {
+  } else if (first == 0xFE && second == 0xFF) {
     encoding = Encoding::kUtf16Big;
-    read_position = bytes_taken = 2;
+  } else {
+    for (int byte : {first, second}) {
+      if (byte >= 0) replay += static_cast<char>(byte);
+    }
+    return;
   }
-  if (read_length <= 0) {
-    read_length = 0;
-    reading = false;
-  }
+  bytes_taken = 0;
 }
 
 bool ReadCsvRecord(CsvRecord& record, const std::string& separators) {
@@ -384,13 +378,11 @@ bool ReadCsvRecord(CsvRecord& record, const std::string& separators) {
 
 void CloseCsvAfterReading() {
   reading = false;
-  read_length = read_position = 0;
   pushed_back = -1;
   replay.clear();
   replay_at = 0;
   recording = false;
-  FileCloseForReading();
-  last_error = 0;
+  CloseMemoryFileAfterReading();
 }
 
 std::string NameToUtf8(const std::string& bytes, int& lost) {

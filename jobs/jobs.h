@@ -10,6 +10,8 @@
 // LoadMemoriesFrom  the load itself, from the named file; what it sent and what came back
 // NameAsSent        a channel name as a load sends it (FE and FD made blanks)
 // SaveMemoriesInto  the save itself, into the named file
+// TypedFileName     a name typed at the menu's prompt as a file name: "-" there
+//                   is a file of that name, not a stream the screen is using
 // ReadRadioChannel  the save's frames for one channel and what their replies give
 // ReportUnanswered  one line on the error stream: which exchange went unanswered, what to check
 // RunCommandJob     --save, --load, --clock or --compare; returns the exit status
@@ -19,7 +21,8 @@
 //                   the exit status, 0 when all is well, 3 after a warning
 // BeginMemoryFileCheck / CheckChannelLine / EndMemoryFileCheck
 //                   that check a line at a time, for a job that reads the file
-//                   itself: findings go to `out`; CheckChannelLine gives what
+//                   itself, once it is open (Begin notes its byte-order mark):
+//                   findings go to `out`; CheckChannelLine gives what
 //                   ParseChannelLine gives, EndMemoryFileCheck takes the number
 //                   of the first line not read and returns the warnings
 // ChannelByte       a channel number as one packed-decimal byte
@@ -61,6 +64,7 @@ void SetRadioClock();
 LoadTally LoadMemoriesFrom(const std::string& name);
 std::string NameAsSent(const std::string& name);
 void SaveMemoriesInto(const std::string& name);
+std::string TypedFileName(const std::string& typed);
 RadioChannel ReadRadioChannel(int channel);
 void ReportUnanswered(const char* command, int channel, const std::string& outcome);
 int RunCommandJob(const std::string& job, const std::vector<std::string>& values);

@@ -31,17 +31,23 @@ std::string NameAsSent(const std::string& name) {
 }
 
 void LoadMemories() {
-  LoadMemoriesFrom(PromptText("What file to open to read memories? "));
+  LoadMemoriesFrom(TypedFileName(PromptText("What file to open to read memories? ")));
 }
 
 LoadTally LoadMemoriesFrom(const std::string& name) {
   LoadTally tally;
   OpenMemoryFileForReading(name);
-  if (last_error != 0) FatalError(kReadOpenLine);
+  if (last_error != 0) EndWithFileProblem(kReadOpenLine);
   for (int channel = 0; channel < kChannels; channel++) {
     ShowProgress("Loading memory ", channel);
     ChannelFields fields;
-    if (!ParseChannelLine(ReadChannelLine(), fields)) {
+    std::string line = ReadChannelLine();
+    if (ReadFailed()) {
+      // Nothing of a line that could not be read is sent.
+      CloseMemoryFileAfterReading();
+      EndWithFileProblem(kReadCloseLine);
+    }
+    if (!ParseChannelLine(line, fields)) {
       tally.left++;
       continue;
     }
@@ -57,6 +63,6 @@ LoadTally LoadMemoriesFrom(const std::string& name) {
   }
   PrintProgress("");
   CloseMemoryFileAfterReading();
-  if (last_error != 0) FatalError(kReadCloseLine);
+  if (last_error != 0) EndWithFileProblem(kReadCloseLine);
   return tally;
 }

@@ -15,8 +15,20 @@
 // AbandonMemoryFileWriting  drops an unfinished save: the file named keeps what
 //                     it had (or is not made), and no temporary file stays
 // MoreLinesToRead     true while the file being read holds another line
+// ReadFailed          true once a read of the file being read has failed
+// NextFileByte        the next byte of the file being read, -1 at its end or
+//                     after a read error (the CSV reader's bytes)
 // MemoryFileAbandon   closes an open memory file at once, keeping the old file
 //                     of an unfinished save (safe inside a signal handler)
+// EndWithFileProblem  one line naming the file and the system's reason (when
+//                     there is one), then the abort report of report_line
+// BackupName          where the old contents of a replaced file are kept, by the
+//                     rules of VERSION_CONTROL; "" for no backup
+// SameFile            true when two names lead to one file (or are one text)
+//
+// These files are read and written through the procedures here: the memory
+// file, CSV files, and --check. The name "-" is the standard input stream to
+// read and the standard output stream to write (no backup, no replacing).
 #pragma once
 #include <cstdint>
 #include <string>
@@ -67,6 +79,16 @@ bool ParseChannelLine(const std::string& line, ChannelFields& fields);
 int ModeNumber(const std::string& text);
 int FilterNumber(const std::string& text);
 
+// The name that stands for the standard input or output stream.
+extern const std::string standard_stream_name;
+// What the last failed open, read, write or close of a file was, as one line
+// without the program's name: cannot create "x/y.txt": No such file or
+// directory. Written by the file procedures, printed by EndWithFileProblem.
+extern std::string file_problem;
+// True when the file being read began with a UTF-8 byte-order mark, which
+// reading skipped. Written by the opens for reading, read by --check.
+extern bool file_had_byte_order_mark;
+
 void OpenMemoryFileForWriting(const std::string& name);
 void WriteChannelLine(const std::string& line);
 void CloseMemoryFileAfterWriting();
@@ -74,15 +96,46 @@ void AbandonMemoryFileWriting();
 void OpenMemoryFileForReading(const std::string& name);
 std::string ReadChannelLine();
 bool MoreLinesToRead();
+bool ReadFailed();
+int NextFileByte();
 void CloseMemoryFileAfterReading();
 void MemoryFileAbandon();
+[[noreturn]] void EndWithFileProblem(int report_line);
+std::string BackupName(const std::string& path, const char* version_control);
+bool SameFile(const std::string& one, const std::string& other);
 
-// The file system underneath (memory_file_posix.cpp, memory_file_win32.cpp): each returns an error
-// number, 0 on success, except the reads, which return the count (0 at the end).
-int FileCreate(const std::string& name);
-int FileWrite(const std::string& bytes);
-int FileCommit(bool write_failed);
+// What the file system says of a name about to be written.
+struct FileFacts {
+  std::string path;          // where the name leads, symbolic links followed
+  bool exists = false;       // something is there
+  bool regular = false;      // a plain file; anything else (a device, a FIFO) is a stream
+  bool other_links = false;  // the file has further names (hard links)
+  unsigned long long size = 0;
+};
+
+// The file system underneath (memory_file_posix.cpp, memory_file_win32.cpp):
+// the steps each system takes, and no policy. Those returning int give 0 on
+// success; on failure they leave the system's reason in file_reason.
+extern std::string file_reason;
+constexpr int kFolderRefused = 3;  // FileMakeTemporary: the folder takes no new file
+int FileLookUp(const std::string& name, FileFacts& facts);  // fails for a folder, a bad name
+int FileMayWrite(const std::string& path);
+int FileMakeTemporary(const std::string& beside);
+bool FileCopyAttributes(const std::string& from);  // false: the temporary cannot look like it
+int FileOpenExisting(const std::string& path, bool in_place);
+int FileOpenStandardOutput();
+int FileWrite(const std::string& bytes);  // at the end of what was written so far
+long FileReadAt(unsigned long long offset, char* buffer, unsigned long size);
+int FileWriteAt(unsigned long long offset, const std::string& bytes);
+int FileReserve(unsigned long long size);
+int FileSetSize(unsigned long long size);
+int FileFlushAndClose();
+int FileReplace(const std::string& path);  // the closed temporary takes the place of path
+// A copy of a file, flushed to the disk: a new file `to`, or with `replace`
+// whatever `to` held before.
+int FileCopy(const std::string& from, const std::string& to, bool replace);
 void FileAbandonWrite();  // safe inside a signal handler
 int FileOpenForReading(const std::string& name);
-long FileRead(char* buffer, unsigned long size);
+int FileOpenStandardInput();
+long FileRead(char* buffer, unsigned long size);  // the count, 0 at the end, -1 on an error
 void FileCloseForReading();

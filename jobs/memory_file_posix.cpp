@@ -1,9 +1,7 @@
-// The memory file on POSIX systems. A save writes a new file beside the old
-// one and puts it in place only when it is complete, so that an interrupted
-// or failed save never leaves half a file where a good one was. Where the
-// rename would change what the user had (other hard links to the file, an
-// owner or group we cannot give the new file, extended attributes or ACLs we
-// cannot copy), the existing file is written in place instead.
+// The file system on POSIX systems: the steps of writing and reading a file
+// (look up a name, make a temporary file beside it, copy a file's owner and
+// attributes, flush, replace), each answering one question. What is done
+// with them is decided in memory_file.cpp.
 #include <fcntl.h>
 #include <libgen.h>
 #include <signal.h>
@@ -24,27 +22,56 @@ namespace {
 
 int write_fd = -1;
 int read_fd = -1;
-std::string target_path;  // where the finished file goes
-bool replacing = false;   // writing a new file beside target_path
-bool in_place = false;    // writing the existing regular file at target_path
-// A file written in place is emptied only when the first bytes go to it, so
-// that a save given up before then leaves it as it was.
-bool empty_before_writing = false;
+bool write_standard = false;  // write_fd is the standard output: not closed here
+bool read_standard = false;
 
 // The temporary file's name, kept in a fixed buffer so that a signal handler
 // can remove it. Empty when there is none.
 char temporary_path[PATH_MAX + 32];
 volatile sig_atomic_t temporary_exists = 0;
 
-// Where a chain of symbolic links ends, whether or not anything is there yet.
-std::string LinkTarget(const std::string& name) {
-  std::string path = name;
-  for (int hops = 0; hops < 40; hops++) {
+int Reason(int error = errno) {
+  file_reason = std::strerror(error);
+  return 2;
+}
+
+// A link in a sticky folder that others may write in (like /tmp) is followed
+// only when it belongs to us or to the folder's owner: otherwise anyone could
+// point our file elsewhere. This is the kernel's fs.protected_symlinks rule,
+// kept here whether or not the kernel has it on, as the program resolves the
+// link itself.
+bool TrustedLink(const std::string& path, const struct stat& link) {
+  std::string copy = path;
+  struct stat folder;
+  if (stat(dirname(copy.data()), &folder) != 0) return true;
+  bool shared = (folder.st_mode & S_ISVTX) && (folder.st_mode & S_IWOTH);
+  return !shared || link.st_uid == geteuid() || link.st_uid == folder.st_uid;
+}
+
+// The same rule for every link among the folders on the way to a name.
+bool TrustedFolders(const std::string& path) {
+  for (size_t slash = path.find('/', 1); slash != std::string::npos;
+       slash = path.find('/', slash + 1)) {
+    std::string folder = path.substr(0, slash);
     struct stat seen;
-    if (lstat(path.c_str(), &seen) != 0 || !S_ISLNK(seen.st_mode)) return path;
+    if (lstat(folder.c_str(), &seen) == 0 && S_ISLNK(seen.st_mode) && !TrustedLink(folder, seen))
+      return false;
+  }
+  return true;
+}
+
+// Where a chain of symbolic links ends, whether or not anything is there
+// yet; false for a link the rule above does not follow.
+bool LinkTarget(const std::string& name, std::string& path) {
+  path = name;
+  for (int hops = 0; hops < 40; hops++) {
+    if (!TrustedFolders(path)) return false;
+    struct stat seen;
+    if (lstat(path.c_str(), &seen) != 0 || !S_ISLNK(seen.st_mode)) return true;
+    if (!TrustedLink(path, seen)) return false;
     char target[PATH_MAX];
     ssize_t length = readlink(path.c_str(), target, sizeof target - 1);
-    if (length < 0) return path;
+    if (length < 0) return true;
     std::string next(target, length);
     if (next[0] != '/') {
       size_t slash = path.find_last_of('/');
@@ -52,44 +79,12 @@ std::string LinkTarget(const std::string& name) {
     }
     path = next;
   }
-  return path;
-}
-
-int OpenDirectly(const std::string& name) {
-  // O_NONBLOCK so that a FIFO without a reader gives an error, not a wait.
-  write_fd = open(name.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
-  if (write_fd < 0) return 2;
-  fcntl(write_fd, F_SETFL, fcntl(write_fd, F_GETFL) & ~O_NONBLOCK);
-  empty_before_writing = true;
-  return 0;
-}
-
-// The existing regular file itself, instead of a new one put in its place.
-int OpenInPlace(const std::string& name) {
-  int result = OpenDirectly(name);
-  in_place = result == 0;
-  return result;
-}
-
-// Empties a file written in place before its first bytes; a device or a FIFO
-// has nothing to empty.
-bool EmptyIfDue() {
-  if (!empty_before_writing) return true;
-  empty_before_writing = false;
-  struct stat seen;
-  return fstat(write_fd, &seen) != 0 || !S_ISREG(seen.st_mode) || ftruncate(write_fd, 0) == 0;
-}
-
-// A file that the save may overwrite: one we may write, and not one that
-// nobody may write. The second is refused even for root, as the read-only
-// attribute is on Windows: whoever took every write bit away meant it.
-bool MayOverwrite(const std::string& path, const struct stat& file) {
-  return (file.st_mode & 0222) != 0 && faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) == 0;
+  return true;
 }
 
 // Makes the temporary file in `directory`: named after the target when that
 // fits, else a short name. 0, or the errno of the failure.
-int MakeTemporary(const std::string& directory, const std::string& base) {
+int MakeTemporaryIn(const std::string& directory, const std::string& base) {
   for (const std::string& stem : {"." + base, std::string(".quenmar")}) {
     std::string pattern = directory + "/" + stem + ".XXXXXX";
     if (pattern.size() >= sizeof temporary_path) continue;
@@ -137,6 +132,7 @@ bool AttributeNames(const std::string& path, int fd, std::vector<std::string>& n
 // attributes and ACLs (and none the old one lacked), permission bits. False
 // when any of it cannot be done: the rename would then change the file.
 bool TakeOverFrom(const std::string& path, const struct stat& old) {
+  if (write_fd < 0) return false;
   if (fchown(write_fd, old.st_uid, old.st_gid) != 0) return false;
   std::vector<std::string> old_names, new_names;
   if (!AttributeNames(path, -1, old_names) || !AttributeNames("", write_fd, new_names))
@@ -159,93 +155,193 @@ bool TakeOverFrom(const std::string& path, const struct stat& old) {
 
 }  // namespace
 
-// Every check that can be made before the radio is asked anything is made
-// here, so that a name that will not take the new file fails now, not after
-// the whole save.
-int FileCreate(const std::string& name) {
-  replacing = in_place = empty_before_writing = false;
+int FileLookUp(const std::string& name, FileFacts& facts) {
   // "out/" names a folder, never a file to write.
-  if (!name.empty() && name.back() == '/') return 2;
-  // A symbolic link is followed: its target is what gets replaced (or made).
-  target_path = LinkTarget(name);
-  struct stat old;
-  bool exists = stat(target_path.c_str(), &old) == 0;
-  // A name too long, a file used as a folder, a loop of links...
-  if (!exists && errno != ENOENT) return 2;
-  if (exists && S_ISDIR(old.st_mode)) return 2;
-  if (exists && !S_ISREG(old.st_mode)) return OpenDirectly(target_path);  // a device, a FIFO
-  if (exists && !MayOverwrite(target_path, old)) return 2;
-  // Other names of the same file would keep the old contents after a rename.
-  if (exists && old.st_nlink > 1) return OpenInPlace(target_path);
-
-  std::string copy = target_path;
-  std::string directory = dirname(copy.data());
-  std::string base = target_path.substr(target_path.find_last_of('/') + 1);
-  int made = MakeTemporary(directory, base);
-  if (made != 0) {
-    // No room beside it (a folder we may not write in): the file is still
-    // written, in place.
-    if (exists && made == EACCES) return OpenInPlace(target_path);
+  if (!name.empty() && name.back() == '/') return Reason(EISDIR);
+  if (!LinkTarget(name, facts.path)) {
+    file_reason =
+        "a symbolic link in a folder that everyone may write in, owned by neither this user nor "
+        "the folder's owner, is not followed";
     return 2;
   }
-  if (exists && !TakeOverFrom(target_path, old)) {
-    close(write_fd);
-    RemoveTemporary();
-    return OpenInPlace(target_path);
+  struct stat old;
+  facts.exists = stat(facts.path.c_str(), &old) == 0;
+  // A name too long, a file used as a folder, a loop of links...
+  if (!facts.exists && errno != ENOENT) return Reason();
+  if (facts.exists && S_ISDIR(old.st_mode)) return Reason(EISDIR);
+  facts.regular = facts.exists && S_ISREG(old.st_mode);
+  facts.other_links = facts.regular && old.st_nlink > 1;
+  facts.size = facts.regular ? old.st_size : 0;
+  // The folder must be there, or the temporary file's error would name it.
+  return 0;
+}
+
+// A file that the save may overwrite: one we may write, and not one that
+// nobody may write. The second is refused even for root, as the read-only
+// attribute is on Windows: whoever took every write bit away meant it.
+int FileMayWrite(const std::string& path) {
+  struct stat file;
+  if (stat(path.c_str(), &file) != 0) return Reason();
+  if ((file.st_mode & 0222) == 0) return Reason(EACCES);
+  return faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) == 0 ? 0 : Reason();
+}
+
+int FileMakeTemporary(const std::string& beside) {
+  std::string copy = beside;
+  std::string directory = dirname(copy.data());
+  std::string base = beside.substr(beside.find_last_of('/') + 1);
+  int made = MakeTemporaryIn(directory, base);
+  if (made == EACCES) {
+    Reason(made);
+    return kFolderRefused;
   }
-  if (!exists) {
-    mode_t mask = umask(0);
-    umask(mask);
-    fchmod(write_fd, 0666 & ~mask);
-  }
-  replacing = true;
+  if (made != 0) return Reason(made);
+  // A new file gets what a plain create would give it.
+  mode_t mask = umask(0);
+  umask(mask);
+  fchmod(write_fd, 0666 & ~mask);
+  return 0;
+}
+
+bool FileCopyAttributes(const std::string& from) {
+  struct stat old;
+  return stat(from.c_str(), &old) == 0 && TakeOverFrom(from, old);
+}
+
+int FileOpenExisting(const std::string& path, bool in_place) {
+  // O_NONBLOCK so that a FIFO without a reader gives an error, not a wait.
+  write_fd = open(path.c_str(), (in_place ? O_RDWR : O_WRONLY) | O_NONBLOCK | O_CLOEXEC);
+  if (write_fd < 0) return Reason();
+  fcntl(write_fd, F_SETFL, fcntl(write_fd, F_GETFL) & ~O_NONBLOCK);
+  return 0;
+}
+
+int FileOpenStandardOutput() {
+  write_fd = STDOUT_FILENO;
+  write_standard = true;
   return 0;
 }
 
 int FileWrite(const std::string& bytes) {
-  if (!EmptyIfDue()) return 2;
   size_t done = 0;
   while (done < bytes.size()) {
     ssize_t n = write(write_fd, bytes.data() + done, bytes.size() - done);
     if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return 2;
+    if (n <= 0) return Reason(n == 0 ? ENOSPC : errno);
     done += n;
   }
   return 0;
 }
 
-int FileCommit(bool write_failed) {
-  bool ok = EmptyIfDue() && !write_failed;
+long FileReadAt(unsigned long long offset, char* buffer, unsigned long size) {
+  unsigned long done = 0;
+  while (done < size) {
+    ssize_t n = pread(write_fd, buffer + done, size - done, offset + done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return Reason(), -1;
+    if (n == 0) break;
+    done += n;
+  }
+  return static_cast<long>(done);
+}
+
+int FileWriteAt(unsigned long long offset, const std::string& bytes) {
+  size_t done = 0;
+  while (done < bytes.size()) {
+    ssize_t n = pwrite(write_fd, bytes.data() + done, bytes.size() - done, offset + done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return Reason(n == 0 ? ENOSPC : errno);
+    done += n;
+  }
+  return 0;
+}
+
+int FileReserve(unsigned long long size) {
+  if (size == 0) return 0;
+  int error = posix_fallocate(write_fd, 0, size);
+  // A file system that cannot reserve leaves it to the writes.
+  return error == 0 || error == EOPNOTSUPP || error == EINVAL ? 0 : Reason(error);
+}
+
+int FileSetSize(unsigned long long size) {
+  return ftruncate(write_fd, size) == 0 ? 0 : Reason();
+}
+
+int FileFlushAndClose() {
   int fd = write_fd;
   write_fd = -1;
-  if (!replacing) {
-    // A file written in place must have its lines on the disk before the
-    // save counts as done.
-    if (in_place && fsync(fd) != 0) ok = false;
-    if (close(fd) != 0) ok = false;
-    return ok ? 0 : 2;
-  }
-  ok = ok && fsync(fd) == 0;
-  if (close(fd) != 0) ok = false;
-  if (ok && rename(temporary_path, target_path.c_str()) == 0) {
-    temporary_exists = 0;
-    std::string copy = target_path;
-    int directory = open(dirname(copy.data()), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (directory >= 0) {
-      fsync(directory);
-      close(directory);
-    }
+  if (write_standard) {
+    write_standard = false;
     return 0;
   }
-  RemoveTemporary();
-  return 2;
+  struct stat seen;
+  // A file's lines must be on the disk before the save counts as done; a
+  // device or a FIFO has no disk.
+  bool regular = fstat(fd, &seen) == 0 && S_ISREG(seen.st_mode);
+  int result = regular && fsync(fd) != 0 ? Reason() : 0;
+  if (close(fd) != 0 && result == 0) result = Reason();
+  return result;
+}
+
+int FileReplace(const std::string& path) {
+  if (rename(temporary_path, path.c_str()) != 0) {
+    Reason();
+    unlink(temporary_path);
+    temporary_exists = 0;
+    return 2;
+  }
+  temporary_exists = 0;
+  std::string copy = path;
+  int directory = open(dirname(copy.data()), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (directory >= 0) {
+    fsync(directory);
+    close(directory);
+  }
+  return 0;
+}
+
+int FileCopy(const std::string& from, const std::string& to, bool replace) {
+  int in = open(from.c_str(), O_RDONLY | O_CLOEXEC);
+  if (in < 0) return Reason();
+  struct stat old;
+  fstat(in, &old);
+  int out = open(to.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | (replace ? O_TRUNC : O_EXCL),
+                 old.st_mode & 0666);
+  if (out < 0) {
+    Reason();
+    close(in);
+    return 2;
+  }
+  char buffer[8192];
+  int result = 0;
+  for (;;) {
+    ssize_t n = read(in, buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) result = Reason();
+    if (n <= 0) break;
+    for (ssize_t done = 0; done < n && result == 0;) {
+      ssize_t put = write(out, buffer + done, n - done);
+      if (put < 0 && errno == EINTR) continue;
+      if (put <= 0) result = Reason(put == 0 ? ENOSPC : errno);
+      if (put > 0) done += put;
+    }
+    if (result != 0) break;
+  }
+  if (result == 0 && fsync(out) != 0) result = Reason();
+  if (close(out) != 0 && result == 0) result = Reason();
+  close(in);
+  // A backup that is not whole is no backup.
+  if (result != 0 && !replace) unlink(to.c_str());
+  return result;
 }
 
 int FileOpenForReading(const std::string& name) {
+  read_standard = false;
   read_fd = open(name.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (read_fd < 0) return 2;
+  if (read_fd < 0) return Reason();
   struct stat seen;
   if (fstat(read_fd, &seen) != 0 || S_ISDIR(seen.st_mode)) {
+    Reason(S_ISDIR(seen.st_mode) ? EISDIR : errno);
     close(read_fd);
     read_fd = -1;
     return 2;
@@ -255,27 +351,35 @@ int FileOpenForReading(const std::string& name) {
   return 0;
 }
 
+int FileOpenStandardInput() {
+  read_fd = STDIN_FILENO;
+  read_standard = true;
+  return 0;
+}
+
 long FileRead(char* buffer, unsigned long size) {
   for (;;) {
     ssize_t n = read(read_fd, buffer, size);
     if (n < 0 && errno == EINTR) continue;
-    return n < 0 ? 0 : static_cast<long>(n);
+    if (n < 0) Reason();
+    return n < 0 ? -1 : static_cast<long>(n);
   }
 }
 
 void FileCloseForReading() {
-  if (read_fd >= 0) close(read_fd);
+  if (read_fd >= 0 && !read_standard) close(read_fd);
   read_fd = -1;
+  read_standard = false;
 }
 
 void FileAbandonWrite() {
-  if (write_fd >= 0) close(write_fd);
+  if (write_fd >= 0 && !write_standard) close(write_fd);
   write_fd = -1;
+  write_standard = false;
   RemoveTemporary();
 }
 
 void MemoryFileAbandon() {
   FileAbandonWrite();
-  if (read_fd >= 0) close(read_fd);
-  read_fd = -1;
+  FileCloseForReading();
 }

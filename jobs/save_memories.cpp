@@ -46,12 +46,12 @@ RadioChannel ReadRadioChannel(int channel) {
 }
 
 void SaveMemories() {
-  SaveMemoriesInto(PromptText("What file to open to write memories? "));
+  SaveMemoriesInto(TypedFileName(PromptText("What file to open to write memories? ")));
 }
 
 void SaveMemoriesInto(const std::string& name) {
   OpenMemoryFileForWriting(name);
-  if (last_error != 0) FatalError(kWriteOpenLine);
+  if (last_error != 0) EndWithFileProblem(kWriteOpenLine);
   for (int channel = 0; channel < kChannels; channel++) {
     ShowProgress("Reading memory ", channel);
     RadioChannel read = ReadRadioChannel(channel);
@@ -69,5 +69,5 @@ void SaveMemoriesInto(const std::string& name) {
   }
   PrintProgress("");
   CloseMemoryFileAfterWriting();
-  if (last_error != 0) FatalError(kWriteCloseLine);
+  if (last_error != 0) EndWithFileProblem(kWriteCloseLine);
 }

@@ -1,8 +1,10 @@
 // The port trace. Off unless QUENMAR_TRACE is set; costs nothing then.
 #include "link/port_trace.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include "link/civ_frame.h"
@@ -23,7 +25,13 @@ void TraceStart() {
   const char* name = std::getenv("QUENMAR_TRACE");
   if (!name || !*name) return;
   trace = std::fopen(name, "a");
-  if (!trace) return;
+  if (!trace) {
+    // The run goes on without its trace, but says so.
+    std::string line = std::string("quenmar-setup: cannot open the trace file \"") + name +
+                       "\": " + std::strerror(errno) + "\n";
+    std::fputs(line.c_str(), stderr);
+    return;
+  }
   std::setvbuf(trace, nullptr, _IOLBF, 0);  // a line at a time, so a killed run keeps it
   trace_start = SecondsNow();
   std::fprintf(trace, "--- quenmar-setup %s: seconds, what, bytes\n", QUENMAR_VERSION);

@@ -198,12 +198,15 @@ class CsvTest(unittest.TestCase):
         self.assertEqual(result.stdout, b"other.txt: not written, no channels from names.csv, "
                                         b"1 warnings\n")
         self.assertFalse(os.path.exists(self.path("other.txt")))
-        for args, line in ((["--from-csv", "missing.csv", "x.txt"], b"488"),
-                           (["--to-csv", "missing.txt", "x.csv"], b"488"),
-                           (["--to-csv", "mem.txt", "no/such/folder.csv"], b"536")):
+        for args, why, line in (
+                (["--from-csv", "missing.csv", "x.txt"], b'open "missing.csv"', b"488"),
+                (["--to-csv", "missing.txt", "x.csv"], b'open "missing.txt"', b"488"),
+                (["--to-csv", "mem.txt", "no/such/folder.csv"], b'create "no/such/folder.csv"',
+                 b"536")):
             result = self.run_setup(*args)
             self.assertEqual((result.returncode, result.stderr),
-                             (2, b"\r\nAborting due to runtime error 2 (file not found) at line "
+                             (2, b"quenmar-setup: cannot " + why + b": No such file or directory"
+                              b"\r\n\r\nAborting due to runtime error 2 (file not found) at line "
                               + line + b" of QUEN32()\r\n\r\n"))
 
     def test_spreadsheet_dialects_convert_like_the_comma_list(self):
@@ -306,6 +309,58 @@ class CsvTest(unittest.TestCase):
             "mem.txt:2:1: warning: the file ends after line 1 - channels 1 to 61 are left as the "
             "radio has them"])
         self.assertEqual(result.stdout, b"list.csv: 1 channels from mem.txt, 2 warnings\n")
+
+    def test_swapped_and_equal_names_keep_both_files(self):
+        memory = memory_file({3: filled(3, "1423450", b"BEACON ", b"USB ", b"2.4")})
+        self.write("backup.txt", memory)
+        self.run_setup("--to-csv", "backup.txt", "club.csv")
+        csv = self.read("club.csv")
+        cases = (
+            (["--to-csv", "club.csv", "backup.txt"], b"use --from-csv club.csv backup.txt"),
+            (["--from-csv", "backup.txt", "club.csv"], b"use --to-csv backup.txt club.csv"),
+            (["--to-csv", "backup.txt", "./backup.txt"], b"are the same file"),
+            (["--from-csv", "club.csv", "club.csv"], b"are the same file"),
+            (["--to-csv", "backup.txt", "backup2.txt"], b"are the same file"),  # a hard link
+            (["--to-csv", "sheet.csv", "backup3.txt"], b"use --from-csv sheet.csv backup3.txt"),
+        )
+        self.write("sheet.csv", csv.replace(b",", b";"))
+        os.link(self.path("backup.txt"), self.path("backup2.txt"))
+        for args, words in cases:
+            with self.subTest(args=args):
+                result = self.run_setup(*args)
+                self.assertEqual(result.returncode, 2, result.stderr)
+                self.assertIn(words, result.stderr)
+                self.assertEqual(result.stderr.count(b"\n"), 1)
+                self.assertEqual(result.stdout, b"")
+        # A memory file is not replaced by a CSV, nor a CSV by a memory file.
+        self.write("other.csv", csv)
+        self.write("other.txt", memory)
+        for args in (["--to-csv", "backup.txt", "other.txt"],
+                     ["--from-csv", "club.csv", "other.csv"],
+                     ["--from-csv", "club.csv", "sheet.csv"]):
+            with self.subTest(args=args):
+                result = self.run_setup(*args)
+                self.assertEqual(result.returncode, 2, result.stderr)
+        self.assertEqual(self.read("backup.txt"), memory)
+        self.assertEqual(self.read("club.csv"), csv)
+        self.assertEqual(self.read("other.csv"), csv)
+        self.assertEqual(self.read("other.txt"), memory)
+        self.assertEqual(sorted(os.listdir(self.folder.name)),
+                         ["backup.txt", "backup2.txt", "club.csv", "other.csv", "other.txt",
+                          "sheet.csv"])
+
+    def test_a_dash_is_the_standard_input_or_output(self):
+        memory = memory_file({3: filled(3, "1423450", b"BEACON ", b"USB ", b"2.4")})
+        self.write("mem.txt", memory)
+        csv = subprocess.run([SETUP, "--to-csv", "-", "-"], input=memory, capture_output=True,
+                             cwd=self.folder.name, timeout=30)
+        self.assertEqual(csv.returncode, 0, csv.stderr)
+        self.assertTrue(csv.stdout.startswith(HEADER))
+        self.assertEqual(csv.stderr, b"-: 1 channels from -, 0 warnings\n")
+        back = subprocess.run([SETUP, "--from-csv", "-", "-"], input=csv.stdout,
+                              capture_output=True, cwd=self.folder.name, timeout=30)
+        self.assertEqual((back.returncode, back.stdout), (0, memory))
+        self.assertEqual(sorted(os.listdir(self.folder.name)), ["mem.txt"])
 
 
 if __name__ == "__main__":

@@ -240,5 +240,18 @@ class CheckTest(unittest.TestCase):
         self.assertIn("Aborting due to runtime error 2 (file not found) at line 488 of QUEN32()",
                       rest)
 
+    def test_a_byte_order_mark_is_a_note_and_a_read_error_an_error(self):
+        lines = {0: filled(0, "1423450", b"BEACON ", b"USB ", b"2.4")}
+        status, found, rest = self.check(b"\xef\xbb\xbf" + memory_file(lines))
+        self.assertEqual((status, [f[:3] for f in found]), (0, [(1, 1, "note")]))
+        self.assertIn("byte-order mark", found[0][3])
+        self.assertEqual(rest, ["FILE: loads 1 channel, leaves 61 as the radio has them; "
+                                "0 warnings"])
+        status, found, rest = check("/proc/self/mem")  # every read fails
+        self.assertEqual((status, found), (2, []))
+        self.assertEqual(rest[:3], ['quenmar-setup: cannot read "/proc/self/mem": Input/output '
+                                    "error", "", "Aborting due to runtime error 2 (file not found) "
+                                    "at line 531 of QUEN32()"])
+
 if __name__ == "__main__":
     unittest.main()

@@ -103,7 +103,7 @@ class SaveTest(MenuJobTest):
         self.assertEqual(len(data), 1922)
         self.assertEqual(stat.S_IMODE(os.stat(target).st_mode), 0o640)
         self.assertEqual(sorted(os.listdir(self.radio.directory)),
-                         ["mem.txt", "radio.log", "radio.stderr"])
+                         ["mem.txt", "mem.txt.~1~", "radio.log", "radio.stderr"])
 
     def check_refused_name(self, name, status, cwd=None, command=None):
         p = self.start(command=command, cwd=cwd)
@@ -148,7 +148,7 @@ class SaveTest(MenuJobTest):
         self.save(p, "shared.txt")
         shared = os.stat(os.path.join(folder, "shared.txt"))
         self.assertEqual((shared.st_uid, shared.st_size), (0, 1922))
-        self.assertEqual(sorted(os.listdir(folder)), ["shared.txt", "theirs.txt"])
+        self.assertEqual(sorted(os.listdir(folder)), ["shared.txt", "shared.txt.~1~", "theirs.txt"])
 
     def test_a_read_only_file_is_error_2_before_any_frame(self):
         folder = tempfile.mkdtemp()

@@ -3,6 +3,8 @@
 // create gives, a symbolic link is followed to the file it names, and a name
 // too long for the temporary file beside it still saves.
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
 #include <unistd.h>
@@ -71,7 +73,8 @@ TEST_F(WriteMemoryFileTest, ANameTooLongForTheTemporaryFileStillSaves) {
   CloseMemoryFileAfterWriting();
   EXPECT_EQ(last_error, 0);
   EXPECT_EQ(Hex(FileContent(name)), Hex(EmptyChannels()));
-  EXPECT_EQ(DirectoryEntries(directory.path()), std::vector<std::string>{std::string(250, 'm')});
+  EXPECT_EQ(DirectoryEntries(directory.path()),
+            (std::vector<std::string>{std::string(250, 'm'), std::string(250, 'm') + ".~1~"}));
   OpenMemoryFileForWriting(directory / std::string(256, 'm'));
   EXPECT_EQ(last_error, 2);
 }
@@ -88,7 +91,8 @@ TEST_F(WriteMemoryFileTest, ASymlinkIsFollowed) {
   EXPECT_TRUE(std::filesystem::is_symlink(link));
   EXPECT_EQ(Hex(FileContent(target)), Hex(EmptyChannels()));
   EXPECT_EQ(DirectoryEntries(directory.path()), (std::vector<std::string>{"link.txt", "real"}));
-  EXPECT_EQ(DirectoryEntries(directory.path() / "real"), std::vector<std::string>{"memories.txt"});
+  EXPECT_EQ(DirectoryEntries(directory.path() / "real"),
+            (std::vector<std::string>{"memories.txt", "memories.txt.~1~"}));
 }
 
 TEST_F(WriteMemoryFileTest, ASymlinkToAFileNotYetThereCreatesIt) {
@@ -101,6 +105,57 @@ TEST_F(WriteMemoryFileTest, ASymlinkToAFileNotYetThereCreatesIt) {
   EXPECT_EQ(last_error, 0);
   EXPECT_TRUE(std::filesystem::is_symlink(link));
   EXPECT_EQ(Hex(FileContent(target)), Hex(EmptyChannels()));
+}
+
+TEST_F(WriteMemoryFileTest, AFailedWriteInPlaceKeepsTheOldContents) {
+  // Other hard links make the save write the file in place; the file size
+  // limit then fails the new contents the way a full disk would.
+  std::string name = directory / "memories.txt";
+  std::string old_content(3000, 'o');
+  std::ofstream(name, std::ios::binary) << old_content;
+  ASSERT_EQ(link(name.c_str(), (directory / "other.txt").c_str()), 0);
+  OpenMemoryFileForWriting(name);
+  ASSERT_EQ(last_error, 0);
+  for (int i = 0; i < 4; i++) WriteChannelLine(std::string(1000, 'n'));
+  struct rlimit before;
+  getrlimit(RLIMIT_FSIZE, &before);
+  struct rlimit limited = before;
+  limited.rlim_cur = 3500;
+  auto old_handler = signal(SIGXFSZ, SIG_IGN);
+  setrlimit(RLIMIT_FSIZE, &limited);
+  CloseMemoryFileAfterWriting();
+  setrlimit(RLIMIT_FSIZE, &before);
+  signal(SIGXFSZ, old_handler);
+  EXPECT_EQ(last_error, 2);
+  EXPECT_EQ(file_problem.rfind("cannot write \"" + name + "\": ", 0), 0u) << file_problem;
+  EXPECT_TRUE(FileContent(name) == old_content);
+  EXPECT_TRUE(FileContent(name + ".~1~") == old_content);  // made before the write
+}
+
+TEST(ReadingAFile, AReadErrorIsAnError) {
+  OpenMemoryFileForReading("/proc/self/mem");  // every read fails
+  ASSERT_EQ(last_error, 0);
+  EXPECT_EQ(ReadChannelLine(), "");
+  EXPECT_TRUE(ReadFailed());
+  CloseMemoryFileAfterReading();
+  EXPECT_EQ(last_error, 2);
+  EXPECT_EQ(file_problem, "cannot read \"/proc/self/mem\": Input/output error");
+}
+
+TEST_F(WriteMemoryFileTest, ABackupThatCannotBeMadeFailsTheSaveAndKeepsTheFile) {
+  std::string name = directory / "memories.txt";
+  std::ofstream(name, std::ios::binary) << "old";
+  std::filesystem::create_directory(name + "~");  // where the simple backup would go
+  setenv("VERSION_CONTROL", "simple", 1);
+  WriteEmptyChannels(name);
+  CloseMemoryFileAfterWriting();
+  unsetenv("VERSION_CONTROL");
+  EXPECT_EQ(last_error, 2);
+  EXPECT_EQ(file_problem, "cannot keep the old contents of \"" + name + "\" as \"" + name +
+                              "~\": Is a directory; the file is left as it was");
+  EXPECT_EQ(FileContent(name), "old");
+  EXPECT_EQ(DirectoryEntries(directory.path()),
+            (std::vector<std::string>{"memories.txt", "memories.txt~"}));
 }
 
 }  // namespace

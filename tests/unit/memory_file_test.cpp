@@ -357,6 +357,26 @@ TEST_F(ReadChannelLineTest, AUtf8SeparatorIsTheByteB3) {
   EXPECT_EQ(utf8_separator_columns, (std::vector<size_t>{4, 13}));
 }
 
+TEST_F(ReadChannelLineTest, AUtf8SeparatorInANameOfASavedLineStaysThreeNameBytes) {
+  std::string line = FormatChannelLine(5, true, "0705000",
+                                       "A\xE2\x94\x82"
+                                       "BCD",
+                                       0, 3);
+  EXPECT_EQ(ReadLines(line + "\r\n", 1), Then({line}, 1));
+  ChannelFields fields;
+  ASSERT_TRUE(ParseChannelLine(line, fields));
+  EXPECT_EQ(Hex(fields.name), Hex("A\xE2\x94\x82"
+                                  "BCD"));
+}
+
+TEST_F(ReadChannelLineTest, AByteOrderMarkIsSkipped) {
+  std::string line = FormatChannelLine(0, true, "1423450", "BEACON ", 1, 2);
+  EXPECT_EQ(ReadLines("\xEF\xBB\xBF" + line + "\r\n", 2), Then({line}, 2));
+  EXPECT_TRUE(file_had_byte_order_mark);
+  EXPECT_EQ(ReadLines("x\xEF\xBB\xBF\r\n", 1), Then({"x\xEF\xBB\xBF"}, 1));
+  EXPECT_FALSE(file_had_byte_order_mark);
+}
+
 TEST_F(ReadChannelLineTest, OpenErrors) {
   OpenMemoryFileForReading("");
   EXPECT_EQ(last_error, 1);
@@ -408,7 +428,7 @@ TEST_F(WriteMemoryFileTest, TheOldFileStaysUntilTheClose) {
   CloseMemoryFileAfterWriting();
   EXPECT_EQ(last_error, 0);
   EXPECT_EQ(Hex(FileContent(name)), Hex(EmptyChannels()));
-  EXPECT_EQ(DirectoryEntries(directory.path()), std::vector<std::string>{"memories.txt"});
+  EXPECT_TRUE(FileContent(name + ".~1~") == old_content);
 }
 
 TEST_F(WriteMemoryFileTest, ANewFileAppearsOnlyAtTheClose) {
@@ -440,6 +460,43 @@ TEST_F(WriteMemoryFileTest, OpenErrors) {
   OpenMemoryFileForWriting(directory / "missing/memories.txt");
   EXPECT_EQ(last_error, 2);
   EXPECT_EQ(DirectoryEntries(directory.path()), std::vector<std::string>{});
+}
+
+// GNU's backup names: VERSION_CONTROL, and the numbered backups already there.
+struct BackupCase {
+  const char* version_control;  // nullptr: not set
+  std::vector<std::string> there;
+  const char* expected;  // "" for no backup
+};
+
+class BackupNameTest : public testing::TestWithParam<BackupCase> {};
+
+TEST_P(BackupNameTest, FollowsVersionControl) {
+  ScratchDirectory directory;
+  for (const std::string& name : GetParam().there) std::ofstream(directory / name) << "old";
+  std::string path = directory / "mem.txt";
+  std::string expected = GetParam().expected;
+  EXPECT_EQ(BackupName(path, GetParam().version_control), expected.empty() ? "" : path + expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, BackupNameTest,
+    testing::Values(BackupCase{nullptr, {}, ".~1~"},
+                    BackupCase{nullptr, {"mem.txt.~1~", "mem.txt.~12~", "mem.txt.~x~"}, ".~13~"},
+                    BackupCase{nullptr, {"mem.txt.~~", "other.txt.~5~", "mem.txt~"}, ".~1~"},
+                    BackupCase{"numbered", {"mem.txt.~2~"}, ".~3~"}, BackupCase{"t", {}, ".~1~"},
+                    BackupCase{"none", {"mem.txt.~1~"}, ""}, BackupCase{"off", {}, ""},
+                    BackupCase{"simple", {"mem.txt.~1~"}, "~"}, BackupCase{"never", {}, "~"},
+                    BackupCase{"existing", {}, "~"}, BackupCase{"nil", {"mem.txt.~4~"}, ".~5~"},
+                    BackupCase{"unknown", {}, ".~1~"}));
+
+TEST(SameFile, TheSameTextOrTheSameFile) {
+  ScratchDirectory directory;
+  std::string one = directory / "one.txt";
+  std::ofstream(one) << "x";
+  EXPECT_TRUE(SameFile("missing.txt", "missing.txt"));
+  EXPECT_TRUE(SameFile(one, (directory.path() / "." / "one.txt").string()));
+  EXPECT_FALSE(SameFile(one, directory / "two.txt"));
 }
 
 }  // namespace

@@ -67,4 +67,16 @@ TEST_F(WriteMemoryFileTest, AnAbandonedSaveKeepsTheOldFileAndLeavesNoTrace) {
   EXPECT_EQ(FileContent(name), "old");
 }
 
+TEST_F(WriteMemoryFileTest, AFileWithAnotherHardLinkIsWrittenInPlace) {
+  std::string name = directory / "memories.txt";
+  std::string other = directory / "other.txt";
+  std::ofstream(name, std::ios::binary) << "old";
+  ASSERT_TRUE(CreateHardLinkA(other.c_str(), name.c_str(), nullptr));
+  WriteEmptyChannels(name);
+  CloseMemoryFileAfterWriting();
+  EXPECT_EQ(last_error, 0);
+  EXPECT_EQ(Hex(FileContent(other)), Hex(EmptyChannels()));
+  EXPECT_EQ(FileContent(name + ".~1~"), "old");
+}
+
 }  // namespace
