@@ -296,9 +296,10 @@ int ConvertCsvToMemoryFile(const std::string& csv_file, const std::string& memor
             (index[kLocation] < 0 ? "Location" : "Frequency") + " column (split at each " +
             CsvSeparatorName(separator) + ", it holds " + Listed(shown) + ")";
     }
-    Warn(csv_file, record.line, why + ": " + memory_file + " is not written");
+    // A file whose first read failed is not empty: the failure is what is said.
     CloseCsvAfterReading();
     if (last_error != 0) EndWithFileProblem(kReadCloseLine);
+    Warn(csv_file, record.line, why + ": " + memory_file + " is not written");
     Summary(memory_file, memory_file + ": not written, no channels from " + csv_file + ", " +
                              std::to_string(warnings) + " warnings\n");
     return 3;

@@ -6,13 +6,15 @@
 // CsvField             one field as written: quoted when it holds a comma, a
 //                      quote or a line end
 // CsvRow               fields joined into one record, without its line end
-// OpenCsvForReading    opens a CSV file for ReadCsvRecord; error number in last_error
+// OpenCsvForReading    opens a CSV file for ReadCsvRecord through the memory
+//                      file's reader (its opening, byte-order mark and read
+//                      errors); error number in last_error
 // ReadCsvRecord        the next record, its fields split at any of the bytes of
 //                      `separators`; false at the end of the file. Reading is
 //                      bounded: a record over kCsvRecordLimit bytes comes back
 //                      with too_long set and no fields, and nothing past
 //                      kCsvFileLimit bytes is read (csv_file_cut tells)
-// CloseCsvAfterReading closes it
+// CloseCsvAfterReading closes it; last_error is not 0 when a read failed
 // NameToUtf8           name bytes (code page 437) as UTF-8; counts the bytes
 //                      that have no character there (they become "?")
 // NameFromUtf8         UTF-8 text as code page 437 bytes; counts the characters

@@ -202,10 +202,14 @@ class CsvTest(unittest.TestCase):
                 (["--from-csv", "missing.csv", "x.txt"], b'open "missing.csv"', b"488"),
                 (["--to-csv", "missing.txt", "x.csv"], b'open "missing.txt"', b"488"),
                 (["--to-csv", "mem.txt", "no/such/folder.csv"], b'create "no/such/folder.csv"',
-                 b"536")):
+                 b"536"),
+                # every read fails
+                (["--from-csv", "/proc/self/mem", "x.txt"], b'read "/proc/self/mem"', b"531"),
+                (["--to-csv", "/proc/self/mem", "x.csv"], b'read "/proc/self/mem"', b"531")):
             result = self.run_setup(*args)
-            self.assertEqual((result.returncode, result.stderr),
-                             (2, b"quenmar-setup: cannot " + why + b": No such file or directory"
+            reason = b"Input/output error" if b"mem" in why else b"No such file or directory"
+            self.assertEqual((result.returncode, result.stdout, result.stderr),
+                             (2, b"", b"quenmar-setup: cannot " + why + b": " + reason +
                               b"\r\n\r\nAborting due to runtime error 2 (file not found) at line "
                               + line + b" of QUEN32()\r\n\r\n"))
 
