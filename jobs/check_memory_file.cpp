@@ -14,6 +14,7 @@ namespace {
 constexpr size_t kNameWidth = 7;
 
 std::string file_name;
+std::FILE* findings = stdout;
 int warnings = 0;
 bool utf8_noted = false;
 int loaded = 0;
@@ -61,7 +62,7 @@ void Say(int line, size_t column, const char* kind, const std::string& text) {
   size_t shown = FileColumn(column) + (line == 1 && file_had_byte_order_mark ? 3 : 0);
   std::string out = file_name + ":" + std::to_string(line) + ":" + std::to_string(shown) + ": " +
                     kind + ": " + text + "\n";
-  std::fputs(out.c_str(), stdout);
+  std::fputs(out.c_str(), findings);
 }
 
 void Warn(int line, size_t column, const std::string& text) {
@@ -164,7 +165,13 @@ void CheckFilter(int number, const std::string& line, int filter_before) {
   }
 }
 
-void CheckLine(int number, const std::string& line) {
+std::string Count(int count, const char* what) {
+  return std::to_string(count) + " " + what + (count == 1 ? "" : "s");
+}
+
+}  // namespace
+
+bool CheckChannelLine(int number, const std::string& line, ChannelFields& fields) {
   if (!utf8_noted && !utf8_separator_columns.empty()) {
     utf8_noted = true;
     Say(number, utf8_separator_columns[0], "note",
@@ -176,16 +183,23 @@ void CheckLine(int number, const std::string& line) {
          "the line is cut after 4096 bytes - what follows is read as the next line, for the next "
          "channel");
   }
+  // A CR that no LF follows does not end a line where a load reads it: a file
+  // with CR alone between its lines reads as one long line.
+  size_t cr = line.find('\r');
+  if (cr != std::string::npos) {
+    Warn(number, cr + 1,
+         "a CR without an LF, which does not end a line - line ends are CR LF or LF, and what "
+         "follows is read as part of this line");
+  }
   size_t tab = line.find('\t');
   if (tab != std::string::npos) {
     Warn(number, tab + 1, "a tab, which a load counts as one column, not as blanks to a tab stop");
   }
   const int mode_before = current_mode;
   const int filter_before = current_filter;
-  ChannelFields fields;
   if (!ParseChannelLine(line, fields)) {
     ExplainNothingLoaded(number, line);
-    return;
+    return false;
   }
   loaded++;
   CheckLabel(number, line);
@@ -199,34 +213,24 @@ void CheckLine(int number, const std::string& line) {
   CheckName(number, line);
   CheckMode(number, line, mode_before);
   CheckFilter(number, line, filter_before);
+  return true;
 }
 
-std::string Count(int count, const char* what) {
-  return std::to_string(count) + " " + what + (count == 1 ? "" : "s");
-}
-
-}  // namespace
-
-int CheckMemoryFile(const std::string& name) {
+void BeginMemoryFileCheck(const std::string& name, std::FILE* out) {
   file_name = name;
-  OpenMemoryFileForReading(name);
-  if (last_error != 0) EndWithFileProblem(kReadOpenLine);
+  findings = out;
+  warnings = loaded = mode_line = filter_line = 0;
+  utf8_noted = false;
   if (file_had_byte_order_mark) {
+    // The mark itself is at column 1, before the columns Say counts.
     std::string note = file_name +
                        ":1:1: note: the file begins with a UTF-8 byte-order mark "
                        "(EF BB BF), which a load skips\n";
-    std::fputs(note.c_str(), stdout);
+    std::fputs(note.c_str(), findings);
   }
-  int number = 1;
-  for (; number <= kChannels && MoreLinesToRead(); number++) {
-    std::string line = ReadChannelLine();
-    if (ReadFailed()) break;
-    CheckLine(number, line);
-  }
-  if (ReadFailed()) {
-    CloseMemoryFileAfterReading();
-    EndWithFileProblem(kReadCloseLine);
-  }
+}
+
+int EndMemoryFileCheck(int number) {
   if (number <= kChannels) {
     // Line n programs channel n - 1: the first channel without a line is
     // the number of lines the file has.
@@ -239,6 +243,25 @@ int CheckMemoryFile(const std::string& name) {
   } else if (MoreLinesToRead()) {
     Warn(kChannels + 1, 1, "lines after the 62nd are not loaded");
   }
+  return warnings;
+}
+
+int CheckMemoryFile(const std::string& name) {
+  OpenMemoryFileForReading(name);
+  if (last_error != 0) EndWithFileProblem(kReadOpenLine);
+  BeginMemoryFileCheck(name, stdout);
+  int number = 1;
+  for (; number <= kChannels && MoreLinesToRead(); number++) {
+    std::string line = ReadChannelLine();
+    if (ReadFailed()) break;
+    ChannelFields fields;
+    CheckChannelLine(number, line, fields);
+  }
+  if (ReadFailed()) {
+    CloseMemoryFileAfterReading();
+    EndWithFileProblem(kReadCloseLine);
+  }
+  EndMemoryFileCheck(number);
   CloseMemoryFileAfterReading();
   if (last_error != 0) EndWithFileProblem(kReadCloseLine);
   std::string summary = file_name + ": loads " + Count(loaded, "channel") + ", leaves " +

@@ -9,9 +9,11 @@
 #include <vector>
 
 #include "app/fatal.h"
+#include "jobs/csv_dialect.h"
 #include "jobs/csv_file.h"
 #include "jobs/jobs.h"
 #include "jobs/memory_file.h"
+#include "link/civ_frame.h"
 #include "link/line_settings.h"
 
 namespace {
@@ -34,20 +36,36 @@ const int kDefaultFilter[8] = {2, 2, 1, 4, 4, 1, 1, 1};
 
 int warnings = 0;
 
+// Every byte of the text that is not printable ASCII is shown as \xHH: what
+// a file holds must not reach the terminal as a control sequence.
 void Warn(const std::string& file, long line, const std::string& text) {
   warnings++;
-  std::string diagnostic = file + ":" + std::to_string(line) + ": warning: " + text + "\n";
+  std::string diagnostic = file + ":" + std::to_string(line) + ": warning: ";
+  for (char c : text) {
+    if (c >= ' ' && c <= '~') {
+      diagnostic += c;
+    } else {
+      diagnostic += "\\x" + Hex2(static_cast<unsigned char>(c));
+    }
+  }
+  diagnostic += "\n";
   std::fputs(diagnostic.c_str(), stderr);
 }
 
-// A value as a message quotes it: in quotes, control bytes as "?", and cut
-// after 40 bytes so that a binary file does not fill the screen.
+// A value as a message quotes it: in quotes, cut after 40 bytes so that a
+// binary file does not fill the screen.
 std::string Shown(const std::string& value) {
-  std::string shown;
-  for (char c : value.substr(0, 40)) {
-    shown += (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) ? '?' : c;
+  return "'" + value.substr(0, 40) + (value.size() > 40 ? "...'" : "'");
+}
+
+// Items named in one warning: "A", "A and B", "A, B and C".
+std::string Listed(const std::vector<std::string>& items) {
+  std::string list;
+  for (size_t i = 0; i < items.size(); i++) {
+    if (i > 0) list += i + 1 == items.size() ? " and " : ", ";
+    list += items[i];
   }
-  return "'" + shown + (value.size() > 40 ? "...'" : "'");
+  return list;
 }
 
 std::vector<std::string> Words(const std::string& text) {
@@ -96,7 +114,8 @@ Frequency FrequencyDigits(const std::string& text, std::string& digits) {
 }
 
 // A CSV mode word as the radio's mode number; -1 for none. `near` tells that
-// the word is only close to the radio's mode (NFM as FM).
+// the word is only close to the radio's mode (NFM as FM, DIG as USB, the
+// reversed CW and FSK as CW and FSK). Auto names no mode.
 int ModeNumber(const std::string& word, bool& near) {
   const char* const exact[6] = {"LSB", "USB", "AM", "CW", "FSK", "FM"};
   near = false;
@@ -107,34 +126,20 @@ int ModeNumber(const std::string& word, bool& near) {
   }
   near = true;
   if (mode == "NFM" || mode == "WFM") return 5;
-  if (mode == "CWR") return 3;
-  if (mode == "RTTY") return 4;
+  if (mode == "DIG") return 1;
+  if (mode == "NAM") return 2;
+  if (mode == "CWR" || mode == "NCW") return 3;
+  if (mode == "RTTY" || mode == "RTTYR" || mode == "FSKR") return 4;
   return -1;
 }
 
 // What a file's first line shows it to be.
 enum class Kind { kOther, kMemoryFile, kCsv };
 
-bool NamesLocationColumn(const std::string& line) {
-  for (size_t at = 0; at <= line.size();) {
-    size_t end = std::min(line.find(',', at), line.size());
-    std::string field = Trimmed(line.substr(at, end - at));
-    if (field.size() >= 2 && field.front() == '"' && field.back() == '"')
-      field = field.substr(1, field.size() - 2);
-    if (UpperCase(Trimmed(field)) == "LOCATION") return true;
-    at = end + 1;
-  }
-  return false;
-}
-
-Kind KindOfLine(const std::string& line) {
-  // Read as a memory file is: a UTF-8 separator in column 4 is B3 by then.
-  if (line.size() >= 4 && line[3] == column_separator) return Kind::kMemoryFile;
-  return NamesLocationColumn(line) ? Kind::kCsv : Kind::kOther;
-}
-
 // The kind of an existing plain file; anything else (a missing file, a
-// stream, which a look would use up) is of no kind.
+// stream, which a look would use up) is of no kind. The first line is read
+// as a load reads it (a UTF-8 separator in column 4 is B3 by then), and then
+// as --from-csv reads a header row: in any of the separators, UTF-16 too.
 Kind KindOfFile(const std::string& name) {
   std::error_code error;
   if (name == standard_stream_name || !std::filesystem::is_regular_file(name, error))
@@ -143,7 +148,17 @@ Kind KindOfFile(const std::string& name) {
   std::string line = last_error == 0 ? ReadChannelLine() : "";
   CloseMemoryFileAfterReading();
   last_error = 0;
-  return KindOfLine(line);
+  if (line.size() >= 4 && line[3] == column_separator) return Kind::kMemoryFile;
+  OpenCsvForReading(name);
+  CsvRecord header;
+  bool have_header = last_error == 0 && ReadCsvRecord(header, kCsvSeparators);
+  CloseCsvAfterReading();
+  last_error = 0;
+  if (!have_header) return Kind::kOther;
+  for (const std::string& field : CsvFieldsSplitAt(header, CsvSeparatorOf(header))) {
+    if (UpperCase(Trimmed(field)) == "LOCATION") return Kind::kCsv;
+  }
+  return Kind::kOther;
 }
 
 int Refuse(const std::string& text) {
@@ -197,42 +212,24 @@ int ConvertMemoryFileToCsv(const std::string& memory_file, const std::string& cs
   OpenMemoryFileForReading(memory_file);
   if (last_error != 0) EndWithFileProblem(kReadOpenLine);
   std::vector<std::string> rows = {CsvRow(kCsvHeader)};
-  for (int channel = 0; channel < kChannels; channel++) {
-    long line_number = channel + 1;
+  // The file is read as --check reads it, and what the check finds is said
+  // here too: the CSV gets what a load would send.
+  BeginMemoryFileCheck(memory_file, stderr);
+  int number = 1;
+  for (; number <= kChannels && MoreLinesToRead(); number++) {
+    int channel = number - 1;
     std::string line = ReadChannelLine();
+    if (ReadFailed()) break;
     ChannelFields fields;
-    if (!ParseChannelLine(line, fields)) {
-      // An empty-channel line, or nothing at all, has nothing to lose.
-      if (!line.empty() && Columns(line, 5, 2) != "  ") {
-        Warn(memory_file, line_number,
-             "no frequency that a load takes: the line loads nothing and the CSV has no channel " +
-                 std::to_string(channel));
-      }
-      continue;
-    }
+    if (!CheckChannelLine(number, line, fields)) continue;
     // A load recognises modes 0-7 only, so that is what it can send.
     int mode = fields.mode >= 0 && fields.mode <= 7 ? fields.mode : 0;
-    std::string mode_text = Columns(line, kModeColumn, 4);
-    if (mode_text != ModeNames[mode]) {
-      Warn(memory_file, line_number,
-           "mode " + Shown(mode_text) + " is no mode: a load sends the one of the line before, " +
-               Trimmed(ModeNames[mode]) + ", and so does the CSV");
-    }
-    int filter = fields.filter;
-    std::string filter_text = Columns(line, kFilterColumn, 3);
-    if (filter < 1 || filter > 5 || filter_text != FilterNames[filter]) {
-      Warn(memory_file, line_number,
-           "filter " + Shown(filter_text) + " is no filter: a load sends the one of the line " +
-               (filter >= 1 && filter <= 5
-                    ? "before, " + FilterNames[filter] + ", and so does the CSV"
-                    : "before, none, and the CSV names none"));
-    }
     std::string name = fields.name;
     name.erase(name.find_last_not_of(' ') + 1);
     int lost = 0;
     std::string text = NameToUtf8(name, lost);
     if (lost > 0) {
-      Warn(memory_file, line_number,
+      Warn(memory_file, number,
            "name " + Shown(text) + ": a byte that no character stands for is written as '?'");
     }
     // What CHIRP itself writes for what an HF channel does not have: no duplex
@@ -240,8 +237,13 @@ int ConvertMemoryFileToCsv(const std::string& memory_file, const std::string& cs
     // no D-STAR calls.
     rows.push_back(CsvRow({std::to_string(channel), text, MegahertzText(fields.frequency), "",
                            "0.000000", "", "88.5", "88.5", "023", "NN", kChirpModes[mode], "5.00",
-                           "", CsvComment(mode, filter), "", "", "", ""}));
+                           "", CsvComment(mode, fields.filter), "", "", "", ""}));
   }
+  if (ReadFailed()) {
+    CloseMemoryFileAfterReading();
+    EndWithFileProblem(kReadCloseLine);
+  }
+  warnings += EndMemoryFileCheck(number);
   CloseMemoryFileAfterReading();
   if (last_error != 0) EndWithFileProblem(kReadCloseLine);
   // The same writing as a save: a new file that replaces the old one when complete.
@@ -261,40 +263,72 @@ int ConvertCsvToMemoryFile(const std::string& csv_file, const std::string& memor
   if (int refused = RefuseWhatCannotBeMeant(csv_file, memory_file, false)) return refused;
   OpenCsvForReading(csv_file);
   if (last_error != 0) EndWithFileProblem(kReadOpenLine);
+  // The header row shows the separator: read with all of them, it is split
+  // at the one that gives a Location column.
   CsvRecord record;
-  bool have_header = ReadCsvRecord(record);
+  bool have_header = ReadCsvRecord(record, kCsvSeparators);
+  char separator = CsvSeparatorOf(record);
+  std::vector<std::string> header = CsvFieldsSplitAt(record, separator);
   // Columns are found by their names, in any order, in any case.
-  enum Column { kLocation, kFrequency, kName, kMode, kComment, kDuplex, kTone, kColumns };
-  const char* const names[kColumns] = {"LOCATION", "FREQUENCY", "NAME", "MODE",
-                                       "COMMENT",  "DUPLEX",    "TONE"};
+  enum Column { kLocation, kFrequency, kName, kMode, kComment, kDuplex, kTone, kSkip, kColumns };
+  const char* const names[kColumns] = {"Location", "Frequency", "Name", "Mode",
+                                       "Comment",  "Duplex",    "Tone", "Skip"};
   int index[kColumns];
   for (int column = 0; column < kColumns; column++) {
     index[column] = -1;
-    for (size_t i = 0; i < record.fields.size(); i++) {
-      if (UpperCase(Trimmed(record.fields[i])) == names[column]) {
+    for (size_t i = 0; i < header.size(); i++) {
+      if (UpperCase(Trimmed(header[i])) == UpperCase(names[column])) {
         index[column] = static_cast<int>(i);
         break;
       }
     }
   }
-  if (!have_header || index[kLocation] < 0 || index[kFrequency] < 0) {
-    Warn(csv_file, record.line,
-         std::string("the first line names no ") +
-             (index[kLocation] < 0 ? "Location" : "Frequency") + " column: " + memory_file +
-             " is not written");
+  if (!have_header || record.too_long || index[kLocation] < 0 || index[kFrequency] < 0) {
+    std::string why = "the file is empty";
+    if (record.too_long) {
+      why = "the first line is longer than " + std::to_string(kCsvRecordLimit) +
+            " bytes, too long for a header row";
+    } else if (have_header) {
+      std::vector<std::string> shown;
+      for (size_t i = 0; i < header.size() && i < 8; i++) shown.push_back(Shown(header[i]));
+      if (header.size() > 8) shown.push_back("...");
+      why = std::string("the first line names no ") +
+            (index[kLocation] < 0 ? "Location" : "Frequency") + " column (split at each " +
+            CsvSeparatorName(separator) + ", it holds " + Listed(shown) + ")";
+    }
+    // A file whose first read failed is not empty: the failure is what is said.
     CloseCsvAfterReading();
     if (last_error != 0) EndWithFileProblem(kReadCloseLine);
+    Warn(csv_file, record.line, why + ": " + memory_file + " is not written");
+    Summary(memory_file, memory_file + ": not written, no channels from " + csv_file + ", " +
+                             std::to_string(warnings) + " warnings\n");
     return 3;
   }
+  const std::string separators(1, separator);
   std::string lines[kChannels];
   long first_line[kChannels] = {};
   int filled = 0;
-  while (ReadCsvRecord(record)) {
+  while (ReadCsvRecord(record, separators)) {
     auto field = [&record, &index](Column column) {
       int i = index[column];
       return i >= 0 && i < static_cast<int>(record.fields.size()) ? record.fields[i]
                                                                   : std::string();
     };
+    if (record.cut) {
+      Warn(csv_file, record.line,
+           "the row is cut off by the " + std::to_string(kCsvFileLimit >> 20) +
+               " MiB limit: row skipped");
+      continue;
+    }
+    if (record.open_quote_line > 0) {
+      std::string row = record.open_quote_line == record.line
+                            ? std::string("row")
+                            : "row of line " + std::to_string(record.line);
+      Warn(csv_file, record.open_quote_line,
+           "a quote opens a field here and no quote closes it: " + row +
+               " skipped, the lines after it read as rows of their own");
+      continue;
+    }
     if (record.too_long) {
       Warn(csv_file, record.line,
            "a row of more than " + std::to_string(kCsvRecordLimit) + " bytes is skipped");
@@ -324,7 +358,7 @@ int ConvertCsvToMemoryFile(const std::string& csv_file, const std::string& memor
     }
     std::string digits;
     std::string megahertz = Trimmed(field(kFrequency));
-    Frequency verdict = FrequencyDigits(megahertz, digits);
+    Frequency verdict = FrequencyDigits(CsvDecimalPoint(megahertz, separator), digits);
     if (verdict == Frequency::kNotANumber || verdict == Frequency::kNegative ||
         verdict == Frequency::kTooHigh) {
       const char* why = verdict == Frequency::kNotANumber ? "is no number of MHz"
@@ -338,6 +372,9 @@ int ConvertCsvToMemoryFile(const std::string& csv_file, const std::string& memor
            "Frequency " + Shown(megahertz) + " is finer than 10 Hz: rounded to " +
                MegahertzText(digits));
     }
+    if (digits == "0000000") {
+      Warn(csv_file, record.line, "Frequency " + Shown(megahertz) + " is 0 MHz: written as it is");
+    }
     bool near = false;
     std::string mode_word = field(kMode);
     int mode = ModeNumber(mode_word, near);
@@ -350,31 +387,55 @@ int ConvertCsvToMemoryFile(const std::string& csv_file, const std::string& memor
       Warn(csv_file, record.line,
            "Mode " + Shown(mode_word) + " is taken as " + Trimmed(ModeNames[mode]));
     }
+    // The Comment is read in any case: "filter 2.4", and AMLS or AMUS with
+    // Mode AM. Anything else in it is named.
     int filter = kDefaultFilter[mode];
-    std::vector<std::string> words = Words(field(kComment));
+    std::string comment = Trimmed(field(kComment));
+    std::vector<std::string> words = Words(comment);
+    bool understood = true;
     for (size_t i = 0; i < words.size(); i++) {
-      if (mode == kAm && (words[i] == "AMLS" || words[i] == "AMUS")) {
-        mode = words[i] == "AMLS" ? kAmLowerSideband : kAmUpperSideband;
+      std::string word = UpperCase(words[i]);
+      if (word == "AMLS" || word == "AMUS") {
+        if (mode == kAm) {
+          mode = word == "AMLS" ? kAmLowerSideband : kAmUpperSideband;
+        } else {
+          Warn(csv_file, record.line,
+               "Comment " + Shown(words[i]) + " is read only with Mode AM: ignored");
+        }
+        continue;
       }
-      if (words[i] != "filter" || i + 1 == words.size()) continue;
+      if (word != "FILTER" || i + 1 == words.size()) {
+        understood = false;
+        continue;
+      }
+      i++;
       int named = 0;
       for (int f = 1; f <= 5; f++) {
-        if (words[i + 1] == FilterNames[f]) named = f;
+        if (CsvDecimalPoint(words[i], separator) == FilterNames[f]) named = f;
       }
       if (named == 0) {
         Warn(csv_file, record.line,
-             "filter " + Shown(words[i + 1]) +
+             "filter " + Shown(words[i]) +
                  " is not 6.0, 2.4, 1.8, .50 or .25: " + FilterNames[filter] + " taken");
       } else {
         filter = named;
       }
     }
-    std::string duplex = Trimmed(field(kDuplex));
-    std::string tone = Trimmed(field(kTone));
-    if (!duplex.empty() || !tone.empty()) {
-      std::string what = duplex.empty() ? "" : "Duplex " + Shown(duplex);
-      if (!tone.empty()) what += (what.empty() ? "Tone " : " and Tone ") + Shown(tone);
-      Warn(csv_file, record.line, what + ": the memory file has no place for it, dropped");
+    if (!understood) {
+      Warn(csv_file, record.line,
+           "Comment " + Shown(comment) +
+               " is not understood (only 'filter 2.4', AMLS and AMUS are read): ignored");
+    }
+    std::vector<std::string> dropped;
+    for (Column column : {kDuplex, kTone, kSkip}) {
+      std::string value = Trimmed(field(column));
+      if (value.empty()) continue;
+      dropped.push_back(names[column] + (" " + Shown(value)));
+    }
+    if (!dropped.empty()) {
+      Warn(csv_file, record.line,
+           Listed(dropped) + ": the memory file has no place for " +
+               (dropped.size() == 1 ? "it" : "them") + ", dropped");
     }
     std::string text = field(kName);
     text.erase(text.find_last_not_of(' ') + 1);
@@ -393,6 +454,11 @@ int ConvertCsvToMemoryFile(const std::string& csv_file, const std::string& memor
            "Name " + Shown(text) + " has characters code page 437 lacks: written as " +
                Shown(NameToUtf8(name, lost)));
     }
+    if (name.find_first_of("\xFD\xFE") != std::string::npos) {
+      Warn(csv_file, record.line,
+           "Name " + Shown(text) +
+               " has a character that is the byte FD or FE, which the radio receives as a blank");
+    }
     first_line[channel] = record.line;
     lines[channel] = FormatChannelLine(channel, true, digits, name, mode, filter);
     filled++;
@@ -403,6 +469,7 @@ int ConvertCsvToMemoryFile(const std::string& csv_file, const std::string& memor
              " MiB: what follows is not read");
   }
   CloseCsvAfterReading();
+  if (last_error != 0) EndWithFileProblem(kReadCloseLine);
   // Written as a save writes: the old file stays until the new one is complete.
   OpenMemoryFileForWriting(memory_file);
   if (last_error != 0) EndWithFileProblem(kWriteOpenLine);

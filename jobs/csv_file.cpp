@@ -55,13 +55,28 @@ long bytes_taken = 0;
 long line_number = 1;
 int pushed_back = -1;  // a byte looked at and given back, or -1
 
-// The next byte of the file, or -1 at its end (or at kCsvFileLimit).
-int NextByte() {
-  if (pushed_back >= 0) {
-    int byte = pushed_back;
-    pushed_back = -1;
-    return byte;
-  }
+// A file that starts with a UTF-16 byte-order mark (a spreadsheet's "Unicode
+// text") is read as the UTF-8 of its characters, which `decoded` holds one at
+// a time.
+enum class Encoding { kUtf8, kUtf16Little, kUtf16Big };
+Encoding encoding = Encoding::kUtf8;
+std::string decoded;
+size_t decoded_at = 0;
+long pending_unit = -1;  // a UTF-16 unit read after a high surrogate it does not complete
+
+// Bytes read again: what followed the first line end of a field whose opening
+// quote nothing closed, and the first bytes of a file looked at for a UTF-16
+// byte-order mark that is not there. While `recording`, every byte handed out
+// is kept in `recorded`, so that it can be read again.
+std::string replay;
+size_t replay_at = 0;
+bool recording = false;
+std::string recorded;
+
+// The next byte of the file as it stands, from the memory file's reader; -1
+// at its end, after a read error (which closing the file reports) or at
+// kCsvFileLimit.
+int NextLimitedByte() {
   if (!reading) return -1;
   if (bytes_taken == kCsvFileLimit) {
     csv_file_cut = NextFileByte() >= 0;
@@ -77,14 +92,84 @@ int NextByte() {
   return byte;
 }
 
+long NextUtf16Unit() {
+  if (pending_unit >= 0) {
+    long unit = pending_unit;
+    pending_unit = -1;
+    return unit;
+  }
+  int first = NextLimitedByte();
+  int second = first < 0 ? -1 : NextLimitedByte();
+  if (second < 0) return -1;  // an odd last byte is no character
+  return encoding == Encoding::kUtf16Little ? second << 8 | first : first << 8 | second;
+}
+
+void AppendUtf8(std::string& text, char32_t code);
+
+// The next byte of the text: UTF-8, whatever the file's encoding.
+int NextTextByte() {
+  if (encoding == Encoding::kUtf8) return NextLimitedByte();
+  if (decoded_at < decoded.size()) return static_cast<unsigned char>(decoded[decoded_at++]);
+  long unit = NextUtf16Unit();
+  if (unit < 0) return -1;
+  char32_t code = static_cast<char32_t>(unit);
+  if (unit >= 0xD800 && unit < 0xDC00) {
+    long low = NextUtf16Unit();
+    if (low >= 0xDC00 && low < 0xE000) {
+      code = 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00);
+    } else {
+      code = 0xFFFD;
+      pending_unit = low;
+    }
+  } else if (unit >= 0xDC00 && unit < 0xE000) {
+    code = 0xFFFD;
+  }
+  decoded.clear();
+  AppendUtf8(decoded, code);
+  decoded_at = 1;
+  return static_cast<unsigned char>(decoded[0]);
+}
+
+int NextByte() {
+  int byte;
+  if (pushed_back >= 0) {
+    byte = pushed_back;
+    pushed_back = -1;
+  } else if (replay_at < replay.size()) {
+    byte = static_cast<unsigned char>(replay[replay_at++]);
+  } else {
+    byte = NextTextByte();
+  }
+  if (recording && byte >= 0) recorded += static_cast<char>(byte);
+  return byte;
+}
+
+void GiveBack(int byte) {
+  pushed_back = byte;
+  if (recording && byte >= 0) recorded.pop_back();
+}
+
+// What was recorded is read again, before what was still to be read again.
+void ReadRecordedAgain() {
+  replay = recorded + replay.substr(replay_at);
+  replay_at = 0;
+  recording = false;
+  recorded.clear();
+}
+
 void AppendUtf8(std::string& text, char32_t code) {
   if (code < 0x80) {
     text += static_cast<char>(code);
   } else if (code < 0x800) {
     text += static_cast<char>(0xC0 | code >> 6);
     text += static_cast<char>(0x80 | (code & 0x3F));
-  } else {
+  } else if (code < 0x10000) {
     text += static_cast<char>(0xE0 | code >> 12);
+    text += static_cast<char>(0x80 | (code >> 6 & 0x3F));
+    text += static_cast<char>(0x80 | (code & 0x3F));
+  } else {
+    text += static_cast<char>(0xF0 | code >> 18);
+    text += static_cast<char>(0x80 | (code >> 12 & 0x3F));
     text += static_cast<char>(0x80 | (code >> 6 & 0x3F));
     text += static_cast<char>(0x80 | (code & 0x3F));
   }
@@ -137,30 +222,108 @@ void OpenCsvForReading(const std::string& name) {
   line_number = 1;
   pushed_back = -1;
   csv_file_cut = false;
+  encoding = Encoding::kUtf8;
+  decoded.clear();
+  decoded_at = 0;
+  pending_unit = -1;
+  replay.clear();
+  replay_at = 0;
+  recording = false;
+  recorded.clear();
   OpenMemoryFileForReading(name);
   reading = last_error == 0;
+  if (!reading || file_had_byte_order_mark) return;
+  // A UTF-16 byte-order mark, as spreadsheets write, is not part of the
+  // text either; other first bytes are read again.
+  int first = NextLimitedByte();
+  int second = first == 0xFF || first == 0xFE ? NextLimitedByte() : -1;
+  if (first == 0xFF && second == 0xFE) {
+    encoding = Encoding::kUtf16Little;
+  } else if (first == 0xFE && second == 0xFF) {
+    encoding = Encoding::kUtf16Big;
+  } else {
+    for (int byte : {first, second}) {
+      if (byte >= 0) replay += static_cast<char>(byte);
+    }
+    return;
+  }
+  bytes_taken = 0;
 }
 
-bool ReadCsvRecord(CsvRecord& record) {
+bool ReadCsvRecord(CsvRecord& record, const std::string& separators) {
   record.fields.clear();
-  record.too_long = false;
+  record.ends.clear();
+  record.too_long = record.cut = false;
+  record.open_quote_line = 0;
   record.line = line_number;
   int byte = NextByte();
   if (byte < 0) return false;
+  auto is_separator = [&separators](int b) {
+    return b >= 0 && separators.find(static_cast<char>(b)) != std::string::npos;
+  };
   std::string field;
   size_t size = 0;
   bool in_quotes = false;
   bool at_field_start = true;
+  long quote_line = 0;  // where the quoted field being read began
+  // A quoted field that runs over a line end may have a quote that nothing
+  // closes. Then the field and the record end at that first line end; what
+  // was read after it (kept by `recording`) is read again as the next lines.
+  bool spans_lines = false;
+  std::string field_before_line_end;
+  size_t size_before_line_end = 0;
+  long line_after_line_end = 0;
+  auto end_at_first_line_end = [&]() {
+    ReadRecordedAgain();
+    line_number = line_after_line_end;
+    field = field_before_line_end;
+    record.too_long = size_before_line_end > kCsvRecordLimit;
+    record.open_quote_line = quote_line;
+  };
   for (; byte >= 0; byte = NextByte()) {
     if (++size > kCsvRecordLimit) record.too_long = true;
-    if (byte == '\n') line_number++;
     if (in_quotes) {
+      if (spans_lines && record.too_long) {
+        end_at_first_line_end();
+        break;
+      }
       if (byte == '"') {
         int next = NextByte();
         if (next != '"') {
           in_quotes = false;
-          pushed_back = next;
+          // A closing quote stands before a separator, a line end or the
+          // end of the file; anything else means the quote that opened this
+          // field was never closed.
+          if (spans_lines && next >= 0 && !is_separator(next) && next != '\r' && next != '\n') {
+            end_at_first_line_end();
+            break;
+          }
+          GiveBack(next);
+          recording = spans_lines = false;
+          recorded.clear();
           continue;
+        }
+      }
+      if (byte == '\r' || byte == '\n') {
+        // CR LF, a CR alone and an LF alone each end one line.
+        if (byte == '\r') {
+          int next = NextByte();
+          if (next == '\n') {
+            if (!record.too_long) field += '\r';
+            byte = next;
+            size++;
+          } else {
+            GiveBack(next);
+          }
+        }
+        line_number++;
+        if (!spans_lines) {
+          spans_lines = true;
+          field_before_line_end = field;
+          size_before_line_end = size;
+          line_after_line_end = line_number;
+          recording = true;
+          recorded.clear();
         }
       }
       if (!record.too_long) field += static_cast<char>(byte);
@@ -169,11 +332,13 @@ bool ReadCsvRecord(CsvRecord& record) {
     if (byte == '"' && at_field_start) {
       in_quotes = true;
       at_field_start = false;
+      quote_line = line_number;
       continue;
     }
     at_field_start = false;
-    if (byte == ',') {
+    if (is_separator(byte)) {
       if (!record.too_long) record.fields.push_back(field);
+      record.ends += static_cast<char>(byte);
       field.clear();
       at_field_start = true;
       continue;
@@ -181,24 +346,42 @@ bool ReadCsvRecord(CsvRecord& record) {
     if (byte == '\r') {
       // CR LF ends a record, and so does a CR alone.
       int next = NextByte();
-      if (next != '\n') pushed_back = next;
+      if (next != '\n') GiveBack(next);
       line_number++;
       break;
     }
-    if (byte == '\n') break;
+    if (byte == '\n') {
+      line_number++;
+      break;
+    }
     if (!record.too_long) field += static_cast<char>(byte);
   }
+  if (byte < 0) {
+    // The end of the file inside a quoted field: its quote is never closed.
+    if (in_quotes && spans_lines) {
+      end_at_first_line_end();
+    } else if (in_quotes) {
+      record.open_quote_line = quote_line;
+    }
+    record.cut = csv_file_cut && replay_at >= replay.size();
+  }
+  recording = false;
+  recorded.clear();
   if (record.too_long) {
     record.fields.clear();
   } else {
     record.fields.push_back(field);
   }
+  record.ends += '\n';
   return true;
 }
 
 void CloseCsvAfterReading() {
   reading = false;
   pushed_back = -1;
+  replay.clear();
+  replay_at = 0;
+  recording = false;
   CloseMemoryFileAfterReading();
 }
 

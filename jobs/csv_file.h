@@ -1,16 +1,20 @@
-// CSV files as CHIRP and spreadsheets write them (comma separated, fields
-// quoted with double quotes, quotes doubled, UTF-8), and the code page 437
-// of the radio's channel names.
+// CSV files as CHIRP and spreadsheets write them (comma, semicolon or tab
+// separated, fields quoted with double quotes, quotes doubled, UTF-8 or, after
+// its byte-order mark, UTF-16, read as UTF-8), and the code page 437 of the
+// radio's channel names.
 //
 // CsvField             one field as written: quoted when it holds a comma, a
 //                      quote or a line end
 // CsvRow               fields joined into one record, without its line end
-// OpenCsvForReading    opens a CSV file for ReadCsvRecord; error number in last_error
-// ReadCsvRecord        the next record; false at the end of the file. Reading is
+// OpenCsvForReading    opens a CSV file for ReadCsvRecord through the memory
+//                      file's reader (its opening, byte-order mark and read
+//                      errors); error number in last_error
+// ReadCsvRecord        the next record, its fields split at any of the bytes of
+//                      `separators`; false at the end of the file. Reading is
 //                      bounded: a record over kCsvRecordLimit bytes comes back
 //                      with too_long set and no fields, and nothing past
 //                      kCsvFileLimit bytes is read (csv_file_cut tells)
-// CloseCsvAfterReading closes it
+// CloseCsvAfterReading closes it; last_error is not 0 when a read failed
 // NameToUtf8           name bytes (code page 437) as UTF-8; counts the bytes
 //                      that have no character there (they become "?")
 // NameFromUtf8         UTF-8 text as code page 437 bytes; counts the characters
@@ -24,8 +28,14 @@ constexpr long kCsvFileLimit = 1L << 20;
 
 struct CsvRecord {
   std::vector<std::string> fields;
+  std::string ends;       // the byte after each field: its separator, or LF for the last
   long line = 0;          // the line of the file the record starts on, from 1
   bool too_long = false;  // longer than kCsvRecordLimit: its fields are dropped
+  bool cut = false;       // ended by kCsvFileLimit, not by a line end
+  // The line on which a quote opened a field that no quote closes, or 0. Such
+  // a field ends at its first line end, and so does the record: the lines
+  // after it are read as records of their own.
+  long open_quote_line = 0;
 };
 
 // True when ReadCsvRecord stopped at kCsvFileLimit with more of the file unread.
@@ -34,7 +44,7 @@ extern bool csv_file_cut;
 std::string CsvField(const std::string& text);
 std::string CsvRow(const std::vector<std::string>& fields);
 void OpenCsvForReading(const std::string& name);
-bool ReadCsvRecord(CsvRecord& record);
+bool ReadCsvRecord(CsvRecord& record, const std::string& separators);
 void CloseCsvAfterReading();
 std::string NameToUtf8(const std::string& bytes, int& lost);
 std::string NameFromUtf8(const std::string& text, int& changed);

@@ -21,11 +21,18 @@
 // CheckMemoryFile   --check FILE: reads a memory file as a load does and says
 //                   where the load differs from what a line seems to say; returns
 //                   the exit status, 0 when all is well, 3 after a warning
+// BeginMemoryFileCheck / CheckChannelLine / EndMemoryFileCheck
+//                   that check a line at a time, for a job that reads the file
+//                   itself, once it is open (Begin notes its byte-order mark):
+//                   findings go to `out`; CheckChannelLine gives what
+//                   ParseChannelLine gives, EndMemoryFileCheck takes the number
+//                   of the first line not read and returns the warnings
 // ChannelByte       a channel number as one packed-decimal byte
 // Exchange          puts a command frame in civ_buffer, sends it, and collects the
 //                   reply; true when the radio answered (echo_as_sent, reply_complete)
 // ClockFrame        the SetClock frame of a local date and time
 #pragma once
+#include <cstdio>
 #include <ctime>
 #include <string>
 #include <vector>
@@ -69,6 +76,10 @@ void ReportUnanswered(const char* command, int channel, const std::string& outco
 int RunCommandJob(const std::string& job, const std::vector<std::string>& values);
 void ShowProgress(const char* menu_text, int channel);
 int CheckMemoryFile(const std::string& name);
+void BeginMemoryFileCheck(const std::string& name, std::FILE* out);
+struct ChannelFields;
+bool CheckChannelLine(int number, const std::string& line, ChannelFields& fields);
+int EndMemoryFileCheck(int number);
 char ChannelByte(int channel);
 bool Exchange(const std::string& frame);
 std::string ClockFrame(const std::tm& local);

@@ -61,9 +61,16 @@ class CsvTest(unittest.TestCase):
                                   FILTERS[i % 5])
         lines[60] = filled(60, "1423450", b'"A,B"  ', b"USB ", b"2.4")
         self.write("mem.txt", memory_file(lines))
+        # Name bytes FD and FE (in the names of channels 19, 20 and 38) are
+        # sent as blanks: both directions say so, and keep them.
         result = self.run_setup("--to-csv", "mem.txt", "list.csv")
-        self.assertEqual((result.returncode, result.stderr), (0, b""))
-        self.assertEqual(result.stdout, b"list.csv: 41 channels from mem.txt, 0 warnings\n")
+        self.assertEqual(result.returncode, 3)
+        self.assertEqual(result.stderr.decode().splitlines(), [
+            "mem.txt:20:20: warning: name byte FD is sent as a blank (it would end or restart the frame)",
+            "mem.txt:21:14: warning: name byte FE is sent as a blank (it would end or restart the frame)",
+            "mem.txt:39:15: warning: name byte FD is sent as a blank (it would end or restart the frame)",
+            "mem.txt:39:16: warning: name byte FE is sent as a blank (it would end or restart the frame)"])
+        self.assertEqual(result.stdout, b"list.csv: 41 channels from mem.txt, 4 warnings\n")
         csv_bytes = self.read("list.csv")
         self.assertTrue(csv_bytes.startswith(HEADER))
         self.assertIn(b"\r\n2," + high[:7].decode("cp437").encode()
@@ -76,8 +83,12 @@ class CsvTest(unittest.TestCase):
                          [(high * 3)[i * 7:i * 7 + 7].decode("cp437").rstrip(" ") for i in range(40)])
 
         result = self.run_setup("--from-csv", "list.csv", "back.txt")
-        self.assertEqual((result.returncode, result.stderr), (0, b""))
-        self.assertEqual(result.stdout, b"back.txt: 41 channels from list.csv, 21 empty, 0 warnings\n")
+        self.assertEqual(result.returncode, 3)
+        self.assertEqual([line.split(": warning: Name")[0] for line in result.stderr.decode().splitlines()
+                          if line.endswith("the byte FD or FE, which the radio receives as a blank")],
+                         ["list.csv:19", "list.csv:20", "list.csv:38"])
+        # ... and channel 2's frequency of 0 is named too.
+        self.assertEqual(result.stdout, b"back.txt: 41 channels from list.csv, 21 empty, 4 warnings\n")
         self.assertEqual(self.read("back.txt"), memory_file(lines))
 
     def test_chirp_writes_a_list_and_reads_ours(self):
@@ -131,16 +142,16 @@ class CsvTest(unittest.TestCase):
             "list.csv:8: warning: Frequency '7.0123456' is finer than 10 Hz: rounded to 7.012350",
             "list.csv:9: warning: Mode 'NFM' is taken as FM",
             "list.csv:9: warning: Duplex '-' and Tone 'Tone': the memory file has no place "
-            "for it, dropped",
+            "for them, dropped",
             "list.csv:10: warning: Mode 'DV' has no equivalent on the radio: row skipped",
             "list.csv:11: warning: filter '9.9' is not 6.0, 2.4, 1.8, .50 or .25: 6.0 taken",
             "list.csv:11: warning: Name 'TOOLONGNAME' is cut to seven characters: 'TOOLONG'",
-            "list.csv:12: warning: Name 'Ωμ \"b\"' has characters code page 437 lacks: "
-            "written as 'Ω? \"b\" '",
+            "list.csv:12: warning: Name '\\xCE\\xA9\\xCE\\xBC \"b\"' has characters code page 437 "
+            "lacks: written as '\\xCE\\xA9? \"b\" '",
             "list.csv:14: warning: a row of more than 4096 bytes is skipped",
             "list.csv:15: warning: Mode 'CWR' is taken as CW",
-            "list.csv:15: warning: Name 'two??lines' is cut to seven characters: 'two??li'",
-            "list.csv:15: warning: Name 'two??lines' has characters code page 437 lacks: "
+            "list.csv:15: warning: Name 'two\\x0D\\x0Alines' is cut to seven characters: 'two??li'",
+            "list.csv:15: warning: Name 'two\\x0D\\x0Alines' has characters code page 437 lacks: "
             "written as 'two??li'"])
         self.assertEqual(result.stdout, b"mem.txt: 6 channels from list.csv, 56 empty, 16 warnings\n")
         self.assertEqual(self.read("mem.txt"), memory_file({
@@ -158,14 +169,17 @@ class CsvTest(unittest.TestCase):
             3: empty(3)}))
         result = self.run_setup("--to-csv", "mem.txt", "list.csv")
         self.assertEqual(result.returncode, 3)
+        # The findings of --check, and what the CSV makes of the name.
         self.assertEqual(result.stderr.decode().splitlines(), [
-            "mem.txt:2: warning: mode 'usb ' is no mode: a load sends the one of the line "
-            "before, LSB, and so does the CSV",
-            "mem.txt:2: warning: filter '9.9' is no filter: a load sends the one of the line "
-            "before, none, and the CSV names none",
+            "mem.txt:2:15: warning: name byte 00 is a control character, sent to the radio as it is",
+            'mem.txt:2:22: warning: mode "usb " is not one of LSB, USB, AM, CW, FSK, FM, AMLS, AMUS'
+            " - the mode from before this load is sent (LSB, mode 0, in a run that has not loaded"
+            " or saved before)",
+            'mem.txt:2:27: warning: filter "9.9" is not one of 6.0, 2.4, 1.8, .50, .25 - the filter'
+            " from before this load is sent (filter number 0, in a run that has not loaded before)",
             "mem.txt:2: warning: name 'A?': a byte that no character stands for is written as '?'",
-            "mem.txt:3: warning: no frequency that a load takes: the line loads nothing and the "
-            "CSV has no channel 2"])
+            'mem.txt:3:5: warning: frequency columns hold "XX.YYYYY", not seven digits in columns'
+            " 5-6 and 8-12 - this line loads nothing"])
         self.assertEqual(self.read("list.csv"), HEADER +
                          b"1,A?,14.234500,,0.000000,,88.5,88.5,023,NN,LSB,5.00,,,,,,\r\n")
 
@@ -179,18 +193,126 @@ class CsvTest(unittest.TestCase):
         self.write("names.csv", b"Name,Frequency\n")
         result = self.run_setup("--from-csv", "names.csv", "other.txt")
         self.assertEqual((result.returncode, result.stderr), (3, b"names.csv:1: warning: the first "
-                         b"line names no Location column: other.txt is not written\n"))
+                         b"line names no Location column (split at each comma, it holds 'Name' and "
+                         b"'Frequency'): other.txt is not written\n"))
+        self.assertEqual(result.stdout, b"other.txt: not written, no channels from names.csv, "
+                                        b"1 warnings\n")
         self.assertFalse(os.path.exists(self.path("other.txt")))
         for args, why, line in (
                 (["--from-csv", "missing.csv", "x.txt"], b'open "missing.csv"', b"488"),
                 (["--to-csv", "missing.txt", "x.csv"], b'open "missing.txt"', b"488"),
                 (["--to-csv", "mem.txt", "no/such/folder.csv"], b'create "no/such/folder.csv"',
-                 b"536")):
+                 b"536"),
+                # every read fails
+                (["--from-csv", "/proc/self/mem", "x.txt"], b'read "/proc/self/mem"', b"531"),
+                (["--to-csv", "/proc/self/mem", "x.csv"], b'read "/proc/self/mem"', b"531")):
             result = self.run_setup(*args)
-            self.assertEqual((result.returncode, result.stderr),
-                             (2, b"quenmar-setup: cannot " + why + b": No such file or directory"
+            reason = b"Input/output error" if b"mem" in why else b"No such file or directory"
+            self.assertEqual((result.returncode, result.stdout, result.stderr),
+                             (2, b"", b"quenmar-setup: cannot " + why + b": " + reason +
                               b"\r\n\r\nAborting due to runtime error 2 (file not found) at line "
                               + line + b" of QUEN32()\r\n\r\n"))
+
+    def test_spreadsheet_dialects_convert_like_the_comma_list(self):
+        rows = [["Location", "Name", "Frequency", "Mode", "Comment"],
+                ["0", "80M NET", "3.55", "LSB", ""], ["5", "A;B", "14.2345", "USB", "filter 1.8"]]
+
+        def csv_text(separator, point):
+            return "".join(separator.join('"%s"' % f if separator in f else f.replace(".", point)
+                                          for f in row) + "\r\n" for row in rows)
+        expected = memory_file({0: filled(0, "0355000", b"80M NET", b"LSB ", b"2.4"),
+                                5: filled(5, "1423450", b"A;B    ", b"USB ", b"1.8")})
+        for name, data in (("comma", csv_text(",", ".").encode()),
+                           ("semicolon", csv_text(";", ",").encode()),
+                           ("tab", csv_text("\t", ".").encode()),
+                           ("utf-16le", b"\xff\xfe" + csv_text("\t", ",").encode("utf-16-le")),
+                           ("utf-16be", b"\xfe\xff" + csv_text(";", ".").encode("utf-16-be"))):
+            with self.subTest(name):
+                self.write(name + ".csv", data)
+                result = self.run_setup("--from-csv", name + ".csv", name + ".txt")
+                self.assertEqual((result.returncode, result.stderr), (0, b""))
+                self.assertEqual(self.read(name + ".txt"), expected)
+
+    def test_no_row_is_lost_without_a_word(self):
+        good = b"1,7.0,CW\n2,7.1,CW\n"
+        kept = {1: filled(1, "0700000", b" " * 7, b"CW  ", b".50"),
+                2: filled(2, "0710000", b" " * 7, b"CW  ", b".50")}
+        limit = 1 << 20
+        head = b"Location,Frequency,Mode,Name\n" + good
+        straddling = head + b"\n" * (limit - len(head) - 4) + b"3,14.2,USB,BEACON\n"
+        for name, data, warning in (
+                ("unbalanced quote", b"Location,Frequency,Mode,Name\n0,7.0,CW,\"QRP\n" + good
+                 + b'3,7.2,CW,"NET"\n', b"list.csv:2: warning: a quote opens a field here and no "
+                 b"quote closes it: row skipped, the lines after it read as rows of their own"),
+                ("straddling row", straddling, b"list.csv:%d: warning: the row is cut off by the 1 "
+                 b"MiB limit: row skipped\nlist.csv:%d: warning: the file is longer than 1 MiB: "
+                 b"what follows is not read" % ((straddling.count(b"\n"),) * 2)),
+                ("long header", b"Location,Frequency,Mode," + b"x" * 4096 + b"\n" + good,
+                 b"list.csv:1: warning: the first line is longer than 4096 bytes, too long for "
+                 b"a header row: mem.txt is not written")):
+            with self.subTest(name):
+                self.write("list.csv", data)
+                if os.path.exists(self.path("mem.txt")):
+                    os.unlink(self.path("mem.txt"))
+                result = self.run_setup("--from-csv", "list.csv", "mem.txt")
+                self.assertEqual((result.returncode, result.stderr), (3, warning + b"\n"))
+                if name == "long header":
+                    self.assertFalse(os.path.exists(self.path("mem.txt")))
+                    self.assertEqual(result.stdout, b"mem.txt: not written, no channels from "
+                                                    b"list.csv, 1 warnings\n")
+                    continue
+                self.assertEqual(self.read("mem.txt"), memory_file(
+                    {**kept, **({3: filled(3, "0720000", b"NET    ", b"CW  ", b".50")}
+                                if name == "unbalanced quote" else {})}))
+
+    def test_mode_map_and_every_change_named(self):
+        self.write("list.csv", b"Location,Frequency,Mode,Name,Comment,Skip\r\n"
+                   b"0,14.07,DIG,,,S\r\n"
+                   b"1,7.03,NCW,,FILTER .25,\r\n"
+                   b"2,5.0,NAM,,amls filter 6.0,P\r\n"
+                   b"3,7.04,RTTYR,,club net,\r\n"
+                   b"4,7.05,FSKR,,,\r\n"
+                   b"5,7.06,Auto,,,\r\n"
+                   b"6,0.0,USB,\xc2\xb2\xe2\x96\xa0,,\r\n"
+                   b"7\x9b2J,7.0,CW,,,\r\n"
+                   b"8,7.0,\x9b31m,,,\r\n")
+        result = self.run_setup("--from-csv", "list.csv", "mem.txt")
+        self.assertEqual(result.returncode, 3)
+        self.assertEqual(result.stderr.decode().splitlines(), [
+            "list.csv:2: warning: Mode 'DIG' is taken as USB",
+            "list.csv:2: warning: Skip 'S': the memory file has no place for it, dropped",
+            "list.csv:3: warning: Mode 'NCW' is taken as CW",
+            "list.csv:4: warning: Mode 'NAM' is taken as AM",
+            "list.csv:4: warning: Skip 'P': the memory file has no place for it, dropped",
+            "list.csv:5: warning: Mode 'RTTYR' is taken as FSK",
+            "list.csv:5: warning: Comment 'club net' is not understood (only 'filter 2.4', AMLS "
+            "and AMUS are read): ignored",
+            "list.csv:6: warning: Mode 'FSKR' is taken as FSK",
+            "list.csv:7: warning: Mode 'Auto' has no equivalent on the radio: row skipped",
+            "list.csv:8: warning: Frequency '0.0' is 0 MHz: written as it is",
+            "list.csv:8: warning: Name '\\xC2\\xB2\\xE2\\x96\\xA0' has a character that is the "
+            "byte FD or FE, which the radio receives as a blank",
+            "list.csv:9: warning: Location '7\\x9B2J' is not 0 to 61: row skipped",
+            "list.csv:10: warning: Mode '\\x9B31m' has no equivalent on the radio: row skipped"])
+        self.assertEqual(self.read("mem.txt"), memory_file({
+            0: filled(0, "1407000", b" " * 7, b"USB ", b"2.4"),
+            1: filled(1, "0703000", b" " * 7, b"CW  ", b".25"),
+            2: filled(2, "0500000", b" " * 7, b"AMLS", b"6.0"),
+            3: filled(3, "0704000", b" " * 7, b"FSK ", b".50"),
+            4: filled(4, "0705000", b" " * 7, b"FSK ", b".50"),
+            6: filled(6, "0000000", b"\xfd\xfe     ", b"USB ", b"2.4")}))
+
+    def test_to_csv_of_a_file_with_cr_only_line_ends(self):
+        self.write("mem.txt", memory_file({0: filled(0, "1423450", b"BEACON ", b"USB ", b"2.4")})
+                   .replace(b"\r\n", b"\r"))
+        result = self.run_setup("--to-csv", "mem.txt", "list.csv")
+        self.assertEqual(result.returncode, 3)
+        self.assertEqual(result.stderr.decode().splitlines(), [
+            "mem.txt:1:30: warning: a CR without an LF, which does not end a line - line ends are "
+            "CR LF or LF, and what follows is read as part of this line",
+            "mem.txt:2:1: warning: the file ends after line 1 - channels 1 to 61 are left as the "
+            "radio has them"])
+        self.assertEqual(result.stdout, b"list.csv: 1 channels from mem.txt, 2 warnings\n")
 
     def test_swapped_and_equal_names_keep_both_files(self):
         memory = memory_file({3: filled(3, "1423450", b"BEACON ", b"USB ", b"2.4")})
@@ -203,7 +325,9 @@ class CsvTest(unittest.TestCase):
             (["--to-csv", "backup.txt", "./backup.txt"], b"are the same file"),
             (["--from-csv", "club.csv", "club.csv"], b"are the same file"),
             (["--to-csv", "backup.txt", "backup2.txt"], b"are the same file"),  # a hard link
+            (["--to-csv", "sheet.csv", "backup3.txt"], b"use --from-csv sheet.csv backup3.txt"),
         )
+        self.write("sheet.csv", csv.replace(b",", b";"))
         os.link(self.path("backup.txt"), self.path("backup2.txt"))
         for args, words in cases:
             with self.subTest(args=args):
@@ -216,7 +340,8 @@ class CsvTest(unittest.TestCase):
         self.write("other.csv", csv)
         self.write("other.txt", memory)
         for args in (["--to-csv", "backup.txt", "other.txt"],
-                     ["--from-csv", "club.csv", "other.csv"]):
+                     ["--from-csv", "club.csv", "other.csv"],
+                     ["--from-csv", "club.csv", "sheet.csv"]):
             with self.subTest(args=args):
                 result = self.run_setup(*args)
                 self.assertEqual(result.returncode, 2, result.stderr)
@@ -225,7 +350,8 @@ class CsvTest(unittest.TestCase):
         self.assertEqual(self.read("other.csv"), csv)
         self.assertEqual(self.read("other.txt"), memory)
         self.assertEqual(sorted(os.listdir(self.folder.name)),
-                         ["backup.txt", "backup2.txt", "club.csv", "other.csv", "other.txt"])
+                         ["backup.txt", "backup2.txt", "club.csv", "other.csv", "other.txt",
+                          "sheet.csv"])
 
     def test_a_dash_is_the_standard_input_or_output(self):
         memory = memory_file({3: filled(3, "1423450", b"BEACON ", b"USB ", b"2.4")})

@@ -1,0 +1,181 @@
+// Fuzz target: a CSV file through --from-csv. The input is the contents of
+// the CSV file.
+//
+// The conversion ends with status 0 or 3, or with 2, writing nothing, when
+// the input's first line reads as a memory file's (column 4 holds the
+// separator), which --from-csv refuses. When it writes the memory file,
+// that file is 62 lines of 29 bytes, each with its channel's label and ended
+// by CR LF, and every line reads back through the memory file's reader as it
+// was written. Taken to CSV with --to-csv and back with --from-csv, the
+// memory file comes back the same, byte for byte.
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "app/fatal.h"
+#include "fuzz/fuzz_check.h"
+#include "jobs/csv_conversion.h"
+#include "jobs/memory_file.h"
+
+namespace {
+
+constexpr int kLines = 62;
+constexpr size_t kLineLength = 29;
+
+std::string folder;  // a folder of its own for the files of one run
+int null_fd = -1;    // the null device, for the conversions' messages
+
+std::string Path(const char* name) {
+  return folder + "/" + name;
+}
+
+void WriteWhole(const std::string& path, const std::string& contents) {
+  FILE* file = std::fopen(path.c_str(), "wb");
+  if (file == nullptr) Fail("cannot create " + path);
+  if (std::fwrite(contents.data(), 1, contents.size(), file) != contents.size()) {
+    Fail("cannot write " + path);
+  }
+  std::fclose(file);
+}
+
+// The file's bytes; false when there is no such file.
+bool ReadWhole(const std::string& path, std::string& contents) {
+  FILE* file = std::fopen(path.c_str(), "rb");
+  if (file == nullptr) return false;
+  contents.clear();
+  char buffer[8192];
+  size_t n;
+  while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0) contents.append(buffer, n);
+  std::fclose(file);
+  return true;
+}
+
+// A conversion with its warnings and summary sent to the null device, so
+// that a long run does not fill the terminal. Earlier outputs are removed
+// first: what is read afterwards is what this conversion wrote, and no
+// backup of them is made, so none pile up.
+int Quietly(int (*convert)(const std::string&, const std::string&), const std::string& from,
+            const std::string& to) {
+  unlink(to.c_str());
+  std::fflush(stdout);
+  std::fflush(stderr);
+  int saved_out = dup(1);
+  int saved_err = dup(2);
+  dup2(null_fd, 1);
+  dup2(null_fd, 2);
+  int status = convert(from, to);
+  std::fflush(stdout);
+  std::fflush(stderr);
+  dup2(saved_out, 1);
+  dup2(saved_err, 2);
+  close(saved_out);
+  close(saved_err);
+  return status;
+}
+
+std::string Label(int channel) {
+  std::string digits = std::to_string(channel);
+  return std::string(3 - digits.size(), ' ') + digits + "\xB3";
+}
+
+void CheckMemoryFile(const std::string& contents, const std::string& input) {
+  auto about = [&] { return " from the CSV " + Shown(input); };
+  if (contents.size() != kLines * (kLineLength + 2)) {
+    Fail("the memory file is " + std::to_string(contents.size()) + " bytes, not 62 lines of 29" +
+         about());
+  }
+  std::vector<std::string> written;
+  for (int channel = 0; channel < kLines; channel++) {
+    std::string line = contents.substr(channel * (kLineLength + 2), kLineLength + 2);
+    if (line.compare(kLineLength, 2, "\r\n") != 0 || line.compare(0, 4, Label(channel)) != 0) {
+      Fail("line " + std::to_string(channel + 1) + " " + Shown(line) +
+           " is not its label, 29 bytes and CR LF" + about());
+    }
+    written.push_back(line.substr(0, kLineLength));
+  }
+  OpenMemoryFileForReading(Path("out.txt"));
+  if (last_error != 0) Fail("cannot read back " + Path("out.txt"));
+  for (int channel = 0; channel < kLines; channel++) {
+    std::string read = ReadChannelLine();
+    if (read != written[channel]) {
+      Fail("line " + std::to_string(channel + 1) + " was written as " + Shown(written[channel]) +
+           " and reads back as " + Shown(read) + about());
+    }
+  }
+  CloseMemoryFileAfterReading();
+}
+
+// True when the first line of the file reads as a memory file's line.
+bool LooksLikeMemoryFile(const std::string& path) {
+  OpenMemoryFileForReading(path);
+  std::string line = last_error == 0 ? ReadChannelLine() : "";
+  CloseMemoryFileAfterReading();
+  last_error = 0;
+  return line.size() >= 4 && line[3] == column_separator;
+}
+
+void RemoveFolder() {
+  for (const char* name : {"in.csv", "out.txt", "again.csv", "again.txt"}) {
+    unlink(Path(name).c_str());
+  }
+  rmdir(folder.c_str());
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  // Each conversion writes its file as a save does, flushed to the disk: in
+  // memory (/dev/shm) that costs little, and the run tries three times as
+  // many inputs.
+  const char* temporary = getenv("TMPDIR");
+  std::string base = access("/dev/shm", W_OK) == 0 ? "/dev/shm"
+                     : temporary != nullptr        ? temporary
+                                                   : "/tmp";
+  std::string name = base + "/quenmar-csv-fuzz-XXXXXX";
+  if (mkdtemp(name.data()) == nullptr) Fail("mkdtemp failed for " + name);
+  folder = name;
+  std::atexit(RemoveFolder);
+  null_fd = open("/dev/null", O_WRONLY | O_CLOEXEC);
+  if (null_fd < 0) Fail("cannot open /dev/null");
+  return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  std::string input(reinterpret_cast<const char*>(data), size);
+  WriteWhole(Path("in.csv"), input);
+  int status = Quietly(ConvertCsvToMemoryFile, Path("in.csv"), Path("out.txt"));
+  std::string written;
+  if (status == 2 && LooksLikeMemoryFile(Path("in.csv"))) {
+    if (ReadWhole(Path("out.txt"), written)) Fail("a refused --from-csv wrote " + Shown(written));
+    return 0;
+  }
+  if (status != 0 && status != 3) {
+    Fail("--from-csv ended with status " + std::to_string(status) + " for " + Shown(input));
+  }
+  if (!ReadWhole(Path("out.txt"), written)) {
+    if (status != 3) Fail("--from-csv wrote nothing, yet its status is 0, for " + Shown(input));
+    return 0;
+  }
+  CheckMemoryFile(written, input);
+
+  status = Quietly(ConvertMemoryFileToCsv, Path("out.txt"), Path("again.csv"));
+  if (status != 0 && status != 3) Fail("--to-csv ended with status " + std::to_string(status));
+  status = Quietly(ConvertCsvToMemoryFile, Path("again.csv"), Path("again.txt"));
+  std::string again;
+  if ((status != 0 && status != 3) || !ReadWhole(Path("again.txt"), again)) {
+    Fail("--from-csv of what --to-csv wrote ended with status " + std::to_string(status));
+  }
+  if (again != written) {
+    std::string csv;
+    ReadWhole(Path("again.csv"), csv);
+    Fail("a second conversion changed the memory file " + Shown(written) + " into " + Shown(again) +
+         " through the CSV " + Shown(csv) + ", from the CSV " + Shown(input));
+  }
+  return 0;
+}
