@@ -53,9 +53,10 @@ step() {
 # Starts a step in the background, at a lower priority, in a process group of
 # its own (so that an early end of this command ends all of it); its output
 # goes to a log. Sets `started` to its process id, which `finished` takes.
-declare -A title_of log_of
+declare -A title_of=() log_of=()
 background() {
-  local title=$1 log=$logs/background$((${#log_of[@]} + 1)).log
+  local title=$1 log
+  log=$logs/background$((${#log_of[@]} + 1)).log
   shift
   set -m
   (
