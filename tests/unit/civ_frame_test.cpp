@@ -84,8 +84,10 @@ TEST(ShowFrame, TheClockFrameEndsWithFd) {
 }
 
 TEST(ShowFrame, StopsAfterTheFirstFd) {
-  EXPECT_EQ(ShownFrame(Bytes({0xFE, 0xFE, 0xF1, 0x04, 0xFB, 0xFD, 0x01, 0xFD})),
-            "CIV buffer contents are:\r\nFE FE F1 04 FB FD ");
+  const std::string frame = Bytes({0xFE, 0xFE, 0xF1, 0x04, 0xFB, 0xFD, 0x01, 0xFD});
+  EXPECT_EQ(ShownFrame(frame), "CIV buffer contents are:\r\nFE FE F1 04 FB FD ");
+  // The clock job shows its frame and then sends it: showing cuts nothing off.
+  EXPECT_EQ(Hex(civ_buffer), Hex(frame));
 }
 
 TEST(ShowFrame, WithoutFdPrintsEveryByteOnce) {
@@ -95,12 +97,6 @@ TEST(ShowFrame, WithoutFdPrintsEveryByteOnce) {
 
 TEST(ShowFrame, AnEmptyBufferGivesTheHeadingOnly) {
   EXPECT_EQ(ShownFrame(""), "CIV buffer contents are:\r\n");
-}
-
-TEST(ShowFrame, LeavesTheBufferAsItWas) {
-  std::string frame = Bytes({0xFE, 0xFE, 0xF1, 0x04, 0xFB, 0xFD, 0x01});
-  ShownFrame(frame);
-  EXPECT_EQ(Hex(civ_buffer), Hex(frame));
 }
 
 TEST(ChannelByte, IsPackedDecimal) {
