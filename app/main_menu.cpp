@@ -8,7 +8,7 @@
 #include "app/console.h"
 #include "app/fatal.h"
 #include "jobs/jobs.h"
-#include "link/line_settings.h"
+#include "text/text.h"
 
 std::string port_name = "COM1";
 const std::string port_settings = ":1200,N,8,1,CS,RS,DS,CD";
