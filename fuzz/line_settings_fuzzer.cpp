@@ -18,6 +18,7 @@
 
 #include "fuzz/fuzz_check.h"
 #include "link/line_settings.h"
+#include "text/text.h"
 
 namespace {
 
