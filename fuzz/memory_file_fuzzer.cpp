@@ -3,10 +3,13 @@
 // choose channels to build lines from.
 //
 // Reading: the file is opened, read with 62 ReadChannelLine calls like a
-// load does, and closed. Each line must be what the line rules give (up to LF
-// or 4096 bytes, a CR before the LF removed with it, Ctrl-Z ends the file, a
-// lone CR as the last byte dropped, E2 94 82 read as the separator B3, then ""
-// for ever), and ParseChannelLine must take each line apart by its columns.
+// load does, and closed. Properties, none of which reads the file a second
+// way: no line holds an LF or a Ctrl-Z or is longer than 4096 bytes; the
+// same file gives the same lines twice; a Ctrl-Z and anything after it, a CR
+// as the last byte, or a byte-order mark in front change nothing; lines
+// without line-end bytes, Ctrl-Z or UTF-8 lead bytes, written with CR LF,
+// read back as written, then empty lines. ParseChannelLine must take each
+// line apart by its columns.
 //
 // Building: FormatChannelLine of any channel is 29 bytes, and a filled line
 // with a mode and filter that have texts reads back as the same channel,
@@ -15,6 +18,7 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -30,7 +34,6 @@ constexpr int kLinesRead = 62;
 constexpr size_t kLineBytes = 4096;
 constexpr char kCtrlZ = 0x1A;
 const std::string bar = "\xB3";
-const std::string kUtf8Bar = "\xE2\x94\x82";
 const std::string empty_tail = bar + "  .     " + bar + "       " + bar + "    " + bar + "   ";
 
 // The texts of the mode and filter columns, written out here rather than taken
@@ -64,52 +67,6 @@ std::vector<std::string> ReadScratchFile() {
   if (last_error != 0) {
     Fail("CloseMemoryFileAfterReading left last_error " + std::to_string(last_error));
   }
-  return lines;
-}
-
-// The separator written in UTF-8 (U+2502) reads as the byte B3, wherever it
-// stands, a name included, in a line without B3 in column 4; a line with it
-// is read byte for byte.
-std::string Utf8BarsAsB3(std::string line) {
-  if (line.size() >= 4 && line[3] == bar[0]) return line;
-  for (size_t at = line.find(kUtf8Bar); at != std::string::npos; at = line.find(kUtf8Bar, at)) {
-    line.replace(at, kUtf8Bar.size(), bar);
-  }
-  return line;
-}
-
-// The 62 lines a reader must return for `contents`; `in_file` is how many of
-// them come from the file (the rest are the "" of reads after its end), and
-// `consumed` the bytes of the file those lines and their removed ends take up.
-std::vector<std::string> ExpectedLines(const std::string& contents, int& in_file,
-                                       size_t& consumed) {
-  // A UTF-8 byte-order mark at the start is skipped.
-  const size_t start = contents.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
-  const std::string file = contents.substr(0, contents.find(kCtrlZ, start));
-  std::vector<std::string> lines;
-  size_t position = start;
-  in_file = 0;
-  for (int i = 0; i < kLinesRead; i++) {
-    std::string line;
-    if (position < file.size()) {
-      size_t end = file.find('\n', position);
-      if (end == std::string::npos) end = file.size();
-      in_file++;
-      if (end - position >= kLineBytes) {  // cut there; what follows starts the next line
-        line = Utf8BarsAsB3(file.substr(position, kLineBytes));
-        position += kLineBytes;
-        lines.push_back(line);
-        continue;
-      }
-      line = file.substr(position, end - position);
-      position = end < file.size() ? end + 1 : end;
-      // Before an LF, the CR of CR LF; at the end of the file, a lone CR.
-      if (!line.empty() && line.back() == '\r') line.pop_back();
-      line = Utf8BarsAsB3(line);
-    }
-    lines.push_back(line);
-  }
-  consumed = position;
   return lines;
 }
 
@@ -219,13 +176,24 @@ void CheckParse(const std::string& line, Where where) {
   }
 }
 
-void CheckReading(const std::string& contents) {
+std::vector<std::string> ReadBack(const std::string& contents) {
   WriteScratchFile(contents);
-  std::vector<std::string> lines = ReadScratchFile();
-  int in_file = 0;
-  size_t consumed = 0;
-  std::vector<std::string> expected = ExpectedLines(contents, in_file, consumed);
-  size_t taken = 0;
+  return ReadScratchFile();
+}
+
+void CheckSameLines(const std::vector<std::string>& lines, const std::string& contents,
+                    const std::string& what) {
+  std::vector<std::string> other = ReadBack(contents);
+  for (int i = 0; i < kLinesRead; i++) {
+    if (other[i] != lines[i]) {
+      Fail(what + ": read " + std::to_string(i + 1) + " gave " + Shown(other[i]) + ", not " +
+           Shown(lines[i]));
+    }
+  }
+}
+
+void CheckReading(const std::string& contents) {
+  const std::vector<std::string> lines = ReadBack(contents);
   for (int i = 0; i < kLinesRead; i++) {
     const std::string& line = lines[i];
     auto read = [&] {
@@ -237,22 +205,46 @@ void CheckReading(const std::string& contents) {
     if (line.find(kCtrlZ) != std::string::npos) {
       Fail(read() + " returned a line with a Ctrl-Z, which ends the file: " + Shown(line));
     }
-    if (i >= in_file && !line.empty()) {
-      Fail(read() + " comes after the end of the file (or its Ctrl-Z) and returned " + Shown(line));
+    if (line.size() > kLineBytes) {
+      Fail(read() + " returned a line of " + std::to_string(line.size()) + " bytes");
     }
-    if (line != expected[i]) {
-      Fail(read() + " expected " + Shown(expected[i]) + ", got " + Shown(line));
-    }
-    // A line cut at 4096 bytes had no line end removed.
-    taken += line.size() + (i + 1 < in_file && line.size() < kLineBytes ? 1 : 0);
   }
-  // Every line but the last one from the file and those cut had an LF removed.
-  if (taken > consumed || consumed > contents.size()) {
-    Fail("the lines read and their line ends take " + std::to_string(taken) +
-         " bytes, more than the file's " + std::to_string(contents.size()));
+  CheckSameLines(lines, contents, "the same file read again");
+  CheckSameLines(lines, contents + kCtrlZ + "more\r\n", "the file with a Ctrl-Z and more after it");
+  if (contents.empty() || contents.back() != '\r') {
+    CheckSameLines(lines, contents + "\r", "the file with a CR as its last byte");
+  }
+  if (contents.compare(0, 3, "\xEF\xBB\xBF") != 0) {
+    CheckSameLines(lines, "\xEF\xBB\xBF" + contents, "the file behind a byte-order mark");
   }
   for (int i = 0; i < kLinesRead; i++) {
     CheckParse(lines[i], [i] { return "line " + std::to_string(i + 1); });
+  }
+
+  // The input's pieces between LFs as plain lines: without CR, Ctrl-Z and
+  // the lead bytes of a UTF-8 separator or byte-order mark, and short
+  // enough that with their CR they end before the 4096-byte cut.
+  std::vector<std::string> plain;
+  std::string file;
+  size_t start = 0;
+  while (start <= contents.size() && plain.size() < static_cast<size_t>(kLinesRead) + 2) {
+    size_t end = std::min(contents.find('\n', start), contents.size());
+    std::string line;
+    for (size_t i = start; i < end && line.size() < kLineBytes - 2; i++) {
+      char c = contents[i];
+      if (c != '\r' && c != kCtrlZ && c != '\xE2' && c != '\xEF') line += c;
+    }
+    plain.push_back(line);
+    file += line + "\r\n";
+    start = end + 1;
+  }
+  std::vector<std::string> read = ReadBack(file);
+  for (int i = 0; i < kLinesRead; i++) {
+    const std::string expected = i < static_cast<int>(plain.size()) ? plain[i] : "";
+    if (read[i] != expected) {
+      Fail("plain line " + std::to_string(i + 1) + " written with CR LF reads back as " +
+           Shown(read[i]) + ", not " + Shown(expected));
+    }
   }
 }
 
@@ -402,7 +394,9 @@ void CheckBuilding(const uint8_t* data, size_t size) {
   WriteScratchFile(file);
   std::vector<std::string> lines = ReadScratchFile();
   for (size_t i = 0; i < lines.size(); i++) {
-    const std::string expected = i < built.size() ? Utf8BarsAsB3(built[i]) : "";
+    // A saved line has its separator in column 4, so UTF-8 separators in its
+    // name stay as they are.
+    const std::string expected = i < built.size() ? built[i] : "";
     if (lines[i] != expected) {
       Fail("built line " + std::to_string(i + 1) + " written with CR LF reads back as " +
            Shown(lines[i]) + ", expected " + Shown(expected));

@@ -119,10 +119,6 @@ TEST_F(KeysTest, OnAUtf8TerminalACharacterIsOneKeyAndAStrayByteToo) {
                                       "\xC0", "\xAF", "\xED", "\xA0", "\x80", "\xE4", "\xB8"}));
 }
 
-TEST_F(KeysTest, NoKeyGivesAnEmptyTextAtOnce) {
-  EXPECT_EQ(PollKey(), "");
-}
-
 TEST_F(KeysTest, TheQueueKeepsTheNewest511) {
   const std::string alphabet = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
   std::string typed;

@@ -40,12 +40,12 @@ TEST(FormatChannelLine, TheTwoExampleLines) {
                        0xB3, 0x20, 0x20, 0x20, 0x20, 0xB3, 0x20, 0x20, 0x20})));
 }
 
-TEST(FormatChannelLine, EmptyLinesBeginWithTheirLabel) {
-  for (int channel : {0, 9, 10, 61}) {
-    std::string line = FormatChannelLine(channel, false, "1423450", "BEACON ", 1, 2);
-    EXPECT_EQ(line, ChannelLabel(channel) + bar + "  .     " + bar + "       " + bar + "    " +
-                        bar + "   ");
-  }
+TEST(FormatChannelLine, AnEmptyChannelShowsOnlyItsLabel) {
+  // Whatever the fields hold: an empty channel has no frequency, name, mode or filter.
+  const std::string blanks = bar + "  .     " + bar + "       " + bar + "    " + bar + "   ";
+  EXPECT_EQ(FormatChannelLine(0, false, "1423450", "BEACON ", 1, 2), "  0" + blanks);
+  EXPECT_EQ(FormatChannelLine(9, false, "1423450", "BEACON ", 1, 2), "  9" + blanks);
+  EXPECT_EQ(FormatChannelLine(61, false, "0705000", "X", 7, 5), " 61" + blanks);
 }
 
 struct FormatCase {
@@ -266,31 +266,50 @@ class ReadChannelLineTest : public testing::Test {
   ScratchDirectory directory;
 };
 
-TEST_F(ReadChannelLineTest, LfAndCrLfEndLines) {
-  EXPECT_EQ(ReadLines("one\ntwo\r\nthree\r\n"), Then({"one", "two", "three"}));
-  EXPECT_EQ(ReadLines("one\r\ntwo\r\nthree\r\n"), ReadLines("one\ntwo\nthree\n"));
+struct ReadCase {
+  const char* about;
+  std::string content;
+  std::vector<std::string> lines;  // the first ones; empty lines follow up to 62
+};
+
+void PrintTo(const ReadCase& c, std::ostream* out) {
+  *out << c.about;
 }
 
-TEST_F(ReadChannelLineTest, ACrAloneIsAnOrdinaryByte) {
-  EXPECT_EQ(ReadLines("one\rtwo\rthree\r"), Then({"one\rtwo\rthree"}));
-  EXPECT_EQ(ReadLines("a\r\r\nb\n"), Then({"a\r", "b"}));
+class ReadLinesTest : public ReadChannelLineTest, public testing::WithParamInterface<ReadCase> {};
+
+TEST_P(ReadLinesTest, GiveTheLinesThenEmptyLines) {
+  EXPECT_EQ(ReadLines(GetParam().content), Then(GetParam().lines));
 }
 
-TEST_F(ReadChannelLineTest, ACrAtTheVeryEndIsDropped) {
-  EXPECT_EQ(ReadLines("one\ntwo\r"), Then({"one", "two"}));
-  EXPECT_EQ(ReadLines("one\ntwo\r\x1Athree\n"), Then({"one", "two"}));
+std::string EveryByteButLineEndsAndCtrlZ() {
+  std::string line;
+  for (int byte = 0; byte < 256; byte++) {
+    if (byte != '\n' && byte != '\r' && byte != 0x1A) line += static_cast<char>(byte);
+  }
+  return line;
 }
 
-TEST_F(ReadChannelLineTest, CtrlZEndsTheFile) {
-  EXPECT_EQ(ReadLines("one\ntw\x1Ao\nthree\n"), Then({"one", "tw"}));
-  EXPECT_EQ(ReadLines("\x1A"
-                      "one\n"),
-            Then({}));
-}
-
-TEST_F(ReadChannelLineTest, AnEmptyFileIs62EmptyLines) {
-  EXPECT_EQ(ReadLines(""), std::vector<std::string>(62));
-}
+INSTANTIATE_TEST_SUITE_P(
+    Contents, ReadLinesTest,
+    testing::Values(
+        ReadCase{"an empty file", "", {}},
+        ReadCase{"LF and CR LF end lines", "one\ntwo\r\nthree\r\n", {"one", "two", "three"}},
+        ReadCase{"CR LF alone", "one\r\ntwo\r\nthree\r\n", {"one", "two", "three"}},
+        ReadCase{"a CR alone is an ordinary byte", "one\rtwo\rthree\r", {"one\rtwo\rthree"}},
+        ReadCase{"a CR before CR LF", "a\r\r\nb\n", {"a\r", "b"}},
+        ReadCase{"a CR at the very end is dropped", "one\ntwo\r", {"one", "two"}},
+        ReadCase{"a CR before Ctrl-Z is dropped", "one\ntwo\r\x1Athree\n", {"one", "two"}},
+        ReadCase{"Ctrl-Z ends the file", "one\ntw\x1Ao\nthree\n", {"one", "tw"}},
+        ReadCase{"Ctrl-Z first",
+                 "\x1A"
+                 "one\n",
+                 {}},
+        ReadCase{"a last line without line end", "one\ntwo", {"one", "two"}},
+        ReadCase{"empty lines in the middle", "\n\r\nthree\n", {"", "", "three"}},
+        ReadCase{"every byte value but line ends and Ctrl-Z passes",
+                 EveryByteButLineEndsAndCtrlZ() + "\r\n",
+                 {EveryByteButLineEndsAndCtrlZ()}}));
 
 TEST_F(ReadChannelLineTest, TenLinesThenEmptyLines) {
   std::string content;
@@ -313,14 +332,6 @@ TEST_F(ReadChannelLineTest, LinesAfterThe62ndMakeNoDifference) {
   EXPECT_EQ(ReadLines(content + "more\r\nand more\r\n"), expected);
 }
 
-TEST_F(ReadChannelLineTest, ALastLineWithoutLineEnd) {
-  EXPECT_EQ(ReadLines("one\ntwo"), Then({"one", "two"}));
-}
-
-TEST_F(ReadChannelLineTest, EmptyLinesInTheMiddle) {
-  EXPECT_EQ(ReadLines("\n\r\nthree\n"), Then({"", "", "three"}));
-}
-
 TEST_F(ReadChannelLineTest, ALongLineEndsAfter4096Bytes) {
   std::string long_line;
   for (int i = 0; i < 3 * 4096 + 10; i++) long_line += static_cast<char>('a' + i % 26);
@@ -339,14 +350,6 @@ TEST_F(ReadChannelLineTest, ACrLfAcrossTheReadBuffersEdge) {
               Then({first, first, third, "last"}, 5))
         << "third line of " << length;
   }
-}
-
-TEST_F(ReadChannelLineTest, EveryByteValueButLineEndsAndCtrlZPasses) {
-  std::string line;
-  for (int byte = 0; byte < 256; byte++) {
-    if (byte != '\n' && byte != '\r' && byte != 0x1A) line += static_cast<char>(byte);
-  }
-  EXPECT_EQ(ReadLines(line + "\r\n", 2), Then({line}, 2));
 }
 
 TEST_F(ReadChannelLineTest, AUtf8SeparatorIsTheByteB3) {

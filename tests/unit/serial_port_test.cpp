@@ -364,6 +364,19 @@ TEST_F(OpenPortTest, TheRadiosReplyInPlaceOfTheEchoIsNoCollision) {
   EXPECT_FALSE(echo_changed);
 }
 
+TEST_F(OpenPortTest, AReplyThatCameTooLateIsNeitherTheNextEchoNorItsReply) {
+  // A refusal that came after its window closed, still waiting at the port.
+  line.Send(Bytes({0xFE, 0xFE, 0xF1, 0x04, 0xFA, 0xFD}));
+  ASSERT_TRUE(WaitPending(6));
+  std::string heard;
+  std::thread radio(EchoesThenReply, std::cref(line), std::vector<std::string>{""},
+                    std::ref(heard));
+  EXPECT_TRUE(Exchange(kClockFrame));
+  radio.join();
+  EXPECT_EQ(send_tries, 1);
+  EXPECT_EQ(Hex(civ_buffer), Hex(kReplyOk));
+}
+
 TEST(ForSomeoneElse, IsAWholeFrameNotFromTheRadioToTheProgram) {
   const struct {
     std::string bytes;
