@@ -269,5 +269,5 @@ int CheckMemoryFile(const std::string& name) {
                         Count(warnings, "warning") + "\n";
   std::fputs(summary.c_str(), stdout);
   std::fflush(stdout);
-  return warnings == 0 ? 0 : 3;
+  return warnings == 0 ? kAllWell : kFoundSomething;
 }

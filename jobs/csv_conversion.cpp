@@ -164,7 +164,7 @@ Kind KindOfFile(const std::string& name) {
 int Refuse(const std::string& text) {
   std::string line = "quenmar-setup: " + text + "\n";
   std::fputs(line.c_str(), stderr);
-  return 2;
+  return kUsageError;
 }
 
 // The two conversions take their files in opposite orders: a pair of names
@@ -255,7 +255,7 @@ int ConvertMemoryFileToCsv(const std::string& memory_file, const std::string& cs
   std::string summary = csv_file + ": " + std::to_string(rows.size() - 1) + " channels from " +
                         memory_file + ", " + std::to_string(warnings) + " warnings\n";
   Summary(csv_file, summary);
-  return warnings > 0 ? 3 : 0;
+  return warnings > 0 ? kFoundSomething : kAllWell;
 }
 
 int ConvertCsvToMemoryFile(const std::string& csv_file, const std::string& memory_file) {
@@ -302,7 +302,7 @@ int ConvertCsvToMemoryFile(const std::string& csv_file, const std::string& memor
     Warn(csv_file, record.line, why + ": " + memory_file + " is not written");
     Summary(memory_file, memory_file + ": not written, no channels from " + csv_file + ", " +
                              std::to_string(warnings) + " warnings\n");
-    return 3;
+    return kFoundSomething;
   }
   const std::string separators(1, separator);
   std::string lines[kChannels];
@@ -483,5 +483,5 @@ int ConvertCsvToMemoryFile(const std::string& csv_file, const std::string& memor
                         ", " + std::to_string(kChannels - filled) + " empty, " +
                         std::to_string(warnings) + " warnings\n";
   Summary(memory_file, summary);
-  return warnings > 0 ? 3 : 0;
+  return warnings > 0 ? kFoundSomething : kAllWell;
 }

@@ -1,4 +1,5 @@
-// Menu choice 2 and --save: every channel of the radio into a memory file.
+// The save, for menu choice 2 and --save: every channel of the radio into a
+// memory file.
 #include <string>
 
 #include "app/console.h"
@@ -45,11 +46,8 @@ RadioChannel ReadRadioChannel(int channel) {
   return read;
 }
 
-void SaveMemories() {
-  SaveMemoriesInto(TypedFileName(PromptText("What file to open to write memories? ")));
-}
-
-void SaveMemoriesInto(const std::string& name) {
+SaveResult SaveMemoriesInto(const std::string& name) {
+  SaveResult result;
   OpenMemoryFileForWriting(name);
   if (last_error != 0) EndWithFileProblem(kWriteOpenLine);
   for (int channel = 0; channel < kChannels; channel++) {
@@ -59,10 +57,9 @@ void SaveMemoriesInto(const std::string& name) {
       // Nothing the radio did not give may end up in the file: the new file
       // is dropped and the old one stays as it was.
       AbandonMemoryFileWriting();
-      ReportUnanswered(read.unanswered, channel,
-                       "the save stopped and the file was left as it was");
-      last_error = 2;
-      FatalError(kWriteCloseLine);
+      result.stopped_at = read.unanswered;
+      result.stopped_channel = channel;
+      return result;
     }
     WriteChannelLine(
         FormatChannelLine(channel, read.filled, read.frequency, read.name, read.mode, read.filter));
@@ -70,4 +67,5 @@ void SaveMemoriesInto(const std::string& name) {
   PrintProgress("");
   CloseMemoryFileAfterWriting();
   if (last_error != 0) EndWithFileProblem(kWriteCloseLine);
+  return result;
 }
