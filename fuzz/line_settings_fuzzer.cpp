@@ -124,13 +124,14 @@ Verdict ExpectedSettings(const std::string& options, LineSettings& settings) {
     } else {
       std::string word = Upper(text);
       std::string head = word.substr(0, 2);
+      uint32_t unused_number = 0;
       uint32_t* number = head == "CS"   ? &settings.cts_time
                          : head == "DS" ? &settings.dsr_time
                          : head == "CD" ? &settings.cd_time
-                         : head == "OP" ? &settings.op_number
                          : head == "TB" ? &settings.transmit_queue
                          : head == "RB" ? &settings.receive_queue
                          : head == "IR" ? &settings.ir_number
+                         : head == "OP" ? &unused_number
                                         : nullptr;
       if (number) {
         std::string rest = word.substr(2);
@@ -146,10 +147,7 @@ Verdict ExpectedSettings(const std::string& options, LineSettings& settings) {
         settings.check_parity = true;
       } else if (word == "DT") {
         settings.keep_dtr = true;
-      } else if (word == "FE") {
-        settings.fe_flag = true;
-      } else if (word == "ME") {
-        settings.me_flag = true;
+      } else if (word == "FE" || word == "ME") {
       } else {
         return Verdict::Refused;
       }
@@ -174,9 +172,7 @@ std::string Describe(const LineSettings& s) {
          std::to_string(s.cd_time) + ", RS " + std::to_string(s.suppress_rts) + ", text " +
          std::to_string(s.text_mode) + ", PE " + std::to_string(s.check_parity) + ", DT " +
          std::to_string(s.keep_dtr) + ", TB " + std::to_string(s.transmit_queue) + ", RB " +
-         std::to_string(s.receive_queue) + ", IR " + std::to_string(s.ir_number) + ", OP " +
-         std::to_string(s.op_number) + ", FE " + std::to_string(s.fe_flag) + ", ME " +
-         std::to_string(s.me_flag);
+         std::to_string(s.receive_queue) + ", IR " + std::to_string(s.ir_number);
 }
 
 bool Same(const LineSettings& a, const LineSettings& b) {
@@ -185,8 +181,7 @@ bool Same(const LineSettings& a, const LineSettings& b) {
          a.cd_time == b.cd_time && a.suppress_rts == b.suppress_rts && a.text_mode == b.text_mode &&
          a.check_parity == b.check_parity && a.keep_dtr == b.keep_dtr &&
          a.transmit_queue == b.transmit_queue && a.receive_queue == b.receive_queue &&
-         a.ir_number == b.ir_number && a.op_number == b.op_number && a.fe_flag == b.fe_flag &&
-         a.me_flag == b.me_flag;
+         a.ir_number == b.ir_number;
 }
 
 // Settings full of values no parse would leave, to show a field left unset.
@@ -200,8 +195,7 @@ LineSettings Garbage(const uint8_t* data, size_t size) {
   s.stop_bits = StopBits::OneAndHalf;
   s.cts_time = s.dsr_time = s.cd_time = seed + 1;
   s.suppress_rts = s.text_mode = s.check_parity = s.keep_dtr = true;
-  s.transmit_queue = s.receive_queue = s.ir_number = s.op_number = seed + 2;
-  s.fe_flag = s.me_flag = true;
+  s.transmit_queue = s.receive_queue = s.ir_number = seed + 2;
   return s;
 }
 
