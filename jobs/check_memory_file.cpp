@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "app/diagnostics.h"
 #include "app/fatal.h"
 #include "jobs/jobs.h"
 #include "jobs/memory_file.h"
@@ -60,9 +61,7 @@ size_t FileColumn(size_t column) {
 void Say(int line, size_t column, const char* kind, const std::string& text) {
   // The first line's columns stand behind the byte-order mark in the file.
   size_t shown = FileColumn(column) + (line == 1 && file_had_byte_order_mark ? 3 : 0);
-  std::string out = file_name + ":" + std::to_string(line) + ":" + std::to_string(shown) + ": " +
-                    kind + ": " + text + "\n";
-  std::fputs(out.c_str(), findings);
+  PrintDiagnostic(findings, file_name, line, shown, kind, text);
 }
 
 void Warn(int line, size_t column, const std::string& text) {
@@ -223,10 +222,8 @@ void BeginMemoryFileCheck(const std::string& name, std::FILE* out) {
   utf8_noted = false;
   if (file_had_byte_order_mark) {
     // The mark itself is at column 1, before the columns Say counts.
-    std::string note = file_name +
-                       ":1:1: note: the file begins with a UTF-8 byte-order mark "
-                       "(EF BB BF), which a load skips\n";
-    std::fputs(note.c_str(), findings);
+    PrintDiagnostic(findings, file_name, 1, 1, "note",
+                    "the file begins with a UTF-8 byte-order mark (EF BB BF), which a load skips");
   }
 }
 

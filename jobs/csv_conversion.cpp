@@ -8,6 +8,7 @@
 #include <system_error>
 #include <vector>
 
+#include "app/diagnostics.h"
 #include "app/fatal.h"
 #include "jobs/csv_dialect.h"
 #include "jobs/csv_file.h"
@@ -36,20 +37,11 @@ const int kDefaultFilter[8] = {2, 2, 1, 4, 4, 1, 1, 1};
 
 int warnings = 0;
 
-// Every byte of the text that is not printable ASCII is shown as \xHH: what
-// a file holds must not reach the terminal as a control sequence.
+// A warning about a whole line, on the error stream: the converted file may
+// be going to the standard output.
 void Warn(const std::string& file, long line, const std::string& text) {
   warnings++;
-  std::string diagnostic = file + ":" + std::to_string(line) + ": warning: ";
-  for (char c : text) {
-    if (c >= ' ' && c <= '~') {
-      diagnostic += c;
-    } else {
-      diagnostic += "\\x" + Hex2(static_cast<unsigned char>(c));
-    }
-  }
-  diagnostic += "\n";
-  std::fputs(diagnostic.c_str(), stderr);
+  PrintDiagnostic(stderr, file, line, 0, "warning", text);
 }
 
 // A value as a message quotes it: in quotes, cut after 40 bytes so that a
