@@ -25,8 +25,10 @@
 #include <cstdint>
 #include <string>
 
-// The screen's size, measured by the screen (screen.cpp) at the start, before
-// each prompt and whenever the terminal reports a new size.
+// The screen's size, measured by the screen (screen.cpp) at the start and
+// before each prompt, and measured again by the first output, prompt or key
+// wait after the terminal has reported a new size (80 x 25 when the terminal
+// cannot be measured).
 extern int rows;
 extern int columns;
 

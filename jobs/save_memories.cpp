@@ -54,8 +54,10 @@ SaveResult SaveMemoriesInto(const std::string& name) {
     ShowProgress("Reading memory ", channel);
     RadioChannel read = ReadRadioChannel(channel);
     if (read.unanswered) {
-      // Nothing the radio did not give may end up in the file: the new file
-      // is dropped and the old one stays as it was.
+      // Nothing the radio did not give may end up in the file. The new
+      // contents wait in memory until all 62 lines are in, whatever their
+      // size: dropping them leaves a file as it was, and a stream (the
+      // standard output, a FIFO, a device) is given nothing at all.
       AbandonMemoryFileWriting();
       result.stopped_at = read.unanswered;
       result.stopped_channel = channel;
