@@ -1,5 +1,5 @@
-// The command line's door to the radio's jobs: what each job returns, printed
-// as results and turned into the exit status.
+// The command line's door to the jobs: what each job returns, printed as
+// results and turned into the exit status.
 #include "app/command_jobs.h"
 
 #include <cstdio>
@@ -47,6 +47,10 @@ std::string ChannelText(const RadioChannel& channel) {
     }
   }
   return text + "\"";
+}
+
+std::string Count(int count, const char* what) {
+  return std::to_string(count) + " " + what + (count == 1 ? "" : "s");
 }
 
 int ProbeJob() {
@@ -126,6 +130,15 @@ void ReportUnanswered(const char* command, int channel, const std::string& outco
   std::string line = "quenmar-setup: " + UnansweredText(command, channel, outcome) + "\n";
   std::fputs(line.c_str(), stderr);
   std::fflush(stderr);
+}
+
+int CheckJob(const std::string& name) {
+  // The findings are the check's result: they go where the summary goes.
+  FileCheck check = CheckMemoryFile(name, stdout);
+  PrintLine(name + ": loads " + Count(check.loaded, "channel") + ", leaves " +
+            std::to_string(kChannels - check.loaded) + " as the radio has them; " +
+            Count(check.warnings, "warning"));
+  return check.warnings == 0 ? kAllWell : kFoundSomething;
 }
 
 int RunCommandJob(const std::string& job, const std::vector<std::string>& values) {

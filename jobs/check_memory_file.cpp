@@ -164,10 +164,6 @@ void CheckFilter(int number, const std::string& line, int filter_before) {
   }
 }
 
-std::string Count(int count, const char* what) {
-  return std::to_string(count) + " " + what + (count == 1 ? "" : "s");
-}
-
 }  // namespace
 
 bool CheckChannelLine(int number, const std::string& line, ChannelFields& fields) {
@@ -243,10 +239,10 @@ int EndMemoryFileCheck(int number) {
   return warnings;
 }
 
-int CheckMemoryFile(const std::string& name) {
+FileCheck CheckMemoryFile(const std::string& name, std::FILE* out) {
   OpenMemoryFileForReading(name);
   if (last_error != 0) EndWithFileProblem(kReadOpenLine);
-  BeginMemoryFileCheck(name, stdout);
+  BeginMemoryFileCheck(name, out);
   int number = 1;
   for (; number <= kChannels && MoreLinesToRead(); number++) {
     std::string line = ReadChannelLine();
@@ -261,10 +257,5 @@ int CheckMemoryFile(const std::string& name) {
   EndMemoryFileCheck(number);
   CloseMemoryFileAfterReading();
   if (last_error != 0) EndWithFileProblem(kReadCloseLine);
-  std::string summary = file_name + ": loads " + Count(loaded, "channel") + ", leaves " +
-                        std::to_string(kChannels - loaded) + " as the radio has them; " +
-                        Count(warnings, "warning") + "\n";
-  std::fputs(summary.c_str(), stdout);
-  std::fflush(stdout);
-  return warnings == 0 ? kAllWell : kFoundSomething;
+  return {loaded, warnings};
 }

@@ -14,9 +14,9 @@
 //                   commands only, so that nothing in the radio changes
 // UnansweredText    which exchange went unanswered (of which channel, unless it is
 //                   below 0), how, and what to check, in words
-// CheckMemoryFile   --check FILE: reads a memory file as a load does and says
-//                   where the load differs from what a line seems to say; returns
-//                   the exit status, 0 when all is well, 3 after a warning
+// CheckMemoryFile   the check of --check: reads a memory file as a load does and
+//                   says on `out` where the load differs from what a line seems
+//                   to say; returns the channels it loads and the warnings
 // BeginMemoryFileCheck / CheckChannelLine / EndMemoryFileCheck
 //                   that check a line at a time, for a job that reads the file
 //                   itself, once it is open (Begin notes its byte-order mark):
@@ -34,6 +34,11 @@
 #include <vector>
 
 constexpr int kChannels = 62;
+
+struct FileCheck {
+  int loaded = 0;  // channels a load of the file programs
+  int warnings = 0;
+};
 
 struct LoadTally {
   int stored = 0;                    // channels whose StoreMemory the radio answered FB
@@ -91,7 +96,7 @@ RadioChannel ReadRadioChannel(int channel);
 Comparison CompareMemoriesWith(const std::string& name);
 ProbeResult ProbeRadio();
 std::string UnansweredText(const char* command, int channel, const std::string& outcome);
-int CheckMemoryFile(const std::string& name);
+FileCheck CheckMemoryFile(const std::string& name, std::FILE* out);
 void BeginMemoryFileCheck(const std::string& name, std::FILE* out);
 struct ChannelFields;
 bool CheckChannelLine(int number, const std::string& line, ChannelFields& fields);
