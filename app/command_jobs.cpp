@@ -12,6 +12,7 @@
 #include "jobs/jobs.h"
 #include "jobs/memory_file.h"
 #include "link/civ_frame.h"
+#include "text/text.h"
 
 namespace {
 
@@ -23,30 +24,21 @@ void PrintLine(const std::string& line) {
 // A mode and filter in words: "USB 2.4", or their numbers when the tables
 // have none.
 std::string ModeFilterText(int mode, int filter) {
-  std::string text = mode >= 0 && mode <= 7
+  std::string text = ValidMode(mode)
                          ? ModeNames[mode].substr(0, ModeNames[mode].find_last_not_of(' ') + 1)
                          : "mode " + std::to_string(mode);
   text += " ";
-  text += filter >= 1 && filter <= 5 ? FilterNames[filter] : "filter " + std::to_string(filter);
+  text += ValidFilter(filter) ? FilterNames[filter] : "filter " + std::to_string(filter);
   return text;
 }
 
-// A channel's settings in words: 14.23450 USB 2.4 "BEACON ". Bytes of the
-// name that are no printable ASCII are shown as \xNN.
+// A channel's settings in words: 14.23450 USB 2.4 "BEACON ". The name is
+// shown in plain ASCII (Quoted).
 std::string ChannelText(const RadioChannel& channel) {
   if (!channel.filled) return "empty";
   std::string text = channel.frequency.substr(0, 2) + "." + channel.frequency.substr(2) + " ";
   text += ModeFilterText(channel.mode, channel.filter);
-  text += " \"";
-  for (char c : channel.name) {
-    unsigned char byte = static_cast<unsigned char>(c);
-    if (byte >= 0x20 && byte < 0x7F && c != '"' && c != '\\') {
-      text += c;
-    } else {
-      text += "\\x" + Hex2(byte);
-    }
-  }
-  return text + "\"";
+  return text + " " + Quoted(channel.name);
 }
 
 std::string Count(int count, const char* what) {

@@ -11,6 +11,7 @@
 #include "app/terminal.h"
 #include "link/port_trace.h"
 #include "link/serial_port.h"
+#include "text/text.h"
 
 std::string requested_job;
 std::vector<std::string> job_values;

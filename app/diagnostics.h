@@ -4,10 +4,9 @@
 // the standard output (they are its result), the conversions' warnings to the
 // error stream (beside a converted file that may go to the standard output).
 //
-// PrintDiagnostic  one such line on `out`; column 0 names no column. Bytes of
-//                  the text that are no printable ASCII are shown as \xHH, so
-//                  that what a file holds never reaches a terminal as a
-//                  control sequence.
+// PrintDiagnostic  one such line on `out`; column 0 names no column. The text
+//                  is shown Printable, so that what a file holds never
+//                  reaches a terminal as a control sequence.
 #pragma once
 #include <cstddef>
 #include <cstdio>

@@ -14,7 +14,7 @@
 #include "jobs/jobs.h"
 #include "jobs/memory_file.h"
 #include "link/civ_frame.h"
-#include "link/line_settings.h"
+#include "text/text.h"
 
 std::string port_name = "COM1";
 const std::string port_settings = ":1200,N,8,1,CS,RS,DS,CD";

@@ -9,10 +9,9 @@
 #include "jobs/jobs.h"
 #include "jobs/memory_file.h"
 #include "link/civ_frame.h"
+#include "text/text.h"
 
 namespace {
-
-constexpr size_t kNameWidth = 7;
 
 std::string file_name;
 std::FILE* findings = stdout;
@@ -26,26 +25,6 @@ int filter_line = 0;
 
 bool IsDigit(char c) {
   return c >= '0' && c <= '9';
-}
-
-std::string Hex(char c) {
-  return Hex2(static_cast<unsigned char>(c));
-}
-
-// A text in quotes, in plain ASCII: other bytes as \xHH.
-std::string Quoted(const std::string& text) {
-  std::string shown = "\"";
-  for (char c : text) {
-    if (c == '"' || c == '\\') {
-      shown += '\\';
-      shown += c;
-    } else if (c >= ' ' && c <= '~') {
-      shown += c;
-    } else {
-      shown += "\\x" + Hex(c);
-    }
-  }
-  return shown + "\"";
 }
 
 // A column of the line as read, counted as the file has it: a separator
@@ -71,11 +50,12 @@ void Warn(int line, size_t column, const std::string& text) {
 
 // The one verdict ParseChannelLine gives such a line, explained.
 void ExplainNothingLoaded(int number, const std::string& line) {
-  std::string frequency = Columns(line, kFrequencyColumn, 8);
-  if (Columns(line, kFrequencyColumn, 2) == "  ") {
+  std::string frequency = Columns(line, kFrequencyColumn, kFrequencyWidth);
+  if (Columns(line, kFrequencyColumn, kMegahertzWidth) == "  ") {
     // An empty channel; worth a word only when the line holds more than that.
-    std::string rest = Columns(line, kDecimalsColumn, 5) + Columns(line, kNameColumn, kNameWidth) +
-                       Columns(line, kModeColumn, 4) + Columns(line, kFilterColumn, 3);
+    std::string rest =
+        Columns(line, kDecimalsColumn, kDecimalsWidth) + Columns(line, kNameColumn, kNameLength) +
+        Columns(line, kModeColumn, kModeWidth) + Columns(line, kFilterColumn, kFilterWidth);
     if (!Trimmed(rest).empty()) {
       Warn(number, kFrequencyColumn,
            "frequency columns hold " + Quoted(frequency) +
@@ -99,7 +79,7 @@ void ExplainNothingLoaded(int number, const std::string& line) {
 
 void CheckLabel(int number, const std::string& line) {
   const int channel = number - 1;
-  std::string label = Columns(line, 1, 3);
+  std::string label = Columns(line, kLabelColumn, kLabelWidth);
   if (Trimmed(label) == std::to_string(channel)) return;
   Warn(number, 1,
        "columns 1-3 hold " + Quoted(label) + ", but line " + std::to_string(number) +
@@ -107,15 +87,17 @@ void CheckLabel(int number, const std::string& line) {
 }
 
 void CheckName(int number, const std::string& line) {
-  std::string name = Columns(line, kNameColumn, kNameWidth);
+  std::string name = Columns(line, kNameColumn, kNameLength);
   for (size_t i = 0; i < name.size(); i++) {
     char c = name[i];
     if (c == '\xFD' || c == '\xFE') {
       Warn(number, kNameColumn + i,
-           "name byte " + Hex(c) + " is sent as a blank (it would end or restart the frame)");
+           "name byte " + Hex2(static_cast<unsigned char>(c)) +
+               " is sent as a blank (it would end or restart the frame)");
     } else if ((static_cast<unsigned char>(c) < ' ' && c != '\t') || c == '\x7F') {
       Warn(number, kNameColumn + i,
-           "name byte " + Hex(c) + " is a control character, sent to the radio as it is");
+           "name byte " + Hex2(static_cast<unsigned char>(c)) +
+               " is a control character, sent to the radio as it is");
     }
   }
 }
@@ -132,7 +114,7 @@ std::string SentInstead(const char* what, int from_line, const std::string& text
 }
 
 void CheckMode(int number, const std::string& line, int mode_before) {
-  std::string text = Columns(line, kModeColumn, 4);
+  std::string text = Columns(line, kModeColumn, kModeWidth);
   if (ModeNumber(text) >= 0) {
     mode_line = number;
     return;
@@ -149,7 +131,7 @@ void CheckMode(int number, const std::string& line, int mode_before) {
 }
 
 void CheckFilter(int number, const std::string& line, int filter_before) {
-  std::string text = Columns(line, kFilterColumn, 3);
+  std::string text = Columns(line, kFilterColumn, kFilterWidth);
   if (FilterNumber(text) >= 0) {
     filter_line = number;
     return;

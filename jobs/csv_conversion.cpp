@@ -15,7 +15,7 @@
 #include "jobs/jobs.h"
 #include "jobs/memory_file.h"
 #include "link/civ_frame.h"
-#include "link/line_settings.h"
+#include "text/text.h"
 
 namespace {
 
@@ -194,7 +194,7 @@ void Summary(const std::string& output, const std::string& text) {
 std::string CsvComment(int mode, int filter) {
   std::string comment =
       mode == kAmLowerSideband || mode == kAmUpperSideband ? Trimmed(ModeNames[mode]) + " " : "";
-  if (filter >= 1 && filter <= 5) comment += "filter " + FilterNames[filter];
+  if (ValidFilter(filter)) comment += "filter " + FilterNames[filter];
   return Trimmed(comment);
 }
 
@@ -215,7 +215,7 @@ int ConvertMemoryFileToCsv(const std::string& memory_file, const std::string& cs
     ChannelFields fields;
     if (!CheckChannelLine(number, line, fields)) continue;
     // A load recognises modes 0-7 only, so that is what it can send.
-    int mode = fields.mode >= 0 && fields.mode <= 7 ? fields.mode : 0;
+    int mode = ValidMode(fields.mode) ? fields.mode : 0;
     std::string name = fields.name;
     name.erase(name.find_last_not_of(' ') + 1);
     int lost = 0;
@@ -402,7 +402,7 @@ int ConvertCsvToMemoryFile(const std::string& csv_file, const std::string& memor
       }
       i++;
       int named = 0;
-      for (int f = 1; f <= 5; f++) {
+      for (int f = kFirstFilter; ValidFilter(f); f++) {
         if (CsvDecimalPoint(words[i], separator) == FilterNames[f]) named = f;
       }
       if (named == 0) {
@@ -433,13 +433,14 @@ int ConvertCsvToMemoryFile(const std::string& csv_file, const std::string& memor
     text.erase(text.find_last_not_of(' ') + 1);
     int changed = 0;
     std::string name = NameFromUtf8(text, changed);
-    if (name.size() > 7 && name.find_first_not_of(' ', 7) != std::string::npos) {
+    if (name.size() > kNameLength &&
+        name.find_first_not_of(' ', kNameLength) != std::string::npos) {
       int lost = 0;
       Warn(csv_file, record.line,
-           "Name " + Shown(text) +
-               " is cut to seven characters: " + Shown(NameToUtf8(name.substr(0, 7), lost)));
+           "Name " + Shown(text) + " is cut to seven characters: " +
+               Shown(NameToUtf8(name.substr(0, kNameLength), lost)));
     }
-    name.resize(7, ' ');
+    name.resize(kNameLength, ' ');
     if (changed > 0) {
       int lost = 0;
       Warn(csv_file, record.line,

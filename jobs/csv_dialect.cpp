@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "jobs/memory_file.h"
-#include "link/line_settings.h"
+#include "text/text.h"
 
 const std::string kCsvSeparators = ",;\t";
 

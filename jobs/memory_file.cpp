@@ -13,6 +13,8 @@
 #include <vector>
 
 #include "app/fatal.h"
+#include "link/civ_frame.h"
+#include "text/text.h"
 
 int16_t current_mode = 0;
 int16_t current_filter = 0;
@@ -222,12 +224,6 @@ std::string Columns(const std::string& line, size_t first, size_t width) {
   return line.substr(first - 1, width);
 }
 
-std::string Trimmed(const std::string& text) {
-  size_t first = text.find_first_not_of(' ');
-  if (first == std::string::npos) return "";
-  return text.substr(first, text.find_last_not_of(' ') - first + 1);
-}
-
 std::string ChannelLabel(int channel) {
   std::string label = " " + std::to_string(channel);
   if (label.size() < 3) label = " " + label;
@@ -241,55 +237,68 @@ std::string FormatChannelLine(int channel, bool filled, const std::string& frequ
     return ChannelLabel(channel) + bar + "  .     " + bar + "       " + bar + "    " + bar + "   ";
   }
   std::string column =
-      frequency.substr(0, 2) + "." + frequency.substr(std::min<size_t>(2, frequency.size()), 5);
+      frequency.substr(0, kMegahertzWidth) + "." +
+      frequency.substr(std::min(kMegahertzWidth, frequency.size()), kDecimalsWidth);
   // Seven name bytes, whatever came. LF, CR and Ctrl-Z would split the line or
   // end the file when it is read back, so they are written as blanks.
-  std::string seven = name.substr(0, 7);
-  seven.resize(7, ' ');
+  std::string seven = name.substr(0, kNameLength);
+  seven.resize(kNameLength, ' ');
   for (char& c : seven) {
     if (c == '\n' || c == '\r' || c == kEndOfFile) c = ' ';
   }
   // A mode without a name (8 and above) still takes its four columns.
-  std::string mode_text = (mode >= 0 && mode <= 7) ? ModeNames[mode] : "    ";
-  if (filter < 1 || filter > 5) filter = 2;
+  std::string mode_text = ValidMode(mode) ? ModeNames[mode] : std::string(kModeWidth, ' ');
+  if (!ValidFilter(filter)) filter = 2;
   return ChannelLabel(channel) + bar + column + bar + seven + bar + mode_text + bar +
          FilterNames[filter];
 }
 
 int ModeNumber(const std::string& text) {
-  for (int i = 0; i <= 7; i++) {
+  for (int i = 0; ValidMode(i); i++) {
     if (text == ModeNames[i]) return i;
   }
   return -1;
 }
 
 int FilterNumber(const std::string& text) {
-  for (int i = 1; i <= 5; i++) {
+  for (int i = kFirstFilter; ValidFilter(i); i++) {
     if (text == FilterNames[i]) return i;
   }
   return -1;
 }
 
+bool ValidMode(int mode) {
+  return mode >= 0 && mode <= kLastMode;
+}
+
+bool ValidFilter(int filter) {
+  return filter >= kFirstFilter && filter <= kLastFilter;
+}
+
 bool ParseChannelLine(const std::string& line, ChannelFields& fields) {
-  std::string frequency = Columns(line, 5, 2) + Columns(line, 8, 5);
-  if (frequency.compare(0, 2, "  ") == 0) return false;  // an empty channel
+  std::string frequency = Columns(line, kFrequencyColumn, kMegahertzWidth) +
+                          Columns(line, kDecimalsColumn, kDecimalsWidth);
+  if (frequency.compare(0, kMegahertzWidth, "  ") == 0) return false;  // an empty channel
   // A digit where the point belongs: the frequency has slipped out of its
   // columns (1423450 typed without the point), so the line loads nothing.
-  if (line.size() >= 7 && line[6] >= '0' && line[6] <= '9') return false;
+  char point = line.size() >= kPointColumn ? line[kPointColumn - 1] : ' ';
+  if (point >= '0' && point <= '9') return false;
   if (!frequency.empty() && frequency[0] == ' ') frequency[0] = '0';
   // Blanks at the end of the decimals are zeros: 7.05 and blanks is 7.05000.
-  for (size_t i = frequency.size(); i > 2 && frequency[i - 1] == ' '; i--) frequency[i - 1] = '0';
+  for (size_t i = frequency.size(); i > kMegahertzWidth && frequency[i - 1] == ' '; i--) {
+    frequency[i - 1] = '0';
+  }
   // Without seven digits there is nothing sound to send: such a line loads
   // nothing, like an empty channel, and its other columns are not looked at.
-  if (frequency.size() != 7) return false;
+  if (frequency.size() != kMegahertzWidth + kDecimalsWidth) return false;
   for (char c : frequency) {
     if (c < '0' || c > '9') return false;
   }
   fields.frequency = frequency;
-  fields.name = Columns(line, kNameColumn, 7);
-  int mode = ModeNumber(Columns(line, kModeColumn, 4));
+  fields.name = Columns(line, kNameColumn, kNameLength);
+  int mode = ModeNumber(Columns(line, kModeColumn, kModeWidth));
   if (mode >= 0) current_mode = static_cast<int16_t>(mode);
-  int filter = FilterNumber(Columns(line, kFilterColumn, 3));
+  int filter = FilterNumber(Columns(line, kFilterColumn, kFilterWidth));
   if (filter >= 0) current_filter = static_cast<int16_t>(filter);
   fields.mode = current_mode;
   fields.filter = current_filter;

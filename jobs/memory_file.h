@@ -3,12 +3,13 @@
 //
 // Columns             columns first..first+width-1 of a line (from 1); what lies
 //                     past its end is absent
-// Trimmed             a column's text without the blanks before and after it
 // ChannelLabel        the channel number right-aligned in three columns
 // FormatChannelLine   one channel's line, without its line end
 // ParseChannelLine    takes a line apart; false for a line that loads nothing
 // ModeNumber          the mode a column text names (0-7), -1 for any other text
 // FilterNumber        the filter a column text names (1-5), -1 for any other text
+// ValidMode           whether a mode number is one of the radio's modes (0-7)
+// ValidFilter         whether a filter number is one of the radio's filters (1-5)
 // OpenMemoryFileForWriting / WriteChannelLine / CloseMemoryFileAfterWriting
 // OpenMemoryFileForReading / ReadChannelLine  / CloseMemoryFileAfterReading
 //                     the opens and closes leave their error number in last_error
@@ -41,16 +42,29 @@
 extern int16_t current_mode;
 extern int16_t current_filter;
 
+// The texts of modes 0 to kLastMode and of filters kFirstFilter to
+// kLastFilter, as their columns hold them.
 extern const std::string ModeNames[9];
 extern const std::string FilterNames[11];
+constexpr int kLastMode = 7;
+constexpr int kFirstFilter = 1;
+constexpr int kLastFilter = 5;
 
-// Where the fields of a line begin, counted from 1, and the separators.
-constexpr size_t kFrequencyColumn = 5;  // 8 columns: two digits, the point, five
+// Where the fields of a line begin, counted from 1, how wide they are, and the
+// separators. The name takes kNameLength columns (link/civ_frame.h).
+constexpr size_t kLabelColumn = 1;
+constexpr size_t kLabelWidth = 3;
+constexpr size_t kFrequencyColumn = 5;  // two digits, the point, five
+constexpr size_t kFrequencyWidth = 8;
+constexpr size_t kMegahertzWidth = 2;
 constexpr size_t kPointColumn = 7;
 constexpr size_t kDecimalsColumn = 8;
-constexpr size_t kNameColumn = 14;    // 7 columns
-constexpr size_t kModeColumn = 22;    // 4 columns
-constexpr size_t kFilterColumn = 27;  // 3 columns
+constexpr size_t kDecimalsWidth = 5;
+constexpr size_t kNameColumn = 14;
+constexpr size_t kModeColumn = 22;
+constexpr size_t kModeWidth = 4;
+constexpr size_t kFilterColumn = 27;
+constexpr size_t kFilterWidth = 3;
 constexpr size_t kSeparatorColumns[] = {4, 13, 21, 26};
 
 constexpr char column_separator = static_cast<char>(0xB3);
@@ -73,13 +87,14 @@ struct ChannelFields {
 };
 
 std::string Columns(const std::string& line, size_t first, size_t width);
-std::string Trimmed(const std::string& text);
 std::string ChannelLabel(int channel);
 std::string FormatChannelLine(int channel, bool filled, const std::string& frequency,
                               const std::string& name, int mode, int filter);
 bool ParseChannelLine(const std::string& line, ChannelFields& fields);
 int ModeNumber(const std::string& text);
 int FilterNumber(const std::string& text);
+bool ValidMode(int mode);
+bool ValidFilter(int filter);
 
 // The name that stands for the standard input or output stream.
 extern const std::string standard_stream_name;

@@ -32,7 +32,7 @@ RadioChannel ReadRadioChannel(int channel) {
   // Only a mode the radio can have: a refusal's FD must not become the mode
   // that a later load sends.
   read.mode = ReplyByte(kReplyMode);
-  if (read.mode <= 7) current_mode = static_cast<int16_t>(read.mode);
+  if (ValidMode(read.mode)) current_mode = static_cast<int16_t>(read.mode);
   read.filter = ReplyByte(kReplyFilter);
   read.name = "       ";
   if (!Ask(frame_header + ReadName + FrameEnd, "ReadName", read)) return read;

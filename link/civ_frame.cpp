@@ -10,6 +10,7 @@
 #include "app/typed_answers.h"
 #include "link/port_trace.h"
 #include "link/serial_port.h"
+#include "text/text.h"
 
 std::string civ_buffer;  // the last command frame built by a job, or the last reply
 const std::string frame_header = "\xFE\xFE\x04\xF1";
@@ -85,11 +86,6 @@ void WaitForQuietLine() {
 }
 
 }  // namespace
-
-std::string Hex2(unsigned char byte) {
-  const char* digits = "0123456789ABCDEF";
-  return {digits[byte >> 4], digits[byte & 15]};
-}
 
 void SendFrame() {
   if (PortHasInput()) TraceBytes("stale", PortRead(PortPending()));  // bytes from before

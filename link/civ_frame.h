@@ -15,7 +15,6 @@
 // EncodeFrequency  seven frequency digits to the four packed-decimal bytes
 // DecodeFrequency  the frequency digits of the reply in civ_buffer
 // PackedDecimal    two digit characters to one packed-decimal byte
-// Hex2             a byte as two upper-case hexadecimal digits
 // ReplyByte        the byte of the reply in civ_buffer at a position, 0 past its end
 // ReplyStatusIs    whether the reply's status byte (position 5) is the given one
 #pragma once
@@ -76,6 +75,5 @@ std::string FrameHex(const std::string& bytes);
 std::string EncodeFrequency(const std::string& digits);
 std::string DecodeFrequency();
 char PackedDecimal(char tens, char units);
-std::string Hex2(unsigned char byte);
 int ReplyByte(size_t position);
 bool ReplyStatusIs(char code);

@@ -6,12 +6,7 @@
 #include <string>
 #include <vector>
 
-std::string UpperCase(std::string text) {
-  for (char& c : text) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  }
-  return text;
-}
+#include "text/text.h"
 
 namespace {
 
@@ -45,13 +40,6 @@ bool PlainDecimal(const std::string& text, double& value) {
   if (!digits) return false;
   value = std::strtod(text.c_str(), nullptr);
   return true;
-}
-
-std::string Trimmed(const std::string& field) {
-  size_t first = field.find_first_not_of(" \t");
-  if (first == std::string::npos) return "";
-  size_t last = field.find_last_not_of(" \t");
-  return field.substr(first, last - first + 1);
 }
 
 bool Keyword(const std::string& field, LineSettings& settings) {
@@ -92,7 +80,7 @@ int ParseLineSettings(const std::string& options, LineSettings& settings) {
   size_t start = 0;
   for (;;) {
     size_t comma = options.find(',', start);
-    fields.push_back(Trimmed(options.substr(start, comma - start)));
+    fields.push_back(Trimmed(options.substr(start, comma - start), " \t"));
     if (comma == std::string::npos) break;
     start = comma + 1;
   }

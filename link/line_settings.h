@@ -3,7 +3,6 @@
 //
 // ParseDeviceText    splits "COMn:options" into the port number and LineSettings
 // ParseLineSettings  reads the option text after the colon into LineSettings
-// UpperCase          the text with a-z made A-Z, every other byte as it is
 #pragma once
 #include <cstdint>
 #include <string>
@@ -32,4 +31,3 @@ struct LineSettings {
 // the text names no serial port.
 int ParseDeviceText(const std::string& device_text, unsigned& port, LineSettings& settings);
 int ParseLineSettings(const std::string& options, LineSettings& settings);
-std::string UpperCase(std::string text);

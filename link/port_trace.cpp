@@ -8,8 +8,8 @@
 #include <cstring>
 #include <string>
 
-#include "link/civ_frame.h"
 #include "link/serial_port.h"
+#include "text/text.h"
 
 std::string trace_name;
 

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "link/serial_port.h"
+#include "text/text.h"
 
 namespace {
 

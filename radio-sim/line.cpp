@@ -14,7 +14,7 @@
 #include <deque>
 #include <string>
 
-#include "link/civ_frame.h"
+#include "text/text.h"
 
 int line_fd = -1;
 int64_t byte_time_ns = 0;

@@ -7,6 +7,7 @@
 #include "app/fatal.h"
 #include "jobs/memory_file.h"
 #include "link/civ_frame.h"
+#include "text/text.h"
 
 Channel channels[kChannelCount];
 Channel vfo = {false, EncodeFrequency("1420000"), 1, 2, "       "};  // 14.2 MHz USB 2.4
@@ -17,10 +18,6 @@ bool refuse_reads = false;
 bool short_names = false;
 
 namespace {
-
-// A mode and filter that the commands accept.
-constexpr int kLastMode = 7;
-constexpr int kLastFilter = 5;
 
 std::string Ok() {
   return ReplyFrame(std::string(1, ReplyOk));
@@ -108,7 +105,7 @@ std::string AnswerCommand(char command, const std::string& data) {
       if (data.size() != 2) return Refused();
       int mode = static_cast<unsigned char>(data[0]);
       int filter = static_cast<unsigned char>(data[1]);
-      if (mode > kLastMode || filter < 1 || filter > kLastFilter) return Refused();
+      if (!ValidMode(mode) || !ValidFilter(filter)) return Refused();
       vfo.mode = mode;
       vfo.filter = filter;
       return Ok();
@@ -133,9 +130,9 @@ std::string AnswerCommand(char command, const std::string& data) {
         return ReplyFrame(ReadName + vfo.name.substr(0, vfo.name.find_last_not_of(' ') + 1));
       return ReplyFrame(ReadName + vfo.name);
     case SetName:
-      if (data.size() > 7) return Refused();
+      if (data.size() > kNameLength) return Refused();
       vfo.name = data;
-      vfo.name.resize(7, ' ');
+      vfo.name.resize(kNameLength, ' ');
       return Ok();
     case SetClock:
       return SetClockFrom(data);
@@ -162,7 +159,7 @@ bool LoadChannels(const std::string& path) {
     ChannelFields fields;
     channels[channel] = Channel();
     if (!ParseChannelLine(line, fields)) continue;
-    fields.name.resize(7, ' ');
+    fields.name.resize(kNameLength, ' ');
     Fill(channel, fields.frequency, fields.mode, fields.filter, fields.name);
   }
   CloseMemoryFileAfterReading();
@@ -214,7 +211,7 @@ bool FillChannel(const std::string& text) {
     if (high < 0 || low < 0) return false;
     name += static_cast<char>(high * 16 + low);
   }
-  name.resize(7, ' ');
+  name.resize(kNameLength, ' ');
   Fill(channel, digits, mode, filter, name);
   return true;
 }

@@ -12,15 +12,17 @@
 #pragma once
 #include <string>
 
+#include "link/civ_frame.h"
+
 constexpr int kChannelCount = 62;
 constexpr char ReplyRefused = static_cast<char>(0xFA);
 
 struct Channel {
   bool filled = false;
-  std::string frequency = std::string(4, '\0');  // packed decimal, lowest byte first
-  int mode = 0;                                  // 0-255; the commands set 0-7
-  int filter = 1;                                // 0-255; the commands set 1-5
-  std::string name = std::string(7, ' ');        // seven bytes of any value
+  std::string frequency = std::string(4, '\0');      // packed decimal, lowest byte first
+  int mode = 0;                                      // 0-255; the commands set 0-7
+  int filter = 1;                                    // 0-255; the commands set 1-5
+  std::string name = std::string(kNameLength, ' ');  // seven bytes of any value
 };
 
 // The radio's state; written by AnswerCommand and by the start-up options.

@@ -1,0 +1,56 @@
+// The text helpers every room shares.
+#include "text/text.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+struct TextCase {
+  std::string given;
+  std::string expected;
+};
+
+TEST(Hex2, TwoUpperCaseDigits) {
+  EXPECT_EQ(Hex2(0x00), "00");
+  EXPECT_EQ(Hex2(0x0A), "0A");
+  EXPECT_EQ(Hex2(0xFD), "FD");
+}
+
+TEST(UpperCase, OnlyLettersAToZChange) {
+  EXPECT_EQ(UpperCase("com1:1200,n"), "COM1:1200,N");
+  EXPECT_EQ(UpperCase("\xE9t\xE9"), "\xE9T\xE9");  // a byte above 7F is no letter here
+}
+
+TEST(Trimmed, OnlyTheBlanksNamed) {
+  EXPECT_EQ(Trimmed("  AM  "), "AM");
+  EXPECT_EQ(Trimmed("   "), "");
+  EXPECT_EQ(Trimmed("\tCS \t"), "\tCS \t");
+  EXPECT_EQ(Trimmed("\tCS \t", " \t"), "CS");
+  EXPECT_EQ(Trimmed("A B"), "A B");
+}
+
+TEST(Printable, EscapesEveryByteOutsidePrintableAscii) {
+  const TextCase cases[] = {
+      {"BEACON ", "BEACON "},
+      {"7\x9B"
+       "2J",
+       "7\\x9B2J"},
+      {"two\r\nlines", "two\\x0D\\x0Alines"},
+      {"\"a\\b\"", "\"a\\b\""},  // quotes and backslashes stay as they are
+      {std::string("\0\x7F~", 3), "\\x00\\x7F~"},
+  };
+  for (const TextCase& c : cases) EXPECT_EQ(Printable(c.given), c.expected) << c.expected;
+}
+
+TEST(Quoted, InDoubleQuotesWithQuotesAndBackslashesEscaped) {
+  const TextCase cases[] = {
+      {"BEACON ", "\"BEACON \""},     {"", "\"\""},
+      {"a\"b\\", "\"a\\\"b\\\\\""},   {"\x1B[2J", "\"\\x1B[2J\""},
+      {"\xFD\xFE", "\"\\xFD\\xFE\""},
+  };
+  for (const TextCase& c : cases) EXPECT_EQ(Quoted(c.given), c.expected) << c.expected;
+}
+
+}  // namespace
