@@ -1,9 +1,12 @@
 // Signals become abort reports: interrupt 9, illegal instruction 10,
 // arithmetic fault 11, memory fault 12, termination 13, abort 14. A hang-up or
 // quit from outside ends the run like a termination request; a broken pipe is
-// ignored. The handler does only async-signal-safe work.
+// ignored. The handler does only async-signal-safe work. Once the program
+// exits, the signals from outside wait for the exit to end.
 #include <signal.h>
 #include <unistd.h>
+
+#include <cstdlib>
 
 #include "app/fatal.h"
 #include "app/signal_reports.h"
@@ -32,6 +35,19 @@ int ErrorOfSignal(int signal_number) {
 
 void OnSignal(int signal_number) {
   EndWithSignalReport(ErrorOfSignal(signal_number));
+}
+
+// Once the program exits it has closed what it opened, and a request to end
+// changes nothing; but a handler that ran now would interrupt the exit's own
+// work, which may hold a lock that the handler's calls then wait for forever
+// (the sanitizers' leak check at exit does). So the signals from outside are
+// held from the first step of the exit on, and the exit ends with its own
+// status.
+void HoldEndingSignals() {
+  sigset_t ending;
+  sigemptyset(&ending);
+  for (int signal_number : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) sigaddset(&ending, signal_number);
+  sigprocmask(SIG_BLOCK, &ending, nullptr);
 }
 
 }  // namespace
@@ -65,4 +81,6 @@ void InstallSignalHandlers() {
     sigaction(signal_number, &action, nullptr);
   }
   signal(SIGPIPE, SIG_IGN);
+  // Registered after the sanitizers' exit-time check, so run before it.
+  std::atexit(HoldEndingSignals);
 }

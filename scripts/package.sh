@@ -51,7 +51,9 @@ if cmake --install "$build" --prefix "$prefix" >"$scratch/install.log" 2>&1 &&
 else
   fail "installed quenmar-setup --version" "$(cat "$scratch/install.log")"
 fi
-if "$prefix/bin/quenmar-setup" --help | grep -q -- "--port DEVICE"; then
+# The help is read whole before it is searched: grep -q leaves at the first
+# match, and the program, writing on into a closed pipe, would end with 4.
+if out=$("$prefix/bin/quenmar-setup" --help) && grep -q -- "--port DEVICE" <<<"$out"; then
   pass "installed quenmar-setup --help"
 else
   fail "installed quenmar-setup --help"

@@ -1,7 +1,14 @@
 #!/usr/bin/env bash
 # Builds quenmar-setup for Windows with Debian's mingw-w64 cross compiler and
 # tests it under wine: the unit tests, then the program itself against the
-# virtual radio, whose pseudo-terminal wine serves as a COM port.
+# virtual radio, whose pseudo-terminal wine serves as a COM port. The program's
+# runs check only what the Windows files can break, which the end-to-end tests
+# on Linux do not reach: the help written for Windows, COM names (the device
+# namespace from COM10 on, a missing port, a device that is no serial port,
+# the system's list), the serial port's steps in a save and a load, the file
+# layer's steps in replacing a file and abandoning a save, and Ctrl-C as the
+# console's event. What the jobs do with the radio is the same code on both
+# systems, and the Linux tests check it.
 #
 #   scripts/windows.sh [build|test]   (installs what is missing; needs root or sudo then)
 #
@@ -205,7 +212,7 @@ fi
 
 echo "== Against the virtual radio =="
 # Clock, then save, then exit, on COM1, answers read from a pipe.
-if start_radio --rate 0 --demo --log "$e2e/radio.log" --memory "$e2e/radio.txt"; then
+if start_radio --rate 0 --demo --memory "$e2e/radio.txt"; then
   start_seconds=$SECONDS
   (cd "$e2e" && printf '3\n2\nsaved.txt\n0\n' | timeout 300 wine "$setup_exe" >session.out 2>session.err)
   status=$?
@@ -215,17 +222,6 @@ if start_radio --rate 0 --demo --log "$e2e/radio.log" --memory "$e2e/radio.txt";
     pass "clock, save and exit on COM1: status 0 ($seconds s)"
   else
     fail "clock, save and exit on COM1" "status $status" "$(tail -5 "$e2e/session.err")"
-  fi
-  frames=$(grep -c ' in ' "$e2e/radio.log")
-  if grep -qE ' in FE FE 04 F1 14( [0-9]{2}){6} FD$' "$e2e/radio.log"; then
-    pass "the radio received the SetClock frame"
-  else
-    fail "the radio received the SetClock frame" "$(head -3 "$e2e/radio.log")"
-  fi
-  if [ "$frames" -ge 125 ]; then
-    pass "the radio received $frames frames (the clock's and the save's 124 and more)"
-  else
-    fail "the radio received the save's frames" "only $frames frames"
   fi
   if [ -f "$e2e/saved.txt" ] && [ -f "$e2e/radio.txt" ] && cmp -s "$e2e/saved.txt" "$e2e/radio.txt" &&
      [ "$(grep -c $'\r$' "$e2e/saved.txt")" -eq 62 ]; then
@@ -256,38 +252,8 @@ else
   fail "virtual radio started for the load" "$(cat "$e2e/radio.out")"
 fi
 
-# The jobs from the command line, on COM1: a probe, a clock setting, a save that must
-# equal the menu's and a comparison with it; then a save onto an existing file
-# that a silent radio leaves as it was.
-if start_radio --rate 0 --demo --log "$e2e/commands.log"; then
-  (cd "$e2e" && wine "$setup_exe" --probe </dev/null >probe.out 2>probe.err)
-  status=$?
-  if [ "$status" -eq 0 ] &&
-     [ "$(tr -d '\r' <"$e2e/probe.out")" = "radio 04 answered: 14.20000 MHz USB 2.4" ]; then
-    pass "--probe: status 0, \"radio 04 answered: 14.20000 MHz USB 2.4\""
-  else
-    fail "--probe" "status $status" "$(cat "$e2e/probe.out" "$e2e/probe.err")"
-  fi
-  (cd "$e2e" && wine "$setup_exe" --clock </dev/null >clock.out 2>clock.err)
-  status=$?
-  if [ "$status" -eq 0 ] && [ "$(tr -d '\r' <"$e2e/clock.out" | sed -n 2p)" = "reply FE FE F1 04 FB FD" ]; then
-    pass "--clock: status 0, the reply FE FE F1 04 FB FD"
-  else
-    fail "--clock" "status $status" "$(cat "$e2e/clock.out" "$e2e/clock.err")"
-  fi
-  (cd "$e2e" && wine "$setup_exe" --save command.txt </dev/null >save.out 2>save.err &&
-     wine "$setup_exe" --compare command.txt </dev/null >compare.out 2>compare.err)
-  status=$?
-  if [ "$status" -eq 0 ] && cmp -s "$e2e/saved.txt" "$e2e/command.txt" &&
-     grep -qF "6 channels compared, 6 agree, 0 differ" "$e2e/compare.out"; then
-    pass "--save writes what the menu's save wrote, --compare finds 6 channels that agree"
-  else
-    fail "--save and --compare" "status $status" "$(cat "$e2e"/save.err "$e2e"/compare.*)"
-  fi
-  stop_radio
-else
-  fail "virtual radio started for the commands" "$(cat "$e2e/radio.out")"
-fi
+# A save from the command line onto an existing file, which a silent radio
+# leaves as it was: the file layer's Windows steps for an abandoned save.
 if start_radio --rate 0 --silent; then
   printf 'old\r\n' >"$e2e/kept.txt"
   (cd "$e2e" && wine "$setup_exe" --save kept.txt </dev/null >silent.out 2>silent.err)
