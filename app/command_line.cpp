@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "app/fatal.h"
 #include "app/terminal.h"
 #include "link/port_trace.h"
 #include "link/serial_port.h"
@@ -70,7 +71,7 @@ const Option* FindOption(const std::string& name) {
 [[noreturn]] void UsageError(const std::string& message) {
   std::string line = "quenmar-setup: " + message + " (see quenmar-setup --help)\n";
   std::fputs(line.c_str(), stderr);
-  std::exit(2);
+  std::exit(kUsageError);
 }
 
 }  // namespace

@@ -1,9 +1,10 @@
 // The text console: one screen in fixed colours, lines of text and numbers,
 // cursor positions, the line editor behind both prompts, and the queue of
-// typed keys. It lives in three files: the screen (screen.cpp: cells,
+// typed keys. It lives in four files: the screen (screen.cpp: cells,
 // colours, cursor, the output buffer), the keys (keys.cpp: reading the
-// terminal, decoding its sequences, the key queue) and the line editor
-// (line_editor.cpp: the typed line and the two prompts).
+// terminal, decoding its sequences, the key queue), the line editor
+// (line_editor.cpp: the typed line and the two prompts) and a job's progress
+// (progress.cpp).
 //
 // ConsoleStart   takes the terminal over and measures it; every procedure here calls it
 // SetColours     sets the colours of everything written or cleared from now on
@@ -18,14 +19,22 @@
 // EditLine       the typed line behind both prompts
 // PrintProgress  one line on the standard error stream, rewritten in place, when
 //                that is a terminal; "" clears it. Needs no ConsoleStart.
+// ShowProgress   the channel a job is working on: the menu's row 5, or the
+//                progress line, as progress_on_screen says
 #pragma once
 #include <cstdint>
 #include <string>
 
-// The screen's size, measured by the screen (screen.cpp) at the start, before
-// each prompt and whenever the terminal reports a new size.
+// The screen's size, measured by the screen (screen.cpp) at the start and
+// before each prompt, and measured again by the first output, prompt or key
+// wait after the terminal has reported a new size (80 x 25 when the terminal
+// cannot be measured).
 extern int rows;
 extern int columns;
+
+// Where a job shows its progress: true on the menu's screen, false on the
+// progress line of a command-line job. Written by start-up, before any job.
+extern bool progress_on_screen;
 
 void ConsoleStart();
 void SetColours(int foreground, int background);
@@ -39,3 +48,4 @@ void WaitForKey();
 std::string PollKey();
 std::string EditLine();
 void PrintProgress(const std::string& text);
+void ShowProgress(const char* menu_text, int channel);

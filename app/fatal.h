@@ -27,6 +27,14 @@ constexpr int kReadCloseLine = 531;   // closing it after reading
 constexpr int kWriteOpenLine = 536;   // opening a memory file for writing
 constexpr int kWriteCloseLine = 574;  // closing it after writing (or a failed save)
 
+// The statuses the program ends with on its own; the abort reports end with
+// their error number (1, 2, 8) and the signal reports with theirs (9 to 14).
+constexpr int kAllWell = 0;
+constexpr int kUsageError = 2;             // an option or a pair of names that cannot be meant
+constexpr int kFoundSomething = 3;         // a probe, check, comparison or job found something
+constexpr int kResultsNotWritten = 4;      // the standard output did not take the results
+constexpr int kRadioStoppedAnswering = 5;  // a command-line job's exchange went unanswered
+
 [[noreturn]] void EndProgram(int status);
 [[noreturn]] void FatalError(int report_line);
 std::string AbortReport(int error, int report_line);

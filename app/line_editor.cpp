@@ -49,9 +49,7 @@ std::string ReadAnswerLine(const std::string& prompt) {
 
 std::string EditLine() {
   ConsoleStart();
-  bool was_visible = cursor_visible;
-  EscapeSequence("\x1b[?25h");
-  cursor_visible = true;
+  EscapeSequence("\x1b[?25h");  // the typed line's cursor is always shown
   // The line as the screen shows it: the prompt, then the typed text from
   // `typed_from` on. Its first cell is column `left` of row `top_row` as the
   // screen stood when `top_scrolled` rows had scrolled away.
@@ -261,8 +259,6 @@ std::string EditLine() {
     Flush();
   }
   move_to(line.size());
-  if (!was_visible) EscapeSequence("\x1b[?25l");
-  cursor_visible = was_visible;
   Flush();
   return line.substr(typed_from);
 }

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "app/command_jobs.h"
 #include "app/command_line.h"
 #include "app/console.h"
 #include "app/fatal.h"
@@ -48,22 +49,23 @@ const char kUsage[] =
     "results go to the standard output stream.\n"
     "  --probe         read the radio's frequency and mode, changing nothing,\n"
     "                  and print them: \"radio 04 answered: 14.23450 MHz USB 2.4\";\n"
-    "                  status 0, or 3 with a line saying what to check when the\n"
-    "                  radio does not answer\n"
+    "                  status 0, or 3 when it refuses the reads\n"
     "  --save FILE     the radio's 62 channels into FILE, as menu choice 2 does;\n"
-    "                  status 0 when FILE is written. If the radio stops\n"
-    "                  answering, FILE is left as it was (abort report, status 2)\n"
+    "                  status 0 when FILE is written\n"
     "  --load FILE     FILE into the radio, as menu choice 1 does, then one line:\n"
     "                  channels stored, left as the radio had them, frames\n"
     "                  refused, unanswered and sent again; it stops at the first\n"
     "                  frame the radio does not answer; status 0 when every frame\n"
-    "                  was answered FB, else 3\n"
+    "                  was answered FB, 3 when one was refused\n"
     "  --clock         set the radio's clock, as menu choice 3 does; prints the\n"
     "                  frame sent and the reply in hex; status 0 on FB, else 3\n"
     "  --compare FILE  read the radio as --save does and compare every channel\n"
     "                  FILE would load (frequency, mode, filter, name); one line\n"
     "                  per channel that differs, then a summary; status 0 when all\n"
-    "                  agree, 3 when some differ or the radio stops answering\n"
+    "                  agree, 3 when some differ\n"
+    "A radio that stops answering ends each of these jobs alike: one line on the\n"
+    "error stream naming the exchange and what to check, and status 5; a save\n"
+    "then leaves FILE as it was.\n"
     "\n"
     "Memory files, without the radio (no port is opened):\n"
     "  --check FILE    read FILE as a load would and warn on the standard output\n"
@@ -98,7 +100,8 @@ const char kUsage[] =
     "something; 1, 2 or 8 with the abort report when the port or a file cannot\n"
     "be opened; 2 for a usage error (an unknown option, an empty device, a\n"
     "device given without --port, conversion names that cannot be meant); 4\n"
-    "when the results could not be written; 9 to 14 after a signal.\n"
+    "when the results could not be written; 5 when the radio stopped\n"
+    "answering a job; 9 to 14 after a signal.\n"
     "\n";
 // Then the environment (the port's variables from PortEnvironmentHelp), the
 // examples of this system (ExamplesHelp), how ports are named on it
@@ -125,7 +128,7 @@ int ResultsWritten(int status) {
   std::string line = std::string("quenmar-setup: the results could not be written: ") +
                      std::strerror(errno) + "\n";
   std::fputs(line.c_str(), stderr);
-  return 4;
+  return kResultsNotWritten;
 }
 
 // A port number whose device is set to an empty name is a mistake (an unset
@@ -139,7 +142,7 @@ void RefuseEmptyDevice(const std::string& device_text) {
                      " is set but empty; set it to the device, or unset it (see quenmar-setup "
                      "--help)\n";
   std::fputs(line.c_str(), stderr);
-  std::exit(2);
+  std::exit(kUsageError);
 }
 
 }  // namespace
@@ -161,14 +164,14 @@ int main(int argc, char** argv) {
     std::fputs("\n", stdout);
     std::fputs(PortNamesHelp(), stdout);
     std::fputs(kUsageMenu, stdout);
-    return ResultsWritten(0);
+    return ResultsWritten(kAllWell);
   }
   if (requested_job == "--version") {
     std::printf("quenmar-setup %s\n", QUENMAR_VERSION);
-    return ResultsWritten(0);
+    return ResultsWritten(kAllWell);
   }
   // A check reads a file and nothing else: no port, no console set-up.
-  if (requested_job == "--check") return ResultsWritten(CheckMemoryFile(job_values[0]));
+  if (requested_job == "--check") return ResultsWritten(CheckJob(job_values[0]));
   // The conversions are offline: neither the port nor the terminal is touched.
   // Ctrl-C still removes the half-written file (the handlers are in place).
   if (requested_job == "--to-csv")
@@ -178,23 +181,23 @@ int main(int argc, char** argv) {
   // The list looks at the system's serial devices and opens none of them.
   if (requested_job == "--list-ports") {
     for (const std::string& line : PortListing()) std::puts(line.c_str());
-    return ResultsWritten(0);
+    return ResultsWritten(kAllWell);
   }
   RefuseDeviceArguments(port_words);
   port_name = PortNameFromArguments(port_words);
   RefuseEmptyDevice(port_name + port_settings);
   // A job from the command line draws nothing and leaves the terminal alone.
-  jobs_on_screen = requested_job.empty();
+  const bool menu = requested_job.empty();
   TraceStart();  // before the screen is taken, so that its one complaint is seen
-  if (jobs_on_screen) ConsoleStart();
-  if (jobs_on_screen) PrintText(port_name, true);
+  if (menu) ConsoleStart();
+  if (menu) PrintText(port_name, true);
   last_error = PortOpen(port_name + port_settings);
   if (last_error != 0) {
     std::string problem = "quenmar-setup: " + port_problem + "\r\n";
     std::fputs(problem.c_str(), stderr);
     FatalError(kPortOpenLine);
   }
-  if (!jobs_on_screen) EndProgram(ResultsWritten(RunCommandJob(requested_job, job_values)));
+  if (!menu) EndProgram(ResultsWritten(RunCommandJob(requested_job, job_values)));
   SetColours(15, 1);
   MainMenu();
 }

@@ -1,13 +1,19 @@
-// The menu loop: three jobs and exit, shown again after every job.
+// The menu loop: three jobs and exit, shown again after every job. The menu
+// is the jobs' door on the screen: it asks for the file, starts the job and
+// shows what the job returns.
 #include "app/main_menu.h"
 
 #include <cstdint>
+#include <cstdio>
+#include <ctime>
 #include <string>
 #include <vector>
 
 #include "app/console.h"
 #include "app/fatal.h"
 #include "jobs/jobs.h"
+#include "jobs/memory_file.h"
+#include "link/civ_frame.h"
 #include "text/text.h"
 
 std::string port_name = "COM1";
@@ -24,6 +30,69 @@ std::string PortNameFromArguments(const std::vector<std::string>& arguments) {
   if (at == std::string::npos) return "COM1";
   return "COM" + joined.substr(at + 2);
 }
+
+namespace {
+
+// A name typed at the menu's prompt as a file name: "-" there is a file of
+// that name, not a stream the screen is using.
+std::string TypedFileName(const std::string& typed) {
+  return typed == standard_stream_name ? "./" + typed : typed;
+}
+
+// Where the menu's load ends when it has something to say: that line, and a
+// key before the menu comes back.
+void ShowOutcome(const std::string& line) {
+  MoveCursor(7, 1);
+  PrintText(line, false);
+  WaitForKey();
+}
+
+// Menu choice 1: programs the radio's channels from a memory file.
+void LoadMemories() {
+  LoadTally tally =
+      LoadMemoriesFrom(TypedFileName(PromptText("What file to open to read memories? ")));
+  if (tally.stopped_at) {
+    ShowOutcome(UnansweredText(tally.stopped_at, tally.stopped_channel, "the load stopped"));
+  } else if (tally.refused > 0) {
+    ShowOutcome(std::to_string(tally.refused) + " frames refused by the radio");
+  }
+}
+
+// Menu choice 2: writes all 62 channels of the radio into a memory file. A
+// save the radio stops answering ends the program with the report of a
+// failed close (error 2 at line 574), after one line saying what to check.
+void SaveMemories() {
+  SaveResult result =
+      SaveMemoriesInto(TypedFileName(PromptText("What file to open to write memories? ")));
+  if (!result.stopped_at) return;
+  std::string line = "quenmar-setup: " +
+                     UnansweredText(result.stopped_at, result.stopped_channel,
+                                    "the save stopped and the file was left as it was") +
+                     "\r\n";
+  std::fputs(line.c_str(), stderr);
+  std::fflush(stderr);
+  last_error = 2;
+  FatalError(kWriteCloseLine);
+}
+
+// Menu choice 3: sends the computer's local date and time to the radio.
+void SetRadioClock() {
+  PrintText("Set Quenmar Clock", true);
+  // Date and time from one reading of the clock, so that a setting made at
+  // midnight cannot join yesterday's date to today's time.
+  std::time_t now = std::time(nullptr);
+  std::tm local = *std::localtime(&now);
+  civ_buffer = ClockFrame(local);
+  MoveCursor(5, 1);
+  ShowFrame();
+  SendFrame();
+  ReceiveReply();
+  MoveCursor(9, 1);
+  ShowFrame();
+  WaitForKey();
+}
+
+}  // namespace
 
 void MainMenu() {
   int16_t last_choice = 0;

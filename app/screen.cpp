@@ -17,7 +17,6 @@ int columns = 80;
 int cursor_row = 1;
 int cursor_column = 1;
 long scrolled_rows = 0;
-bool cursor_visible = true;
 
 namespace {
 

@@ -18,7 +18,6 @@
 extern int cursor_row;
 extern int cursor_column;
 extern long scrolled_rows;  // rows the screen has moved up so far (down counts back)
-extern bool cursor_visible;
 
 void Flush();
 void EscapeSequence(const std::string& sequence);

@@ -1,15 +1,10 @@
-// What the memory jobs share: channel bytes, one command-and-reply exchange,
-// the progress of a job and the report of an exchange that went unanswered.
-#include <cstdint>
-#include <cstdio>
+// What the memory jobs share: channel bytes, one command-and-reply exchange
+// and the words for an exchange that went unanswered.
 #include <string>
 
-#include "app/console.h"
 #include "jobs/jobs.h"
 #include "link/civ_frame.h"
 #include "link/serial_port.h"
-
-bool jobs_on_screen = true;
 
 char ChannelByte(int channel) {
   return static_cast<char>((channel / 10) * 16 + channel % 10);
@@ -20,16 +15,6 @@ bool Exchange(const std::string& frame) {
   SendFrame();
   ReceiveReply();
   return echo_as_sent && reply_complete;
-}
-
-void ShowProgress(const char* menu_text, int channel) {
-  if (!jobs_on_screen) {
-    PrintProgress("channel " + std::to_string(channel) + " of " + std::to_string(kChannels));
-    return;
-  }
-  MoveCursor(5, 5);
-  PrintText(menu_text, false);
-  PrintNumber(static_cast<int16_t>(channel), true);
 }
 
 std::string UnansweredText(const char* command, int channel, const std::string& outcome) {
@@ -47,12 +32,4 @@ std::string UnansweredText(const char* command, int channel, const std::string& 
          ", so " + outcome +
          "; check the radio's power, address (04), speed (1200 bit/s) and remote control, and"
          " the interface's echo";
-}
-
-void ReportUnanswered(const char* command, int channel, const std::string& outcome) {
-  PrintProgress("");
-  std::string line = "quenmar-setup: " + UnansweredText(command, channel, outcome);
-  line += jobs_on_screen ? "\r\n" : "\n";
-  std::fputs(line.c_str(), stderr);
-  std::fflush(stderr);
 }

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "app/diagnostics.h"
 #include "app/fatal.h"
 #include "jobs/jobs.h"
 #include "jobs/memory_file.h"
@@ -39,9 +40,7 @@ size_t FileColumn(size_t column) {
 void Say(int line, size_t column, const char* kind, const std::string& text) {
   // The first line's columns stand behind the byte-order mark in the file.
   size_t shown = FileColumn(column) + (line == 1 && file_had_byte_order_mark ? 3 : 0);
-  std::string out = file_name + ":" + std::to_string(line) + ":" + std::to_string(shown) + ": " +
-                    kind + ": " + text + "\n";
-  std::fputs(out.c_str(), findings);
+  PrintDiagnostic(findings, file_name, line, shown, kind, text);
 }
 
 void Warn(int line, size_t column, const std::string& text) {
@@ -147,10 +146,6 @@ void CheckFilter(int number, const std::string& line, int filter_before) {
   }
 }
 
-std::string Count(int count, const char* what) {
-  return std::to_string(count) + " " + what + (count == 1 ? "" : "s");
-}
-
 }  // namespace
 
 bool CheckChannelLine(int number, const std::string& line, ChannelFields& fields) {
@@ -205,10 +200,8 @@ void BeginMemoryFileCheck(const std::string& name, std::FILE* out) {
   utf8_noted = false;
   if (file_had_byte_order_mark) {
     // The mark itself is at column 1, before the columns Say counts.
-    std::string note = file_name +
-                       ":1:1: note: the file begins with a UTF-8 byte-order mark "
-                       "(EF BB BF), which a load skips\n";
-    std::fputs(note.c_str(), findings);
+    PrintDiagnostic(findings, file_name, 1, 1, "note",
+                    "the file begins with a UTF-8 byte-order mark (EF BB BF), which a load skips");
   }
 }
 
@@ -228,10 +221,10 @@ int EndMemoryFileCheck(int number) {
   return warnings;
 }
 
-int CheckMemoryFile(const std::string& name) {
+FileCheck CheckMemoryFile(const std::string& name, std::FILE* out) {
   OpenMemoryFileForReading(name);
   if (last_error != 0) EndWithFileProblem(kReadOpenLine);
-  BeginMemoryFileCheck(name, stdout);
+  BeginMemoryFileCheck(name, out);
   int number = 1;
   for (; number <= kChannels && MoreLinesToRead(); number++) {
     std::string line = ReadChannelLine();
@@ -246,10 +239,5 @@ int CheckMemoryFile(const std::string& name) {
   EndMemoryFileCheck(number);
   CloseMemoryFileAfterReading();
   if (last_error != 0) EndWithFileProblem(kReadCloseLine);
-  std::string summary = file_name + ": loads " + Count(loaded, "channel") + ", leaves " +
-                        std::to_string(kChannels - loaded) + " as the radio has them; " +
-                        Count(warnings, "warning") + "\n";
-  std::fputs(summary.c_str(), stdout);
-  std::fflush(stdout);
-  return warnings == 0 ? 0 : 3;
+  return {loaded, warnings};
 }

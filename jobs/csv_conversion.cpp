@@ -8,6 +8,7 @@
 #include <system_error>
 #include <vector>
 
+#include "app/diagnostics.h"
 #include "app/fatal.h"
 #include "jobs/csv_dialect.h"
 #include "jobs/csv_file.h"
@@ -36,13 +37,11 @@ const int kDefaultFilter[8] = {2, 2, 1, 4, 4, 1, 1, 1};
 
 int warnings = 0;
 
-// The text is shown Printable: what a file holds must not reach the terminal
-// as a control sequence.
+// A warning about a whole line, on the error stream: the converted file may
+// be going to the standard output.
 void Warn(const std::string& file, long line, const std::string& text) {
   warnings++;
-  std::string diagnostic = file + ":" + std::to_string(line) + ": warning: " + Printable(text);
-  diagnostic += "\n";
-  std::fputs(diagnostic.c_str(), stderr);
+  PrintDiagnostic(stderr, file, line, 0, "warning", text);
 }
 
 // A value as a message quotes it: in quotes, cut after 40 bytes so that a
@@ -157,7 +156,7 @@ Kind KindOfFile(const std::string& name) {
 int Refuse(const std::string& text) {
   std::string line = "quenmar-setup: " + text + "\n";
   std::fputs(line.c_str(), stderr);
-  return 2;
+  return kUsageError;
 }
 
 // The two conversions take their files in opposite orders: a pair of names
@@ -248,7 +247,7 @@ int ConvertMemoryFileToCsv(const std::string& memory_file, const std::string& cs
   std::string summary = csv_file + ": " + std::to_string(rows.size() - 1) + " channels from " +
                         memory_file + ", " + std::to_string(warnings) + " warnings\n";
   Summary(csv_file, summary);
-  return warnings > 0 ? 3 : 0;
+  return warnings > 0 ? kFoundSomething : kAllWell;
 }
 
 int ConvertCsvToMemoryFile(const std::string& csv_file, const std::string& memory_file) {
@@ -295,7 +294,7 @@ int ConvertCsvToMemoryFile(const std::string& csv_file, const std::string& memor
     Warn(csv_file, record.line, why + ": " + memory_file + " is not written");
     Summary(memory_file, memory_file + ": not written, no channels from " + csv_file + ", " +
                              std::to_string(warnings) + " warnings\n");
-    return 3;
+    return kFoundSomething;
   }
   const std::string separators(1, separator);
   std::string lines[kChannels];
@@ -477,5 +476,5 @@ int ConvertCsvToMemoryFile(const std::string& csv_file, const std::string& memor
                         ", " + std::to_string(kChannels - filled) + " empty, " +
                         std::to_string(warnings) + " warnings\n";
   Summary(memory_file, summary);
-  return warnings > 0 ? 3 : 0;
+  return warnings > 0 ? kFoundSomething : kAllWell;
 }

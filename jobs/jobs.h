@@ -1,26 +1,22 @@
-// The jobs: the menu's three, each starting on a cleared screen, running
-// straight through and returning to the menu; the same jobs run once from the
-// command line without drawing anything; and the check of a memory file that
-// --check runs instead of the menu. A failed open of the memory file ends the
-// program instead.
+// The jobs behind the menu and the command line: each runs straight through
+// and returns what happened (a tally, a channel read, the differences); the
+// front doors in app/ decide what to show and which status to end with. A
+// failed open of the memory file ends the program instead. The check of a
+// memory file that --check runs is here too.
 //
-// LoadMemories      menu choice 1: programs the radio's channels from a memory file
-// SaveMemories      menu choice 2: writes all 62 channels of the radio into a memory file
-// SetRadioClock     menu choice 3: sends the computer's local date and time to the radio
-// LoadMemoriesFrom  the load itself, from the named file; what it sent and what came back
+// LoadMemoriesFrom  the load, from the named file; what it sent and what came back
 // NameAsSent        a channel name as a load sends it (FE and FD made blanks)
-// SaveMemoriesInto  the save itself, into the named file
-// TypedFileName     a name typed at the menu's prompt as a file name: "-" there
-//                   is a file of that name, not a stream the screen is using
+// SaveMemoriesInto  the save, into the named file; where it stopped, if it did
 // ReadRadioChannel  the save's frames for one channel and what their replies give
+// CompareMemoriesWith  the radio read as a save reads it beside the named file
+//                   read as a load reads it; the channels that differ
+// ProbeRadio        the radio's frequency, mode and filter, asked with the read
+//                   commands only, so that nothing in the radio changes
 // UnansweredText    which exchange went unanswered (of which channel, unless it is
 //                   below 0), how, and what to check, in words
-// ReportUnanswered  that text as one line on the error stream
-// RunCommandJob     --probe, --save, --load, --clock or --compare; returns the exit status
-// ShowProgress      the channel being worked on: the menu's row 5, or the progress line
-// CheckMemoryFile   --check FILE: reads a memory file as a load does and says
-//                   where the load differs from what a line seems to say; returns
-//                   the exit status, 0 when all is well, 3 after a warning
+// CheckMemoryFile   the check of --check: reads a memory file as a load does and
+//                   says on `out` where the load differs from what a line seems
+//                   to say; returns the channels it loads and the warnings
 // BeginMemoryFileCheck / CheckChannelLine / EndMemoryFileCheck
 //                   that check a line at a time, for a job that reads the file
 //                   itself, once it is open (Begin notes its byte-order mark):
@@ -39,9 +35,10 @@
 
 constexpr int kChannels = 62;
 
-// True while the menu runs its jobs on the screen; false for the command
-// line's jobs, which draw nothing. Written by start-up.
-extern bool jobs_on_screen;
+struct FileCheck {
+  int loaded = 0;  // channels a load of the file programs
+  int warnings = 0;
+};
 
 struct LoadTally {
   int stored = 0;                    // channels whose StoreMemory the radio answered FB
@@ -63,19 +60,43 @@ struct RadioChannel {
   const char* unanswered = nullptr;  // the command that got no answer, if one did not
 };
 
-void LoadMemories();
-void SaveMemories();
-void SetRadioClock();
+struct SaveResult {
+  const char* stopped_at = nullptr;  // the command that went unanswered: the file is as it was
+  int stopped_channel = 0;
+};
+
+// A channel that the radio and the file hold differently: the file's side as
+// a load would send it (name as sent, seven bytes).
+struct ChannelDifference {
+  int channel = 0;
+  RadioChannel radio;
+  RadioChannel file;
+};
+
+struct Comparison {
+  int compared = 0;  // channels the file would load
+  std::vector<ChannelDifference> differences;
+  const char* stopped_at = nullptr;  // the command that went unanswered, if one did
+  int stopped_channel = 0;
+};
+
+struct ProbeResult {
+  std::string frequency;  // ten digits, as DecodeFrequency gives them
+  int mode = 0;
+  int filter = 0;
+  const char* unanswered = nullptr;  // the read that got no answer, if one did not
+  const char* refused = nullptr;     // the read answered with something else, if one was
+  std::string reply;                 // that answer, as received
+};
+
 LoadTally LoadMemoriesFrom(const std::string& name);
 std::string NameAsSent(const std::string& name);
-void SaveMemoriesInto(const std::string& name);
-std::string TypedFileName(const std::string& typed);
+SaveResult SaveMemoriesInto(const std::string& name);
 RadioChannel ReadRadioChannel(int channel);
+Comparison CompareMemoriesWith(const std::string& name);
+ProbeResult ProbeRadio();
 std::string UnansweredText(const char* command, int channel, const std::string& outcome);
-void ReportUnanswered(const char* command, int channel, const std::string& outcome);
-int RunCommandJob(const std::string& job, const std::vector<std::string>& values);
-void ShowProgress(const char* menu_text, int channel);
-int CheckMemoryFile(const std::string& name);
+FileCheck CheckMemoryFile(const std::string& name, std::FILE* out);
 void BeginMemoryFileCheck(const std::string& name, std::FILE* out);
 struct ChannelFields;
 bool CheckChannelLine(int number, const std::string& line, ChannelFields& fields);

@@ -1,4 +1,5 @@
-// Menu choice 1 and --load: the radio's channels programmed from a memory file.
+// The load, for menu choice 1 and --load: the radio's channels programmed
+// from a memory file.
 #include <string>
 
 #include "app/console.h"
@@ -25,14 +26,6 @@ bool Send(const std::string& frame, const char* command, int channel, LoadTally&
   return true;
 }
 
-// Where the menu's load ends when it has something to say: that line, and a
-// key before the menu comes back.
-void ShowOutcome(const std::string& line) {
-  MoveCursor(7, 1);
-  PrintText(line, false);
-  WaitForKey();
-}
-
 }  // namespace
 
 std::string NameAsSent(const std::string& name) {
@@ -42,16 +35,6 @@ std::string NameAsSent(const std::string& name) {
     if (c == '\xFD' || c == '\xFE') c = ' ';
   }
   return sent;
-}
-
-void LoadMemories() {
-  LoadTally tally =
-      LoadMemoriesFrom(TypedFileName(PromptText("What file to open to read memories? ")));
-  if (tally.stopped_at) {
-    ShowOutcome(UnansweredText(tally.stopped_at, tally.stopped_channel, "the load stopped"));
-  } else if (tally.refused > 0) {
-    ShowOutcome(std::to_string(tally.refused) + " frames refused by the radio");
-  }
 }
 
 LoadTally LoadMemoriesFrom(const std::string& name) {

@@ -13,8 +13,10 @@
 // OpenMemoryFileForWriting / WriteChannelLine / CloseMemoryFileAfterWriting
 // OpenMemoryFileForReading / ReadChannelLine  / CloseMemoryFileAfterReading
 //                     the opens and closes leave their error number in last_error
-// AbandonMemoryFileWriting  drops an unfinished save: the file named keeps what
-//                     it had (or is not made), and no temporary file stays
+// AbandonMemoryFileWriting  drops an unfinished save: nothing has been written
+//                     yet (the lines wait in memory until the close), so the
+//                     file named keeps what it had (or is not made), a stream
+//                     gets nothing, and no temporary file stays
 // MoreLinesToRead     true while the file being read holds another line
 // ReadFailed          true once a read of the file being read has failed
 // NextFileByte        the next byte of the file being read, -1 at its end or

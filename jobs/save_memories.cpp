@@ -1,4 +1,5 @@
-// Menu choice 2 and --save: every channel of the radio into a memory file.
+// The save, for menu choice 2 and --save: every channel of the radio into a
+// memory file.
 #include <string>
 
 #include "app/console.h"
@@ -45,24 +46,22 @@ RadioChannel ReadRadioChannel(int channel) {
   return read;
 }
 
-void SaveMemories() {
-  SaveMemoriesInto(TypedFileName(PromptText("What file to open to write memories? ")));
-}
-
-void SaveMemoriesInto(const std::string& name) {
+SaveResult SaveMemoriesInto(const std::string& name) {
+  SaveResult result;
   OpenMemoryFileForWriting(name);
   if (last_error != 0) EndWithFileProblem(kWriteOpenLine);
   for (int channel = 0; channel < kChannels; channel++) {
     ShowProgress("Reading memory ", channel);
     RadioChannel read = ReadRadioChannel(channel);
     if (read.unanswered) {
-      // Nothing the radio did not give may end up in the file: the new file
-      // is dropped and the old one stays as it was.
+      // Nothing the radio did not give may end up in the file. The new
+      // contents wait in memory until all 62 lines are in, whatever their
+      // size: dropping them leaves a file as it was, and a stream (the
+      // standard output, a FIFO, a device) is given nothing at all.
       AbandonMemoryFileWriting();
-      ReportUnanswered(read.unanswered, channel,
-                       "the save stopped and the file was left as it was");
-      last_error = 2;
-      FatalError(kWriteCloseLine);
+      result.stopped_at = read.unanswered;
+      result.stopped_channel = channel;
+      return result;
     }
     WriteChannelLine(
         FormatChannelLine(channel, read.filled, read.frequency, read.name, read.mode, read.filter));
@@ -70,4 +69,5 @@ void SaveMemoriesInto(const std::string& name) {
   PrintProgress("");
   CloseMemoryFileAfterWriting();
   if (last_error != 0) EndWithFileProblem(kWriteCloseLine);
+  return result;
 }

@@ -47,10 +47,12 @@ bool Keyword(const std::string& field, LineSettings& settings) {
   std::string head = word.substr(0, 2);
   std::string rest = word.size() > 2 ? word.substr(2) : "";
   uint32_t* number = nullptr;
+  // OPn, FE and ME are accepted (OP's number checked) and change nothing here.
+  uint32_t unused_number = 0;
   if (head == "CS") number = &settings.cts_time;
   if (head == "DS") number = &settings.dsr_time;
   if (head == "CD") number = &settings.cd_time;
-  if (head == "OP") number = &settings.op_number;
+  if (head == "OP") number = &unused_number;
   if (head == "TB") number = &settings.transmit_queue;
   if (head == "RB") number = &settings.receive_queue;
   if (head == "IR") number = &settings.ir_number;
@@ -65,11 +67,7 @@ bool Keyword(const std::string& field, LineSettings& settings) {
     settings.check_parity = true;
   else if (word == "DT")
     settings.keep_dtr = true;
-  else if (word == "FE")
-    settings.fe_flag = true;
-  else if (word == "ME")
-    settings.me_flag = true;
-  else
+  else if (word != "FE" && word != "ME")
     return false;
   return true;
 }

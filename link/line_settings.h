@@ -25,9 +25,6 @@ struct LineSettings {
   uint32_t transmit_queue = 0;
   uint32_t receive_queue = 0;
   uint32_t ir_number = 0;
-  uint32_t op_number = 0;
-  bool fe_flag = false;
-  bool me_flag = false;
 };
 
 // Returns 0 and fills `port` and `settings`, or 1 for bad options, or 2 when

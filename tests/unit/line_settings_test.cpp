@@ -125,12 +125,9 @@ TEST(LineSettings, KeywordsInAnyCaseAndOrder) {
   EXPECT_EQ(s.cts_time, 500u);
   EXPECT_EQ(s.dsr_time, 20u);
   EXPECT_EQ(s.cd_time, 7u);
-  EXPECT_EQ(s.op_number, 3u);
   EXPECT_EQ(s.transmit_queue, 512u);
   EXPECT_EQ(s.receive_queue, 1024u);
   EXPECT_TRUE(s.keep_dtr);
-  EXPECT_TRUE(s.fe_flag);
-  EXPECT_TRUE(s.me_flag);
   EXPECT_TRUE(s.check_parity);
 }
 

@@ -1,0 +1,144 @@
+// The command line's door to the jobs: what each job returns, printed as
+// results and turned into the exit status.
+#include "app/command_jobs.h"
+
+#include <cstdio>
+#include <ctime>
+#include <string>
+#include <vector>
+
+#include "app/console.h"
+#include "app/fatal.h"
+#include "jobs/jobs.h"
+#include "jobs/memory_file.h"
+#include "link/civ_frame.h"
+#include "text/text.h"
+
+namespace {
+
+void PrintLine(const std::string& line) {
+  std::fputs((line + "\n").c_str(), stdout);
+  std::fflush(stdout);
+}
+
+// A mode and filter in words: "USB 2.4", or their numbers when the tables
+// have none.
+std::string ModeFilterText(int mode, int filter) {
+  std::string text = ValidMode(mode)
+                         ? ModeNames[mode].substr(0, ModeNames[mode].find_last_not_of(' ') + 1)
+                         : "mode " + std::to_string(mode);
+  text += " ";
+  text += ValidFilter(filter) ? FilterNames[filter] : "filter " + std::to_string(filter);
+  return text;
+}
+
+// A channel's settings in words: 14.23450 USB 2.4 "BEACON ". The name is
+// shown in plain ASCII (Quoted).
+std::string ChannelText(const RadioChannel& channel) {
+  if (!channel.filled) return "empty";
+  std::string text = channel.frequency.substr(0, 2) + "." + channel.frequency.substr(2) + " ";
+  text += ModeFilterText(channel.mode, channel.filter);
+  return text + " " + Quoted(channel.name);
+}
+
+std::string Count(int count, const char* what) {
+  return std::to_string(count) + " " + what + (count == 1 ? "" : "s");
+}
+
+int ProbeJob() {
+  ProbeResult probe = ProbeRadio();
+  if (probe.unanswered) {
+    ReportUnanswered(probe.unanswered, -1, "the probe found no radio");
+    return kRadioStoppedAnswering;
+  }
+  if (probe.refused) {
+    std::string line = "quenmar-setup: radio 04 answered " + std::string(probe.refused) + " with " +
+                       FrameHex(probe.reply) + "\n";
+    std::fputs(line.c_str(), stderr);
+    return kFoundSomething;
+  }
+  // The megahertz without a leading zero: "7.05000 MHz".
+  const std::string& frequency = probe.frequency;
+  size_t first = frequency[0] == '0' ? 1 : 0;
+  PrintLine("radio 04 answered: " + frequency.substr(first, 2 - first) + "." + frequency.substr(2) +
+            " MHz " + ModeFilterText(probe.mode, probe.filter));
+  return kAllWell;
+}
+
+int SaveJob(const std::string& name) {
+  SaveResult result = SaveMemoriesInto(name);
+  if (!result.stopped_at) return kAllWell;
+  ReportUnanswered(result.stopped_at, result.stopped_channel,
+                   "the save stopped and the file was left as it was");
+  return kRadioStoppedAnswering;
+}
+
+int LoadJob(const std::string& name) {
+  LoadTally tally = LoadMemoriesFrom(name);
+  if (tally.stopped_at)
+    ReportUnanswered(tally.stopped_at, tally.stopped_channel, "the load stopped");
+  PrintLine(std::to_string(tally.stored) + " channels stored, " + std::to_string(tally.left) +
+            " left as the radio had them, " + std::to_string(tally.refused) + " frames refused, " +
+            std::to_string(tally.unanswered) + " unanswered, " + std::to_string(tally.sent_again) +
+            " sent again");
+  if (tally.stopped_at) return kRadioStoppedAnswering;
+  return tally.refused == 0 ? kAllWell : kFoundSomething;
+}
+
+int ClockJob() {
+  std::time_t now = std::time(nullptr);
+  std::tm local = *std::localtime(&now);
+  std::string frame = ClockFrame(local);
+  PrintLine("sent  " + FrameHex(frame));
+  if (!Exchange(frame)) {
+    ReportUnanswered("SetClock", -1, "the clock may not be set");
+    return kRadioStoppedAnswering;
+  }
+  PrintLine("reply " + FrameHex(civ_buffer));
+  return ReplyStatusIs(ReplyOk) ? kAllWell : kFoundSomething;
+}
+
+int CompareJob(const std::string& name) {
+  Comparison comparison = CompareMemoriesWith(name);
+  for (const ChannelDifference& difference : comparison.differences) {
+    PrintLine("channel " + std::to_string(difference.channel) + ": radio " +
+              ChannelText(difference.radio) + ", file " + ChannelText(difference.file));
+  }
+  if (comparison.stopped_at) {
+    ReportUnanswered(comparison.stopped_at, comparison.stopped_channel, "the comparison stopped");
+    return kRadioStoppedAnswering;
+  }
+  int differ = static_cast<int>(comparison.differences.size());
+  PrintLine(std::to_string(comparison.compared) + " channels compared, " +
+            std::to_string(comparison.compared - differ) + " agree, " + std::to_string(differ) +
+            " differ");
+  return differ == 0 ? kAllWell : kFoundSomething;
+}
+
+}  // namespace
+
+void ReportUnanswered(const char* command, int channel, const std::string& outcome) {
+  PrintProgress("");
+  std::string line = "quenmar-setup: " + UnansweredText(command, channel, outcome) + "\n";
+  std::fputs(line.c_str(), stderr);
+  std::fflush(stderr);
+}
+
+int CheckJob(const std::string& name) {
+  // The findings are the check's result: they go where the summary goes.
+  FileCheck check = CheckMemoryFile(name, stdout);
+  PrintLine(name + ": loads " + Count(check.loaded, "channel") + ", leaves " +
+            std::to_string(kChannels - check.loaded) + " as the radio has them; " +
+            Count(check.warnings, "warning"));
+  return check.warnings == 0 ? kAllWell : kFoundSomething;
+}
+
+int RunCommandJob(const std::string& job, const std::vector<std::string>& values) {
+  // The jobs show their progress on the progress line, never on a screen.
+  progress_on_screen = false;
+  if (job == "--probe") return ProbeJob();
+  if (job == "--save") return SaveJob(values[0]);
+  if (job == "--load") return LoadJob(values[0]);
+  if (job == "--compare") return CompareJob(values[0]);
+  return ClockJob();
+}

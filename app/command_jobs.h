@@ -1,0 +1,19 @@
+// The command line's door to the jobs: one job without the menu, for
+// scripts and cron. Results go to the standard output stream, one line each;
+// problems to the error stream, one line each; nothing is drawn.
+//
+// RunCommandJob     --probe, --save, --load, --clock or --compare; returns the
+//                   exit status. Every one of them treats a radio that stops
+//                   answering alike: one line naming the exchange and what to
+//                   check, and kRadioStoppedAnswering.
+// ReportUnanswered  that line, on the error stream
+// CheckJob          --check FILE: the findings, then a summary line, on the
+//                   standard output; returns the exit status, 0 when all is
+//                   well, kFoundSomething after a warning
+#pragma once
+#include <string>
+#include <vector>
+
+int RunCommandJob(const std::string& job, const std::vector<std::string>& values);
+void ReportUnanswered(const char* command, int channel, const std::string& outcome);
+int CheckJob(const std::string& name);

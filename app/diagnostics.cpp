@@ -1,0 +1,17 @@
+// The one printer of FILE:LINE[:COLUMN]: diagnostics.
+#include "app/diagnostics.h"
+
+#include <cstdio>
+#include <string>
+
+#include "text/text.h"
+
+void PrintDiagnostic(std::FILE* out, const std::string& file, long line, size_t column,
+                     const char* kind, const std::string& text) {
+  std::string diagnostic = file + ":" + std::to_string(line) + ":";
+  if (column > 0) diagnostic += std::to_string(column) + ":";
+  diagnostic += std::string(" ") + kind + ": ";
+  diagnostic += Printable(text);
+  diagnostic += "\n";
+  std::fputs(diagnostic.c_str(), out);
+}

@@ -1,0 +1,49 @@
+// The comparison, for --compare: the radio's channels beside a memory file's.
+#include <string>
+
+#include "app/console.h"
+#include "app/fatal.h"
+#include "jobs/jobs.h"
+#include "jobs/memory_file.h"
+#include "link/civ_frame.h"
+
+Comparison CompareMemoriesWith(const std::string& name) {
+  // The file first, read as a load reads it, so that its modes and filters
+  // are those a load would send; then the radio, read as a save reads it.
+  bool loads[kChannels];
+  ChannelFields file[kChannels];
+  OpenMemoryFileForReading(name);
+  if (last_error != 0) EndWithFileProblem(kReadOpenLine);
+  for (int channel = 0; channel < kChannels; channel++) {
+    loads[channel] = ParseChannelLine(ReadChannelLine(), file[channel]);
+  }
+  CloseMemoryFileAfterReading();
+  if (last_error != 0) EndWithFileProblem(kReadCloseLine);
+
+  Comparison comparison;
+  for (int channel = 0; channel < kChannels; channel++) {
+    ShowProgress("Reading memory ", channel);
+    RadioChannel radio = ReadRadioChannel(channel);
+    if (radio.unanswered) {
+      comparison.stopped_at = radio.unanswered;
+      comparison.stopped_channel = channel;
+      return comparison;
+    }
+    if (!loads[channel]) continue;
+    comparison.compared++;
+    RadioChannel wanted;
+    wanted.filled = true;
+    wanted.frequency = file[channel].frequency;
+    wanted.name = NameAsSent(file[channel].name);
+    wanted.name.resize(kNameLength, ' ');
+    wanted.mode = file[channel].mode & 0xFF;
+    wanted.filter = file[channel].filter & 0xFF;
+    radio.name.resize(kNameLength, ' ');
+    if (radio.filled && radio.frequency == wanted.frequency && radio.mode == wanted.mode &&
+        radio.filter == wanted.filter && radio.name == wanted.name)
+      continue;
+    comparison.differences.push_back({channel, radio, wanted});
+  }
+  PrintProgress("");
+  return comparison;
+}
