@@ -4,31 +4,15 @@ terminal, the progress line and a signal."""
 
 import os
 import signal
-import subprocess
 import termios
 import unittest
 
+from command_jobs import CommandJobTest
 from memory_lines import filled, memory_file
-from radio import Radio
-from screen import SETUP, Program
+from screen import Program
 
 
-class CommandTest(unittest.TestCase):
-    def radio(self, *options, **settings):
-        radio = Radio(*options, **settings)
-        self.addCleanup(radio.close)
-        return radio
-
-    def run_job(self, radio, *args):
-        """Runs a job with no terminal at all; (status, stdout, stderr)."""
-        done = subprocess.run([SETUP] + list(args), cwd=radio.directory, stdin=subprocess.DEVNULL,
-                              capture_output=True, timeout=60,
-                              env=dict(os.environ, QUENMAR_COM1=radio.port))
-        return done.returncode, done.stdout.decode("latin-1"), done.stderr.decode("latin-1")
-
-    def frames(self, radio):
-        return [line.data for line in radio.log() if line.kind == "in"]
-
+class CommandTest(CommandJobTest):
     def test_save_writes_what_the_menus_save_writes_and_compare_agrees(self):
         radio = self.radio("--demo")
         menu = Program(env={"QUENMAR_COM1": radio.port}, cwd=radio.directory)

@@ -9,29 +9,15 @@ import subprocess
 import tempfile
 import unittest
 
+from command_jobs import CommandJobTest
 from memory_lines import filled, memory_file
-from radio import Radio
 from screen import SETUP
 
 BEACON = "3:1423450:1:2:" + b"BEACON ".hex()
 
 
-class FileTest(unittest.TestCase):
-    def radio(self, *options):
-        radio = Radio(*options)
-        self.addCleanup(radio.close)
-        return radio
-
-    def run_job(self, radio, *args, env=None, cwd=None, **settings):
-        """A job with no terminal at all; (status, stdout, stderr)."""
-        done = subprocess.run([SETUP] + list(args), cwd=cwd or radio.directory,
-                              stdin=subprocess.DEVNULL, capture_output=True, timeout=60,
-                              env=dict(os.environ, QUENMAR_COM1=radio.port, **(env or {})),
-                              **settings)
-        return done.returncode, done.stdout, done.stderr
-
-    def frames(self, radio):
-        return [line.data for line in radio.log() if line.kind == "in"]
+class FileTest(CommandJobTest):
+    decoded = False
 
     def listing(self, radio):
         return sorted(set(os.listdir(radio.directory)) - {"radio.log", "radio.stderr"})

@@ -2,14 +2,11 @@
 another device talked over goes out again, and a job stops when the radio
 stops answering. The jobs run from the command line, with no terminal."""
 
-import os
-import subprocess
 import time
 import unittest
 
+from command_jobs import CommandJobTest
 from memory_lines import filled, memory_file
-from radio import Radio
-from screen import SETUP
 
 TRAFFIC = ("--announce", "--other-controller")
 # The demo radio's channels 0, 1, 2, 5, 10 and 20, as a load sends them.
@@ -17,22 +14,7 @@ DEMO_LOAD = ("6 channels stored, 56 left as the radio had them, 0 frames refused
              " %d sent again\n")
 
 
-class SharedLineTest(unittest.TestCase):
-    def radio(self, *options):
-        radio = Radio(*options)
-        self.addCleanup(radio.close)
-        return radio
-
-    def run_job(self, radio, *args):
-        """Runs a job with no terminal at all; (status, stdout, stderr)."""
-        done = subprocess.run([SETUP] + list(args), cwd=radio.directory, stdin=subprocess.DEVNULL,
-                              capture_output=True, timeout=60,
-                              env=dict(os.environ, QUENMAR_COM1=radio.port))
-        return done.returncode, done.stdout.decode("latin-1"), done.stderr.decode("latin-1")
-
-    def frames(self, radio):
-        return [line.data for line in radio.log() if line.kind == "in"]
-
+class SharedLineTest(CommandJobTest):
     def read(self, radio, name):
         with open(radio.path(name), "rb") as saved:
             return saved.read()
