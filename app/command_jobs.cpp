@@ -9,6 +9,7 @@
 
 #include "app/console.h"
 #include "app/fatal.h"
+#include "jobs/csv_conversion.h"
 #include "jobs/jobs.h"
 #include "jobs/memory_file.h"
 #include "link/civ_frame.h"
@@ -131,6 +132,27 @@ int CheckJob(const std::string& name) {
             std::to_string(kChannels - check.loaded) + " as the radio has them; " +
             Count(check.warnings, "warning"));
   return check.warnings == 0 ? kAllWell : kFoundSomething;
+}
+
+int ConversionJob(const std::string& job, const std::string& input, const std::string& output) {
+  const bool to_csv = job == "--to-csv";
+  Conversion conversion =
+      to_csv ? ConvertMemoryFileToCsv(input, output) : ConvertCsvToMemoryFile(input, output);
+  if (!conversion.refusal.empty()) {
+    std::fputs(("quenmar-setup: " + conversion.refusal + "\n").c_str(), stderr);
+    return kUsageError;
+  }
+  // The summary goes where the results go, unless the converted file itself
+  // goes there.
+  std::string channels =
+      conversion.written ? std::to_string(conversion.channels) : "not written, no";
+  std::string empty = conversion.written && !to_csv
+                          ? std::to_string(kChannels - conversion.channels) + " empty, "
+                          : "";
+  std::string summary = output + ": " + channels + " channels from " + input + ", " + empty +
+                        std::to_string(conversion.warnings) + " warnings\n";
+  std::fputs(summary.c_str(), output == standard_stream_name ? stderr : stdout);
+  return conversion.warnings == 0 ? kAllWell : kFoundSomething;
 }
 
 int RunCommandJob(const std::string& job, const std::vector<std::string>& values) {

@@ -10,6 +10,10 @@
 // CheckJob          --check FILE: the findings, then a summary line, on the
 //                   standard output; returns the exit status, 0 when all is
 //                   well, kFoundSomething after a warning
+// ConversionJob     --to-csv or --from-csv INPUT OUTPUT: the refusal of names
+//                   that cannot be meant, or a summary line; returns the exit
+//                   status, kUsageError after a refusal, kFoundSomething after
+//                   a warning, else kAllWell
 #pragma once
 #include <string>
 #include <vector>
@@ -17,3 +21,4 @@
 int RunCommandJob(const std::string& job, const std::vector<std::string>& values);
 void ReportUnanswered(const char* command, int channel, const std::string& outcome);
 int CheckJob(const std::string& name);
+int ConversionJob(const std::string& job, const std::string& input, const std::string& output);

@@ -12,7 +12,6 @@
 #include "app/console.h"
 #include "app/fatal.h"
 #include "app/main_menu.h"
-#include "jobs/csv_conversion.h"
 #include "jobs/jobs.h"
 #include "link/port_trace.h"
 #include "link/serial_port.h"
@@ -174,10 +173,8 @@ int main(int argc, char** argv) {
   if (requested_job == "--check") return ResultsWritten(CheckJob(job_values[0]));
   // The conversions are offline: neither the port nor the terminal is touched.
   // Ctrl-C still removes the half-written file (the handlers are in place).
-  if (requested_job == "--to-csv")
-    return ResultsWritten(ConvertMemoryFileToCsv(job_values[0], job_values[1]));
-  if (requested_job == "--from-csv")
-    return ResultsWritten(ConvertCsvToMemoryFile(job_values[0], job_values[1]));
+  if (requested_job == "--to-csv" || requested_job == "--from-csv")
+    return ResultsWritten(ConversionJob(requested_job, job_values[0], job_values[1]));
   // The list looks at the system's serial devices and opens none of them.
   if (requested_job == "--list-ports") {
     for (const std::string& line : PortListing()) std::puts(line.c_str());

@@ -1,9 +1,10 @@
 // Fuzz target: a CSV file through --from-csv. The input is the contents of
 // the CSV file.
 //
-// The conversion ends with status 0 or 3, or with 2, writing nothing, when
-// the input's first line reads as a memory file's (column 4 holds the
-// separator), which --from-csv refuses. When it writes the memory file,
+// The conversion is refused, writing nothing, only when the input's first
+// line reads as a memory file's (column 4 holds the separator). It says it
+// wrote the memory file exactly when the file is there, and a file not
+// written comes with a warning. When it writes the memory file,
 // that file is 62 lines of 29 bytes, each with its channel's label and ended
 // by CR LF, and every line reads back through the memory file's reader as it
 // was written. Taken to CSV with --to-csv and back with --from-csv, the
@@ -56,12 +57,12 @@ bool ReadWhole(const std::string& path, std::string& contents) {
   return true;
 }
 
-// A conversion with its warnings and summary sent to the null device, so
-// that a long run does not fill the terminal. Earlier outputs are removed
+// A conversion with its warnings sent to the null device, so that a long run
+// does not fill the terminal. Earlier outputs are removed
 // first: what is read afterwards is what this conversion wrote, and no
 // backup of them is made, so none pile up.
-int Quietly(int (*convert)(const std::string&, const std::string&), const std::string& from,
-            const std::string& to) {
+Conversion Quietly(Conversion (*convert)(const std::string&, const std::string&),
+                   const std::string& from, const std::string& to) {
   unlink(to.c_str());
   std::fflush(stdout);
   std::fflush(stderr);
@@ -69,14 +70,14 @@ int Quietly(int (*convert)(const std::string&, const std::string&), const std::s
   int saved_err = dup(2);
   dup2(null_fd, 1);
   dup2(null_fd, 2);
-  int status = convert(from, to);
+  Conversion result = convert(from, to);
   std::fflush(stdout);
   std::fflush(stderr);
   dup2(saved_out, 1);
   dup2(saved_err, 2);
   close(saved_out);
   close(saved_err);
-  return status;
+  return result;
 }
 
 std::string Label(int channel) {
@@ -149,27 +150,35 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string input(reinterpret_cast<const char*>(data), size);
   WriteWhole(Path("in.csv"), input);
-  int status = Quietly(ConvertCsvToMemoryFile, Path("in.csv"), Path("out.txt"));
+  Conversion result = Quietly(ConvertCsvToMemoryFile, Path("in.csv"), Path("out.txt"));
   std::string written;
-  if (status == 2 && LooksLikeMemoryFile(Path("in.csv"))) {
-    if (ReadWhole(Path("out.txt"), written)) Fail("a refused --from-csv wrote " + Shown(written));
+  bool there = ReadWhole(Path("out.txt"), written);
+  if (!result.refusal.empty()) {
+    if (!LooksLikeMemoryFile(Path("in.csv"))) {
+      Fail("--from-csv refused (" + result.refusal + ") the CSV " + Shown(input));
+    }
+    if (there || result.written) Fail("a refused --from-csv wrote " + Shown(written));
     return 0;
   }
-  if (status != 0 && status != 3) {
-    Fail("--from-csv ended with status " + std::to_string(status) + " for " + Shown(input));
+  if (there != result.written) {
+    Fail(std::string("--from-csv says the memory file was ") + (result.written ? "" : "not ") +
+         "written, and it is " + (there ? "" : "not ") + "there, for " + Shown(input));
   }
-  if (!ReadWhole(Path("out.txt"), written)) {
-    if (status != 3) Fail("--from-csv wrote nothing, yet its status is 0, for " + Shown(input));
+  if (!there) {
+    if (result.warnings == 0)
+      Fail("--from-csv wrote nothing and warned of nothing, for " + Shown(input));
     return 0;
   }
   CheckMemoryFile(written, input);
 
-  status = Quietly(ConvertMemoryFileToCsv, Path("out.txt"), Path("again.csv"));
-  if (status != 0 && status != 3) Fail("--to-csv ended with status " + std::to_string(status));
-  status = Quietly(ConvertCsvToMemoryFile, Path("again.csv"), Path("again.txt"));
+  result = Quietly(ConvertMemoryFileToCsv, Path("out.txt"), Path("again.csv"));
+  if (!result.refusal.empty() || !result.written) {
+    Fail("--to-csv did not write the CSV: " + result.refusal);
+  }
+  result = Quietly(ConvertCsvToMemoryFile, Path("again.csv"), Path("again.txt"));
   std::string again;
-  if ((status != 0 && status != 3) || !ReadWhole(Path("again.txt"), again)) {
-    Fail("--from-csv of what --to-csv wrote ended with status " + std::to_string(status));
+  if (!result.refusal.empty() || !ReadWhole(Path("again.txt"), again)) {
+    Fail("--from-csv of what --to-csv wrote wrote nothing: " + result.refusal);
   }
   if (again != written) {
     std::string csv;

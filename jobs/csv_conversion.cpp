@@ -153,40 +153,28 @@ Kind KindOfFile(const std::string& name) {
   return Kind::kOther;
 }
 
-int Refuse(const std::string& text) {
-  std::string line = "quenmar-setup: " + text + "\n";
-  std::fputs(line.c_str(), stderr);
-  return kUsageError;
-}
-
 // The two conversions take their files in opposite orders: a pair of names
-// that cannot be meant is refused before anything is written. 0 when the
-// conversion may go on, else the exit status.
-int RefuseWhatCannotBeMeant(const std::string& input, const std::string& output, bool to_csv) {
+// that cannot be meant is refused before anything is written. "" when the
+// conversion may go on, else why not.
+std::string WhatCannotBeMeant(const std::string& input, const std::string& output, bool to_csv) {
   const std::string in = "\"" + input + "\"", out = "\"" + output + "\"";
   if (input != standard_stream_name && output != standard_stream_name && SameFile(input, output))
-    return Refuse(in + " and " + out + " are the same file: nothing is written");
+    return in + " and " + out + " are the same file: nothing is written";
   Kind input_kind = KindOfFile(input);
   if (to_csv && input_kind == Kind::kCsv)
-    return Refuse(in + " is a CSV file (its first line names a Location column): nothing is " +
-                  "written; to make a memory file of it, use --from-csv " + input + " " + output);
+    return in + " is a CSV file (its first line names a Location column): nothing is " +
+           "written; to make a memory file of it, use --from-csv " + input + " " + output;
   if (!to_csv && input_kind == Kind::kMemoryFile)
-    return Refuse(in + " is a memory file (it has the memory file's separators): nothing is " +
-                  "written; to make a CSV file of it, use --to-csv " + input + " " + output);
+    return in + " is a memory file (it has the memory file's separators): nothing is " +
+           "written; to make a CSV file of it, use --to-csv " + input + " " + output;
   Kind output_kind = KindOfFile(output);
   if (to_csv && output_kind == Kind::kMemoryFile)
-    return Refuse(out + " is a memory file, which the CSV would replace: nothing is written; " +
-                  "name a new file for the CSV");
+    return out + " is a memory file, which the CSV would replace: nothing is written; " +
+           "name a new file for the CSV";
   if (!to_csv && output_kind == Kind::kCsv)
-    return Refuse(out + " is a CSV file, which the memory file would replace: nothing is " +
-                  "written; name a new file for the memory file");
-  return 0;
-}
-
-// The summary line goes where the results go, unless the converted file
-// itself goes there.
-void Summary(const std::string& output, const std::string& text) {
-  std::fputs(text.c_str(), output == standard_stream_name ? stderr : stdout);
+    return out + " is a CSV file, which the memory file would replace: nothing is " +
+           "written; name a new file for the memory file";
+  return "";
 }
 
 }  // namespace
@@ -198,9 +186,11 @@ std::string CsvComment(int mode, int filter) {
   return Trimmed(comment);
 }
 
-int ConvertMemoryFileToCsv(const std::string& memory_file, const std::string& csv_file) {
+Conversion ConvertMemoryFileToCsv(const std::string& memory_file, const std::string& csv_file) {
   warnings = 0;
-  if (int refused = RefuseWhatCannotBeMeant(memory_file, csv_file, true)) return refused;
+  Conversion result;
+  result.refusal = WhatCannotBeMeant(memory_file, csv_file, true);
+  if (!result.refusal.empty()) return result;
   OpenMemoryFileForReading(memory_file);
   if (last_error != 0) EndWithFileProblem(kReadOpenLine);
   std::vector<std::string> rows = {CsvRow(kCsvHeader)};
@@ -244,15 +234,17 @@ int ConvertMemoryFileToCsv(const std::string& memory_file, const std::string& cs
   for (const std::string& row : rows) WriteChannelLine(row);
   CloseMemoryFileAfterWriting();
   if (last_error != 0) EndWithFileProblem(kWriteCloseLine);
-  std::string summary = csv_file + ": " + std::to_string(rows.size() - 1) + " channels from " +
-                        memory_file + ", " + std::to_string(warnings) + " warnings\n";
-  Summary(csv_file, summary);
-  return warnings > 0 ? kFoundSomething : kAllWell;
+  result.written = true;
+  result.channels = static_cast<int>(rows.size()) - 1;
+  result.warnings = warnings;
+  return result;
 }
 
-int ConvertCsvToMemoryFile(const std::string& csv_file, const std::string& memory_file) {
+Conversion ConvertCsvToMemoryFile(const std::string& csv_file, const std::string& memory_file) {
   warnings = 0;
-  if (int refused = RefuseWhatCannotBeMeant(csv_file, memory_file, false)) return refused;
+  Conversion result;
+  result.refusal = WhatCannotBeMeant(csv_file, memory_file, false);
+  if (!result.refusal.empty()) return result;
   OpenCsvForReading(csv_file);
   if (last_error != 0) EndWithFileProblem(kReadOpenLine);
   // The header row shows the separator: read with all of them, it is split
@@ -292,9 +284,8 @@ int ConvertCsvToMemoryFile(const std::string& csv_file, const std::string& memor
     CloseCsvAfterReading();
     if (last_error != 0) EndWithFileProblem(kReadCloseLine);
     Warn(csv_file, record.line, why + ": " + memory_file + " is not written");
-    Summary(memory_file, memory_file + ": not written, no channels from " + csv_file + ", " +
-                             std::to_string(warnings) + " warnings\n");
-    return kFoundSomething;
+    result.warnings = warnings;
+    return result;
   }
   const std::string separators(1, separator);
   std::string lines[kChannels];
@@ -472,9 +463,8 @@ int ConvertCsvToMemoryFile(const std::string& csv_file, const std::string& memor
   }
   CloseMemoryFileAfterWriting();
   if (last_error != 0) EndWithFileProblem(kWriteCloseLine);
-  std::string summary = memory_file + ": " + std::to_string(filled) + " channels from " + csv_file +
-                        ", " + std::to_string(kChannels - filled) + " empty, " +
-                        std::to_string(warnings) + " warnings\n";
-  Summary(memory_file, summary);
-  return warnings > 0 ? kFoundSomething : kAllWell;
+  result.written = true;
+  result.channels = filled;
+  result.warnings = warnings;
+  return result;
 }

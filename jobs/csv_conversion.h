@@ -1,18 +1,30 @@
 // Channel lists exchanged with CHIRP: a memory file turned into a CSV file in
 // CHIRP's column layout and back, without the radio. What one side cannot
-// hold is reported as "FILE:LINE: warning: ..." on the standard error stream;
-// a summary line goes to the standard output. A failed open ends the program
-// with the abort report of a load (reading) or a save (writing).
+// hold is reported as "FILE:LINE: warning: ..." on the standard error stream
+// as it is found (the converted file may be going to the standard output); the
+// conversion returns what happened, and its caller prints the summary. A failed
+// open ends the program with the abort report of a load (reading) or a save
+// (writing).
 //
 // ConvertMemoryFileToCsv  --to-csv: every channel a load would program, one row
-//                         each; returns the exit status, 0, or 3 after warnings
+//                         each
 // ConvertCsvToMemoryFile  --from-csv: the rows of channels 0-61 as a memory
-//                         file; returns the exit status, 0, or 3 after warnings
+//                         file; none when the CSV has no header row to read
 // CsvComment              the Comment that keeps what CHIRP has no column for:
 //                         "filter 2.4", or "AMLS filter 6.0" for AMLS and AMUS
 #pragma once
 #include <string>
 
-int ConvertMemoryFileToCsv(const std::string& memory_file, const std::string& csv_file);
-int ConvertCsvToMemoryFile(const std::string& csv_file, const std::string& memory_file);
+// What a conversion did. A pair of names that cannot be meant is refused
+// before anything is read or written: `refusal` says why, and nothing else
+// is set.
+struct Conversion {
+  std::string refusal;   // "" when the names were taken
+  bool written = false;  // the output file was written
+  int channels = 0;      // the channels written into it
+  int warnings = 0;      // the warnings given
+};
+
+Conversion ConvertMemoryFileToCsv(const std::string& memory_file, const std::string& csv_file);
+Conversion ConvertCsvToMemoryFile(const std::string& csv_file, const std::string& memory_file);
 std::string CsvComment(int mode, int filter);
