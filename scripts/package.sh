@@ -105,7 +105,7 @@ rm -f "$zip_file"
 configure_win() {
   [ -n "${QUENMAR_WIN_BUILD:-}" ] && return 0  # configured by scripts/windows.sh
   cmake -S . -B "$win_build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" \
-    -DCMAKE_BUILD_TYPE=Release -DQUENMAR_TESTS=OFF -DQUENMAR_WERROR=ON
+    "-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O2 -DNDEBUG" -DQUENMAR_TESTS=OFF -DQUENMAR_WERROR=ON
 }
 if configure_win >"$win_build/configure.log" 2>&1 &&
    cmake --build "$win_build" -j"$jobs" >"$win_build/build.log" 2>&1 &&
