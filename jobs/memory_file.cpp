@@ -460,11 +460,15 @@ std::string ReadChannelLine() {
     line.append(read_buffer + read_position, stop - read_position);
     read_position = stop;
     if (line.size() == kLineLimit) {
-      // The rest is the next line; but a CR LF that the bound cuts in two
-      // is this line's end, not an empty line of its own.
-      if (line.back() == '\r' && FillReadBuffer() && read_buffer[read_position] == '\n') {
-        read_position++;
-        line.pop_back();
+      // The rest is the next line. But a CR on the bound is still read as
+      // the bytes behind it say: of a CR LF that the bound cuts in two it is
+      // this line's end, not an empty line of its own; in front of the end
+      // of the file or a Ctrl-Z it is dropped.
+      if (line.back() == '\r') {
+        bool more = FillReadBuffer();
+        if (!more || read_buffer[read_position] == '\n' || read_buffer[read_position] == kEndOfFile)
+          line.pop_back();
+        if (more && read_buffer[read_position] == '\n') read_position++;
       }
       return SeparatorsAsB3(line);
     }
