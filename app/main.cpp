@@ -43,6 +43,7 @@ const char kUsage[] =
     "                  for them, opening none of them; status 0\n"
     "  --trace FILE    append every byte written to and read from the port to\n"
     "                  FILE, with times, to see why the radio does not answer\n"
+    "                  (a plain file only; the run goes on untraced otherwise)\n"
     "\n"
     "One job without the menu, for scripts and cron: nothing is drawn, progress\n"
     "(\"channel 17 of 62\") goes to the error stream when it is a terminal, and\n"
@@ -90,7 +91,9 @@ const char kUsage[] =
     "\n"
     "Files: a file that a save or a conversion replaces keeps its old contents\n"
     "as FILE.~N~ when they differ; VERSION_CONTROL=none, simple, numbered or\n"
-    "existing chooses as for GNU cp. FILE - is the standard input or output.\n"
+    "existing chooses as for GNU cp (any other value: status 2), and the backup\n"
+    "made is named on the standard output. FILE - is the standard input or\n"
+    "output.\n"
     "\n"
     "  -h, -?, --help  show this text (/? too, on Windows)\n"
     "  -V, --version   show the version\n"
@@ -100,7 +103,8 @@ const char kUsage[] =
     "something; 1, 2 or 8 with the abort report when the port or a file cannot\n"
     "be opened; 2 for a usage error (an unknown option, an empty device, a\n"
     "device given without --port, conversion names that cannot be meant); 4\n"
-    "when the results could not be written; 5 when the radio stopped\n"
+    "when the results could not be written or went to a standard stream that\n"
+    "was closed; 5 when the radio stopped\n"
     "answering a job; 9 to 14 after a signal.\n"
     "\n";
 // Then the environment (the port's variables from PortEnvironmentHelp), the
