@@ -118,7 +118,11 @@ int MakeTemporaryFile(const std::string& directory, const std::string& base, Tem
   made.unnamed = false;
   made.named = 0;
 #ifdef O_TMPFILE
-  made.fd = open(directory.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+  // Linked in through /proc, or by root without it: known now, not after
+  // the radio session.
+  bool linkable = access("/proc/self/fd", X_OK) == 0 || geteuid() == 0;
+  made.fd = linkable ? open(directory.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600) : -1;
+  if (!linkable) errno = EOPNOTSUPP;
   if (made.fd >= 0) {
     made.unnamed = true;
     return 0;
