@@ -453,21 +453,15 @@ int FileBackUp(const std::string& from, const std::string& backup, bool replace,
         errno = 0;  // a backup of this user's, then
       fchmod(out, old.st_mode & 07777);
     }
-    // Whole and on the disk: only now does it get the backup's name, never
-    // over a numbered one, and over NAME~ in one step.
-    if (result == 0 && (replace || !backup_temporary.unnamed)) {
-      made = NameTemporary(folder, base, backup_temporary);
-      if (made != 0) result = Reason(made);
-      if (result == 0 && replace && rename(backup_temporary.path, backup.c_str()) != 0)
-        result = Reason();
-      if (result == 0 && !replace) {
-        if (link(backup_temporary.path, backup.c_str()) != 0) result = Reason();
-      }
-      if (result == 0 && replace) backup_temporary.named = 0;
-    } else if (result == 0) {
-      std::string proc = "/proc/self/fd/" + std::to_string(out);
-      if (linkat(AT_FDCWD, proc.c_str(), AT_FDCWD, backup.c_str(), AT_SYMLINK_FOLLOW) != 0)
-        result = Reason();
+    // Whole and on the disk: only now does it get the backup's name, over
+    // NAME~ in one step, and never over a numbered one.
+    made = result == 0 ? NameTemporary(folder, base, backup_temporary) : 0;
+    if (made != 0) result = Reason(made);
+    if (result == 0 && replace) {
+      if (rename(backup_temporary.path, backup.c_str()) != 0) result = Reason();
+      if (result == 0) backup_temporary.named = 0;
+    } else if (result == 0 && link(backup_temporary.path, backup.c_str()) != 0) {
+      result = Reason();
     }
     close(out);
     backup_temporary.fd = -1;
