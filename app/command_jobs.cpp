@@ -68,6 +68,7 @@ int ProbeJob() {
 
 int SaveJob(const std::string& name) {
   SaveResult result = SaveMemoriesInto(name);
+  if (!backup_made.empty()) PrintLine(backup_made + " keeps the old contents");
   if (!result.stopped_at) return kAllWell;
   ReportUnanswered(result.stopped_at, result.stopped_channel,
                    "the save stopped and the file was left as it was");
@@ -150,7 +151,9 @@ int ConversionJob(const std::string& job, const std::string& input, const std::s
                           ? std::to_string(kChannels - conversion.channels) + " empty, "
                           : "";
   std::string summary = output + ": " + channels + " channels from " + input + ", " + empty +
-                        std::to_string(conversion.warnings) + " warnings\n";
+                        std::to_string(conversion.warnings) + " warnings";
+  if (!backup_made.empty()) summary += "; " + backup_made + " keeps the old contents";
+  summary += "\n";
   std::fputs(summary.c_str(), output == standard_stream_name ? stderr : stdout);
   return conversion.warnings == 0 ? kAllWell : kFoundSomething;
 }

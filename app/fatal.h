@@ -11,7 +11,8 @@
 //                 handlers too, so it does only async-signal-safe work
 // InstallSignalHandlers  turns interrupts, faults and kill requests into reports
 // TakeStandardStreams    opens each closed one of descriptors 0-2 on the null
-//                 device, so that no file or port is opened in their place
+//                 device, so that no file or port is opened in their place,
+//                 and notes which in stream_was_closed
 #pragma once
 #include <string>
 
@@ -42,3 +43,8 @@ const char* ErrorText(int error);
 void CloseEverything();
 void InstallSignalHandlers();
 void TakeStandardStreams();
+
+// Which of the standard input, output and error streams the program found
+// closed at start (now the null device). Written by TakeStandardStreams,
+// read by start-up: results meant for a closed stream go nowhere.
+extern bool stream_was_closed[3];

@@ -13,6 +13,7 @@
 #include "app/fatal.h"
 #include "app/main_menu.h"
 #include "jobs/jobs.h"
+#include "jobs/memory_file.h"
 #include "link/port_trace.h"
 #include "link/serial_port.h"
 
@@ -42,6 +43,7 @@ const char kUsage[] =
     "                  for them, opening none of them; status 0\n"
     "  --trace FILE    append every byte written to and read from the port to\n"
     "                  FILE, with times, to see why the radio does not answer\n"
+    "                  (a plain file only; the run goes on untraced otherwise)\n"
     "\n"
     "One job without the menu, for scripts and cron: nothing is drawn, progress\n"
     "(\"channel 17 of 62\") goes to the error stream when it is a terminal, and\n"
@@ -89,7 +91,9 @@ const char kUsage[] =
     "\n"
     "Files: a file that a save or a conversion replaces keeps its old contents\n"
     "as FILE.~N~ when they differ; VERSION_CONTROL=none, simple, numbered or\n"
-    "existing chooses as for GNU cp. FILE - is the standard input or output.\n"
+    "existing chooses as for GNU cp (any other value: status 2), and the backup\n"
+    "made is named on the standard output. FILE - is the standard input or\n"
+    "output.\n"
     "\n"
     "  -h, -?, --help  show this text (/? too, on Windows)\n"
     "  -V, --version   show the version\n"
@@ -99,7 +103,8 @@ const char kUsage[] =
     "something; 1, 2 or 8 with the abort report when the port or a file cannot\n"
     "be opened; 2 for a usage error (an unknown option, an empty device, a\n"
     "device given without --port, conversion names that cannot be meant); 4\n"
-    "when the results could not be written; 5 when the radio stopped\n"
+    "when the results could not be written or went to a standard stream that\n"
+    "was closed; 5 when the radio stopped\n"
     "answering a job; 9 to 14 after a signal.\n"
     "\n";
 // Then the environment (the port's variables from PortEnvironmentHelp), the
@@ -119,15 +124,58 @@ const char kUsageMenu[] =
     "  3  set the radio's date and time from this computer's clock\n"
     "  0  exit\n";
 
+// One line on the error stream, when it is open, for results that went to
+// the null device in place of a closed stream: the status is then 4.
+int ClosedResults(const std::string& job, int stream) {
+  if (!stream_was_closed[2]) {
+    std::string line = "quenmar-setup: the results of " + job + " went nowhere: the standard " +
+                       (stream == 1 ? "output" : "error stream") + " was closed\n";
+    std::fputs(line.c_str(), stderr);
+  }
+  return kResultsNotWritten;
+}
+
 // The status to end with once the results are out: the job's own, or 4 with
 // one line on the error stream when the standard output did not take them
 // all (a full disk, a closed pipe).
 int ResultsWritten(int status) {
+  // A load's or a clock setting's report, given to the null device.
+  if (stream_was_closed[1] && (requested_job == "--load" || requested_job == "--clock")) {
+    std::fflush(stdout);
+    return ClosedResults(requested_job, 1);
+  }
   if (std::fflush(stdout) == 0 && !std::ferror(stdout)) return status;
   std::string line = std::string("quenmar-setup: the results could not be written: ") +
                      std::strerror(errno) + "\n";
   std::fputs(line.c_str(), stderr);
   return kResultsNotWritten;
+}
+
+// Results meant for a standard stream that was closed at start would go to
+// the null device. A job that only answers (a probe, a check, a save or a
+// conversion into "-") is refused with status 4 before anything is done; a
+// load and a clock setting change the radio, so they run, and end with 4.
+void RefuseClosedResults() {
+  const std::string& job = requested_job;
+  bool dash = !job_values.empty() && job_values.back() == standard_stream_name;
+  bool conversion = job == "--to-csv" || job == "--from-csv";
+  // A save into a file and the menu have no results on the standard
+  // streams; a conversion's summary goes to the error stream when the file
+  // itself goes to the standard output.
+  bool to_output = !job.empty() && (job != "--save" || dash);
+  bool to_error = conversion && dash;
+  int closed = stream_was_closed[1] && to_output ? 1 : stream_was_closed[2] && to_error ? 2 : 0;
+  if (closed == 0 || job == "--load" || job == "--clock") return;
+  std::exit(ClosedResults(job, closed));
+}
+
+// A VERSION_CONTROL that names no way of keeping backups is a mistake to
+// hear of now, as GNU's tools refuse it, not a reason to guess.
+void RefuseVersionControl() {
+  std::string problem = VersionControlProblem(std::getenv("VERSION_CONTROL"));
+  if (problem.empty()) return;
+  std::fputs(("quenmar-setup: " + problem + "\n").c_str(), stderr);
+  std::exit(kUsageError);
 }
 
 // A port number whose device is set to an empty name is a mistake (an unset
@@ -154,6 +202,7 @@ int main(int argc, char** argv) {
   // has been changed by then.
   InstallSignalHandlers();
   std::vector<std::string> port_words = ReadCommandLine(argc, argv);
+  RefuseClosedResults();
   if (requested_job == "--help") {
     std::fputs(kUsage, stdout);
     std::fputs("Environment:\n", stdout);
@@ -169,6 +218,7 @@ int main(int argc, char** argv) {
     std::printf("quenmar-setup %s\n", QUENMAR_VERSION);
     return ResultsWritten(kAllWell);
   }
+  RefuseVersionControl();
   // A check reads a file and nothing else: no port, no console set-up.
   if (requested_job == "--check") return ResultsWritten(CheckJob(job_values[0]));
   // The conversions are offline: neither the port nor the terminal is touched.

@@ -9,9 +9,12 @@
 
 #include "app/fatal.h"
 
+bool stream_was_closed[3] = {false, false, false};
+
 void TakeStandardStreams() {
   for (int fd = 0; fd <= 2; fd++) {
     if (fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
+    stream_was_closed[fd] = true;
     // The lowest free number: this one, as the lower ones are taken.
     int null_device = open("/dev/null", O_RDWR);
     if (null_device >= 0 && null_device != fd) {

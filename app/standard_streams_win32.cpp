@@ -3,4 +3,6 @@
 // closed standard stream cannot hand its number to them: nothing to take.
 #include "app/fatal.h"
 
+bool stream_was_closed[3] = {false, false, false};
+
 void TakeStandardStreams() {}

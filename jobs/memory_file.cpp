@@ -28,6 +28,7 @@ std::vector<size_t> utf8_separator_columns;
 const std::string standard_stream_name = "-";
 std::string file_problem;
 std::string file_reason;
+std::string backup_made;
 bool file_had_byte_order_mark = false;
 
 namespace {
@@ -117,12 +118,24 @@ int Fail(const char* what) {
   return 2;
 }
 
-// The old contents are kept beside the file before it changes.
+// Where the old contents go, by VERSION_CONTROL; "" for nowhere.
+std::string BackupOfTarget() {
+  return BackupName(target.path, std::getenv("VERSION_CONTROL"));
+}
+
+bool IsSimpleBackup(const std::string& backup) {
+  return backup == target.path + "~";
+}
+
+// The old contents are kept beside the file before it changes. A file being
+// replaced is kept by a second name; one written in place by a copy.
 int KeepBackup() {
-  std::string backup = BackupName(target.path, std::getenv("VERSION_CONTROL"));
+  std::string backup = BackupOfTarget();
   if (backup.empty()) return 0;
-  // The simple backup, NAME~, is the one that GNU's tools replace each time.
-  if (FileCopy(target.path, backup, backup == target.path + "~") == 0) return 0;
+  if (FileBackUp(target.path, backup, IsSimpleBackup(backup), writing == Writing::kReplace) == 0) {
+    backup_made = backup;
+    return 0;
+  }
   file_problem = "cannot keep the old contents of \"" + write_name + "\" as \"" + backup +
                  "\": " + file_reason + "; the file is left as it was";
   return 2;
@@ -130,20 +143,21 @@ int KeepBackup() {
 
 // Writes the file in place so that a failure leaves what it had: the space is
 // reserved first, and the old bytes that the new ones cover are kept to be
-// put back.
+// put back, the old size with them.
 int WriteInPlace() {
   unsigned long long new_size = write_buffer.size();
   std::string old(std::min<unsigned long long>(new_size, target.size), '\0');
   bool kept = old.empty() || FileReadAt(0, old.data(), old.size()) == static_cast<long>(old.size());
-  if (!kept || FileReserve(new_size) != 0) {
-    Fail(kept ? "cannot write" : "cannot read");
+  if (!kept) {
+    Fail("cannot read");
     FileAbandonWrite();
     return 2;
   }
-  bool written = FileWriteAt(0, write_buffer) == 0;
+  bool written = FileReserve(new_size) == 0 && FileWriteAt(0, write_buffer) == 0;
   if (written && new_size < target.size) written = FileSetSize(new_size) == 0;
   if (!written) {
     Fail("cannot write");
+    // A reservation that failed half-way may have grown the file already.
     FileWriteAt(0, old);
     FileSetSize(target.size);
     FileFlushAndClose();
@@ -157,25 +171,26 @@ int Commit() {
     bool ok = FileWrite(write_buffer) == 0;
     return FileFlushAndClose() == 0 && ok ? 0 : Fail("cannot write");
   }
-  if (target.exists) {
-    // Identical contents: nothing to write, nothing to keep.
-    if (FileHolds(target.path, write_buffer)) {
-      FileAbandonWrite();
-      return 0;
-    }
-    if (KeepBackup() != 0) {
+  // Identical contents: nothing to write, nothing to keep.
+  if (target.exists && FileHolds(target.path, write_buffer)) {
+    FileAbandonWrite();
+    return 0;
+  }
+  if (writing == Writing::kInPlace) {
+    if (target.exists && KeepBackup() != 0) {
       FileAbandonWrite();
       return 2;
     }
+    return WriteInPlace();
   }
-  if (writing == Writing::kInPlace) return WriteInPlace();
-  if (FileWrite(write_buffer) != 0) {
+  // The new file is complete and on the disk before anything of the old one
+  // changes.
+  if (FileWrite(write_buffer) != 0 || FileFlushAndClose() != 0) {
     Fail("cannot write");
     FileAbandonWrite();
     return 2;
   }
-  if (FileFlushAndClose() != 0) {
-    Fail("cannot write");
+  if (target.exists && KeepBackup() != 0) {
     FileAbandonWrite();
     return 2;
   }
@@ -197,6 +212,14 @@ int OpenForWriting(const std::string& name) {
     return FileOpenExisting(target.path, false) == 0 ? 0 : Fail("cannot write");
   }
   if (target.exists && FileMayWrite(target.path) != 0) return Fail("cannot write");
+  // The backup's folder must take it: learnt now, not after the radio session.
+  std::string backup = target.exists ? BackupOfTarget() : "";
+  if (!backup.empty() && FileMayMake(backup, IsSimpleBackup(backup)) != 0) {
+    file_problem = "cannot keep the old contents of \"" + name + "\" as \"" + backup +
+                   "\": " + file_reason +
+                   "; with VERSION_CONTROL=none it is written in place, without a backup";
+    return 2;
+  }
   // Other names of the same file would keep the old contents after a rename.
   bool in_place = target.exists && target.other_links;
   if (!in_place) {
@@ -215,6 +238,70 @@ int OpenForWriting(const std::string& name) {
   writing = in_place ? Writing::kInPlace : Writing::kReplace;
   if (in_place && FileOpenExisting(target.path, true) != 0) return Fail("cannot write");
   return 0;
+}
+
+// The ways of VERSION_CONTROL, by GNU's names; a value may be cut short
+// where that leaves no doubt, as GNU's tools take it.
+enum class Control { kNone, kSimple, kExisting, kNumbered, kUnknown, kAmbiguous };
+
+struct ControlName {
+  const char* name;
+  Control control;
+};
+constexpr ControlName kControlNames[] = {
+    {"none", Control::kNone},         {"off", Control::kNone},
+    {"simple", Control::kSimple},     {"never", Control::kSimple},
+    {"existing", Control::kExisting}, {"nil", Control::kExisting},
+    {"numbered", Control::kNumbered}, {"t", Control::kNumbered}};
+
+Control ControlOf(const char* version_control) {
+  std::string value = version_control ? version_control : "";
+  // Unset or empty: numbered backups.
+  if (value.empty()) return Control::kNumbered;
+  Control found = Control::kUnknown;
+  for (const ControlName& known : kControlNames) {
+    if (value == known.name) return known.control;
+    if (std::string(known.name).compare(0, value.size(), value) != 0) continue;
+    found =
+        found == Control::kUnknown || found == known.control ? known.control : Control::kAmbiguous;
+  }
+  return found;
+}
+
+// Numbers of backups as their digits, of any length, without leading zeros.
+bool BackupNumberBelow(const std::string& one, const std::string& other) {
+  return one.size() != other.size() ? one.size() < other.size() : one < other;
+}
+
+std::string OneMore(std::string digits) {
+  size_t at = digits.size();
+  while (at > 0 && digits[at - 1] == '9') digits[--at] = '0';
+  if (at == 0) return "1" + digits;
+  digits[at - 1]++;
+  return digits;
+}
+
+// The highest N of NAME.~N~ in a folder that cannot be listed, found by
+// asking for names: doubling until one is missing, then halving the gap.
+// In a row without gaps that is the highest; otherwise a free number.
+std::string ProbedHighest(const std::string& path) {
+  auto there = [&path](unsigned long long number) {
+    std::error_code error;
+    std::filesystem::file_status seen =
+        std::filesystem::symlink_status(path + ".~" + std::to_string(number) + "~", error);
+    return std::filesystem::exists(seen);
+  };
+  if (!there(1)) return "";
+  unsigned long long low = 1, high = 2;
+  while (high < (1ULL << 62) && there(high)) {
+    low = high;
+    high *= 2;
+  }
+  while (high - low > 1) {
+    unsigned long long middle = low + (high - low) / 2;
+    (there(middle) ? low : high) = middle;
+  }
+  return std::to_string(low);
 }
 
 }  // namespace
@@ -320,6 +407,7 @@ void WriteChannelLine(const std::string& line) {
 }
 
 void CloseMemoryFileAfterWriting() {
+  backup_made.clear();
   if (writing == Writing::kNone) return;
   last_error = Commit();
   writing = Writing::kNone;
@@ -371,7 +459,19 @@ std::string ReadChannelLine() {
     while (stop < limit && read_buffer[stop] != '\n' && read_buffer[stop] != kEndOfFile) stop++;
     line.append(read_buffer + read_position, stop - read_position);
     read_position = stop;
-    if (line.size() == kLineLimit) return SeparatorsAsB3(line);  // the rest is the next line
+    if (line.size() == kLineLimit) {
+      // The rest is the next line. But a CR on the bound is still read as
+      // the bytes behind it say: of a CR LF that the bound cuts in two it is
+      // this line's end, not an empty line of its own; in front of the end
+      // of the file or a Ctrl-Z it is dropped.
+      if (line.back() == '\r') {
+        bool more = FillReadBuffer();
+        if (!more || read_buffer[read_position] == '\n' || read_buffer[read_position] == kEndOfFile)
+          line.pop_back();
+        if (more && read_buffer[read_position] == '\n') read_position++;
+      }
+      return SeparatorsAsB3(line);
+    }
     if (stop == read_length) continue;
     char ender = read_buffer[read_position++];
     if (ender == kEndOfFile) {
@@ -417,32 +517,42 @@ void EndWithFileProblem(int report_line) {
 }
 
 // GNU's rules: VERSION_CONTROL none or off keeps nothing; simple or never
-// keeps NAME~; numbered or t, and an unset or unknown value, NAME.~N~ with
-// N one above the highest there; existing or nil numbered when one is there.
+// keeps NAME~; numbered or t, and an unset value, NAME.~N~ with N one above
+// the highest there; existing or nil numbered when one is there. (Other
+// values are refused at start-up: VersionControlProblem.)
 std::string BackupName(const std::string& path, const char* version_control) {
-  std::string control = version_control ? version_control : "";
-  if (control == "none" || control == "off") return "";
+  Control control = ControlOf(version_control);
+  if (control == Control::kNone) return "";
+  if (control == Control::kSimple) return path + "~";
   std::filesystem::path file(path);
   std::string base = file.filename().string();
   std::filesystem::path folder = file.parent_path().empty() ? "." : file.parent_path();
-  unsigned long highest = 0;
+  std::string highest;
   std::error_code error;
-  for (std::filesystem::directory_iterator entry(folder, error), end; !error && entry != end;
-       entry.increment(error)) {
+  std::filesystem::directory_iterator entry(folder, error);
+  for (std::filesystem::directory_iterator end; !error && entry != end; entry.increment(error)) {
     std::string name = entry->path().filename().string();
     if (name.size() < base.size() + 4 || name.compare(0, base.size() + 2, base + ".~") != 0 ||
         name.back() != '~')
       continue;
     std::string digits = name.substr(base.size() + 2, name.size() - base.size() - 3);
-    if (digits.empty() || digits.size() > 9 ||
+    if (digits.empty() || digits[0] == '0' ||
         digits.find_first_not_of("0123456789") != std::string::npos)
       continue;
-    highest = std::max(highest, std::stoul(digits));
+    if (BackupNumberBelow(highest, digits)) highest = digits;
   }
-  bool simple = control == "simple" || control == "never" ||
-                ((control == "existing" || control == "nil") && highest == 0);
-  if (simple) return path + "~";
-  return path + ".~" + std::to_string(highest + 1) + "~";
+  // A folder this user may search but not read.
+  if (error) highest = ProbedHighest(path);
+  if (control == Control::kExisting && highest.empty()) return path + "~";
+  return path + ".~" + OneMore(highest.empty() ? "0" : highest) + "~";
+}
+
+std::string VersionControlProblem(const char* version_control) {
+  Control control = ControlOf(version_control);
+  if (control != Control::kUnknown && control != Control::kAmbiguous) return "";
+  return std::string("VERSION_CONTROL=") + version_control + " is " +
+         (control == Control::kAmbiguous ? "ambiguous" : "not known") +
+         "; the values are none or off, simple or never, existing or nil, numbered or t";
 }
 
 bool SameFile(const std::string& one, const std::string& other) {

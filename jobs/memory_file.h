@@ -27,6 +27,8 @@
 //                     there is one), then the abort report of report_line
 // BackupName          where the old contents of a replaced file are kept, by the
 //                     rules of VERSION_CONTROL; "" for no backup
+// VersionControlProblem  the line that refuses a VERSION_CONTROL value that
+//                     names no way of keeping backups; "" for a good one
 // SameFile            true when two names lead to one file (or are one text)
 //
 // These files are read and written through the procedures here: the memory
@@ -34,6 +36,7 @@
 // read and the standard output stream to write (no backup, no replacing).
 #pragma once
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -102,6 +105,9 @@ extern const std::string standard_stream_name;
 // without the program's name: cannot create "x/y.txt": No such file or
 // directory. Written by the file procedures, printed by EndWithFileProblem.
 extern std::string file_problem;
+// The backup that the last close after writing made of the old contents,
+// "" for none. Written by CloseMemoryFileAfterWriting, read by the summaries.
+extern std::string backup_made;
 // True when the file being read began with a UTF-8 byte-order mark, which
 // reading skipped. Written by the opens for reading, read by --check.
 extern bool file_had_byte_order_mark;
@@ -119,6 +125,7 @@ void CloseMemoryFileAfterReading();
 void MemoryFileAbandon();
 [[noreturn]] void EndWithFileProblem(int report_line);
 std::string BackupName(const std::string& path, const char* version_control);
+std::string VersionControlProblem(const char* version_control);
 bool SameFile(const std::string& one, const std::string& other);
 
 // What the file system says of a name about to be written.
@@ -148,9 +155,17 @@ int FileReserve(unsigned long long size);
 int FileSetSize(unsigned long long size);
 int FileFlushAndClose();
 int FileReplace(const std::string& path);  // the closed temporary takes the place of path
-// A copy of a file, flushed to the disk: a new file `to`, or with `replace`
-// whatever `to` held before.
-int FileCopy(const std::string& from, const std::string& to, bool replace);
+// Whether a new file may be put at `path` (its folder takes new names) and,
+// with `replace`, over what is there now.
+int FileMayMake(const std::string& path, bool replace);
+// Keeps the file `from` as `backup`, complete and on the disk before it gets
+// that name: with `replace` over what `backup` was (never through it, if it is
+// a link), else only when no such name exists. `by_link` when `from` is about
+// to be replaced by a new file: a second name of it is then backup enough.
+int FileBackUp(const std::string& from, const std::string& backup, bool replace, bool by_link);
+// The trace file, opened to append: a plain file only, created when missing,
+// a link followed by the rule of FileLookUp; nullptr with file_reason.
+std::FILE* FileOpenForAppending(const std::string& name);
 void FileAbandonWrite();  // safe inside a signal handler
 int FileOpenForReading(const std::string& name);
 int FileOpenStandardInput();

@@ -11,6 +11,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -25,10 +26,24 @@ int read_fd = -1;
 bool write_standard = false;  // write_fd is the standard output: not closed here
 bool read_standard = false;
 
-// The temporary file's name, kept in a fixed buffer so that a signal handler
-// can remove it. Empty when there is none.
-char temporary_path[PATH_MAX + 32];
-volatile sig_atomic_t temporary_exists = 0;
+constexpr size_t kPathSize = PATH_MAX + 32;
+
+// A temporary file: unnamed until it is linked in, or named, its name in a
+// fixed buffer so that a signal handler can remove it.
+struct Temporary {
+  int fd = -1;
+  bool unnamed = false;
+  volatile sig_atomic_t named = 0;
+  char path[kPathSize] = "";
+};
+
+Temporary temporary;           // the new contents of the file being written (fd: write_fd)
+Temporary backup_temporary;    // a backup being copied
+std::string temporary_beside;  // the file that `temporary` is to replace
+
+constexpr const char* kUntrustedLink =
+    "a symbolic link in a folder that everyone may write in, owned by neither this user nor the "
+    "folder's owner, is not followed";
 
 int Reason(int error = errno) {
   file_reason = std::strerror(error);
@@ -82,27 +97,95 @@ bool LinkTarget(const std::string& name, std::string& path) {
   return true;
 }
 
-// Makes the temporary file in `directory`: named after the target when that
-// fits, else a short name. 0, or the errno of the failure.
-int MakeTemporaryIn(const std::string& directory, const std::string& base) {
+// A name for a temporary file in `directory`, unused so far: named after
+// the target when that fits, else a short name. False when none fits.
+bool FreshName(const std::string& directory, const std::string& base, char* path) {
+  static unsigned counter = 0;
+  std::string tail = "." + std::to_string(getpid()) + "-" + std::to_string(++counter);
   for (const std::string& stem : {"." + base, std::string(".quenmar")}) {
-    std::string pattern = directory + "/" + stem + ".XXXXXX";
-    if (pattern.size() >= sizeof temporary_path) continue;
-    std::memcpy(temporary_path, pattern.c_str(), pattern.size() + 1);
-    write_fd = mkostemp(temporary_path, O_CLOEXEC);
-    if (write_fd >= 0) {
-      temporary_exists = 1;
-      return 0;
-    }
-    if (errno != ENAMETOOLONG) return errno;
+    std::string name = directory + "/" + stem + tail;
+    if (name.size() >= kPathSize || stem.size() + tail.size() > NAME_MAX) continue;
+    std::memcpy(path, name.c_str(), name.size() + 1);
+    return true;
   }
-  return ENAMETOOLONG;
+  return false;
 }
 
-void RemoveTemporary() {
-  if (temporary_exists) {
-    temporary_exists = 0;
-    unlink(temporary_path);
+// Makes a temporary file in `directory`: unnamed where the system has them
+// (Linux O_TMPFILE), so that a run killed before it is linked in leaves
+// nothing; else a new file of a fresh name. 0, or the errno of the failure.
+int MakeTemporaryFile(const std::string& directory, const std::string& base, Temporary& made) {
+  made.unnamed = false;
+  made.named = 0;
+#ifdef O_TMPFILE
+  // Linked in through /proc, or by root without it: known now, not after
+  // the radio session.
+  bool linkable = access("/proc/self/fd", X_OK) == 0 || geteuid() == 0;
+  made.fd = linkable ? open(directory.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600) : -1;
+  if (!linkable) errno = EOPNOTSUPP;
+  if (made.fd >= 0) {
+    made.unnamed = true;
+    return 0;
+  }
+  // A file system or kernel without them says so in one of these ways.
+  if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) return errno;
+#endif
+  for (int attempt = 0; attempt < 100; attempt++) {
+    if (!FreshName(directory, base, made.path)) return ENAMETOOLONG;
+    made.fd = open(made.path, O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (made.fd >= 0) {
+      made.named = 1;
+      return 0;
+    }
+    if (errno != EEXIST) return errno;
+  }
+  return EEXIST;
+}
+
+// Gives an unnamed temporary file a fresh name beside the others, so that
+// it can be renamed into its place. 0, or the errno.
+int NameTemporary(const std::string& directory, const std::string& base, Temporary& made) {
+  if (!made.unnamed) return 0;
+  std::string proc = "/proc/self/fd/" + std::to_string(made.fd);
+  for (int attempt = 0; attempt < 100; attempt++) {
+    if (!FreshName(directory, base, made.path)) return ENAMETOOLONG;
+    int linked = linkat(AT_FDCWD, proc.c_str(), AT_FDCWD, made.path, AT_SYMLINK_FOLLOW);
+#ifdef AT_EMPTY_PATH
+    // Without /proc (a chroot) the call itself, which wants privileges.
+    if (linked != 0 && errno == ENOENT)
+      linked = linkat(made.fd, "", AT_FDCWD, made.path, AT_EMPTY_PATH);
+#endif
+    if (linked == 0) {
+      made.unnamed = false;
+      made.named = 1;
+      return 0;
+    }
+    if (errno != EEXIST) return errno;
+  }
+  return EEXIST;
+}
+
+void RemoveTemporary(Temporary& made) {
+  if (made.named) {
+    made.named = 0;
+    unlink(made.path);
+  }
+}
+
+std::string FolderOf(const std::string& path) {
+  std::string copy = path;
+  return dirname(copy.data());
+}
+
+std::string BaseOf(const std::string& path) {
+  return path.substr(path.find_last_of('/') + 1);
+}
+
+void SyncFolder(const std::string& path) {
+  int directory = open(FolderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (directory >= 0) {
+    fsync(directory);
+    close(directory);
   }
 }
 
@@ -128,29 +211,55 @@ bool AttributeNames(const std::string& path, int fd, std::vector<std::string>& n
   return true;
 }
 
-// Gives the new file what the old one had: owner and group, extended
+// Gives the new file `fd` what the old one had: owner and group, extended
 // attributes and ACLs (and none the old one lacked), permission bits. False
 // when any of it cannot be done: the rename would then change the file.
-bool TakeOverFrom(const std::string& path, const struct stat& old) {
-  if (write_fd < 0) return false;
-  if (fchown(write_fd, old.st_uid, old.st_gid) != 0) return false;
+bool TakeOverFrom(int fd, const std::string& path, const struct stat& old) {
+  if (fd < 0) return false;
+  if (fchown(fd, old.st_uid, old.st_gid) != 0) return false;
   std::vector<std::string> old_names, new_names;
-  if (!AttributeNames(path, -1, old_names) || !AttributeNames("", write_fd, new_names))
-    return false;
+  if (!AttributeNames(path, -1, old_names) || !AttributeNames("", fd, new_names)) return false;
   for (const std::string& name : new_names) {
     bool on_old = false;
     for (const std::string& kept : old_names) on_old = on_old || kept == name;
-    if (!on_old && fremovexattr(write_fd, name.c_str()) != 0) return false;
+    if (!on_old && fremovexattr(fd, name.c_str()) != 0) return false;
   }
   for (const std::string& name : old_names) {
     ssize_t size = getxattr(path.c_str(), name.c_str(), nullptr, 0);
     if (size < 0) return false;
     std::vector<char> value(size);
     size = getxattr(path.c_str(), name.c_str(), value.data(), value.size());
-    if (size < 0 || fsetxattr(write_fd, name.c_str(), value.data(), size, 0) != 0) return false;
+    if (size < 0 || fsetxattr(fd, name.c_str(), value.data(), size, 0) != 0) return false;
   }
   // After the owner: a change of owner clears the set-id bits.
-  return fchmod(write_fd, old.st_mode & 07777) == 0;
+  return fchmod(fd, old.st_mode & 07777) == 0;
+}
+
+// Copies the file `in` into `out`, flushed to the disk. 0, or 2 with the reason.
+int CopyBytes(int in, int out) {
+  char buffer[8192];
+  for (;;) {
+    ssize_t n = read(in, buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return Reason();
+    if (n == 0) break;
+    for (ssize_t done = 0; done < n;) {
+      ssize_t put = write(out, buffer + done, n - done);
+      if (put < 0 && errno == EINTR) continue;
+      if (put <= 0) return Reason(put == 0 ? ENOSPC : errno);
+      done += put;
+    }
+  }
+  return fsync(out) == 0 ? 0 : Reason();
+}
+
+// A sticky folder lets only the owner of a name (or of the folder) rename
+// over it: whether this user may replace `path`.
+bool MayReplaceName(const std::string& path) {
+  struct stat folder, seen;
+  if (lstat(path.c_str(), &seen) != 0 || stat(FolderOf(path).c_str(), &folder) != 0) return true;
+  uid_t user = geteuid();
+  return !(folder.st_mode & S_ISVTX) || user == 0 || seen.st_uid == user || folder.st_uid == user;
 }
 
 }  // namespace
@@ -159,9 +268,7 @@ int FileLookUp(const std::string& name, FileFacts& facts) {
   // "out/" names a folder, never a file to write.
   if (!name.empty() && name.back() == '/') return Reason(EISDIR);
   if (!LinkTarget(name, facts.path)) {
-    file_reason =
-        "a symbolic link in a folder that everyone may write in, owned by neither this user nor "
-        "the folder's owner, is not followed";
+    file_reason = kUntrustedLink;
     return 2;
   }
   struct stat old;
@@ -187,15 +294,14 @@ int FileMayWrite(const std::string& path) {
 }
 
 int FileMakeTemporary(const std::string& beside) {
-  std::string copy = beside;
-  std::string directory = dirname(copy.data());
-  std::string base = beside.substr(beside.find_last_of('/') + 1);
-  int made = MakeTemporaryIn(directory, base);
+  temporary_beside = beside;
+  int made = MakeTemporaryFile(FolderOf(beside), BaseOf(beside), temporary);
   if (made == EACCES) {
     Reason(made);
     return kFolderRefused;
   }
   if (made != 0) return Reason(made);
+  write_fd = temporary.fd;
   // A new file gets what a plain create would give it.
   mode_t mask = umask(0);
   umask(mask);
@@ -205,12 +311,15 @@ int FileMakeTemporary(const std::string& beside) {
 
 bool FileCopyAttributes(const std::string& from) {
   struct stat old;
-  return stat(from.c_str(), &old) == 0 && TakeOverFrom(from, old);
+  return stat(from.c_str(), &old) == 0 && TakeOverFrom(write_fd, from, old);
 }
 
 int FileOpenExisting(const std::string& path, bool in_place) {
   // O_NONBLOCK so that a FIFO without a reader gives an error, not a wait.
-  write_fd = open(path.c_str(), (in_place ? O_RDWR : O_WRONLY) | O_NONBLOCK | O_CLOEXEC);
+  // The links on the way were followed by the rule of FileLookUp: one
+  // planted since is not.
+  write_fd =
+      open(path.c_str(), (in_place ? O_RDWR : O_WRONLY) | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
   if (write_fd < 0) return Reason();
   fcntl(write_fd, F_SETFL, fcntl(write_fd, F_GETFL) & ~O_NONBLOCK);
   return 0;
@@ -279,60 +388,118 @@ int FileFlushAndClose() {
   // device or a FIFO has no disk.
   bool regular = fstat(fd, &seen) == 0 && S_ISREG(seen.st_mode);
   int result = regular && fsync(fd) != 0 ? Reason() : 0;
+  // An unnamed temporary file gets its name now, complete, to be renamed
+  // into its place.
+  if (result == 0 && fd == temporary.fd) {
+    int named = NameTemporary(FolderOf(temporary_beside), BaseOf(temporary_beside), temporary);
+    if (named != 0) result = Reason(named);
+  }
+  if (fd == temporary.fd) temporary.fd = -1;
   if (close(fd) != 0 && result == 0) result = Reason();
   return result;
 }
 
 int FileReplace(const std::string& path) {
-  if (rename(temporary_path, path.c_str()) != 0) {
+  if (rename(temporary.path, path.c_str()) != 0) {
     Reason();
-    unlink(temporary_path);
-    temporary_exists = 0;
+    RemoveTemporary(temporary);
     return 2;
   }
-  temporary_exists = 0;
-  std::string copy = path;
-  int directory = open(dirname(copy.data()), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (directory >= 0) {
-    fsync(directory);
-    close(directory);
-  }
+  temporary.named = 0;
+  SyncFolder(path);
   return 0;
 }
 
-int FileCopy(const std::string& from, const std::string& to, bool replace) {
+int FileMayMake(const std::string& path, bool replace) {
+  std::string folder = FolderOf(path);
+  if (faccessat(AT_FDCWD, folder.c_str(), W_OK | X_OK, AT_EACCESS) != 0) return Reason();
+  return replace && !MayReplaceName(path) ? Reason(EPERM) : 0;
+}
+
+int FileBackUp(const std::string& from, const std::string& backup, bool replace, bool by_link) {
+  std::string folder = FolderOf(backup), base = BaseOf(backup);
+  // A second name of the old file is its backup at no cost when the file is
+  // about to be replaced by a new one: owner, mode and all stay as they were.
+  if (by_link) {
+    if (!replace) {
+      if (link(from.c_str(), backup.c_str()) == 0) return SyncFolder(backup), 0;
+      if (errno == EEXIST) return Reason();
+    } else if (FreshName(folder, base, backup_temporary.path) &&
+               link(from.c_str(), backup_temporary.path) == 0) {
+      backup_temporary.named = 1;
+      if (rename(backup_temporary.path, backup.c_str()) != 0) {
+        Reason();
+        RemoveTemporary(backup_temporary);
+        return 2;
+      }
+      backup_temporary.named = 0;
+      SyncFolder(backup);
+      return 0;
+    }
+    // No hard links here (or not of this file): a copy, then.
+  }
   int in = open(from.c_str(), O_RDONLY | O_CLOEXEC);
   if (in < 0) return Reason();
   struct stat old;
-  fstat(in, &old);
-  int out = open(to.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | (replace ? O_TRUNC : O_EXCL),
-                 old.st_mode & 0666);
-  if (out < 0) {
-    Reason();
-    close(in);
-    return 2;
-  }
-  char buffer[8192];
-  int result = 0;
-  for (;;) {
-    ssize_t n = read(in, buffer, sizeof buffer);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) result = Reason();
-    if (n <= 0) break;
-    for (ssize_t done = 0; done < n && result == 0;) {
-      ssize_t put = write(out, buffer + done, n - done);
-      if (put < 0 && errno == EINTR) continue;
-      if (put <= 0) result = Reason(put == 0 ? ENOSPC : errno);
-      if (put > 0) done += put;
+  int result = fstat(in, &old) == 0 ? 0 : Reason();
+  int made = result == 0 ? MakeTemporaryFile(folder, base, backup_temporary) : 0;
+  if (made != 0) result = Reason(made);
+  if (result == 0) {
+    int out = backup_temporary.fd;
+    result = CopyBytes(in, out);
+    // The old file's owner, group and mode, as far as this user may give them.
+    if (result == 0) {
+      if (fchown(out, old.st_uid, old.st_gid) != 0 && fchown(out, -1, old.st_gid) != 0)
+        errno = 0;  // a backup of this user's, then
+      fchmod(out, old.st_mode & 07777);
     }
-    if (result != 0) break;
+    // Whole and on the disk: only now does it get the backup's name, over
+    // NAME~ in one step, and never over a numbered one.
+    made = result == 0 ? NameTemporary(folder, base, backup_temporary) : 0;
+    if (made != 0) result = Reason(made);
+    if (result == 0 && replace) {
+      if (rename(backup_temporary.path, backup.c_str()) != 0) result = Reason();
+      if (result == 0) backup_temporary.named = 0;
+    } else if (result == 0 && link(backup_temporary.path, backup.c_str()) != 0) {
+      result = Reason();
+    }
+    close(out);
+    backup_temporary.fd = -1;
+    RemoveTemporary(backup_temporary);
+    if (result == 0) SyncFolder(backup);
   }
-  if (result == 0 && fsync(out) != 0) result = Reason();
-  if (close(out) != 0 && result == 0) result = Reason();
   close(in);
-  // A backup that is not whole is no backup.
-  if (result != 0 && !replace) unlink(to.c_str());
   return result;
+}
+
+std::FILE* FileOpenForAppending(const std::string& name) {
+  std::string path;
+  if (!LinkTarget(name, path)) {
+    file_reason = kUntrustedLink;
+    return nullptr;
+  }
+  // Looked at before the open: opening a device or a FIFO may wait, or do
+  // something to it.
+  struct stat seen;
+  if (stat(path.c_str(), &seen) == 0 && !S_ISREG(seen.st_mode)) {
+    file_reason = S_ISDIR(seen.st_mode) ? std::strerror(EISDIR) : "not a plain file";
+    return nullptr;
+  }
+  int fd =
+      open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0666);
+  if (fd < 0) return Reason(), nullptr;
+  if (fstat(fd, &seen) != 0 || !S_ISREG(seen.st_mode)) {
+    file_reason = "not a plain file";
+    close(fd);
+    return nullptr;
+  }
+  fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  std::FILE* file = fdopen(fd, "a");
+  if (!file) {
+    Reason();
+    close(fd);
+  }
+  return file;
 }
 
 int FileOpenForReading(const std::string& name) {
@@ -375,8 +542,10 @@ void FileCloseForReading() {
 void FileAbandonWrite() {
   if (write_fd >= 0 && !write_standard) close(write_fd);
   write_fd = -1;
+  temporary.fd = -1;
   write_standard = false;
-  RemoveTemporary();
+  RemoveTemporary(temporary);
+  RemoveTemporary(backup_temporary);
 }
 
 void MemoryFileAbandon() {

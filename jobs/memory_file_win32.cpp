@@ -4,6 +4,7 @@
 // decided in memory_file.cpp, for Windows as for POSIX systems.
 #include <windows.h>
 
+#include <cstdio>
 #include <string>
 
 #include "jobs/memory_file.h"
@@ -261,15 +262,47 @@ int FileReplace(const std::string& path) {
   return 2;
 }
 
-int FileCopy(const std::string& from, const std::string& to, bool replace) {
-  if (!CopyFileA(from.c_str(), to.c_str(), replace ? FALSE : TRUE)) return Reason();
-  HANDLE copy = CreateFileA(to.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-  // A copy of a read-only file is read-only too: it cannot be flushed, only kept.
-  if (copy == INVALID_HANDLE_VALUE) return 0;
-  int result = FlushFileBuffers(copy) ? 0 : Reason();
-  CloseHandle(copy);
+// The folder's rights are the system's to judge when the backup is made.
+int FileMayMake(const std::string&, bool) {
+  return 0;
+}
+
+// A copy beside the backup, flushed, then moved to the backup's name: over
+// NAME~ with `replace`, else only to a name that is free.
+int FileBackUp(const std::string& from, const std::string& backup, bool replace, bool) {
+  char copy_path[MAX_PATH];
+  if (GetTempFileNameA(FolderOf(backup).c_str(), "qnb", 0, copy_path) == 0) return Reason();
+  int result = CopyFileA(from.c_str(), copy_path, FALSE) ? 0 : Reason();
+  if (result == 0) {
+    HANDLE copy = CreateFileA(copy_path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    // A copy of a read-only file is read-only too: it cannot be flushed, only kept.
+    if (copy != INVALID_HANDLE_VALUE) {
+      if (!FlushFileBuffers(copy)) result = Reason();
+      CloseHandle(copy);
+    }
+  }
+  DWORD how = MOVEFILE_WRITE_THROUGH | (replace ? MOVEFILE_REPLACE_EXISTING : 0);
+  if (result == 0 && !MoveFileExA(copy_path, backup.c_str(), how)) result = Reason();
+  if (result != 0) {
+    SetFileAttributesA(copy_path, FILE_ATTRIBUTE_NORMAL);
+    DeleteFileA(copy_path);
+  }
   return result;
+}
+
+// A device (CON, NUL, COM1, a pipe) is no trace file.
+std::FILE* FileOpenForAppending(const std::string& name) {
+  char full_path[MAX_PATH];
+  DWORD length = GetFullPathNameA(name.c_str(), sizeof full_path, full_path, nullptr);
+  if (length == 0 || length >= sizeof full_path) return Reason(), nullptr;
+  if (IsDevicePath(full_path)) {
+    file_reason = "not a plain file";
+    return nullptr;
+  }
+  std::FILE* file = std::fopen(full_path, "a");
+  if (!file) Reason();
+  return file;
 }
 
 int FileOpenForReading(const std::string& name) {

@@ -2,12 +2,11 @@
 // nothing then.
 #include "link/port_trace.h"
 
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <string>
 
+#include "jobs/memory_file.h"
 #include "link/serial_port.h"
 #include "text/text.h"
 
@@ -27,11 +26,13 @@ void Line(const std::string& text) {
 void TraceStart() {
   const char* name = trace_name.empty() ? std::getenv("QUENMAR_TRACE") : trace_name.c_str();
   if (!name || !*name) return;
-  trace = std::fopen(name, "a");
+  // Never a device, a FIFO (whose open would wait for a reader) or a planted
+  // link: the file layer's rules.
+  trace = FileOpenForAppending(name);
   if (!trace) {
     // The run goes on without its trace, but says so.
     std::string line = std::string("quenmar-setup: cannot open the trace file \"") + name +
-                       "\": " + std::strerror(errno) + "\n";
+                       "\": " + file_reason + "\n";
     std::fputs(line.c_str(), stderr);
     return;
   }

@@ -307,6 +307,18 @@ INSTANTIATE_TEST_SUITE_P(
                  {}},
         ReadCase{"a last line without line end", "one\ntwo", {"one", "two"}},
         ReadCase{"empty lines in the middle", "\n\r\nthree\n", {"", "", "three"}},
+        ReadCase{"a CR LF across the 4096-byte bound",
+                 std::string(4095, 'x') + "\r\nnext\r\n",
+                 {std::string(4095, 'x'), "next"}},
+        ReadCase{"a CR LF across the bound and the read buffer's edge",
+                 std::string(4094, 'a') + "\r\n" + std::string(4095, 'b') + "\r\nnext\n",
+                 {std::string(4094, 'a'), std::string(4095, 'b'), "next"}},
+        ReadCase{"a CR on the bound before the end",
+                 std::string(4095, 'x') + "\r",
+                 {std::string(4095, 'x')}},
+        ReadCase{"a CR on the bound before Ctrl-Z",
+                 std::string(4095, 'x') + "\r\x1Amore\n",
+                 {std::string(4095, 'x')}},
         ReadCase{"every byte value but line ends and Ctrl-Z passes",
                  EveryByteButLineEndsAndCtrlZ() + "\r\n",
                  {EveryByteButLineEndsAndCtrlZ()}}));
@@ -491,7 +503,23 @@ INSTANTIATE_TEST_SUITE_P(
                     BackupCase{"none", {"mem.txt.~1~"}, ""}, BackupCase{"off", {}, ""},
                     BackupCase{"simple", {"mem.txt.~1~"}, "~"}, BackupCase{"never", {}, "~"},
                     BackupCase{"existing", {}, "~"}, BackupCase{"nil", {"mem.txt.~4~"}, ".~5~"},
-                    BackupCase{"unknown", {}, ".~1~"}));
+                    BackupCase{nullptr, {"mem.txt.~999999999~"}, ".~1000000000~"},
+                    BackupCase{nullptr,
+                               {"mem.txt.~99999999999999999999~", "mem.txt.~100~",
+                                "mem.txt.~0123456789012345678901~"},
+                               ".~100000000000000000000~"},
+                    BackupCase{"nu", {}, ".~1~"}, BackupCase{"s", {"mem.txt.~1~"}, "~"}));
+
+TEST(VersionControlProblem, GnusValuesAndTheirShortFormsOnly) {
+  for (const char* good :
+       {"none", "off", "simple", "never", "existing", "nil", "numbered", "t", "ex", "no", ""})
+    EXPECT_EQ(VersionControlProblem(good), "") << good;
+  EXPECT_EQ(VersionControlProblem("bogus"),
+            "VERSION_CONTROL=bogus is not known; the values are none or off, simple or never, "
+            "existing or nil, numbered or t");
+  // n: none, never, nil or numbered.
+  EXPECT_EQ(VersionControlProblem("n").rfind("VERSION_CONTROL=n is ambiguous;", 0), 0u);
+}
 
 TEST(SameFile, TheSameTextOrTheSameFile) {
   ScratchDirectory directory;
