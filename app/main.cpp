@@ -169,6 +169,13 @@ int main(int argc, char** argv) {
     std::printf("quenmar-setup %s\n", QUENMAR_VERSION);
     return ResultsWritten(kAllWell);
   }
+  // A file of another kind than the job takes is refused before a port or
+  // a file is opened.
+  if (requested_job == "--check" || requested_job == "--load" || requested_job == "--compare" ||
+      requested_job == "--save") {
+    int refused = RefuseOtherKindOfFile(requested_job, job_values[0]);
+    if (refused != kAllWell) return refused;
+  }
   // A check reads a file and nothing else: no port, no console set-up.
   if (requested_job == "--check") return ResultsWritten(CheckJob(job_values[0]));
   // The conversions are offline: neither the port nor the terminal is touched.
