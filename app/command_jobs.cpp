@@ -140,22 +140,30 @@ void ReportUnanswered(const char* command, int channel, const std::string& outco
 
 int RefuseOtherKindOfFile(const std::string& job, const std::string& name) {
   const std::string quoted = "\"" + name + "\"";
+  const std::string csv = quoted + " is a CSV file (its first line names a Location column)";
   std::string refusal;
-  FileKind kind = KindOfFile(name);
-  if (job == "--save") {
-    // A save replaces its file: never one that holds something else.
-    if (kind == FileKind::kCsv) {
-      refusal = quoted + " is a CSV file (its first line names a Location column), which the " +
-                "save would replace: nothing is sent; name a new file for the save";
-    } else if (kind == FileKind::kOther) {
-      refusal = quoted + " is not a memory file (its first line is neither a channel line nor " +
-                "empty), which the save would replace: nothing is sent; name a new file for " +
-                "the save";
+  if (job != "--save") {
+    if (KindOfFile(name) == FileKind::kCsv) {
+      refusal = csv + ", not a memory file: nothing is " + (job == "--check" ? "checked" : "sent") +
+                "; to make a memory file of it, use --from-csv " + name + " MEMORY_FILE";
     }
-  } else if (kind == FileKind::kCsv) {
-    refusal = quoted + " is a CSV file (its first line names a Location column), not a " +
-              "memory file: nothing is " + (job == "--check" ? "checked" : "sent") +
-              "; to make a memory file of it, use --from-csv " + name + " MEMORY_FILE";
+  } else {
+    // A save replaces its file: never one that holds something else. Only
+    // where the save's own open would go: a name that open refuses (a
+    // planted link) it reports itself, and nothing is read through it here.
+    FileFacts facts;
+    FileKind kind = FileKind::kNoFile;
+    if (name != standard_stream_name && FileLookUp(name, facts) == 0) kind = KindOfFile(facts.path);
+    const std::string replaced =
+        ", which the save would replace: nothing is sent; name a new "
+        "file for the save";
+    if (kind == FileKind::kCsv) refusal = csv + replaced;
+    if (kind == FileKind::kOther) {
+      refusal = quoted +
+                " is not a memory file (its first line is neither a channel line nor "
+                "empty)" +
+                replaced;
+    }
   }
   if (refusal.empty()) return kAllWell;
   std::fputs(("quenmar-setup: " + refusal + "\n").c_str(), stderr);

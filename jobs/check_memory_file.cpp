@@ -18,6 +18,7 @@ std::string file_name;
 std::FILE* findings = stdout;  // nullptr: the findings are counted, not shown
 int warnings = 0;
 bool utf8_noted = false;
+bool utf8_name_noted = false;
 int loaded = 0;
 // A line's findings wait until the line is done, to come out in column order.
 struct Finding {
@@ -143,23 +144,46 @@ size_t Utf8Length(const std::string& line, size_t at) {
   return length;
 }
 
+// A UTF-8 character that Utf8Length found, as U+XXXX.
+std::string CodePoint(const std::string& bytes) {
+  unsigned long point = static_cast<unsigned char>(bytes[0]) & (0x7F >> bytes.size());
+  for (size_t i = 1; i < bytes.size(); i++)
+    point = point << 6 | (static_cast<unsigned char>(bytes[i]) & 0x3F);
+  std::string digits;
+  for (; point > 0 || digits.size() < 4; point >>= 4)
+    digits.insert(0, 1, "0123456789ABCDEF"[point & 0xF]);
+  return "U+" + digits;
+}
+
 void CheckName(int number, const std::string& line) {
   std::string name = Columns(line, kNameColumn, kNameLength);
   for (size_t i = 0; i < name.size(); i++) {
     // A name typed in a UTF-8 editor: the radio takes every byte as a
-    // character of code page 437, and the columns after it lie as many
-    // bytes further right as the character has bytes beyond one.
+    // character of code page 437. When the separator after the name has
+    // moved, the character is why; otherwise the bytes may be the radio's
+    // own (a save writes them as they come), and a note says what they are.
     size_t length = Utf8Length(line, kNameColumn - 1 + i);
     if (length > 0) {
-      std::string bytes;
-      for (size_t b = 0; b < length; b++) {
-        bytes += (b ? " " : "") + Hex2(static_cast<unsigned char>(line[kNameColumn - 1 + i + b]));
+      const std::string bytes = line.substr(kNameColumn - 1 + i, length);
+      std::string shown;
+      for (char byte : bytes)
+        shown += (shown.empty() ? "" : " ") + Hex2(static_cast<unsigned char>(byte));
+      const size_t separator = kNameColumn + kNameLength;
+      if (line.size() >= separator && line[separator - 1] != column_separator) {
+        Warn(number, kNameColumn + i,
+             "the name holds the UTF-8 character " + CodePoint(bytes) + " (" + shown + "), " +
+                 std::to_string(length) +
+                 " bytes: the radio shows each byte as a character of its own, and the columns "
+                 "after it lie " +
+                 std::to_string(length - 1) + (length == 2 ? " byte" : " bytes") +
+                 " further right than an editor shows them (columns count bytes)");
+      } else if (!utf8_name_noted) {
+        utf8_name_noted = true;
+        Say(number, kNameColumn + i, "note",
+            "name bytes " + shown + " are " + CodePoint(bytes) +
+                " in UTF-8, here and maybe elsewhere: the radio shows them as " +
+                std::to_string(length) + " characters of code page 437");
       }
-      Warn(number, kNameColumn + i,
-           "the name holds a UTF-8 character of " + std::to_string(length) + " bytes (" + bytes +
-               "): the radio shows each byte as a character of its own, and it moves the " +
-               "columns after it " + std::to_string(length - 1) +
-               (length == 2 ? " byte" : " bytes") + " to the right (columns count bytes)");
       i += length - 1;
       continue;
     }
@@ -301,7 +325,7 @@ void BeginMemoryFileCheck(const std::string& name, std::FILE* out) {
   warnings = loaded = mode_line = filter_line = ctrl_z_line = 0;
   ctrl_z_column = 0;
   checking_line = 0;
-  utf8_noted = false;
+  utf8_noted = utf8_name_noted = false;
   if (file_had_byte_order_mark && findings) {
     // The mark itself is at column 1, before the columns Say counts.
     PrintDiagnostic(findings, file_name, 1, 1, "note",
