@@ -339,20 +339,22 @@ int EndMemoryFileCheck(int number) {
   std::string lines = std::to_string(number - 1);
   std::string left = number == kChannels ? "channel 61 is" : "channels " + lines + " to 61 are";
   left += " left as the radio has them";
-  // A Ctrl-Z ends the file wherever it stands: inside a line (noted there) or
-  // at the start of the line after the last one read.
+  // A Ctrl-Z ends the file wherever it stands: inside a line (CheckChannelLine
+  // kept its place) or at the start of the line after the last one read.
   int ctrl_z_at = ctrl_z_line;
   size_t ctrl_z_at_column = ctrl_z_column;
   if (ctrl_z_at == 0 && number <= kChannels && CtrlZColumn() == 1) {
     ctrl_z_at = number;
     ctrl_z_at_column = 1;
   }
-  if (ctrl_z_at > 0) {
+  // In the 62nd line it matters only where it cuts the columns a load reads.
+  const size_t line_end = kFilterColumn + kFilterWidth;
+  if (ctrl_z_at > 0 && (number <= kChannels || ctrl_z_at_column < line_end)) {
     warnings++;
     SayAtFileColumn(ctrl_z_at, ctrl_z_at_column, "warning",
                     "the byte 1A (Ctrl-Z) ends the file here: nothing after it is read" +
                         (number <= kChannels ? " - " + left : std::string()));
-  } else if (number <= kChannels) {
+  } else if (number <= kChannels && ctrl_z_at == 0) {
     Warn(number, 1,
          number == 1 ? "the file is empty - all 62 channels are left as the radio has them"
                      : "the file ends after line " + lines + " - " + left);

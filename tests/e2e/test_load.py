@@ -252,17 +252,21 @@ class CheckTest(unittest.TestCase):
         # "Zürich " typed in a UTF-8 editor: eight bytes, and the columns after it move.
         data = memory_file({0: filled(0, "1423450", "Zürich ".encode(), b"USB ", b"2.4")})
         cases = ((data[:32 + 31 + 9] + b"\x1a" + data[32 + 31 + 9:], (3, 10), "channels 3 to 61"),
-                 (data[:32 + 31 * 4] + b"\x1a" + data[32 + 31 * 4:], (6, 1), "channels 5 to 61"))
+                 (data[:32 + 31 * 4] + b"\x1a" + data[32 + 31 * 4:], (6, 1), "channels 5 to 61"),
+                 # Behind all 62 lines, even without a last line end, it cuts nothing.
+                 (data[:-2] + b"\x1a", None, None))
         for data, place, left in cases:
             with self.subTest(place=place):
                 status, found, _ = self.check(data)
                 # Line 1's findings in column order, then the 1A and what it leaves.
                 self.assertEqual((status, [f[:2] for f in found]),
-                                 (3, [(1, 15), (1, 21), (1, 22), (1, 26), (1, 27), place]))
+                                 (3, [(1, 15), (1, 21), (1, 22), (1, 26), (1, 27)]
+                                  + ([place] if place else [])))
                 self.assertIn("UTF-8 character U+00FC (C3 BC), 2 bytes", found[0][3])
                 self.assertIn("1 byte further right", found[0][3])
-                self.assertIn("the byte 1A (Ctrl-Z) ends the file here: nothing after it is read - "
-                              + left + " are left", found[5][3])
+                if place:
+                    self.assertIn("the byte 1A (Ctrl-Z) ends the file here: nothing after it is "
+                                  "read - " + left + " are left", found[5][3])
 
     def test_a_byte_order_mark_is_a_note_and_a_read_error_an_error(self):
         lines = {0: filled(0, "1423450", b"BEACON ", b"USB ", b"2.4")}
