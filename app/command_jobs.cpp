@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "app/command_line.h"
 #include "app/console.h"
 #include "app/fatal.h"
 #include "jobs/csv_conversion.h"
@@ -76,7 +77,18 @@ int SaveJob(const std::string& name) {
 }
 
 int LoadJob(const std::string& name) {
-  LoadTally tally = LoadMemoriesFrom(name);
+  // --check's findings, on the error stream: a file with any sends nothing
+  // unless --force says to load it as it stands.
+  LoadTally tally = LoadMemoriesFrom(name, stderr, !force_given.empty());
+  if (tally.held_back) {
+    std::string line = "quenmar-setup: nothing is sent: --check finds " +
+                       Count(tally.findings, "warning") + " in " + name +
+                       " (above); mend them, or load it as it stands, as menu choice 1 does, "
+                       "with --load " +
+                       name + " --force\n";
+    std::fputs(line.c_str(), stderr);
+    return kFoundSomething;
+  }
   if (tally.stopped_at)
     ReportUnanswered(tally.stopped_at, tally.stopped_channel, "the load stopped");
   PrintLine(std::to_string(tally.stored) + " channels stored, " + std::to_string(tally.left) +
@@ -104,7 +116,8 @@ int CompareJob(const std::string& name) {
   Comparison comparison = CompareMemoriesWith(name);
   for (const ChannelDifference& difference : comparison.differences) {
     PrintLine("channel " + std::to_string(difference.channel) + ": radio " +
-              ChannelText(difference.radio) + ", file " + ChannelText(difference.file));
+              ChannelText(difference.radio) + ", file " + ChannelText(difference.file) +
+              (difference.file.filled ? "" : ": a load leaves it as the radio has it"));
   }
   if (comparison.stopped_at) {
     ReportUnanswered(comparison.stopped_at, comparison.stopped_channel, "the comparison stopped");
@@ -124,6 +137,38 @@ void ReportUnanswered(const char* command, int channel, const std::string& outco
   std::string line = "quenmar-setup: " + UnansweredText(command, channel, outcome) + "\n";
   std::fputs(line.c_str(), stderr);
   std::fflush(stderr);
+}
+
+int RefuseOtherKindOfFile(const std::string& job, const std::string& name) {
+  const std::string quoted = "\"" + name + "\"";
+  const std::string csv = quoted + " is a CSV file (its first line names a Location column)";
+  std::string refusal;
+  if (job != "--save") {
+    if (KindOfFile(name) == FileKind::kCsv) {
+      refusal = csv + ", not a memory file: nothing is " + (job == "--check" ? "checked" : "sent") +
+                "; to make a memory file of it, use --from-csv " + name + " MEMORY_FILE";
+    }
+  } else {
+    // A save replaces its file: never one that holds something else. Only
+    // where the save's own open would go: a name that open refuses (a
+    // planted link) it reports itself, and nothing is read through it here.
+    FileFacts facts;
+    FileKind kind = FileKind::kNoFile;
+    if (name != standard_stream_name && FileLookUp(name, facts) == 0) kind = KindOfFile(facts.path);
+    const std::string replaced =
+        ", which the save would replace: nothing is sent; name a new "
+        "file for the save";
+    if (kind == FileKind::kCsv) refusal = csv + replaced;
+    if (kind == FileKind::kOther) {
+      refusal = quoted +
+                " is not a memory file (its first line is neither a channel line nor "
+                "empty)" +
+                replaced;
+    }
+  }
+  if (refusal.empty()) return kAllWell;
+  std::fputs(("quenmar-setup: " + refusal + "\n").c_str(), stderr);
+  return kUsageError;
 }
 
 int CheckJob(const std::string& name) {

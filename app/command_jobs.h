@@ -7,6 +7,10 @@
 //                   answering alike: one line naming the exchange and what to
 //                   check, and kRadioStoppedAnswering.
 // ReportUnanswered  that line, on the error stream
+// RefuseOtherKindOfFile  before --load, --compare, --check or --save opens
+//                   anything: a CSV given for a memory file, or a save that
+//                   would replace a file of another kind, gets one line on the
+//                   error stream and kUsageError; otherwise kAllWell
 // CheckJob          --check FILE: the findings, then a summary line, on the
 //                   standard output; returns the exit status, 0 when all is
 //                   well, kFoundSomething after a warning
@@ -20,5 +24,6 @@
 
 int RunCommandJob(const std::string& job, const std::vector<std::string>& values);
 void ReportUnanswered(const char* command, int channel, const std::string& outcome);
+int RefuseOtherKindOfFile(const std::string& job, const std::string& name);
 int CheckJob(const std::string& name);
 int ConversionJob(const std::string& job, const std::string& input, const std::string& output);

@@ -16,6 +16,7 @@
 std::string requested_job;
 std::vector<std::string> job_values;
 bool options_given = false;
+std::string force_given;
 
 namespace {
 
@@ -23,7 +24,8 @@ struct Option {
   const char* name;
   const char* values;  // the values it takes, as --help names them; "" for none
   int value_count;
-  // Where a setting's value goes; nullptr for a job (at most one job a run).
+  // Where a setting's value goes (the option's own name for one without a
+  // value); nullptr for a job (at most one job a run).
   std::string* setting;
 };
 
@@ -41,6 +43,7 @@ const Option kOptions[] = {
     {"--from-csv", "CSV_FILE MEMORY_FILE", 2, nullptr},
     {"--save", "FILE", 1, nullptr},
     {"--load", "FILE", 1, nullptr},
+    {"--force", "", 0, &force_given},
     {"--clock", "", 0, nullptr},
     {"--compare", "FILE", 1, nullptr},
 };
@@ -119,6 +122,10 @@ std::vector<std::string> ReadCommandLine(int argc, const char* const* argv) {
       if (++i >= argc) UsageError("option '" + name + "' needs " + OptionFormFor(name));
       values.push_back(argv[i]);
     }
+    if (option->setting && option->value_count == 0) {
+      *option->setting = name;
+      continue;
+    }
     if (option->setting) {
       // An empty device or file name never stands for a default.
       if (values[0].empty())
@@ -132,6 +139,9 @@ std::vector<std::string> ReadCommandLine(int argc, const char* const* argv) {
     requested_job = name;
     job_values = values;
   }
+  // Only a load has findings to send despite.
+  if (!force_given.empty() && requested_job != "--load")
+    UsageError("option '--force' goes with --load only");
   return rest;
 }
 

@@ -22,6 +22,8 @@ extern std::string requested_job;
 extern std::vector<std::string> job_values;
 // True when the command line held any option at all.
 extern bool options_given;
+// "--force" when it was given: a --load sends a file despite --check's findings.
+extern std::string force_given;
 
 std::vector<std::string> ReadCommandLine(int argc, const char* const* argv);
 std::string OptionFormFor(const std::string& name);

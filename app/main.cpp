@@ -22,7 +22,8 @@ namespace {
 const char kUsage[] =
     "Usage: quenmar-setup [--port DEVICE] [C=n] [--trace FILE]\n"
     "       quenmar-setup [--port DEVICE] [C=n] [--trace FILE] --probe | --clock\n"
-    "       quenmar-setup [--port DEVICE] [C=n] [--trace FILE] --save FILE | --load FILE\n"
+    "       quenmar-setup [--port DEVICE] [C=n] [--trace FILE] --save FILE\n"
+    "       quenmar-setup [--port DEVICE] [C=n] [--trace FILE] --load FILE [--force]\n"
     "       quenmar-setup [--port DEVICE] [C=n] [--trace FILE] --compare FILE\n"
     "       quenmar-setup --list-ports\n"
     "       quenmar-setup --check FILE\n"
@@ -52,18 +53,26 @@ const char kUsage[] =
     "                  and print them: \"radio 04 answered: 14.23450 MHz USB 2.4\";\n"
     "                  status 0, or 3 when it refuses the reads\n"
     "  --save FILE     the radio's 62 channels into FILE, as menu choice 2 does;\n"
-    "                  status 0 when FILE is written\n"
-    "  --load FILE     FILE into the radio, as menu choice 1 does, then one line:\n"
-    "                  channels stored, left as the radio had them, frames\n"
-    "                  refused, unanswered and sent again; it stops at the first\n"
-    "                  frame the radio does not answer; status 0 when every frame\n"
-    "                  was answered FB, 3 when one was refused\n"
+    "                  status 0 when FILE is written. An existing FILE that is\n"
+    "                  not a memory file (a CSV, or a first line that is neither\n"
+    "                  a channel line nor empty) is not replaced: status 2\n"
+    "  --load FILE     read FILE as --check does, its findings on the error\n"
+    "                  stream; with a warning nothing is sent (status 3).\n"
+    "                  Otherwise FILE into the radio, as menu choice 1 does, then\n"
+    "                  one line: channels stored, left as the radio had them,\n"
+    "                  frames refused, unanswered and sent again; it stops at the\n"
+    "                  first frame the radio does not answer; status 0 when every\n"
+    "                  frame was answered FB, 3 when one was refused\n"
+    "  --force         with --load: send a file with warnings as it stands, as\n"
+    "                  menu choice 1 does\n"
     "  --clock         set the radio's clock, as menu choice 3 does; prints the\n"
     "                  frame sent and the reply in hex; status 0 on FB, else 3\n"
     "  --compare FILE  read the radio as --save does and compare every channel\n"
-    "                  FILE would load (frequency, mode, filter, name); one line\n"
-    "                  per channel that differs, then a summary; status 0 when all\n"
-    "                  agree, 3 when some differ\n"
+    "                  FILE would load (frequency, mode, filter, name), and every\n"
+    "                  channel FILE leaves empty that the radio holds filled (a\n"
+    "                  load cannot empty a channel); one line per channel that\n"
+    "                  differs, then a summary; status 0 when all agree, 3 when\n"
+    "                  some differ\n"
     "A radio that stops answering ends each of these jobs alike: one line on the\n"
     "error stream naming the exchange and what to check, and status 5; a save\n"
     "then leaves FILE as it was.\n"
@@ -71,14 +80,16 @@ const char kUsage[] =
     "Memory files, without the radio (no port is opened):\n"
     "  --check FILE    read FILE as a load would and warn on the standard output\n"
     "                  (FILE:LINE:COLUMN: warning: ...) wherever the load would\n"
-    "                  differ from what a line seems to say; status 0 when there\n"
-    "                  is no warning, 3 when there are warnings\n"
+    "                  differ from what a line seems to say (columns counted in\n"
+    "                  bytes, a line's findings in column order); status 0 when\n"
+    "                  there is no warning, 3 when there are warnings\n"
     "  --to-csv MEMORY_FILE CSV_FILE\n"
     "                  write the channels of a memory file as a CSV file in\n"
     "                  CHIRP's columns\n"
     "  --from-csv CSV_FILE MEMORY_FILE\n"
     "                  write a memory file from a CSV file in CHIRP's columns;\n"
-    "                  its Locations 0 to 61 are the channels\n"
+    "                  its Locations 0 to 61 are the channels; without a Mode\n"
+    "                  column every row is FM, with one warning\n"
     "The two conversions report what the other side cannot hold on the error\n"
     "stream (FILE:LINE: warning: ...), end with a summary line, and exit with\n"
     "status 3 after a warning, 0 otherwise. The CSV's Comment keeps the filter\n"
@@ -87,7 +98,8 @@ const char kUsage[] =
     "them: on a line without B3 in column 4, reading takes them as the byte B3.\n"
     "Names that cannot be meant (the same file twice, a CSV for --to-csv, a\n"
     "memory file for --from-csv, an existing output of the other kind) end\n"
-    "with status 2 and write nothing.\n"
+    "with status 2 and write nothing. A CSV given to --load, --compare or\n"
+    "--check ends with a line naming --from-csv and status 2, sending nothing.\n"
     "\n"
     "Files: a file that a save or a conversion replaces keeps its old contents\n"
     "as FILE.~N~ when they differ; VERSION_CONTROL=none, simple, numbered or\n"
@@ -102,9 +114,10 @@ const char kUsage[] =
     "Exit status: 0 when all is well; 3 when a probe, check or comparison finds\n"
     "something; 1, 2 or 8 with the abort report when the port or a file cannot\n"
     "be opened; 2 for a usage error (an unknown option, an empty device, a\n"
-    "device given without --port, conversion names that cannot be meant); 4\n"
-    "when the results could not be written or went to a standard stream that\n"
-    "was closed; 5 when the radio stopped\n"
+    "device given without --port, --force without --load, a file of another\n"
+    "kind, conversion names that cannot be meant); 4 when the results could\n"
+    "not be written or went to a standard stream that was closed; 5 when the\n"
+    "radio stopped\n"
     "answering a job; 9 to 14 after a signal.\n"
     "\n";
 // Then the environment (the port's variables from PortEnvironmentHelp), the
@@ -219,6 +232,13 @@ int main(int argc, char** argv) {
     return ResultsWritten(kAllWell);
   }
   RefuseVersionControl();
+  // A file of another kind than the job takes is refused before a port or
+  // a file is opened.
+  if (requested_job == "--check" || requested_job == "--load" || requested_job == "--compare" ||
+      requested_job == "--save") {
+    int refused = RefuseOtherKindOfFile(requested_job, job_values[0]);
+    if (refused != kAllWell) return refused;
+  }
   // A check reads a file and nothing else: no port, no console set-up.
   if (requested_job == "--check") return ResultsWritten(CheckJob(job_values[0]));
   // The conversions are offline: neither the port nor the terminal is touched.

@@ -1,5 +1,6 @@
 // --check: a memory file read the way a load reads it, with a word on every
 // place where what the load does is not what the line seems to say.
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -14,10 +15,22 @@
 namespace {
 
 std::string file_name;
-std::FILE* findings = stdout;
+std::FILE* findings = stdout;  // nullptr: the findings are counted, not shown
 int warnings = 0;
 bool utf8_noted = false;
+bool utf8_name_noted = false;
 int loaded = 0;
+// A line's findings wait until the line is done, to come out in column order.
+struct Finding {
+  size_t column;  // in the file's bytes
+  const char* kind;
+  std::string text;
+};
+std::vector<Finding> pending;
+int checking_line = 0;  // the line CheckChannelLine is at; 0 outside it
+// Where a Ctrl-Z inside a line ended the file, in the file's bytes.
+int ctrl_z_line = 0;
+size_t ctrl_z_column = 0;
 // The lines whose mode and filter texts last set current_mode and
 // current_filter; 0 while no line of this file has.
 int mode_line = 0;
@@ -37,10 +50,36 @@ size_t FileColumn(size_t column) {
   return file_column;
 }
 
+// A file column of a line, as shown: the first line's columns stand behind
+// the byte-order mark in the file.
+size_t Shown(int line, size_t file_column) {
+  return file_column + (line == 1 && file_had_byte_order_mark ? 3 : 0);
+}
+
+// Column numbers in the words of a finding, counted as its place is: in the
+// file's bytes.
+std::string ColumnNumber(size_t column) {
+  return std::to_string(Shown(checking_line, FileColumn(column)));
+}
+
+std::string ColumnText(size_t column) {
+  return "column " + ColumnNumber(column);
+}
+
+std::string ColumnsText(size_t first, size_t last) {
+  return "columns " + ColumnNumber(first) + "-" + ColumnNumber(last);
+}
+
+void SayAtFileColumn(int line, size_t file_column, const char* kind, const std::string& text) {
+  if (line == checking_line) {
+    pending.push_back({Shown(line, file_column), kind, text});
+  } else if (findings) {
+    PrintDiagnostic(findings, file_name, line, Shown(line, file_column), kind, text);
+  }
+}
+
 void Say(int line, size_t column, const char* kind, const std::string& text) {
-  // The first line's columns stand behind the byte-order mark in the file.
-  size_t shown = FileColumn(column) + (line == 1 && file_had_byte_order_mark ? 3 : 0);
-  PrintDiagnostic(findings, file_name, line, shown, kind, text);
+  SayAtFileColumn(line, FileColumn(column), kind, text);
 }
 
 void Warn(int line, size_t column, const std::string& text) {
@@ -58,22 +97,26 @@ void ExplainNothingLoaded(int number, const std::string& line) {
         Columns(line, kModeColumn, kModeWidth) + Columns(line, kFilterColumn, kFilterWidth);
     if (!Trimmed(rest).empty()) {
       Warn(number, kFrequencyColumn,
-           "frequency columns hold " + Quoted(frequency) +
-               " - blanks in columns 5-6 make this an empty channel: nothing of this line is "
+           "frequency columns hold " + Quoted(frequency) + " - blanks in " +
+               ColumnsText(kFrequencyColumn, kFrequencyColumn + 1) +
+               " make this an empty channel: nothing of this line is "
                "loaded");
     }
     return;
   }
   if (line.size() >= kPointColumn && IsDigit(line[kPointColumn - 1])) {
     Warn(number, kPointColumn,
-         "column 7 holds a digit where the point belongs: the frequency columns " +
-             Quoted(frequency) + " are misaligned - this line loads nothing");
+         ColumnText(kPointColumn) +
+             " holds a digit where the point belongs: the frequency columns " + Quoted(frequency) +
+             " are misaligned - this line loads nothing");
   } else if (line.empty()) {
     Warn(number, 1, "the line is empty - it loads nothing");
   } else {
     Warn(number, kFrequencyColumn,
-         "frequency columns hold " + Quoted(frequency) +
-             ", not seven digits in columns 5-6 and 8-12 - this line loads nothing");
+         "frequency columns hold " + Quoted(frequency) + ", not seven digits in " +
+             ColumnsText(kFrequencyColumn, kFrequencyColumn + 1) + " and " +
+             ColumnNumber(kDecimalsColumn) + "-" +
+             ColumnNumber(kDecimalsColumn + kDecimalsWidth - 1) + " - this line loads nothing");
   }
 }
 
@@ -82,13 +125,68 @@ void CheckLabel(int number, const std::string& line) {
   std::string label = Columns(line, kLabelColumn, kLabelWidth);
   if (Trimmed(label) == std::to_string(channel)) return;
   Warn(number, 1,
-       "columns 1-3 hold " + Quoted(label) + ", but line " + std::to_string(number) +
-           " programs channel " + std::to_string(channel));
+       ColumnsText(kLabelColumn, kLabelColumn + kLabelWidth - 1) + " hold " + Quoted(label) +
+           ", but line " + std::to_string(number) + " programs channel " + std::to_string(channel));
+}
+
+// The length of the UTF-8 character of more than one byte that begins at
+// `at`, 0 when none does.
+size_t Utf8Length(const std::string& line, size_t at) {
+  unsigned char lead = static_cast<unsigned char>(line[at]);
+  size_t length = lead >= 0xC2 && lead <= 0xDF   ? 2
+                  : lead >= 0xE0 && lead <= 0xEF ? 3
+                  : lead >= 0xF0 && lead <= 0xF4 ? 4
+                                                 : 0;
+  if (length == 0 || at + length > line.size()) return 0;
+  for (size_t i = 1; i < length; i++) {
+    if ((static_cast<unsigned char>(line[at + i]) & 0xC0) != 0x80) return 0;
+  }
+  return length;
+}
+
+// A UTF-8 character that Utf8Length found, as U+XXXX.
+std::string CodePoint(const std::string& bytes) {
+  unsigned long point = static_cast<unsigned char>(bytes[0]) & (0x7F >> bytes.size());
+  for (size_t i = 1; i < bytes.size(); i++)
+    point = point << 6 | (static_cast<unsigned char>(bytes[i]) & 0x3F);
+  std::string digits;
+  for (; point > 0 || digits.size() < 4; point >>= 4)
+    digits.insert(0, 1, "0123456789ABCDEF"[point & 0xF]);
+  return "U+" + digits;
 }
 
 void CheckName(int number, const std::string& line) {
   std::string name = Columns(line, kNameColumn, kNameLength);
   for (size_t i = 0; i < name.size(); i++) {
+    // A name typed in a UTF-8 editor: the radio takes every byte as a
+    // character of code page 437. When the separator after the name has
+    // moved, the character is why; otherwise the bytes may be the radio's
+    // own (a save writes them as they come), and a note says what they are.
+    size_t length = Utf8Length(line, kNameColumn - 1 + i);
+    if (length > 0) {
+      const std::string bytes = line.substr(kNameColumn - 1 + i, length);
+      std::string shown;
+      for (char byte : bytes)
+        shown += (shown.empty() ? "" : " ") + Hex2(static_cast<unsigned char>(byte));
+      const size_t separator = kNameColumn + kNameLength;
+      if (line.size() >= separator && line[separator - 1] != column_separator) {
+        Warn(number, kNameColumn + i,
+             "the name holds the UTF-8 character " + CodePoint(bytes) + " (" + shown + "), " +
+                 std::to_string(length) +
+                 " bytes: the radio shows each byte as a character of its own, and the columns "
+                 "after it lie " +
+                 std::to_string(length - 1) + (length == 2 ? " byte" : " bytes") +
+                 " further right than an editor shows them (columns count bytes)");
+      } else if (!utf8_name_noted) {
+        utf8_name_noted = true;
+        Say(number, kNameColumn + i, "note",
+            "name bytes " + shown + " are " + CodePoint(bytes) +
+                " in UTF-8, here and maybe elsewhere: the radio shows them as " +
+                std::to_string(length) + " characters of code page 437");
+      }
+      i += length - 1;
+      continue;
+    }
     char c = name[i];
     if (c == '\xFD' || c == '\xFE') {
       Warn(number, kNameColumn + i,
@@ -122,7 +220,8 @@ void CheckMode(int number, const std::string& line, int mode_before) {
   std::string instead = SentInstead("mode", mode_line, Trimmed(ModeNames[mode_before]),
                                     "LSB, mode 0, in a run that has not loaded or saved before");
   if (line.size() < kModeColumn) {
-    Warn(number, line.size() + 1, "the line ends before the mode column 22 - " + instead);
+    Warn(number, line.size() + 1,
+         "the line ends before the mode's " + ColumnText(kModeColumn) + " - " + instead);
   } else {
     Warn(number, kModeColumn,
          "mode " + Quoted(text) + " is not one of LSB, USB, AM, CW, FSK, FM, AMLS, AMUS - " +
@@ -139,7 +238,8 @@ void CheckFilter(int number, const std::string& line, int filter_before) {
   std::string instead = SentInstead("filter", filter_line, FilterNames[filter_before],
                                     "filter number 0, in a run that has not loaded before");
   if (line.size() < kFilterColumn) {
-    Warn(number, line.size() + 1, "the line ends before the filter column 27 - " + instead);
+    Warn(number, line.size() + 1,
+         "the line ends before the filter's " + ColumnText(kFilterColumn) + " - " + instead);
   } else {
     Warn(number, kFilterColumn,
          "filter " + Quoted(text) + " is not one of 6.0, 2.4, 1.8, .50, .25 - " + instead);
@@ -148,12 +248,15 @@ void CheckFilter(int number, const std::string& line, int filter_before) {
 
 }  // namespace
 
-bool CheckChannelLine(int number, const std::string& line, ChannelFields& fields) {
+namespace {
+
+bool CheckLine(int number, const std::string& line, ChannelFields& fields) {
   if (!utf8_noted && !utf8_separator_columns.empty()) {
     utf8_noted = true;
     Say(number, utf8_separator_columns[0], "note",
         "the separator is the UTF-8 character U+2502 (E2 94 82) here and maybe elsewhere: a "
-        "load reads it as the byte B3, the separator a save writes");
+        "load reads it as the byte B3, the separator a save writes (columns count bytes, "
+        "three for each such separator)");
   }
   if (line.size() + 2 * utf8_separator_columns.size() == kLineLimit) {
     Warn(number, line.size() + 1,
@@ -183,7 +286,7 @@ bool CheckChannelLine(int number, const std::string& line, ChannelFields& fields
   for (size_t column : kSeparatorColumns) {
     if (line.size() >= column && line[column - 1] != column_separator) {
       Warn(number, column,
-           "column " + std::to_string(column) + " holds " + Quoted(line.substr(column - 1, 1)) +
+           ColumnText(column) + " holds " + Quoted(line.substr(column - 1, 1)) +
                " where the separator B3 belongs - the columns after it may be shifted");
     }
   }
@@ -193,12 +296,37 @@ bool CheckChannelLine(int number, const std::string& line, ChannelFields& fields
   return true;
 }
 
+}  // namespace
+
+bool CheckChannelLine(int number, const std::string& line, ChannelFields& fields) {
+  checking_line = number;
+  pending.clear();
+  bool loads = CheckLine(number, line, fields);
+  checking_line = 0;
+  std::stable_sort(pending.begin(), pending.end(),
+                   [](const Finding& a, const Finding& b) { return a.column < b.column; });
+  for (const Finding& finding : pending) {
+    if (findings)
+      PrintDiagnostic(findings, file_name, number, finding.column, finding.kind, finding.text);
+  }
+  pending.clear();
+  // A Ctrl-Z inside the line ended the file: said at the end of the check,
+  // with what it leaves.
+  if (CtrlZColumn() > 0 && ctrl_z_line == 0) {
+    ctrl_z_line = number;
+    ctrl_z_column = CtrlZColumn();
+  }
+  return loads;
+}
+
 void BeginMemoryFileCheck(const std::string& name, std::FILE* out) {
   file_name = name;
   findings = out;
-  warnings = loaded = mode_line = filter_line = 0;
-  utf8_noted = false;
-  if (file_had_byte_order_mark) {
+  warnings = loaded = mode_line = filter_line = ctrl_z_line = 0;
+  ctrl_z_column = 0;
+  checking_line = 0;
+  utf8_noted = utf8_name_noted = false;
+  if (file_had_byte_order_mark && findings) {
     // The mark itself is at column 1, before the columns Say counts.
     PrintDiagnostic(findings, file_name, 1, 1, "note",
                     "the file begins with a UTF-8 byte-order mark (EF BB BF), which a load skips");
@@ -206,15 +334,30 @@ void BeginMemoryFileCheck(const std::string& name, std::FILE* out) {
 }
 
 int EndMemoryFileCheck(int number) {
-  if (number <= kChannels) {
-    // Line n programs channel n - 1: the first channel without a line is
-    // the number of lines the file has.
-    std::string lines = std::to_string(number - 1);
-    std::string left = number == kChannels ? "channel 61 is" : "channels " + lines + " to 61 are";
+  // Line n programs channel n - 1: the first channel without a line is
+  // the number of lines the file has.
+  std::string lines = std::to_string(number - 1);
+  std::string left = number == kChannels ? "channel 61 is" : "channels " + lines + " to 61 are";
+  left += " left as the radio has them";
+  // A Ctrl-Z ends the file wherever it stands: inside a line (CheckChannelLine
+  // kept its place) or at the start of the line after the last one read.
+  int ctrl_z_at = ctrl_z_line;
+  size_t ctrl_z_at_column = ctrl_z_column;
+  if (ctrl_z_at == 0 && number <= kChannels && CtrlZColumn() == 1) {
+    ctrl_z_at = number;
+    ctrl_z_at_column = 1;
+  }
+  // In the 62nd line it matters only where it cuts the columns a load reads.
+  const size_t line_end = kFilterColumn + kFilterWidth;
+  if (ctrl_z_at > 0 && (number <= kChannels || ctrl_z_at_column < line_end)) {
+    warnings++;
+    SayAtFileColumn(ctrl_z_at, ctrl_z_at_column, "warning",
+                    "the byte 1A (Ctrl-Z) ends the file here: nothing after it is read" +
+                        (number <= kChannels ? " - " + left : std::string()));
+  } else if (number <= kChannels && ctrl_z_at == 0) {
     Warn(number, 1,
-         number == 1
-             ? "the file is empty - all 62 channels are left as the radio has them"
-             : "the file ends after line " + lines + " - " + left + " left as the radio has them");
+         number == 1 ? "the file is empty - all 62 channels are left as the radio has them"
+                     : "the file ends after line " + lines + " - " + left);
   } else if (MoreLinesToRead()) {
     Warn(kChannels + 1, 1, "lines after the 62nd are not loaded");
   }

@@ -29,7 +29,15 @@ Comparison CompareMemoriesWith(const std::string& name) {
       comparison.stopped_channel = channel;
       return comparison;
     }
-    if (!loads[channel]) continue;
+    if (!loads[channel]) {
+      // A load leaves such a channel as the radio has it: a file that holds
+      // it empty does not empty it, and that is a difference too.
+      if (!radio.filled) continue;
+      comparison.compared++;
+      radio.name.resize(kNameLength, ' ');
+      comparison.differences.push_back({channel, radio, RadioChannel()});
+      continue;
+    }
     comparison.compared++;
     RadioChannel wanted;
     wanted.filled = true;

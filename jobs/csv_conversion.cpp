@@ -125,34 +125,6 @@ int ModeNumber(const std::string& word, bool& near) {
   return -1;
 }
 
-// What a file's first line shows it to be.
-enum class Kind { kOther, kMemoryFile, kCsv };
-
-// The kind of an existing plain file; anything else (a missing file, a
-// stream, which a look would use up) is of no kind. The first line is read
-// as a load reads it (a UTF-8 separator in column 4 is B3 by then), and then
-// as --from-csv reads a header row: in any of the separators, UTF-16 too.
-Kind KindOfFile(const std::string& name) {
-  std::error_code error;
-  if (name == standard_stream_name || !std::filesystem::is_regular_file(name, error))
-    return Kind::kOther;
-  OpenMemoryFileForReading(name);
-  std::string line = last_error == 0 ? ReadChannelLine() : "";
-  CloseMemoryFileAfterReading();
-  last_error = 0;
-  if (line.size() >= 4 && line[3] == column_separator) return Kind::kMemoryFile;
-  OpenCsvForReading(name);
-  CsvRecord header;
-  bool have_header = last_error == 0 && ReadCsvRecord(header, kCsvSeparators);
-  CloseCsvAfterReading();
-  last_error = 0;
-  if (!have_header) return Kind::kOther;
-  for (const std::string& field : CsvFieldsSplitAt(header, CsvSeparatorOf(header))) {
-    if (UpperCase(Trimmed(field)) == "LOCATION") return Kind::kCsv;
-  }
-  return Kind::kOther;
-}
-
 // The two conversions take their files in opposite orders: a pair of names
 // that cannot be meant is refused before anything is written. "" when the
 // conversion may go on, else why not.
@@ -160,24 +132,50 @@ std::string WhatCannotBeMeant(const std::string& input, const std::string& outpu
   const std::string in = "\"" + input + "\"", out = "\"" + output + "\"";
   if (input != standard_stream_name && output != standard_stream_name && SameFile(input, output))
     return in + " and " + out + " are the same file: nothing is written";
-  Kind input_kind = KindOfFile(input);
-  if (to_csv && input_kind == Kind::kCsv)
+  FileKind input_kind = KindOfFile(input);
+  if (to_csv && input_kind == FileKind::kCsv)
     return in + " is a CSV file (its first line names a Location column): nothing is " +
            "written; to make a memory file of it, use --from-csv " + input + " " + output;
-  if (!to_csv && input_kind == Kind::kMemoryFile)
+  if (!to_csv && input_kind == FileKind::kMemoryFile)
     return in + " is a memory file (it has the memory file's separators): nothing is " +
            "written; to make a CSV file of it, use --to-csv " + input + " " + output;
-  Kind output_kind = KindOfFile(output);
-  if (to_csv && output_kind == Kind::kMemoryFile)
+  FileKind output_kind = KindOfFile(output);
+  if (to_csv && output_kind == FileKind::kMemoryFile)
     return out + " is a memory file, which the CSV would replace: nothing is written; " +
            "name a new file for the CSV";
-  if (!to_csv && output_kind == Kind::kCsv)
+  if (!to_csv && output_kind == FileKind::kCsv)
     return out + " is a CSV file, which the memory file would replace: nothing is " +
            "written; name a new file for the memory file";
   return "";
 }
 
 }  // namespace
+
+// The kind of an existing plain file; anything else (a missing file, a
+// stream, which a look would use up) is kNoFile. The first line is read as a
+// load reads it (a UTF-8 separator in column 4 is B3 by then), and then as
+// --from-csv reads a header row: in any of the separators, UTF-16 too.
+FileKind KindOfFile(const std::string& name) {
+  std::error_code error;
+  if (name == standard_stream_name || !std::filesystem::is_regular_file(name, error))
+    return FileKind::kNoFile;
+  OpenMemoryFileForReading(name);
+  std::string line = last_error == 0 ? ReadChannelLine() : "";
+  CloseMemoryFileAfterReading();
+  last_error = 0;
+  if (line.size() >= 4 && line[3] == column_separator) return FileKind::kMemoryFile;
+  OpenCsvForReading(name);
+  CsvRecord header;
+  bool have_header = last_error == 0 && ReadCsvRecord(header, kCsvSeparators);
+  CloseCsvAfterReading();
+  last_error = 0;
+  if (have_header) {
+    for (const std::string& field : CsvFieldsSplitAt(header, CsvSeparatorOf(header))) {
+      if (UpperCase(Trimmed(field)) == "LOCATION") return FileKind::kCsv;
+    }
+  }
+  return line.empty() ? FileKind::kEmptyFirstLine : FileKind::kOther;
+}
 
 std::string CsvComment(int mode, int filter) {
   std::string comment =
@@ -286,6 +284,11 @@ Conversion ConvertCsvToMemoryFile(const std::string& csv_file, const std::string
     Warn(csv_file, record.line, why + ": " + memory_file + " is not written");
     result.warnings = warnings;
     return result;
+  }
+  // A column the radio needs and the file lacks is named once, not on every row.
+  if (index[kMode] < 0) {
+    Warn(csv_file, record.line,
+         "the first line names no Mode column: every row is taken as FM, CHIRP's default");
   }
   const std::string separators(1, separator);
   std::string lines[kChannels];

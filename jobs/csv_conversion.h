@@ -12,6 +12,9 @@
 //                         file; none when the CSV has no header row to read
 // CsvComment              the Comment that keeps what CHIRP has no column for:
 //                         "filter 2.4", or "AMLS filter 6.0" for AMLS and AMUS
+// KindOfFile              what an existing file's first line shows it to be,
+//                         as the conversions and the radio jobs tell their
+//                         files apart
 #pragma once
 #include <string>
 
@@ -25,6 +28,12 @@ struct Conversion {
   int warnings = 0;      // the warnings given
 };
 
+// What a file's first line shows it to be: a channel line (B3 in column 4),
+// a CSV header row (a Location column, in any dialect the conversions read),
+// an empty line, or anything else; kNoFile for no plain file at all.
+enum class FileKind { kNoFile, kMemoryFile, kCsv, kEmptyFirstLine, kOther };
+
+FileKind KindOfFile(const std::string& name);
 Conversion ConvertMemoryFileToCsv(const std::string& memory_file, const std::string& csv_file);
 Conversion ConvertCsvToMemoryFile(const std::string& csv_file, const std::string& memory_file);
 std::string CsvComment(int mode, int filter);

@@ -4,12 +4,16 @@
 // failed open of the memory file ends the program instead. The check of a
 // memory file that --check runs is here too.
 //
-// LoadMemoriesFrom  the load, from the named file; what it sent and what came back
+// LoadMemoriesFrom  the load, from the named file; what it sent and what came back.
+//                   The whole file is read first by --check's reading, its
+//                   findings shown on `findings` (nullptr: not shown); a file
+//                   with findings sends nothing unless `despite_findings`
 // NameAsSent        a channel name as a load sends it (FE and FD made blanks)
 // SaveMemoriesInto  the save, into the named file; where it stopped, if it did
 // ReadRadioChannel  the save's frames for one channel and what their replies give
 // CompareMemoriesWith  the radio read as a save reads it beside the named file
-//                   read as a load reads it; the channels that differ
+//                   read as a load reads it; the channels that differ, a
+//                   filled channel that the file leaves empty among them
 // ProbeRadio        the radio's frequency, mode and filter, asked with the read
 //                   commands only, so that nothing in the radio changes
 // UnansweredText    which exchange went unanswered (of which channel, unless it is
@@ -48,6 +52,8 @@ struct LoadTally {
   int sent_again = 0;                // tries after a collision
   const char* stopped_at = nullptr;  // the command that went unanswered, if one did
   int stopped_channel = 0;
+  int findings = 0;        // the warnings --check gives the file
+  bool held_back = false;  // nothing was sent, for those findings
 };
 
 // One channel as the radio gives it to a save.
@@ -66,7 +72,8 @@ struct SaveResult {
 };
 
 // A channel that the radio and the file hold differently: the file's side as
-// a load would send it (name as sent, seven bytes).
+// a load would send it (name as sent, seven bytes), or not filled where the
+// file leaves the channel empty.
 struct ChannelDifference {
   int channel = 0;
   RadioChannel radio;
@@ -74,7 +81,9 @@ struct ChannelDifference {
 };
 
 struct Comparison {
-  int compared = 0;  // channels the file would load
+  // Channels the file would load, and those it leaves empty (a load leaves
+  // them as they are) where the radio holds them filled: those differ.
+  int compared = 0;
   std::vector<ChannelDifference> differences;
   const char* stopped_at = nullptr;  // the command that went unanswered, if one did
   int stopped_channel = 0;
@@ -89,7 +98,8 @@ struct ProbeResult {
   std::string reply;                 // that answer, as received
 };
 
-LoadTally LoadMemoriesFrom(const std::string& name);
+LoadTally LoadMemoriesFrom(const std::string& name, std::FILE* findings = nullptr,
+                           bool despite_findings = true);
 std::string NameAsSent(const std::string& name);
 SaveResult SaveMemoriesInto(const std::string& name);
 RadioChannel ReadRadioChannel(int channel);

@@ -1,5 +1,6 @@
 // The load, for menu choice 1 and --load: the radio's channels programmed
 // from a memory file.
+#include <cstdio>
 #include <string>
 
 #include "app/console.h"
@@ -37,20 +38,38 @@ std::string NameAsSent(const std::string& name) {
   return sent;
 }
 
-LoadTally LoadMemoriesFrom(const std::string& name) {
+LoadTally LoadMemoriesFrom(const std::string& name, std::FILE* findings, bool despite_findings) {
   LoadTally tally;
+  // The whole file first, read as --check reads it, so that a file with
+  // findings can be held back before a frame is sent.
+  bool loads[kChannels] = {};
+  ChannelFields file[kChannels];
   OpenMemoryFileForReading(name);
   if (last_error != 0) EndWithFileProblem(kReadOpenLine);
+  BeginMemoryFileCheck(name, findings);
+  int number = 1;
+  for (; number <= kChannels && MoreLinesToRead(); number++) {
+    std::string line = ReadChannelLine();
+    if (ReadFailed()) break;
+    loads[number - 1] = CheckChannelLine(number, line, file[number - 1]);
+  }
+  if (ReadFailed()) {
+    // Nothing of a file that could not be read is sent.
+    CloseMemoryFileAfterReading();
+    EndWithFileProblem(kReadCloseLine);
+  }
+  tally.findings = EndMemoryFileCheck(number);
+  CloseMemoryFileAfterReading();
+  if (last_error != 0) EndWithFileProblem(kReadCloseLine);
+  tally.left = kChannels;
+  if (tally.findings > 0 && !despite_findings) {
+    tally.held_back = true;
+    return tally;
+  }
   for (int channel = 0; channel < kChannels; channel++) {
     ShowProgress("Loading memory ", channel);
-    ChannelFields fields;
-    std::string line = ReadChannelLine();
-    if (ReadFailed()) {
-      // Nothing of a line that could not be read is sent.
-      CloseMemoryFileAfterReading();
-      EndWithFileProblem(kReadCloseLine);
-    }
-    if (!ParseChannelLine(line, fields)) continue;
+    if (!loads[channel]) continue;
+    const ChannelFields& fields = file[channel];
     const struct {
       std::string frame;
       const char* command;
@@ -72,7 +91,5 @@ LoadTally LoadMemoriesFrom(const std::string& name) {
   }
   tally.left = kChannels - tally.stored;
   PrintProgress("");
-  CloseMemoryFileAfterReading();
-  if (last_error != 0) EndWithFileProblem(kReadCloseLine);
   return tally;
 }

@@ -52,6 +52,8 @@ FileFacts target;
 
 bool reading = false;
 bool read_ended = false;
+bool read_ctrl_z = false;  // a Ctrl-Z ended the file
+size_t ctrl_z_column = 0;
 bool read_failed = false;
 std::string read_name;
 char read_buffer[kReadBufferSize];
@@ -423,7 +425,8 @@ void AbandonMemoryFileWriting() {
 
 void OpenMemoryFileForReading(const std::string& name) {
   read_length = read_position = 0;
-  read_ended = read_failed = false;
+  read_ended = read_failed = read_ctrl_z = false;
+  ctrl_z_column = 0;
   file_had_byte_order_mark = false;
   read_name = name;
   file_problem.clear();
@@ -475,7 +478,8 @@ std::string ReadChannelLine() {
     if (stop == read_length) continue;
     char ender = read_buffer[read_position++];
     if (ender == kEndOfFile) {
-      read_ended = true;
+      read_ended = read_ctrl_z = true;
+      ctrl_z_column = line.size() + 1;
       break;
     }
     if (!line.empty() && line.back() == '\r') line.pop_back();
@@ -487,7 +491,17 @@ std::string ReadChannelLine() {
 }
 
 bool MoreLinesToRead() {
-  return FillReadBuffer() && read_buffer[read_position] != kEndOfFile;
+  // What a Ctrl-Z left in the buffer behind it is not read.
+  if (read_ended) return false;
+  if (!FillReadBuffer()) return false;
+  if (read_buffer[read_position] != kEndOfFile) return true;
+  read_ctrl_z = true;
+  ctrl_z_column = 1;
+  return false;
+}
+
+size_t CtrlZColumn() {
+  return read_ctrl_z ? ctrl_z_column : 0;
 }
 
 bool ReadFailed() {

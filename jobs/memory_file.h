@@ -18,6 +18,9 @@
 //                     file named keeps what it had (or is not made), a stream
 //                     gets nothing, and no temporary file stays
 // MoreLinesToRead     true while the file being read holds another line
+// CtrlZColumn         once a Ctrl-Z (1A) has ended the file being read: its
+//                     column in the line it stood in, counted in the file's
+//                     bytes, 1 when it began a line; 0 before
 // ReadFailed          true once a read of the file being read has failed
 // NextFileByte        the next byte of the file being read, -1 at its end or
 //                     after a read error (the CSV reader's bytes)
@@ -119,6 +122,7 @@ void AbandonMemoryFileWriting();
 void OpenMemoryFileForReading(const std::string& name);
 std::string ReadChannelLine();
 bool MoreLinesToRead();
+size_t CtrlZColumn();
 bool ReadFailed();
 int NextFileByte();
 void CloseMemoryFileAfterReading();

@@ -20,3 +20,8 @@ def empty(channel):
 def memory_file(lines):
     """A whole file: `lines` maps channel numbers to lines; the rest are empty."""
     return b"".join(lines.get(channel, empty(channel)) + b"\r\n" for channel in range(62))
+
+
+# An earlier file for a save to replace: one line of a memory file, as a save
+# replaces no other kind of file.
+EARLIER = filled(0, "0705000", b"EARLIER", b"LSB ", b"2.4") + b"\r\n"

@@ -8,7 +8,7 @@ import termios
 import unittest
 
 from command_jobs import CommandJobTest
-from memory_lines import filled, memory_file
+from memory_lines import EARLIER, filled, memory_file
 from screen import Program
 
 
@@ -48,14 +48,30 @@ class CommandTest(CommandJobTest):
         self.assertEqual(len(self.frames(radio)) - before, 10)
         self.assertEqual(self.run_job(radio, "--compare", "load.txt")[:2],
                          (0, "2 channels compared, 2 agree, 0 differ\n"))
+        # A file that holds channel 3 empty would not empty it: that differs.
+        with open(radio.path("backup.txt"), "wb") as out:
+            out.write(memory_file({40: filled(40, "2112340", b"FORTY  ", b"FM  ", b".50")}))
+        self.assertEqual(self.run_job(radio, "--compare", "backup.txt"), (3, (
+            'channel 3: radio 07.05000 LSB 6.0 "THREE  ", file empty: a load leaves it as the'
+            " radio has it\n2 channels compared, 1 agree, 1 differ\n"), ""))
 
-    def test_a_load_the_radio_refuses_in_part_is_status_3(self):
+    def test_a_file_with_findings_loads_only_with_force(self):
         radio = self.radio()
         with open(radio.path("load.txt"), "wb") as out:  # filter 0, in a fresh run: refused
             out.write(memory_file({7: filled(7, "0705000", b"SEVEN  ", b"LSB ", b"???")}))
-        self.assertEqual(self.run_job(radio, "--load", "load.txt"), (3, (
+        status, checked, _ = self.run_job(radio, "--check", "load.txt")
+        finding = checked.splitlines()[0]
+        self.assertTrue(finding.startswith('load.txt:8:27: warning: filter "???"'), finding)
+        status, out, errors = self.run_job(radio, "--load", "load.txt")
+        self.assertEqual((status, out, errors.splitlines()), (3, "", [
+            finding, "quenmar-setup: nothing is sent: --check finds 1 warning in load.txt (above);"
+            " mend them, or load it as it stands, as menu choice 1 does, with --load load.txt"
+            " --force"]))
+        self.assertEqual(self.frames(radio), [])
+        # As the menu loads it; the radio refuses the filter.
+        self.assertEqual(self.run_job(radio, "--force", "--load", "load.txt"), (3, (
             "1 channels stored, 61 left as the radio had them, 1 frames refused, 0 unanswered,"
-            " 0 sent again\n"), ""))
+            " 0 sent again\n"), finding + "\n"))
         self.assertEqual(len(self.frames(radio)), 5)
 
     def test_clock_answered_and_unanswered(self):
@@ -83,7 +99,7 @@ class CommandTest(CommandJobTest):
     def test_progress_on_a_terminal_and_a_signal_in_the_middle(self):
         radio = self.radio("--demo", rate=1200)  # paced, so the save takes a while
         with open(radio.path("mem.txt"), "wb") as old:
-            old.write(b"the earlier file\r\n")
+            old.write(EARLIER)
         p = Program(args=["--save", "mem.txt"], env={"QUENMAR_COM1": radio.port},
                     cwd=radio.directory)
         self.addCleanup(p.close)
@@ -96,7 +112,7 @@ class CommandTest(CommandJobTest):
         self.assertEqual(p.input_mode(), mode)
         self.assertTrue(mode & termios.ECHO)
         with open(radio.path("mem.txt"), "rb") as kept:
-            self.assertEqual(kept.read(), b"the earlier file\r\n")
+            self.assertEqual(kept.read(), EARLIER)
         self.assertEqual(sorted(os.listdir(radio.directory)),
                          ["mem.txt", "radio.log", "radio.stderr"])
 

@@ -66,6 +66,8 @@ class CsvTest(unittest.TestCase):
         result = self.run_setup("--to-csv", "mem.txt", "list.csv")
         self.assertEqual(result.returncode, 3)
         self.assertEqual(result.stderr.decode().splitlines(), [
+            "mem.txt:12:20: note: name bytes C5 B3 are U+0173 in UTF-8,"
+            " here and maybe elsewhere: the radio shows them as 2 characters of code page 437",
             "mem.txt:20:20: warning: name byte FD is sent as a blank (it would end or restart the frame)",
             "mem.txt:21:14: warning: name byte FE is sent as a blank (it would end or restart the frame)",
             "mem.txt:39:15: warning: name byte FD is sent as a blank (it would end or restart the frame)",
@@ -184,10 +186,10 @@ class CsvTest(unittest.TestCase):
                          b"1,A?,14.234500,,0.000000,,88.5,88.5,023,NN,LSB,5.00,,,,,,\r\n")
 
     def test_limits_and_failed_opens(self):
-        self.write("big.csv", b"Location,Frequency\n" + b"\n" * (1 << 20) + b"0,7.0\n")
+        self.write("big.csv", b"Location,Frequency,Mode\n" + b"\n" * (1 << 20) + b"0,7.0\n")
         result = self.run_setup("--from-csv", "big.csv", "mem.txt")
         self.assertEqual(result.returncode, 3)
-        self.assertEqual(result.stderr, b"big.csv:1048559: warning: the file is longer than 1 MiB: "
+        self.assertEqual(result.stderr, b"big.csv:1048554: warning: the file is longer than 1 MiB: "
                                         b"what follows is not read\n")
         self.assertEqual(self.read("mem.txt"), memory_file({}))
         self.write("names.csv", b"Name,Frequency\n")
@@ -352,6 +354,38 @@ class CsvTest(unittest.TestCase):
         self.assertEqual(sorted(os.listdir(self.folder.name)),
                          ["backup.txt", "backup2.txt", "club.csv", "other.csv", "other.txt",
                           "sheet.csv"])
+
+    def test_the_radio_jobs_name_from_csv_for_a_csv_and_a_save_keeps_other_files(self):
+        # A port that cannot be opened: each refusal is its one line, before
+        # the port (whose failure would add the abort report).
+        self.write("club.csv", b"Location;Name;Frequency\r\n0;A;7,05\r\n")  # a semicolon dialect
+        self.write("notes.txt", b"my channels\r\n")
+        cases = ((["--load", "club.csv"], b"nothing is sent; to make a memory file of it, use "
+                  b"--from-csv club.csv MEMORY_FILE"),
+                 (["--compare", "club.csv"], b"nothing is sent; to make a memory file of it"),
+                 (["--check", "club.csv"], b"nothing is checked; to make a memory file of it"),
+                 (["--save", "club.csv"], b'"club.csv" is a CSV file (its first line names a '
+                  b"Location column), which the save would replace: nothing is sent"),
+                 (["--save", "notes.txt"], b'"notes.txt" is not a memory file (its first line is '
+                  b"neither a channel line nor empty)"))
+        for args, words in cases:
+            with self.subTest(args=args):
+                result = self.run_setup(*args)
+                self.assertEqual((result.returncode, result.stdout, result.stderr.count(b"\n")),
+                                 (2, b"", 1), result.stderr)
+                self.assertIn(words, result.stderr)
+        self.assertEqual((self.read("club.csv"), self.read("notes.txt")),
+                         (b"Location;Name;Frequency\r\n0;A;7,05\r\n", b"my channels\r\n"))
+        self.assertEqual(sorted(os.listdir(self.folder.name)), ["club.csv", "notes.txt"])
+        # A CSV without a Mode column says once what every row becomes.
+        self.write("nomode.csv", b"Location,Frequency\n0,7.1\n1,7.2\n")
+        result = self.run_setup("--from-csv", "nomode.csv", "out.txt")
+        self.assertEqual((result.returncode, result.stderr), (3, b"nomode.csv:1: warning: the "
+                         b"first line names no Mode column: every row is taken as FM, CHIRP's "
+                         b"default\n"))
+        self.assertEqual(self.read("out.txt"), memory_file({
+            0: filled(0, "0710000", b" " * 7, b"FM  ", b"6.0"),
+            1: filled(1, "0720000", b" " * 7, b"FM  ", b"6.0")}))
 
     def test_a_dash_is_the_standard_input_or_output(self):
         memory = memory_file({3: filled(3, "1423450", b"BEACON ", b"USB ", b"2.4")})

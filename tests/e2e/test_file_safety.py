@@ -15,7 +15,7 @@ import time
 import unittest
 
 from command_jobs import CommandJobTest
-from memory_lines import filled, memory_file
+from memory_lines import EARLIER, filled, memory_file
 from screen import SETUP
 
 BEACON = "3:1423450:1:2:" + b"BEACON ".hex()
@@ -68,7 +68,8 @@ class FileSafetyTest(CommandJobTest):
                              ("--save", "nil"), ("--to-csv", "simple")):
             with self.subTest(job=job, VERSION_CONTROL=control):
                 name = os.path.join(shared, "radio.csv" if job == "--to-csv" else "radio.txt")
-                write(name, b"old\r\n")
+                earlier = b"Location,Name,Frequency\r\n" if job == "--to-csv" else EARLIER
+                write(name, earlier)
                 if os.path.lexists(name + "~"):
                     os.unlink(name + "~")
                 subprocess.run(AS_NOBODY + ["ln", "-s", victim, name + "~"], check=True)
@@ -77,7 +78,7 @@ class FileSafetyTest(CommandJobTest):
                                                  env={"VERSION_CONTROL": control})
                 self.assertEqual((status, errors), (0, b""))
                 self.assertFalse(os.path.islink(name + "~"))
-                self.assertEqual(read(name + "~"), b"old\r\n")
+                self.assertEqual(read(name + "~"), earlier)
                 self.assertEqual(read(victim), b"not for the radio\r\n")
 
     def test_a_trace_file_is_a_plain_file_or_nothing(self):
@@ -119,7 +120,7 @@ class FileSafetyTest(CommandJobTest):
 
     def test_an_unknown_version_control_is_refused_before_the_port_is_opened(self):
         radio = self.radio("--demo")
-        write(radio.path("mem.txt"), b"old\r\n")
+        write(radio.path("mem.txt"), EARLIER)
         status, out, errors = self.run_job(radio, "--save", "mem.txt",
                                            env={"VERSION_CONTROL": "bogus"})
         self.assertEqual((status, out, errors), (2, b"", (
@@ -136,7 +137,7 @@ class FileSafetyTest(CommandJobTest):
         os.chmod(radio.port, 0o666)
         locked = radio.path("locked")
         os.mkdir(locked, 0o755)  # root's: nobody may not make a backup here
-        write(os.path.join(locked, "mem.txt"), b"old\r\n")
+        write(os.path.join(locked, "mem.txt"), EARLIER)
         os.chown(os.path.join(locked, "mem.txt"), NOBODY, NOBODY)
 
         def save(control):
@@ -169,7 +170,7 @@ class FileSafetyTest(CommandJobTest):
         os.chown(box, NOBODY, NOBODY)
         os.chmod(box, 0o300)  # write and search, no read
         for number in (1, 2, 3):
-            write(os.path.join(box, "mem.txt"), b"old %d\r\n" % number)
+            write(os.path.join(box, "mem.txt"), EARLIER.replace(b"EARLIER", b"OLD %d  " % number))
             os.chown(os.path.join(box, "mem.txt"), NOBODY, NOBODY)
             done = subprocess.run(AS_NOBODY + [SETUP, "--from-csv", "../in.csv", "mem.txt"],
                                   cwd=box, capture_output=True, timeout=60,
@@ -179,14 +180,14 @@ class FileSafetyTest(CommandJobTest):
                 b"; mem.txt.~%d~ keeps the old contents\n" % number), done.stdout)
         for number in (1, 2, 3):
             self.assertEqual(read(os.path.join(box, "mem.txt.~%d~" % number)),
-                             b"old %d\r\n" % number)
+                             EARLIER.replace(b"EARLIER", b"OLD %d  " % number))
 
     @unittest.skipUnless(ROOT, "needs root to save another user's file")
     def test_roots_backup_of_a_users_file_stays_the_users(self):
         radio = self.radio("--channel", BEACON)
         for name, second_name in (("plain.txt", None), ("linked.txt", "other.txt")):
             with self.subTest(name=name):
-                write(radio.path(name), b"theirs\r\n")
+                write(radio.path(name), EARLIER)
                 os.chown(radio.path(name), 2002, 2003)
                 os.chmod(radio.path(name), 0o600)
                 if second_name:  # written in place, so the backup is a copy
@@ -195,11 +196,11 @@ class FileSafetyTest(CommandJobTest):
                 seen = os.stat(radio.path(name + ".~1~"))
                 self.assertEqual((seen.st_uid, seen.st_gid, seen.st_mode & 0o7777),
                                  (2002, 2003, 0o600))
-                self.assertEqual(read(radio.path(name + ".~1~")), b"theirs\r\n")
+                self.assertEqual(read(radio.path(name + ".~1~")), EARLIER)
 
     def test_a_killed_save_leaves_nothing_behind(self):
         radio = self.radio("--silent")  # the first exchange waits its 3 s
-        write(radio.path("mem.txt"), b"old\r\n")
+        write(radio.path("mem.txt"), EARLIER)
         job = subprocess.Popen([SETUP, "--save", "mem.txt"], cwd=radio.directory,
                                stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                                stderr=subprocess.DEVNULL,
@@ -210,7 +211,7 @@ class FileSafetyTest(CommandJobTest):
         job.wait(30)
         self.assertEqual(sorted(os.listdir(radio.directory)),
                          ["mem.txt", "radio.log", "radio.stderr"])
-        self.assertEqual(read(radio.path("mem.txt")), b"old\r\n")
+        self.assertEqual(read(radio.path("mem.txt")), EARLIER)
 
 
 class FullDiskTest(CommandJobTest):
@@ -286,7 +287,7 @@ class FullDiskTest(CommandJobTest):
 
     def test_an_older_backup_survives_a_full_disk(self):
         radio = self.radio("--channel", BEACON)
-        old = b"the current file\r\n" * 100
+        old = EARLIER * 100  # several blocks of the disk
         write(self.path("a.txt"), old)
         os.link(self.path("a.txt"), self.path("b.txt"))  # written in place: the backup is a copy
         write(self.path("a.txt~"), b"an older, precious backup\r\n")

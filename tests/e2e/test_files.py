@@ -10,7 +10,7 @@ import tempfile
 import unittest
 
 from command_jobs import CommandJobTest
-from memory_lines import filled, memory_file
+from memory_lines import EARLIER, filled, memory_file
 from screen import SETUP
 
 BEACON = "3:1423450:1:2:" + b"BEACON ".hex()
@@ -25,21 +25,22 @@ class FileTest(CommandJobTest):
     def test_a_save_over_other_contents_keeps_them_as_a_numbered_backup(self):
         radio = self.radio("--channel", BEACON)
         saved = memory_file({3: filled(3, "1423450", b"BEACON ", b"USB ", b"2.4")})
-        for number, old in ((1, b"first\r\n"), (2, b"second\r\n")):
+        first, second = EARLIER, EARLIER.replace(b"EARLIER", b"SECOND ")
+        for number, old in ((1, first), (2, second)):
             with open(radio.path("mem.txt"), "wb") as out:
                 out.write(old)
             self.assertEqual(self.run_job(radio, "--save", "mem.txt"),
                              (0, b"mem.txt.~%d~ keeps the old contents\n" % number, b""))
-        with open(radio.path("mem.txt.~1~"), "rb") as first, \
-                open(radio.path("mem.txt.~2~"), "rb") as second:
-            self.assertEqual((first.read(), second.read()), (b"first\r\n", b"second\r\n"))
+        with open(radio.path("mem.txt.~1~"), "rb") as one, \
+                open(radio.path("mem.txt.~2~"), "rb") as two:
+            self.assertEqual((one.read(), two.read()), (first, second))
         # The same contents again: no backup.
         self.assertEqual(self.run_job(radio, "--save", "mem.txt"), (0, b"", b""))
         self.assertEqual(self.listing(radio), ["mem.txt", "mem.txt.~1~", "mem.txt.~2~"])
         for control, made in (("off", []), ("simple", ["mem.txt~"])):
             with self.subTest(VERSION_CONTROL=control):
                 with open(radio.path("mem.txt"), "wb") as out:
-                    out.write(b"third\r\n")
+                    out.write(b"\r\n")  # an empty first line: replaced too
                 said = b"".join(b"%s keeps the old contents\n" % name.encode() for name in made)
                 self.assertEqual(self.run_job(radio, "--save", "mem.txt",
                                               env={"VERSION_CONTROL": control}), (0, said, b""))
@@ -51,7 +52,7 @@ class FileTest(CommandJobTest):
     def test_failure_lines_name_the_file_and_the_reason(self):
         radio = self.radio("--demo")
         with open(radio.path("locked.txt"), "wb") as out:
-            out.write(b"keep me\r\n")
+            out.write(EARLIER)
         os.chmod(radio.path("locked.txt"), 0o444)
         for name, reason in (("nosuchdir/x.txt", b'cannot create "nosuchdir/x.txt": No such file '
                               b"or directory"),

@@ -240,13 +240,33 @@ class CheckTest(unittest.TestCase):
 
     def test_a_short_file_a_long_line_and_a_file_that_cannot_be_opened(self):
         status, found, _ = self.check(memory_file({})[:31 * 3] + b"x" * 4100)
-        self.assertEqual((status, [f[:2] for f in found]), (3, [(4, 4097), (4, 5), (5, 5), (6, 1)]))
-        self.assertIn("cut after 4096 bytes", found[0][3])
+        self.assertEqual((status, [f[:2] for f in found]), (3, [(4, 5), (4, 4097), (5, 5), (6, 1)]))
+        self.assertIn("cut after 4096 bytes", found[1][3])
         self.assertIn("channels 5 to 61 are left", found[3][3])
         status, found, rest = check("/nonexistent/file.txt")
         self.assertEqual((status, found), (2, []))
         self.assertIn("Aborting due to runtime error 2 (file not found) at line 488 of QUEN32()",
                       rest)
+
+    def test_a_ctrl_z_and_a_utf8_character_in_a_name_are_named(self):
+        # "Zürich " typed in a UTF-8 editor: eight bytes, and the columns after it move.
+        data = memory_file({0: filled(0, "1423450", "Zürich ".encode(), b"USB ", b"2.4")})
+        cases = ((data[:32 + 31 + 9] + b"\x1a" + data[32 + 31 + 9:], (3, 10), "channels 3 to 61"),
+                 (data[:32 + 31 * 4] + b"\x1a" + data[32 + 31 * 4:], (6, 1), "channels 5 to 61"),
+                 # Behind all 62 lines, even without a last line end, it cuts nothing.
+                 (data[:-2] + b"\x1a", None, None))
+        for data, place, left in cases:
+            with self.subTest(place=place):
+                status, found, _ = self.check(data)
+                # Line 1's findings in column order, then the 1A and what it leaves.
+                self.assertEqual((status, [f[:2] for f in found]),
+                                 (3, [(1, 15), (1, 21), (1, 22), (1, 26), (1, 27)]
+                                  + ([place] if place else [])))
+                self.assertIn("UTF-8 character U+00FC (C3 BC), 2 bytes", found[0][3])
+                self.assertIn("1 byte further right", found[0][3])
+                if place:
+                    self.assertIn("the byte 1A (Ctrl-Z) ends the file here: nothing after it is "
+                                  "read - " + left + " are left", found[5][3])
 
     def test_a_byte_order_mark_is_a_note_and_a_read_error_an_error(self):
         lines = {0: filled(0, "1423450", b"BEACON ", b"USB ", b"2.4")}

@@ -6,7 +6,7 @@ import time
 import unittest
 
 from command_jobs import CommandJobTest
-from memory_lines import filled, memory_file
+from memory_lines import EARLIER, filled, memory_file
 
 TRAFFIC = ("--announce", "--other-controller")
 # The demo radio's channels 0, 1, 2, 5, 10 and 20, as a load sends them.
@@ -62,12 +62,12 @@ class SharedLineTest(CommandJobTest):
 
     def test_three_collisions_in_a_row_end_the_save_and_keep_the_file(self):
         radio = self.radio("--demo", "--collide", "3", "--collide", "4", "--collide", "5")
-        self.write(radio, "mem.txt", b"the earlier file\r\n")
+        self.write(radio, "mem.txt", EARLIER)
         status, out, errors = self.run_job(radio, "--save", "mem.txt")
         self.assertEqual((status, out), (5, ""))
         self.assertIn("quenmar-setup: other devices talked over ReadFrequency of channel 0 3 times,"
                       " so the save stopped and the file was left as it was; check", errors)
-        self.assertEqual(self.read(radio, "mem.txt"), b"the earlier file\r\n")
+        self.assertEqual(self.read(radio, "mem.txt"), EARLIER)
         self.assertEqual(len(self.frames(radio)), 5)
 
     def test_a_radio_switched_off_mid_load_ends_it_in_one_window(self):
@@ -86,7 +86,7 @@ class SharedLineTest(CommandJobTest):
     def test_an_echo_that_keeps_coming_back_changed_stops_each_job_alike(self):
         radio = self.radio("--demo", "--bad-echo")
         self.write(radio, "load.txt", memory_file({3: filled(3, "0705000", b"THREE  ", b"LSB ", b"6.0")}))
-        self.write(radio, "mem.txt", b"the earlier file\r\n")
+        self.write(radio, "mem.txt", EARLIER)
         cases = (
             (["--probe"], "", "ReadFrequency", "the probe found no radio"),
             (["--save", "mem.txt"], "", "SelectMemory of channel 0",
@@ -104,7 +104,7 @@ class SharedLineTest(CommandJobTest):
                     "quenmar-setup: other devices talked over %s 3 times, so %s; check what else on"
                     " the radio's line is sending (an amplifier, a tuner, another program)"
                     % (exchange, outcome)]))
-        self.assertEqual(self.read(radio, "mem.txt"), b"the earlier file\r\n")
+        self.assertEqual(self.read(radio, "mem.txt"), EARLIER)
         self.assertEqual(len(self.frames(radio)), 15)
 
 if __name__ == "__main__":

@@ -16,6 +16,7 @@ std::vector<std::string> Read(std::vector<const char*> words) {
   requested_job.clear();
   job_values.clear();
   port_device.clear();
+  force_given.clear();
   options_given = false;
   words.insert(words.begin(), "quenmar-setup");
   return ReadCommandLine(static_cast<int>(words.size()), words.data());
@@ -43,6 +44,11 @@ TEST(CommandLine, AJobTakesItsFileName) {
   EXPECT_EQ(job_values, std::vector<std::string>{"C=2.txt"});
   EXPECT_EXIT(Read({"--load"}), testing::ExitedWithCode(2), "needs --load FILE");
   EXPECT_EXIT(Read({"--clock", "--save", "x"}), testing::ExitedWithCode(2), "cannot be given");
+  Read({"--force", "--load", "mem.txt"});
+  EXPECT_EQ(force_given, "--force");
+  EXPECT_EQ(job_values, std::vector<std::string>{"mem.txt"});
+  EXPECT_EXIT(Read({"--save", "x", "--force"}), testing::ExitedWithCode(2), "with --load only");
+  EXPECT_EXIT(Read({"--force=yes", "--load", "x"}), testing::ExitedWithCode(2), "takes no value");
 }
 
 TEST(CommandLine, UnknownOrMisusedOptionsEndWithStatus2) {
