@@ -68,6 +68,10 @@ int ProbeJob() {
 
 int SaveJob(const std::string& name) {
   SaveResult result = SaveMemoriesInto(name);
+  if (!result.refusal.empty()) {
+    std::fputs(("quenmar-setup: " + result.refusal + "\n").c_str(), stderr);
+    return kUsageError;
+  }
   if (!result.stopped_at) return kAllWell;
   ReportUnanswered(result.stopped_at, result.stopped_channel,
                    "the save stopped and the file was left as it was");
@@ -76,6 +80,9 @@ int SaveJob(const std::string& name) {
 
 int LoadJob(const std::string& name) {
   LoadTally tally = LoadMemoriesFrom(name);
+  for (int channel : tally.empty_chosen)
+    PrintLine("channel " + std::to_string(channel) + " is empty in " + name +
+              ": left as the radio has it");
   if (tally.stopped_at)
     ReportUnanswered(tally.stopped_at, tally.stopped_channel, "the load stopped");
   PrintLine(std::to_string(tally.stored) + " channels stored, " + std::to_string(tally.left) +

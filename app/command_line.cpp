@@ -9,11 +9,13 @@
 
 #include "app/fatal.h"
 #include "app/terminal.h"
+#include "jobs/jobs.h"
 #include "link/port_trace.h"
 #include "link/serial_port.h"
 #include "text/text.h"
 
 std::string requested_job;
+std::string channel_list;
 std::vector<std::string> job_values;
 bool options_given = false;
 
@@ -43,6 +45,7 @@ const Option kOptions[] = {
     {"--load", "FILE", 1, nullptr},
     {"--clock", "", 0, nullptr},
     {"--compare", "FILE", 1, nullptr},
+    {"--channels", "LIST", 1, &channel_list},
 };
 
 // The short spellings everyone tries first.
@@ -72,6 +75,16 @@ const Option* FindOption(const std::string& name) {
   std::string line = "quenmar-setup: " + message + " (see quenmar-setup --help)\n";
   std::fputs(line.c_str(), stderr);
   std::exit(kUsageError);
+}
+
+// --channels goes with a job that walks the channels; its list is read now,
+// so that a bad one ends the run before any port is opened.
+void ChooseChannelsOrEnd() {
+  if (channel_list.empty() || requested_job == "--help" || requested_job == "--version") return;
+  if (requested_job != "--save" && requested_job != "--load" && requested_job != "--compare")
+    UsageError("option '--channels' goes with --save, --load or --compare");
+  std::string problem = ChooseChannels(channel_list);
+  if (!problem.empty()) UsageError(problem);
 }
 
 }  // namespace
@@ -132,6 +145,7 @@ std::vector<std::string> ReadCommandLine(int argc, const char* const* argv) {
     requested_job = name;
     job_values = values;
   }
+  ChooseChannelsOrEnd();
   return rest;
 }
 

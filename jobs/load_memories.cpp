@@ -42,7 +42,7 @@ LoadTally LoadMemoriesFrom(const std::string& name) {
   OpenMemoryFileForReading(name);
   if (last_error != 0) EndWithFileProblem(kReadOpenLine);
   for (int channel = 0; channel < kChannels; channel++) {
-    ShowProgress("Loading memory ", channel);
+    if (channel_chosen[channel]) ShowProgress("Loading memory ", channel);
     ChannelFields fields;
     std::string line = ReadChannelLine();
     if (ReadFailed()) {
@@ -50,7 +50,15 @@ LoadTally LoadMemoriesFrom(const std::string& name) {
       CloseMemoryFileAfterReading();
       EndWithFileProblem(kReadCloseLine);
     }
-    if (!ParseChannelLine(line, fields)) continue;
+    // Every line is taken apart, chosen or not: a mode or filter that a line
+    // does not name is the one from the lines before it, and the frames of a
+    // chosen line are those a load of the whole file sends for it.
+    bool loads = ParseChannelLine(line, fields);
+    if (!channel_chosen[channel]) continue;
+    if (!loads) {
+      if (some_channels) tally.empty_chosen.push_back(channel);
+      continue;
+    }
     const struct {
       std::string frame;
       const char* command;

@@ -319,6 +319,10 @@ void WriteChannelLine(const std::string& line) {
   write_buffer += "\r\n";
 }
 
+void WriteMemoryFileBytes(const std::string& bytes) {
+  write_buffer += bytes;
+}
+
 void CloseMemoryFileAfterWriting() {
   if (writing == Writing::kNone) return;
   last_error = Commit();
