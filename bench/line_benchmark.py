@@ -178,7 +178,7 @@ def main():
                         print("%-29s %.2f ms of the program's own time per exchange" % (
                             "", 1000 * m["wall"] / m["frames"]))
             print("%s of channel %d alone (--channels %d)" % (job, ONE_CHANNEL, ONE_CHANNEL))
-            print("%-22s %-6s %8s %8s %6s %6s %5s %9s %8s" % (
+            print("%-22s %-6s %8s %8s %6s %6s %5s %10s %8s" % (
                 "radio", "build", "wall s", "floor s", "ratio", "frames", "bytes", "start-up s",
                 "target s"))
             for build, setup in setups:
