@@ -69,6 +69,10 @@ int ProbeJob() {
 
 int SaveJob(const std::string& name) {
   SaveResult result = SaveMemoriesInto(name);
+  if (!result.refusal.empty()) {
+    std::fputs(("quenmar-setup: " + result.refusal + "\n").c_str(), stderr);
+    return kUsageError;
+  }
   if (!backup_made.empty()) PrintLine(backup_made + " keeps the old contents");
   if (!result.stopped_at) return kAllWell;
   ReportUnanswered(result.stopped_at, result.stopped_channel,
@@ -82,13 +86,17 @@ int LoadJob(const std::string& name) {
   LoadTally tally = LoadMemoriesFrom(name, stderr, !force_given.empty());
   if (tally.held_back) {
     std::string line = "quenmar-setup: nothing is sent: --check finds " +
-                       Count(tally.findings, "warning") + " in " + name +
+                       Count(tally.findings, "warning") +
+                       (some_channels ? " in the chosen lines of " : " in ") + name +
                        " (above); mend them, or load it as it stands, as menu choice 1 does, "
                        "with --load " +
-                       name + " --force\n";
+                       name + (some_channels ? " --channels " + channel_list : "") + " --force\n";
     std::fputs(line.c_str(), stderr);
     return kFoundSomething;
   }
+  for (int channel : tally.empty_chosen)
+    PrintLine("channel " + std::to_string(channel) + " is empty in " + name +
+              ": left as the radio has it");
   if (tally.stopped_at)
     ReportUnanswered(tally.stopped_at, tally.stopped_channel, "the load stopped");
   PrintLine(std::to_string(tally.stored) + " channels stored, " + std::to_string(tally.left) +

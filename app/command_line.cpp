@@ -9,11 +9,13 @@
 
 #include "app/fatal.h"
 #include "app/terminal.h"
+#include "jobs/jobs.h"
 #include "link/port_trace.h"
 #include "link/serial_port.h"
 #include "text/text.h"
 
 std::string requested_job;
+std::string channel_list;
 std::vector<std::string> job_values;
 bool options_given = false;
 std::string force_given;
@@ -46,6 +48,7 @@ const Option kOptions[] = {
     {"--force", "", 0, &force_given},
     {"--clock", "", 0, nullptr},
     {"--compare", "FILE", 1, nullptr},
+    {"--channels", "LIST", 1, &channel_list},
 };
 
 // The short spellings everyone tries first.
@@ -75,6 +78,16 @@ const Option* FindOption(const std::string& name) {
   std::string line = "quenmar-setup: " + message + " (see quenmar-setup --help)\n";
   std::fputs(line.c_str(), stderr);
   std::exit(kUsageError);
+}
+
+// --channels goes with a job that walks the channels; its list is read now,
+// so that a bad one ends the run before any port is opened.
+void ChooseChannelsOrEnd() {
+  if (channel_list.empty() || requested_job == "--help" || requested_job == "--version") return;
+  if (requested_job != "--save" && requested_job != "--load" && requested_job != "--compare")
+    UsageError("option '--channels' goes with --save, --load or --compare");
+  std::string problem = ChooseChannels(channel_list);
+  if (!problem.empty()) UsageError(problem);
 }
 
 }  // namespace
@@ -142,6 +155,7 @@ std::vector<std::string> ReadCommandLine(int argc, const char* const* argv) {
   // Only a load has findings to send despite.
   if (!force_given.empty() && requested_job != "--load")
     UsageError("option '--force' goes with --load only");
+  ChooseChannelsOrEnd();
   return rest;
 }
 

@@ -4,8 +4,10 @@
 //
 // ReadCommandLine  takes the options out of argv into the variables below;
 //                  returns the arguments left for the port rule. An unknown
-//                  option, a missing or empty value or two jobs at once end
-//                  the program with a one-line message and status 2.
+//                  option, a missing or empty value, two jobs at once or a
+//                  --channels list that is bad or without --save, --load or
+//                  --compare end the program with a one-line message and
+//                  status 2.
 // OptionFormFor    "--save FILE" for an option name, as the messages show it
 // RefuseDeviceArguments  ends the program with one line and status 2 when an
 //                  argument left for the port rule names an existing file or
@@ -20,6 +22,9 @@
 extern std::string requested_job;
 // The values that followed the job option, in order (file names).
 extern std::vector<std::string> job_values;
+// The text of --channels, "" when it was not given; ReadCommandLine has put
+// what it names into channel_chosen (jobs/jobs.h).
+extern std::string channel_list;
 // True when the command line held any option at all.
 extern bool options_given;
 // "--force" when it was given: a --load sends a file despite --check's findings.

@@ -2,7 +2,10 @@
 channels and a full load of the same file, at 1200 bit/s, unpaced, and with
 the radio's bytes delivered in 1 ms and in 16 ms batches as a USB adapter
 does with its latency timer at 1 ms (low-latency mode) and at 16 ms (its
-default). Prints one table per job.
+default). Prints one table per job; below each, the same job for one
+channel (--channels 12) at 1200 bit/s, beside the program's start-up (the
+same one-channel job against an unpaced radio) and its target: the line
+time plus 5 %, plus that start-up.
 
     /usr/bin/python3 bench/line_benchmark.py [build folder] [LABEL=FOLDER ...]
 
@@ -24,6 +27,7 @@ RADIO = os.path.join(BUILD, "quenmar-radio-sim")
 CASES = (("1200 bit/s", 1200, 0), ("unpaced", 0, 0), ("1200 bit/s, 1 ms USB", 1200, 1),
          ("1200 bit/s, 16 ms USB", 1200, 16))
 BIT_RATE = 1200
+ONE_CHANNEL = 12
 MODES = ["LSB ", "USB ", "AM  ", "CW  ", "FSK ", "FM  ", "AMLS", "AMUS"]
 
 
@@ -84,11 +88,11 @@ def builds():
     return found
 
 
-def run_job(setup, folder, port, answers):
+def run_job(setup, folder, port, answers, args=()):
     """Runs the program with its answers on standard input; wall time and rusage."""
     env = dict(os.environ, QUENMAR_COM1=port)
     started = time.monotonic()
-    child = subprocess.Popen([setup], cwd=folder, env=env, stdin=subprocess.PIPE,
+    child = subprocess.Popen([setup] + list(args), cwd=folder, env=env, stdin=subprocess.PIPE,
                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     child.stdin.write(answers.encode())
     child.stdin.close()
@@ -109,15 +113,29 @@ def write_load_file(folder):
         sys.exit("the virtual radio did not write the memory file to load")
 
 
-def measure(setup, folder, job, rate, batch_ms):
+def one_channel_save_file(folder):
+    """A copy of the file to load whose line of ONE_CHANNEL is an empty
+    channel's, so that a save of that channel has a line to change."""
+    with open(os.path.join(folder, "load.txt"), "rb") as source:
+        lines = source.read().split(b"\r\n")
+    lines[ONE_CHANNEL] = lines[ONE_CHANNEL][:4] + b"  .     \xb3       \xb3    \xb3   "
+    with open(os.path.join(folder, "one.txt"), "wb") as out:
+        out.write(b"\r\n".join(lines))
+
+
+def measure(setup, folder, job, rate, batch_ms, one_channel=False):
+    args = ["--" + job, "one.txt" if job == "save" else "load.txt",
+            "--channels", str(ONE_CHANNEL)] if one_channel else []
     if job == "save":
         radio, port, log = start_radio(folder, rate, batch_ms, filled_channels())
         answers = "2\nsaved.txt\n0\n"
+        if one_channel:
+            one_channel_save_file(folder)
     else:
         radio, port, log = start_radio(folder, rate, batch_ms, [])
         answers = "1\nload.txt\n0\n"
     try:
-        wall, usage = run_job(setup, folder, port, answers)
+        wall, usage = run_job(setup, folder, port, "" if one_channel else answers, args)
     finally:
         radio.terminate()
         radio.wait()
@@ -159,6 +177,24 @@ def main():
                     if not rate:
                         print("%-29s %.2f ms of the program's own time per exchange" % (
                             "", 1000 * m["wall"] / m["frames"]))
+            print("%s of channel %d alone (--channels %d)" % (job, ONE_CHANNEL, ONE_CHANNEL))
+            print("%-22s %-6s %8s %8s %6s %6s %5s %10s %8s" % (
+                "radio", "build", "wall s", "floor s", "ratio", "frames", "bytes", "start-up s",
+                "target s"))
+            for build, setup in setups:
+                try:
+                    start = measure(setup, folder, job, 0, 0, one_channel=True)
+                    m = measure(setup, folder, job, BIT_RATE, 0, one_channel=True)
+                except RuntimeError as error:  # a build without --channels
+                    print("%-22s %-6s %s" % ("1200 bit/s", build, error))
+                    continue
+                target = 1.05 * m["floor"] + start["wall"]
+                print("%-22s %-6s %8.3f %8.2f %6.3f %6d %5d %10.3f %8.3f%s" % (
+                    "1200 bit/s", build, m["wall"], m["floor"], m["wall"] / m["floor"],
+                    m["frames"], m["bytes"], start["wall"], target,
+                    "" if m["wall"] <= target else "  over the target"))
+                if m["frames"] != 5:
+                    print("%-29s %d frames, not 5" % ("", m["frames"]))
     finally:
         shutil.rmtree(folder, ignore_errors=True)
 

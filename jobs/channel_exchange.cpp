@@ -1,10 +1,57 @@
-// What the memory jobs share: channel bytes, one command-and-reply exchange
-// and the words for an exchange that went unanswered.
+// What the memory jobs share: the channels chosen, channel bytes, one
+// command-and-reply exchange and the words for an exchange that went
+// unanswered.
+#include <algorithm>
 #include <string>
+#include <vector>
 
 #include "jobs/jobs.h"
 #include "link/civ_frame.h"
 #include "link/serial_port.h"
+#include "text/text.h"
+
+std::vector<bool> channel_chosen(kChannels, true);
+bool some_channels = false;
+
+namespace {
+
+// A channel number as typed: digits only, else -1. A number past the last
+// channel stands as kChannels, however long.
+int ChannelNumber(const std::string& text) {
+  if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos) return -1;
+  int number = 0;
+  for (char digit : text) number = std::min(number * 10 + (digit - '0'), kChannels);
+  return number;
+}
+
+}  // namespace
+
+std::string ChooseChannels(const std::string& list) {
+  std::vector<bool> chosen(kChannels, false);
+  const std::string quoted = "--channels " + Quoted(list) + ": ";
+  if (list.empty()) return quoted + "no channel is named";
+  for (size_t from = 0;;) {
+    size_t comma = list.find(',', from);
+    std::string item = list.substr(from, comma == std::string::npos ? comma : comma - from);
+    if (item.empty()) return quoted + "an empty item (two commas, or one at an end)";
+    size_t dash = item.find('-', 1);
+    int first = ChannelNumber(item.substr(0, dash));
+    int last = dash == std::string::npos ? first : ChannelNumber(item.substr(dash + 1));
+    if (first < 0 || last < 0)
+      return quoted + Quoted(item) + " is neither a channel number nor a range such as 5-7";
+    if (first >= kChannels || last >= kChannels)
+      return quoted + Quoted(item) + " goes past 61, the last channel";
+    if (first > last)
+      return quoted + "the range " + item + " runs backwards; write " + std::to_string(last) + "-" +
+             std::to_string(first);
+    for (int channel = first; channel <= last; channel++) chosen[channel] = true;
+    if (comma == std::string::npos) break;
+    from = comma + 1;
+  }
+  channel_chosen = chosen;
+  some_channels = true;
+  return "";
+}
 
 char ChannelByte(int channel) {
   return static_cast<char>((channel / 10) * 16 + channel % 10);

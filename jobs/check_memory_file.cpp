@@ -333,6 +333,10 @@ void BeginMemoryFileCheck(const std::string& name, std::FILE* out) {
   }
 }
 
+int MemoryFileCheckWarnings() {
+  return warnings;
+}
+
 int EndMemoryFileCheck(int number) {
   // Line n programs channel n - 1: the first channel without a line is
   // the number of lines the file has.

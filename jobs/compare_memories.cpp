@@ -22,6 +22,7 @@ Comparison CompareMemoriesWith(const std::string& name) {
 
   Comparison comparison;
   for (int channel = 0; channel < kChannels; channel++) {
+    if (!channel_chosen[channel]) continue;
     ShowProgress("Reading memory ", channel);
     RadioChannel radio = ReadRadioChannel(channel);
     if (radio.unanswered) {

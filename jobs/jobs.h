@@ -26,7 +26,18 @@
 //                   itself, once it is open (Begin notes its byte-order mark):
 //                   findings go to `out`; CheckChannelLine gives what
 //                   ParseChannelLine gives, EndMemoryFileCheck takes the number
-//                   of the first line not read and returns the warnings
+//                   of the first line not read and returns the warnings;
+//                   MemoryFileCheckWarnings: the warnings given so far
+// ChooseChannels    a --channels list ("12", "0,5-7,61") into channel_chosen and
+//                   some_channels; "" when it names channels 0-61 only, else
+//                   why not, in words
+// SaveChosenChannelsInto  the save of the chosen channels only: their lines
+//                   replaced in an existing memory file, every other byte kept
+// MemoryFileLines   how many lines a load finds in a memory file's bytes (up to
+//                   a Ctrl-Z), after a byte-order mark
+// WithChannelLines  those bytes with the lines of some channels replaced (an
+//                   empty text keeps a line): each new line keeps the old
+//                   one's line end and separator form, every other byte stays
 // ChannelByte       a channel number as one packed-decimal byte
 // Exchange          puts a command frame in civ_buffer, sends it, and collects the
 //                   reply; true when the radio answered (echo_as_sent, reply_complete)
@@ -38,6 +49,12 @@
 #include <vector>
 
 constexpr int kChannels = 62;
+
+// The channels a save, load or comparison works on, in channel order: all of
+// them unless --channels named some. Written by the command line before any
+// job, read by the jobs' loops.
+extern std::vector<bool> channel_chosen;
+extern bool some_channels;
 
 struct FileCheck {
   int loaded = 0;  // channels a load of the file programs
@@ -52,8 +69,9 @@ struct LoadTally {
   int sent_again = 0;                // tries after a collision
   const char* stopped_at = nullptr;  // the command that went unanswered, if one did
   int stopped_channel = 0;
-  int findings = 0;        // the warnings --check gives the file
-  bool held_back = false;  // nothing was sent, for those findings
+  int findings = 0;               // the warnings --check gives the file
+  bool held_back = false;         // nothing was sent, for those findings
+  std::vector<int> empty_chosen;  // channels --channels named whose lines load nothing
 };
 
 // One channel as the radio gives it to a save.
@@ -69,6 +87,7 @@ struct RadioChannel {
 struct SaveResult {
   const char* stopped_at = nullptr;  // the command that went unanswered: the file is as it was
   int stopped_channel = 0;
+  std::string refusal;  // why a save of some channels asked the radio nothing, if it did not
 };
 
 // A channel that the radio and the file hold differently: the file's side as
@@ -102,6 +121,9 @@ LoadTally LoadMemoriesFrom(const std::string& name, std::FILE* findings = nullpt
                            bool despite_findings = true);
 std::string NameAsSent(const std::string& name);
 SaveResult SaveMemoriesInto(const std::string& name);
+SaveResult SaveChosenChannelsInto(const std::string& name);
+int MemoryFileLines(const std::string& file);
+std::string WithChannelLines(const std::string& file, const std::string (&lines)[kChannels]);
 RadioChannel ReadRadioChannel(int channel);
 Comparison CompareMemoriesWith(const std::string& name);
 ProbeResult ProbeRadio();
@@ -111,6 +133,8 @@ void BeginMemoryFileCheck(const std::string& name, std::FILE* out);
 struct ChannelFields;
 bool CheckChannelLine(int number, const std::string& line, ChannelFields& fields);
 int EndMemoryFileCheck(int number);
+int MemoryFileCheckWarnings();
+std::string ChooseChannels(const std::string& list);
 char ChannelByte(int channel);
 bool Exchange(const std::string& frame);
 std::string ClockFrame(const std::tm& local);

@@ -48,17 +48,21 @@ LoadTally LoadMemoriesFrom(const std::string& name, std::FILE* findings, bool de
   if (last_error != 0) EndWithFileProblem(kReadOpenLine);
   BeginMemoryFileCheck(name, findings);
   int number = 1;
+  int passed_over = 0;
   for (; number <= kChannels && MoreLinesToRead(); number++) {
     std::string line = ReadChannelLine();
     if (ReadFailed()) break;
+    int before = MemoryFileCheckWarnings();
     loads[number - 1] = CheckChannelLine(number, line, file[number - 1]);
+    // With --channels, the findings of the other lines do not hold it back.
+    if (!channel_chosen[number - 1]) passed_over += MemoryFileCheckWarnings() - before;
   }
   if (ReadFailed()) {
     // Nothing of a file that could not be read is sent.
     CloseMemoryFileAfterReading();
     EndWithFileProblem(kReadCloseLine);
   }
-  tally.findings = EndMemoryFileCheck(number);
+  tally.findings = EndMemoryFileCheck(number) - passed_over;
   CloseMemoryFileAfterReading();
   if (last_error != 0) EndWithFileProblem(kReadCloseLine);
   tally.left = kChannels;
@@ -67,8 +71,12 @@ LoadTally LoadMemoriesFrom(const std::string& name, std::FILE* findings, bool de
     return tally;
   }
   for (int channel = 0; channel < kChannels; channel++) {
+    if (!channel_chosen[channel]) continue;
     ShowProgress("Loading memory ", channel);
-    if (!loads[channel]) continue;
+    if (!loads[channel]) {
+      if (some_channels) tally.empty_chosen.push_back(channel);
+      continue;
+    }
     const ChannelFields& fields = file[channel];
     const struct {
       std::string frame;

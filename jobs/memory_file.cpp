@@ -408,6 +408,10 @@ void WriteChannelLine(const std::string& line) {
   write_buffer += "\r\n";
 }
 
+void WriteMemoryFileBytes(const std::string& bytes) {
+  write_buffer += bytes;
+}
+
 void CloseMemoryFileAfterWriting() {
   backup_made.clear();
   if (writing == Writing::kNone) return;

@@ -11,6 +11,8 @@
 // ValidMode           whether a mode number is one of the radio's modes (0-7)
 // ValidFilter         whether a filter number is one of the radio's filters (1-5)
 // OpenMemoryFileForWriting / WriteChannelLine / CloseMemoryFileAfterWriting
+// WriteMemoryFileBytes  bytes as they stand, for a file that keeps its own
+//                     line ends (a save of some channels)
 // OpenMemoryFileForReading / ReadChannelLine  / CloseMemoryFileAfterReading
 //                     the opens and closes leave their error number in last_error
 // AbandonMemoryFileWriting  drops an unfinished save: nothing has been written
@@ -117,6 +119,7 @@ extern bool file_had_byte_order_mark;
 
 void OpenMemoryFileForWriting(const std::string& name);
 void WriteChannelLine(const std::string& line);
+void WriteMemoryFileBytes(const std::string& bytes);
 void CloseMemoryFileAfterWriting();
 void AbandonMemoryFileWriting();
 void OpenMemoryFileForReading(const std::string& name);

@@ -14,6 +14,7 @@ namespace {
 
 std::vector<std::string> Read(std::vector<const char*> words) {
   requested_job.clear();
+  channel_list.clear();
   job_values.clear();
   port_device.clear();
   force_given.clear();
