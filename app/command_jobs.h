@@ -6,7 +6,8 @@
 //                   exit status. Every one of them treats a radio that stops
 //                   answering alike: one line naming the exchange and what to
 //                   check, and kRadioStoppedAnswering.
-// ReportUnanswered  that line, on the error stream
+// ReportUnanswered  that line, on the error stream (naming the reply that came
+//                   back instead of an answer, when one did)
 // CheckJob          --check FILE: the findings, then a summary line, on the
 //                   standard output; returns the exit status, 0 when all is
 //                   well, kFoundSomething after a warning
@@ -19,6 +20,7 @@
 #include <vector>
 
 int RunCommandJob(const std::string& job, const std::vector<std::string>& values);
-void ReportUnanswered(const char* command, int channel, const std::string& outcome);
+void ReportUnanswered(const char* command, int channel, const std::string& outcome,
+                      const std::string& reply = "");
 int CheckJob(const std::string& name);
 int ConversionJob(const std::string& job, const std::string& input, const std::string& output);

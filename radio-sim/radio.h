@@ -15,7 +15,6 @@
 #include "link/civ_frame.h"
 
 constexpr int kChannelCount = 62;
-constexpr char ReplyRefused = static_cast<char>(0xFA);
 
 struct Channel {
   bool filled = false;
