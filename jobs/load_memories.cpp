@@ -17,8 +17,9 @@ Asked Send(const std::string& frame, const char* command, LoadTally& tally) {
   Asked asked = Asked::kUnusable;
   for (int tries = 1; tries <= kAskTries && asked == Asked::kUnusable; tries++) {
     if (tries > 1) tally.sent_again++;
-    if (!Exchange(frame)) return Asked::kUnanswered;
+    bool answered = Exchange(frame);
     tally.sent_again += send_tries - 1;
+    if (!answered) return Asked::kUnanswered;
     if (ReplyStatusIs(ReplyOk)) return Asked::kAnswer;
     if (ReplyStatusIs(ReplyRefused)) return Asked::kUnusable;
     TraceNote(std::string("no answer to ") + command + " in " + FrameHex(civ_buffer) +
