@@ -14,18 +14,16 @@ namespace {
 // One frame of a load. A reply to something else is asked again, as a
 // collision is: every frame of a load may go out twice without harm.
 Asked Send(const std::string& frame, const char* command, LoadTally& tally) {
-  Asked asked = Asked::kUnusable;
-  for (int tries = 1; tries <= kAskTries && asked == Asked::kUnusable; tries++) {
-    if (tries > 1) tally.sent_again++;
+  for (int tries = 1;; tries++) {
     bool answered = Exchange(frame);
     tally.sent_again += send_tries - 1;
     if (!answered) return Asked::kUnanswered;
     if (ReplyStatusIs(ReplyOk)) return Asked::kAnswer;
-    if (ReplyStatusIs(ReplyRefused)) return Asked::kUnusable;
+    if (ReplyStatusIs(ReplyRefused) || tries == kAskTries) return Asked::kUnusable;
     TraceNote(std::string("no answer to ") + command + " in " + FrameHex(civ_buffer) +
-              (tries < kAskTries ? ": sending it again" : ": taken as refused"));
+              ": sending it again");
+    tally.sent_again++;
   }
-  return asked;
 }
 
 std::string Count(int count, const char* what) {
