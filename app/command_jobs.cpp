@@ -50,14 +50,8 @@ std::string Count(int count, const char* what) {
 int ProbeJob() {
   ProbeResult probe = ProbeRadio();
   if (probe.unanswered) {
-    ReportUnanswered(probe.unanswered, -1, "the probe found no radio");
+    ReportUnanswered(probe.unanswered, -1, "the probe found no radio", probe.reply);
     return kRadioStoppedAnswering;
-  }
-  if (probe.refused) {
-    std::string line = "quenmar-setup: radio 04 answered " + std::string(probe.refused) + " with " +
-                       FrameHex(probe.reply) + "\n";
-    std::fputs(line.c_str(), stderr);
-    return kFoundSomething;
   }
   // The megahertz without a leading zero: "7.05000 MHz".
   const std::string& frequency = probe.frequency;
@@ -76,7 +70,7 @@ int SaveJob(const std::string& name) {
   if (!backup_made.empty()) PrintLine(backup_made + " keeps the old contents");
   if (!result.stopped_at) return kAllWell;
   ReportUnanswered(result.stopped_at, result.stopped_channel,
-                   "the save stopped and the file was left as it was");
+                   "the save stopped and the file was left as it was", result.reply);
   return kRadioStoppedAnswering;
 }
 
@@ -99,12 +93,9 @@ int LoadJob(const std::string& name) {
               ": left as the radio has it");
   if (tally.stopped_at)
     ReportUnanswered(tally.stopped_at, tally.stopped_channel, "the load stopped");
-  PrintLine(std::to_string(tally.stored) + " channels stored, " + std::to_string(tally.left) +
-            " left as the radio had them, " + std::to_string(tally.refused) + " frames refused, " +
-            std::to_string(tally.unanswered) + " unanswered, " + std::to_string(tally.sent_again) +
-            " sent again");
+  PrintLine(LoadSummary(tally) + "; " + Count(tally.sent_again, "frame") + " sent again");
   if (tally.stopped_at) return kRadioStoppedAnswering;
-  return tally.refused == 0 ? kAllWell : kFoundSomething;
+  return tally.refused.empty() ? kAllWell : kFoundSomething;
 }
 
 int ClockJob() {
@@ -128,7 +119,8 @@ int CompareJob(const std::string& name) {
               (difference.file.filled ? "" : ": a load leaves it as the radio has it"));
   }
   if (comparison.stopped_at) {
-    ReportUnanswered(comparison.stopped_at, comparison.stopped_channel, "the comparison stopped");
+    ReportUnanswered(comparison.stopped_at, comparison.stopped_channel, "the comparison stopped",
+                     comparison.reply);
     return kRadioStoppedAnswering;
   }
   int differ = static_cast<int>(comparison.differences.size());
@@ -140,9 +132,10 @@ int CompareJob(const std::string& name) {
 
 }  // namespace
 
-void ReportUnanswered(const char* command, int channel, const std::string& outcome) {
+void ReportUnanswered(const char* command, int channel, const std::string& outcome,
+                      const std::string& reply) {
   PrintProgress("");
-  std::string line = "quenmar-setup: " + UnansweredText(command, channel, outcome) + "\n";
+  std::string line = "quenmar-setup: " + UnansweredText(command, channel, outcome, reply) + "\n";
   std::fputs(line.c_str(), stderr);
   std::fflush(stderr);
 }

@@ -39,11 +39,11 @@ std::string TypedFileName(const std::string& typed) {
   return typed == standard_stream_name ? "./" + typed : typed;
 }
 
-// Where the menu's load ends when it has something to say: that line, and a
-// key before the menu comes back.
-void ShowOutcome(const std::string& line) {
+// Where the menu's load ends when it has something to say: those lines, and
+// a key before the menu comes back.
+void ShowOutcome(const std::vector<std::string>& lines) {
   MoveCursor(7, 1);
-  PrintText(line, false);
+  for (const std::string& line : lines) PrintText(line, &line != &lines.back());
   WaitForKey();
 }
 
@@ -52,9 +52,10 @@ void LoadMemories() {
   LoadTally tally =
       LoadMemoriesFrom(TypedFileName(PromptText("What file to open to read memories? ")));
   if (tally.stopped_at) {
-    ShowOutcome(UnansweredText(tally.stopped_at, tally.stopped_channel, "the load stopped"));
-  } else if (tally.refused > 0) {
-    ShowOutcome(std::to_string(tally.refused) + " frames refused by the radio");
+    ShowOutcome({UnansweredText(tally.stopped_at, tally.stopped_channel, "the load stopped"),
+                 LoadSummary(tally)});
+  } else if (!tally.refused.empty()) {
+    ShowOutcome({LoadSummary(tally)});
   }
 }
 
@@ -65,10 +66,11 @@ void SaveMemories() {
   SaveResult result =
       SaveMemoriesInto(TypedFileName(PromptText("What file to open to write memories? ")));
   if (!result.stopped_at) return;
-  std::string line = "quenmar-setup: " +
-                     UnansweredText(result.stopped_at, result.stopped_channel,
-                                    "the save stopped and the file was left as it was") +
-                     "\r\n";
+  std::string line =
+      "quenmar-setup: " +
+      UnansweredText(result.stopped_at, result.stopped_channel,
+                     "the save stopped and the file was left as it was", result.reply) +
+      "\r\n";
   std::fputs(line.c_str(), stderr);
   std::fflush(stderr);
   last_error = 2;

@@ -7,6 +7,7 @@
 
 #include "jobs/jobs.h"
 #include "link/civ_frame.h"
+#include "link/port_trace.h"
 #include "link/serial_port.h"
 #include "text/text.h"
 
@@ -64,9 +65,27 @@ bool Exchange(const std::string& frame) {
   return echo_as_sent && reply_complete;
 }
 
-std::string UnansweredText(const char* command, int channel, const std::string& outcome) {
+Asked AskForAnswer(const std::string& frame, char command, bool refusal_answers, const char* name) {
+  for (int tries = 1;; tries++) {
+    if (!Exchange(frame)) return Asked::kUnanswered;
+    if (ReplyAnswers(command, refusal_answers)) return Asked::kAnswer;
+    // A refusal, or a reply to something else (late, or garbled on the
+    // line): a read asked again changes nothing in the radio.
+    TraceNote(std::string("no answer to ") + name + " in " + FrameHex(civ_buffer) +
+              (tries < kAskTries ? ": asking again" : ": giving up"));
+    if (tries == kAskTries) return Asked::kUnusable;
+  }
+}
+
+std::string UnansweredText(const char* command, int channel, const std::string& outcome,
+                           const std::string& reply) {
   std::string exchange =
       std::string(command) + (channel >= 0 ? " of channel " + std::to_string(channel) : "");
+  if (!reply.empty())
+    return "the radio answered " + exchange + " with " + FrameHex(reply) + " " +
+           std::to_string(kAskTries) + " times, which is no answer to it, so " + outcome +
+           "; check that no other device on the line answers for the radio (04) and the"
+           " interface's cable";
   if (PortHungUp())
     return "the port hung up during " + exchange + ", so " + outcome +
            "; check the interface's cable and that the adapter is plugged in";

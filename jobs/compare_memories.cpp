@@ -28,6 +28,7 @@ Comparison CompareMemoriesWith(const std::string& name) {
     if (radio.unanswered) {
       comparison.stopped_at = radio.unanswered;
       comparison.stopped_channel = channel;
+      comparison.reply = radio.reply;
       return comparison;
     }
     if (!loads[channel]) {

@@ -8,6 +8,8 @@
 //                   The whole file is read first by --check's reading, its
 //                   findings shown on `findings` (nullptr: not shown); a file
 //                   with findings sends nothing unless `despite_findings`
+// LoadSummary       what a load did, in words: channels stored, refused (each with
+//                   its first refused command), not sent, left as the radio has them
 // NameAsSent        a channel name as a load sends it (FE and FD made blanks)
 // SaveMemoriesInto  the save, into the named file; where it stopped, if it did
 // ReadRadioChannel  the save's frames for one channel and what their replies give
@@ -17,7 +19,8 @@
 // ProbeRadio        the radio's frequency, mode and filter, asked with the read
 //                   commands only, so that nothing in the radio changes
 // UnansweredText    which exchange went unanswered (of which channel, unless it is
-//                   below 0), how, and what to check, in words
+//                   below 0), how, and what to check, in words; or, given the reply
+//                   that came back instead of an answer, that reply
 // CheckMemoryFile   the check of --check: reads a memory file as a load does and
 //                   says on `out` where the load differs from what a line seems
 //                   to say; returns the channels it loads and the warnings
@@ -41,6 +44,10 @@
 // ChannelByte       a channel number as one packed-decimal byte
 // Exchange          puts a command frame in civ_buffer, sends it, and collects the
 //                   reply; true when the radio answered (echo_as_sent, reply_complete)
+// AskForAnswer      Exchange, sent again while the reply is no answer to the command
+//                   (ReplyAnswers), kAskTries in all; whether it was answered, went
+//                   unanswered, or every try came back without its answer (civ_buffer
+//                   then holds the last reply)
 // ClockFrame        the SetClock frame of a local date and time
 #pragma once
 #include <cstdio>
@@ -49,6 +56,11 @@
 #include <vector>
 
 constexpr int kChannels = 62;
+// Tries of a frame whose reply is no answer to it (a refused read, a reply to
+// another command).
+constexpr int kAskTries = 3;
+
+enum class Asked { kAnswer, kUnanswered, kUnusable };
 
 // The channels a save, load or comparison works on, in channel order: all of
 // them unless --channels named some. Written by the command line before any
@@ -61,12 +73,18 @@ struct FileCheck {
   int warnings = 0;
 };
 
+// A channel of a load that the radio refused a frame of: nothing was stored in it.
+struct RefusedChannel {
+  int channel = 0;
+  const char* command = nullptr;  // its first frame refused; the rest were not sent
+};
+
 struct LoadTally {
-  int stored = 0;                    // channels whose StoreMemory the radio answered FB
-  int left = 0;                      // channels left as the radio had them
-  int refused = 0;                   // frames answered with anything but FB
-  int unanswered = 0;                // frames with no complete answer: the load stops at the first
-  int sent_again = 0;                // tries after a collision
+  int stored = 0;                       // channels whose StoreMemory the radio answered FB
+  std::vector<RefusedChannel> refused;  // channels with a frame refused
+  int not_sent = 0;    // channels to load left when the load stopped, the one it stopped at too
+  int left = 0;        // channels the file leaves as the radio has them
+  int sent_again = 0;  // tries after a collision or a reply to something else
   const char* stopped_at = nullptr;  // the command that went unanswered, if one did
   int stopped_channel = 0;
   int findings = 0;               // the warnings --check gives the file
@@ -82,12 +100,14 @@ struct RadioChannel {
   int mode = 0;
   int filter = 0;
   const char* unanswered = nullptr;  // the command that got no answer, if one did not
+  std::string reply;                 // what came back instead of its answer, if anything did
 };
 
 struct SaveResult {
   const char* stopped_at = nullptr;  // the command that went unanswered: the file is as it was
   int stopped_channel = 0;
   std::string refusal;  // why a save of some channels asked the radio nothing, if it did not
+  std::string reply;    // what came back instead of its answer, if anything did
 };
 
 // A channel that the radio and the file hold differently: the file's side as
@@ -106,6 +126,7 @@ struct Comparison {
   std::vector<ChannelDifference> differences;
   const char* stopped_at = nullptr;  // the command that went unanswered, if one did
   int stopped_channel = 0;
+  std::string reply;  // what came back instead of its answer, if anything did
 };
 
 struct ProbeResult {
@@ -113,12 +134,12 @@ struct ProbeResult {
   int mode = 0;
   int filter = 0;
   const char* unanswered = nullptr;  // the read that got no answer, if one did not
-  const char* refused = nullptr;     // the read answered with something else, if one was
-  std::string reply;                 // that answer, as received
+  std::string reply;                 // what came back instead of its answer, if anything did
 };
 
 LoadTally LoadMemoriesFrom(const std::string& name, std::FILE* findings = nullptr,
                            bool despite_findings = true);
+std::string LoadSummary(const LoadTally& tally);
 std::string NameAsSent(const std::string& name);
 SaveResult SaveMemoriesInto(const std::string& name);
 SaveResult SaveChosenChannelsInto(const std::string& name);
@@ -127,7 +148,8 @@ std::string WithChannelLines(const std::string& file, const std::string (&lines)
 RadioChannel ReadRadioChannel(int channel);
 Comparison CompareMemoriesWith(const std::string& name);
 ProbeResult ProbeRadio();
-std::string UnansweredText(const char* command, int channel, const std::string& outcome);
+std::string UnansweredText(const char* command, int channel, const std::string& outcome,
+                           const std::string& reply = "");
 FileCheck CheckMemoryFile(const std::string& name, std::FILE* out);
 void BeginMemoryFileCheck(const std::string& name, std::FILE* out);
 struct ChannelFields;
@@ -137,4 +159,5 @@ int MemoryFileCheckWarnings();
 std::string ChooseChannels(const std::string& list);
 char ChannelByte(int channel);
 bool Exchange(const std::string& frame);
+Asked AskForAnswer(const std::string& frame, char command, bool refusal_answers, const char* name);
 std::string ClockFrame(const std::tm& local);

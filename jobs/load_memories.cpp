@@ -8,26 +8,43 @@
 #include "jobs/jobs.h"
 #include "jobs/memory_file.h"
 #include "link/civ_frame.h"
+#include "link/port_trace.h"
 
 namespace {
 
-// One frame of a load, counted by its answer; false when it went unanswered,
-// and the load stops: a radio that has gone away would otherwise cost a
-// reply window per frame. A refusal changes nothing else: the frames go on.
-bool Send(const std::string& frame, const char* command, int channel, LoadTally& tally) {
-  bool answered = Exchange(frame);
-  tally.sent_again += send_tries - 1;
-  if (!answered) {
-    tally.unanswered++;
-    tally.stopped_at = command;
-    tally.stopped_channel = channel;
-    return false;
+// One frame of a load. A reply to something else is asked again, as a
+// collision is: every frame of a load may go out twice without harm.
+Asked Send(const std::string& frame, const char* command, LoadTally& tally) {
+  for (int tries = 1;; tries++) {
+    bool answered = Exchange(frame);
+    tally.sent_again += send_tries - 1;
+    if (!answered) return Asked::kUnanswered;
+    if (ReplyStatusIs(ReplyOk)) return Asked::kAnswer;
+    if (ReplyStatusIs(ReplyRefused) || tries == kAskTries) return Asked::kUnusable;
+    TraceNote(std::string("no answer to ") + command + " in " + FrameHex(civ_buffer) +
+              ": sending it again");
+    tally.sent_again++;
   }
-  if (!ReplyStatusIs(ReplyOk)) tally.refused++;
-  return true;
+}
+
+std::string Count(int count, const char* what) {
+  return std::to_string(count) + " " + what + (count == 1 ? "" : "s");
 }
 
 }  // namespace
+
+std::string LoadSummary(const LoadTally& tally) {
+  std::string text = Count(tally.stored, "channel") + " stored, " +
+                     std::to_string(tally.refused.size()) + " refused";
+  for (size_t i = 0; i < tally.refused.size(); i++) {
+    text += (i == 0 ? " (" : ", ") + std::to_string(tally.refused[i].channel) + " at " +
+            tally.refused[i].command;
+  }
+  if (!tally.refused.empty()) text += ")";
+  if (tally.stopped_at)
+    text += ", " + std::to_string(tally.not_sent) + " not sent because the load stopped";
+  return text + ", " + std::to_string(tally.left) + " left as the radio has them";
+}
 
 std::string NameAsSent(const std::string& name) {
   // FE would start a new frame inside SetName and FD end it early.
@@ -42,7 +59,7 @@ LoadTally LoadMemoriesFrom(const std::string& name, std::FILE* findings, bool de
   LoadTally tally;
   // The whole file first, read as --check reads it, so that a file with
   // findings can be held back before a frame is sent.
-  bool loads[kChannels] = {};
+  bool filled[kChannels] = {};
   ChannelFields file[kChannels];
   OpenMemoryFileForReading(name);
   if (last_error != 0) EndWithFileProblem(kReadOpenLine);
@@ -53,7 +70,7 @@ LoadTally LoadMemoriesFrom(const std::string& name, std::FILE* findings, bool de
     std::string line = ReadChannelLine();
     if (ReadFailed()) break;
     int before = MemoryFileCheckWarnings();
-    loads[number - 1] = CheckChannelLine(number, line, file[number - 1]);
+    filled[number - 1] = CheckChannelLine(number, line, file[number - 1]);
     // With --channels, the findings of the other lines do not hold it back.
     if (!channel_chosen[number - 1]) passed_over += MemoryFileCheckWarnings() - before;
   }
@@ -70,11 +87,18 @@ LoadTally LoadMemoriesFrom(const std::string& name, std::FILE* findings, bool de
     tally.held_back = true;
     return tally;
   }
+  int loads = 0;  // channels the load programs
   for (int channel = 0; channel < kChannels; channel++) {
     if (!channel_chosen[channel]) continue;
-    ShowProgress("Loading memory ", channel);
-    if (!loads[channel]) {
+    if (!tally.stopped_at) ShowProgress("Loading memory ", channel);
+    if (!filled[channel]) {
       if (some_channels) tally.empty_chosen.push_back(channel);
+      continue;
+    }
+    loads++;
+    // After a stop the rest of the file is only counted.
+    if (tally.stopped_at) {
+      tally.not_sent++;
       continue;
     }
     const ChannelFields& fields = file[channel];
@@ -91,13 +115,28 @@ LoadTally LoadMemoriesFrom(const std::string& name, std::FILE* findings, bool de
         {frame_header + SetName + NameAsSent(fields.name) + FrameEnd, "SetName"},
         {frame_header + StoreMemory + FrameEnd, "StoreMemory"},
     };
+    Asked asked = Asked::kAnswer;
+    const char* command = nullptr;
     for (const auto& step : frames) {
-      if (!Send(step.frame, step.command, channel, tally)) break;
+      command = step.command;
+      asked = Send(step.frame, command, tally);
+      // The first refusal ends the channel: the frames after it would store
+      // into the channel selected before, or a channel half set.
+      if (asked != Asked::kAnswer) break;
     }
-    if (tally.stopped_at) break;
-    if (ReplyStatusIs(ReplyOk)) tally.stored++;  // the reply to StoreMemory
+    if (asked == Asked::kAnswer) {
+      tally.stored++;
+    } else if (asked == Asked::kUnusable) {
+      tally.refused.push_back({channel, command});
+      TraceNote(std::string("channel ") + std::to_string(channel) + " refused at " + command +
+                ": its other frames not sent, nothing stored");
+    } else {
+      tally.stopped_at = command;
+      tally.stopped_channel = channel;
+      tally.not_sent++;
+    }
   }
-  tally.left = kChannels - tally.stored;
+  tally.left = kChannels - loads;
   PrintProgress("");
   return tally;
 }

@@ -6,16 +6,14 @@
 
 namespace {
 
-// One read of the probe; false, with the command noted, when the radio did
-// not answer it or answered it with something else.
+// One read of the probe, asked again while its reply is no answer; false,
+// with the command (and the last reply, when one came) noted, when no try
+// was answered.
 bool ProbeRead(char command, const char* name, ProbeResult& probe) {
-  if (!Exchange(frame_header + command + FrameEnd)) {
-    probe.unanswered = name;
-    return false;
-  }
-  if (ReplyStatusIs(command)) return true;
-  probe.refused = name;
-  probe.reply = civ_buffer;
+  Asked asked = AskForAnswer(frame_header + command + FrameEnd, command, false, name);
+  if (asked == Asked::kAnswer) return true;
+  probe.unanswered = name;
+  if (asked == Asked::kUnusable) probe.reply = civ_buffer;
   return false;
 }
 
@@ -27,6 +25,6 @@ ProbeResult ProbeRadio() {
   probe.frequency = DecodeFrequency();
   if (!ProbeRead(ReadMode, "ReadMode", probe)) return probe;
   probe.mode = ReplyByte(kReplyMode);
-  probe.filter = ReplyByte(kReplyFilter);
+  probe.filter = civ_buffer.size() > kReplyFilter ? ReplyByte(kReplyFilter) : 0;
   return probe;
 }

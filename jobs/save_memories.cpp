@@ -16,11 +16,16 @@
 
 namespace {
 
-// One exchange of the save's reading; false, with the command noted, when it
-// went unanswered.
-bool Ask(const std::string& frame, const char* command, RadioChannel& read) {
-  if (Exchange(frame)) return true;
-  read.unanswered = command;
+// One exchange of the save's reading, asked again while its reply is no
+// answer; false, with the command noted (and the last reply, when one came),
+// when no try was answered.
+bool Ask(char command, const std::string& data, bool refusal_answers, const char* name,
+         RadioChannel& read) {
+  Asked asked =
+      AskForAnswer(frame_header + command + data + FrameEnd, command, refusal_answers, name);
+  if (asked == Asked::kAnswer) return true;
+  read.unanswered = name;
+  if (asked == Asked::kUnusable) read.reply = civ_buffer;
   return false;
 }
 
@@ -135,20 +140,23 @@ std::string WithChannelLines(const std::string& file, const std::string (&lines)
 
 RadioChannel ReadRadioChannel(int channel) {
   RadioChannel read;
-  if (!Ask(frame_header + SelectMemory + ChannelByte(channel) + FrameEnd, "SelectMemory", read) ||
-      !Ask(frame_header + RecallMemory + FrameEnd, "RecallMemory", read) || !ReplyStatusIs(ReplyOk))
+  // A refused selection would recall the channel selected before: it is no
+  // answer. A refused recall is: the channel is empty.
+  if (!Ask(SelectMemory, std::string(1, ChannelByte(channel)), false, "SelectMemory", read) ||
+      !Ask(RecallMemory, "", true, "RecallMemory", read) || !ReplyStatusIs(ReplyOk))
     return read;
   read.filled = true;
-  if (!Ask(frame_header + ReadFrequency + FrameEnd, "ReadFrequency", read)) return read;
+  if (!Ask(ReadFrequency, "", false, "ReadFrequency", read)) return read;
   read.frequency = DecodeFrequency();
-  if (!Ask(frame_header + ReadMode + FrameEnd, "ReadMode", read)) return read;
-  // Only a mode the radio can have: a refusal's FD must not become the mode
-  // that a later load sends.
+  if (!Ask(ReadMode, "", false, "ReadMode", read)) return read;
+  // Only a mode the radio can have becomes the mode a later load sends. A
+  // radio of the family may send the mode alone: the filter is then 0.
   read.mode = ReplyByte(kReplyMode);
   if (ValidMode(read.mode)) current_mode = static_cast<int16_t>(read.mode);
-  read.filter = ReplyByte(kReplyFilter);
+  read.filter = civ_buffer.size() > kReplyFilter ? ReplyByte(kReplyFilter) : 0;
   read.name = "       ";
-  if (!Ask(frame_header + ReadName + FrameEnd, "ReadName", read)) return read;
+  // A refused name read is an answer: a radio or channel without a name.
+  if (!Ask(ReadName, "", true, "ReadName", read)) return read;
   if (ReplyStatusIs(ReadName)) {
     // The name ends where the reply does: its FD is not part of it.
     std::string bytes = civ_buffer.substr(kReplyName - 1, kNameLength);
@@ -204,6 +212,7 @@ SaveResult SaveMemoriesInto(const std::string& name) {
       AbandonMemoryFileWriting();
       result.stopped_at = read.unanswered;
       result.stopped_channel = channel;
+      result.reply = read.reply;
       return result;
     }
     WriteChannelLine(

@@ -134,9 +134,23 @@ void ReceiveReply() {
     if (bytes.empty()) break;  // bytes waiting that the port will not give: no reply
     taken += bytes.size();
     size_t used = 0;
+    std::string noise;  // bytes of this read that belong to no frame
     while (used < bytes.size() && !reply_complete) {
-      civ_buffer += bytes[used++];
-      if (civ_buffer.back() != FrameEnd) continue;
+      char byte = bytes[used++];
+      // A frame starts at FE FE: what comes before it is line noise, and an
+      // FE FE inside a frame starts it again (a longer preamble too).
+      bool preamble = byte == frame_header[0];
+      if (civ_buffer.size() < 2 && !preamble) {
+        noise += civ_buffer + byte;
+        civ_buffer.clear();
+        continue;
+      }
+      if (preamble && civ_buffer.size() >= 2 && civ_buffer.back() == byte) {
+        noise += civ_buffer.substr(0, civ_buffer.size() - 1);
+        civ_buffer.erase(0, civ_buffer.size() - 1);
+      }
+      civ_buffer += byte;
+      if (byte != FrameEnd) continue;
       if (ForSomeoneElse(civ_buffer)) {
         // An announcement, or another controller's question or its answer:
         // not the reply; the window goes on.
@@ -144,8 +158,16 @@ void ReceiveReply() {
         civ_buffer.clear();
         continue;
       }
+      // The radio's reply to this program holds at least its status byte;
+      // anything shorter is a fragment.
+      if (civ_buffer.size() <= kReplyStatus) {
+        noise += civ_buffer;
+        civ_buffer.clear();
+        continue;
+      }
       reply_complete = true;
     }
+    if (!noise.empty()) TraceBytes("noise", noise);
     TraceBytes("reply", bytes.substr(0, used));
     // Bytes behind the reply's FD are nobody's reply; the next frame would
     // throw them away as stale.
@@ -205,6 +227,27 @@ int ReplyByte(size_t position) {
   return position >= 1 && position <= civ_buffer.size()
              ? static_cast<unsigned char>(civ_buffer[position - 1])
              : 0;
+}
+
+bool ReplyAnswers(char command, bool refusal_answers) {
+  if (refusal_answers && ReplyStatusIs(ReplyRefused)) return true;
+  // Data bytes: those between the status byte and the FD.
+  size_t data = civ_buffer.size() > kReplyStatus ? civ_buffer.size() - kReplyStatus - 1 : 0;
+  switch (command) {
+    case ReadFrequency:
+      if (!ReplyStatusIs(ReadFrequency) || (data != 4 && data != 5)) return false;
+      for (size_t position = kReplyFrequency; position < kReplyFrequency + data; position++) {
+        int byte = ReplyByte(position);
+        if ((byte >> 4) > 9 || (byte & 15) > 9) return false;
+      }
+      return true;
+    case ReadMode:
+      return ReplyStatusIs(ReadMode) && data >= 1;
+    case ReadName:
+      return ReplyStatusIs(ReadName);
+    default:
+      return ReplyStatusIs(ReplyOk);
+  }
 }
 
 bool ReplyStatusIs(char code) {

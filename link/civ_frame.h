@@ -16,6 +16,9 @@
 // DecodeFrequency  the frequency digits of the reply in civ_buffer
 // PackedDecimal    two digit characters to one packed-decimal byte
 // ReplyByte        the byte of the reply in civ_buffer at a position, 0 past its end
+// ReplyAnswers     whether the reply in civ_buffer answers a command: a read's data
+//                  (4 or 5 decimal frequency bytes, the mode byte, a name), a setting's
+//                  FB; or FA, when a refusal is an answer too
 // ReplyStatusIs    whether the reply's status byte (position 5) is the given one
 #pragma once
 #include <cstddef>
@@ -57,6 +60,7 @@ constexpr char ReadName = 0x10;
 constexpr char SetName = 0x11;
 constexpr char SetClock = 0x14;
 constexpr char ReplyOk = static_cast<char>(0xFB);
+constexpr char ReplyRefused = static_cast<char>(0xFA);
 constexpr char FrameEnd = static_cast<char>(0xFD);
 
 // Byte positions of a reply, counted from 1.
@@ -76,4 +80,5 @@ std::string EncodeFrequency(const std::string& digits);
 std::string DecodeFrequency();
 char PackedDecimal(char tens, char units);
 int ReplyByte(size_t position);
+bool ReplyAnswers(char command, bool refusal_answers);
 bool ReplyStatusIs(char code);

@@ -64,6 +64,10 @@ void TraceEchoDiffers(const std::string& sent, const std::string& echo) {
   Line(text);
 }
 
+void TraceNote(const std::string& text) {
+  if (trace) Line(text);
+}
+
 void TraceWindow(const char* how, double seconds, size_t count) {
   if (!trace) return;
   char text[96];

@@ -6,6 +6,7 @@
 // TraceStart        opens the trace file named by --trace or QUENMAR_TRACE, if any
 // TraceBytes        one line: the time, what the bytes are, the bytes in hex
 // TraceEchoDiffers  one line: where the echo of a frame first differs from it
+// TraceNote         one line of words: what the program made of an exchange
 // TraceWindow       one line: how a reply window ended, after how long, with how many bytes
 #pragma once
 #include <string>
@@ -17,4 +18,5 @@ extern std::string trace_name;
 void TraceStart();
 void TraceBytes(const char* kind, const std::string& bytes);
 void TraceEchoDiffers(const std::string& sent, const std::string& echo);
+void TraceNote(const std::string& text);
 void TraceWindow(const char* how, double seconds, size_t count);

@@ -66,6 +66,27 @@ const char kUsage[] =
     "  --refuse-recall    answer every RecallMemory with FA\n"
     "  --refuse-reads     answer ReadFrequency, ReadMode and ReadName with FA\n"
     "  --short-names      answer ReadName without the name's trailing blanks\n"
+    "  --refuse CODE[:CHANNEL[:TIMES]]\n"
+    "                     answer the command of that hex code (03 ReadFrequency,\n"
+    "                     08 SelectMemory, ...) with FA and do not act on it:\n"
+    "                     while channel CHANNEL (0-61, default any) is selected\n"
+    "                     (for SelectMemory: the channel it selects), TIMES times\n"
+    "                     (default always); may be repeated, the first that\n"
+    "                     applies is used\n"
+    "  --foreign-reply CODE[:CHANNEL[:TIMES]]\n"
+    "                     the same, answering with the reply to another read\n"
+    "                     (ReadMode's to ReadFrequency, ReadFrequency's to any\n"
+    "                     other), as a late reply would come\n"
+    "  --short-reply CODE[:CHANNEL[:TIMES]]\n"
+    "                     the same, answering a read without the data it needs\n"
+    "                     (two frequency bytes, no mode byte, no name) and a\n"
+    "                     setting with no status byte (FE FE F1 04 FD)\n"
+    "  --hex-digits 03[:CHANNEL[:TIMES]]\n"
+    "                     the same, answering ReadFrequency with a 1 Hz digit A\n"
+    "  --noise-before     put line noise before every reply, in turn: stray\n"
+    "                     bytes ending in FD, a frame cut short (FE FE F1), a\n"
+    "                     garbled preamble (FE, a byte, FD), a fragment (FE FE\n"
+    "                     00 FD)\n"
     "  --cut-replies      send every reply without its final FD\n"
     "  --extra-bytes      send FE FE 00 right behind every reply's FD\n"
     "  --noise            send 1 to 4 random bytes (never FD or FE) after every\n"
@@ -109,6 +130,7 @@ struct Options {
   bool cut_replies = false;
   bool extra_bytes = false;
   bool noise = false;
+  bool noise_before = false;
   bool announce = false;
   bool other_controller = false;
 };
@@ -183,6 +205,14 @@ int ParseOptions(int argc, char** argv) {
       long frame = 0;
       ok = number(1, LONG_MAX, frame);
       options.collide.push_back(frame);
+    } else if (option == "--refuse" || option == "--foreign-reply" || option == "--short-reply" ||
+               option == "--hex-digits") {
+      FaultKind kind = option == "--refuse"          ? FaultKind::kRefuse
+                       : option == "--foreign-reply" ? FaultKind::kForeign
+                       : option == "--short-reply"   ? FaultKind::kShort
+                                                     : FaultKind::kHexDigits;
+      const char* text = next();
+      ok = text && AddFault(kind, text);
     } else if (option == "--vanish-after") {
       ok = number(1, LONG_MAX, options.vanish_after);
     } else if (option == "--seed") {
@@ -213,6 +243,8 @@ int ParseOptions(int argc, char** argv) {
       options.extra_bytes = true;
     } else if (!has_value && option == "--noise") {
       options.noise = true;
+    } else if (!has_value && option == "--noise-before") {
+      options.noise_before = true;
     } else {
       std::fprintf(stderr, "quenmar-radio-sim: unknown option %s (see --help)\n", argv[i]);
       return 2;
@@ -251,6 +283,20 @@ std::string NoiseBytes() {
     bytes += static_cast<char>(byte);
   }
   return bytes;
+}
+
+// The noise put before the reply to the Nth frame: each kind in turn.
+std::string NoiseBefore(long frame) {
+  const char kPreamble = frame_header[0];
+  switch (frame % 4) {
+    case 0:
+      return NoiseBytes() + FrameEnd;
+    case 1:
+      return {kPreamble, kPreamble, frame_header[3]};
+    case 2:
+      return {kPreamble, 0x33, FrameEnd};
+  }
+  return {kPreamble, kPreamble, 0x00, FrameEnd};
 }
 
 bool Collides(long frame) {
@@ -292,6 +338,11 @@ void Answer(const std::string& bytes, int64_t now) {
     std::string reply = AnswerCommand(command, data);
     if (options.cut_replies) reply.pop_back();
     OtherTraffic(command, now);
+    if (options.noise_before) {
+      std::string noise = NoiseBefore(frames_heard);
+      LineSchedule(noise, now);
+      LogBytes("noise", noise, now);
+    }
     LineSchedule(reply, now);
     LogBytes("out", reply, now);
     if (options.extra_bytes) {

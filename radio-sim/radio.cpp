@@ -16,6 +16,7 @@ std::string radio_clock(6, '\0');
 bool refuse_recall = false;
 bool refuse_reads = false;
 bool short_names = false;
+std::vector<Fault> faults;
 
 namespace {
 
@@ -83,6 +84,83 @@ void Fill(int channel, const std::string& digits, int mode, int filter, const st
 
 }  // namespace
 
+namespace {
+
+// The fault that takes this command now, if one does; it is then used up once.
+const Fault* FaultOf(char command, const std::string& data) {
+  int channel = selected_channel;
+  if (command == SelectMemory && data.size() == 1 && IsPackedDecimal(data[0]))
+    channel = PackedValue(data[0]);
+  for (Fault& fault : faults) {
+    if (fault.command != command || fault.left == 0) continue;
+    if (fault.channel >= 0 && fault.channel != channel) continue;
+    if (fault.left > 0) fault.left--;
+    return &fault;
+  }
+  return nullptr;
+}
+
+std::string FrequencyReply() {
+  return ReplyFrame(ReadFrequency + vfo.frequency + '\0');
+}
+
+std::string ModeReply() {
+  return ReplyFrame({ReadMode, static_cast<char>(vfo.mode), static_cast<char>(vfo.filter)});
+}
+
+// What a faulty radio answers in place of the answer.
+std::string FaultyAnswer(const Fault& fault, char command) {
+  switch (fault.kind) {
+    case FaultKind::kRefuse:
+      return Refused();
+    case FaultKind::kForeign:
+      // The answer to another read: as a late reply would come.
+      return command == ReadFrequency ? ModeReply() : FrequencyReply();
+    case FaultKind::kShort:
+      // A read's command byte without the data it needs (half a frequency,
+      // no mode, no name); a setting's reply without its status byte.
+      if (command == ReadFrequency) return ReplyFrame(ReadFrequency + vfo.frequency.substr(0, 2));
+      if (command == ReadMode || command == ReadName) return ReplyFrame(std::string(1, command));
+      return ReplyFrame("");
+    case FaultKind::kHexDigits: {
+      std::string frequency = vfo.frequency;
+      frequency[0] = static_cast<char>((frequency[0] & 0xF0) | 0x0A);  // a 1 Hz digit A
+      return ReplyFrame(ReadFrequency + frequency + '\0');
+    }
+  }
+  return Refused();
+}
+
+}  // namespace
+
+bool AddFault(FaultKind kind, const std::string& text) {
+  std::string parts[3] = {"", "any", "always"};
+  size_t start = 0;
+  for (int i = 0; i < 3 && start <= text.size(); i++) {
+    size_t colon = text.find(':', start);
+    if (colon == std::string::npos) colon = text.size();
+    parts[i] = text.substr(start, colon - start);
+    start = colon + 1;
+  }
+  if (start <= text.size()) return false;  // a fourth part
+  Fault fault;
+  fault.kind = kind;
+  if (parts[0].size() != 2 || HexDigit(parts[0][0]) < 0 || HexDigit(parts[0][1]) < 0) return false;
+  fault.command = static_cast<char>(HexDigit(parts[0][0]) * 16 + HexDigit(parts[0][1]));
+  if (kind == FaultKind::kHexDigits && fault.command != ReadFrequency) return false;
+  int number = 0;
+  if (parts[1] != "any") {
+    if (!ParseNumber(parts[1], 0, kChannelCount - 1, number)) return false;
+    fault.channel = number;
+  }
+  if (parts[2] != "always") {
+    if (!ParseNumber(parts[2], 1, 1000000000, number)) return false;
+    fault.left = number;
+  }
+  faults.push_back(fault);
+  return true;
+}
+
 std::string ReplyFrame(const std::string& body) {
   // The header of a reply is that of a command with the two addresses swapped.
   std::string frame = frame_header.substr(0, 2);
@@ -92,13 +170,14 @@ std::string ReplyFrame(const std::string& body) {
 }
 
 std::string AnswerCommand(char command, const std::string& data) {
+  if (const Fault* fault = FaultOf(command, data)) return FaultyAnswer(*fault, command);
   switch (command) {
     case ReadFrequency:
       if (!data.empty() || refuse_reads) return Refused();
-      return ReplyFrame(ReadFrequency + vfo.frequency + '\0');
+      return FrequencyReply();
     case ReadMode:
       if (!data.empty() || refuse_reads) return Refused();
-      return ReplyFrame({ReadMode, static_cast<char>(vfo.mode), static_cast<char>(vfo.filter)});
+      return ModeReply();
     case SetFrequency:
       return SetFrequencyFrom(data);
     case SetModeFilter: {

@@ -8,14 +8,15 @@
 // SaveChannels      writes the channels into a memory file; false if that failed
 // FillDemoChannels  a handful of filled channels to show something
 // FillChannel       fills one channel from "N:DIGITS:MODE:FILTER:NAMEHEX"
+// AddFault          adds a fault from "CODE[:CHANNEL[:TIMES]]"; false if the text is bad
 // FrequencyDigits   the seven digits (10 Hz steps) of four packed-decimal bytes
 #pragma once
 #include <string>
+#include <vector>
 
 #include "link/civ_frame.h"
 
 constexpr int kChannelCount = 62;
-constexpr char ReplyRefused = static_cast<char>(0xFA);
 
 struct Channel {
   bool filled = false;
@@ -37,6 +38,19 @@ extern bool refuse_recall;
 extern bool refuse_reads;
 extern bool short_names;
 
+// A fault of one command, as the options give it: the radio neither acts on
+// the command nor answers it as it should, while the given channel is the
+// one selected (SelectMemory: the one it selects), for a number of times.
+enum class FaultKind { kRefuse, kForeign, kShort, kHexDigits };
+struct Fault {
+  FaultKind kind = FaultKind::kRefuse;
+  char command = 0;
+  int channel = -1;  // -1: any channel
+  long left = -1;    // times still to come; -1: always
+};
+extern std::vector<Fault> faults;
+
+bool AddFault(FaultKind kind, const std::string& text);
 std::string AnswerCommand(char command, const std::string& data);
 std::string ReplyFrame(const std::string& body);
 bool LoadChannels(const std::string& path);

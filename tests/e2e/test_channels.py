@@ -25,15 +25,13 @@ class ChannelsTest(CommandJobTest):
         status, out, errors = self.run_job(radio, "--load", "load.txt", "--channels", "12",
                                            "--force")
         self.assertEqual((status, out), (0, (
-            "1 channels stored, 61 left as the radio had them, 0 frames refused, 0 unanswered,"
-            " 0 sent again\n")))
+            "1 channel stored, 0 refused, 61 left as the radio has them; 0 frames sent again\n")))
         self.assertIn("load.txt:13:22: warning: mode", errors)
         self.assertEqual(self.frames(radio)[15:], whole[5:10])
         self.assertEqual(self.run_job(radio, "--load", "load.txt", "--channels=40,9,11-12",
                                       "--force")[:2], (0, (
             "channel 9 is empty in load.txt: left as the radio has it\n"
-            "3 channels stored, 59 left as the radio had them, 0 frames refused, 0 unanswered,"
-            " 0 sent again\n")))
+            "3 channels stored, 0 refused, 59 left as the radio has them; 0 frames sent again\n")))
         self.assertEqual(self.frames(radio)[20:], whole)
         # The findings of the lines not chosen do not hold a load back.
         self.assertEqual(self.run_job(radio, "--load", "load.txt", "--channels", "40")[0], 0)

@@ -43,8 +43,8 @@ class CommandTest(CommandJobTest):
             "2 channels compared, 0 agree, 2 differ\n"), ""))
         before = len(self.frames(radio))
         self.assertEqual(self.run_job(radio, "--load", "load.txt"), (0, (
-            "2 channels stored, 60 left as the radio had them, 0 frames refused, 0 unanswered,"
-            " 0 sent again\n"), ""))
+            "2 channels stored, 0 refused, 60 left as the radio has them; 0 frames sent again\n"),
+            ""))
         self.assertEqual(len(self.frames(radio)) - before, 10)
         self.assertEqual(self.run_job(radio, "--compare", "load.txt")[:2],
                          (0, "2 channels compared, 2 agree, 0 differ\n"))
@@ -58,7 +58,8 @@ class CommandTest(CommandJobTest):
     def test_a_file_with_findings_loads_only_with_force(self):
         radio = self.radio()
         with open(radio.path("load.txt"), "wb") as out:  # filter 0, in a fresh run: refused
-            out.write(memory_file({7: filled(7, "0705000", b"SEVEN  ", b"LSB ", b"???")}))
+            out.write(memory_file({7: filled(7, "0705000", b"SEVEN  ", b"LSB ", b"???"),
+                                   8: filled(8, "0705000", b"EIGHT  ", b"LSB ", b"6.0")}))
         status, checked, _ = self.run_job(radio, "--check", "load.txt")
         finding = checked.splitlines()[0]
         self.assertTrue(finding.startswith('load.txt:8:27: warning: filter "???"'), finding)
@@ -68,11 +69,11 @@ class CommandTest(CommandJobTest):
             " mend them, or load it as it stands, as menu choice 1 does, with --load load.txt"
             " --force"]))
         self.assertEqual(self.frames(radio), [])
-        # As the menu loads it; the radio refuses the filter.
+        # As the menu loads it; the radio refuses the filter, which ends channel 7.
         self.assertEqual(self.run_job(radio, "--force", "--load", "load.txt"), (3, (
-            "1 channels stored, 61 left as the radio had them, 1 frames refused, 0 unanswered,"
-            " 0 sent again\n"), finding + "\n"))
-        self.assertEqual(len(self.frames(radio)), 5)
+            "1 channel stored, 1 refused (7 at SetModeFilter), 60 left as the radio has them;"
+            " 0 frames sent again\n"), finding + "\n"))
+        self.assertEqual(len(self.frames(radio)), 2 + 5)
 
     def test_clock_answered_and_unanswered(self):
         status, out, errors = self.run_job(self.radio(), "--clock")

@@ -86,6 +86,11 @@ class FaultTest(MenuJobTest):
         p = self.start("--demo", "--vanish-after", "24")
         self.save_that_goes_unanswered(p, "the port hung up during SelectMemory of channel 6")
 
+    def test_a_read_refused_every_time_ends_a_save_as_an_unanswered_one_does(self):
+        p = self.start("--demo", "--refuse", "04:2")
+        self.save_that_goes_unanswered(
+            p, "the radio answered ReadMode of channel 2 with FE FE F1 04 FA FD 3")
+
     def test_a_radio_that_goes_away_during_a_load(self):
         p = self.start("--vanish-after", "9")  # gone before the tenth, the last frame
         data = memory_file({0: filled(0, "1400000", b"A      ", b"USB ", b"2.4"),
@@ -102,7 +107,7 @@ class FaultTest(MenuJobTest):
         self.begin_job(p, "2", SAVE_PROMPT, "clean.txt")
         self.back_at_menu(p, "2")
         clean = self.saved("clean.txt")
-        for fault in ("--noise", "--extra-bytes"):
+        for fault in ("--noise", "--extra-bytes", "--noise-before"):
             with self.subTest(fault=fault):
                 radio = Radio("--memory", self.radio.path("demo.txt"), "--demo", fault, "--seed", "7")
                 self.addCleanup(radio.close)

@@ -116,8 +116,8 @@ class FileTest(CommandJobTest):
         radio = self.radio("--channel", "5:0705000:0:3:" + name.hex())
         self.assertEqual(self.run_job(radio, "--save", "mem.txt"), (0, b"", b""))
         status, out, _ = self.run_job(radio, "--load", "mem.txt")
-        self.assertEqual((status, out), (0, b"1 channels stored, 61 left as the radio had them, "
-                                            b"0 frames refused, 0 unanswered, 0 sent again\n"))
+        self.assertEqual((status, out), (0, b"1 channel stored, 0 refused, 61 left as the radio "
+                                            b"has them; 0 frames sent again\n"))
         self.assertIn(bytes.fromhex("FE FE 04 F1 11") + name + b"\xfd", self.frames(radio))
 
     def test_a_dash_saves_to_the_standard_output(self):

@@ -55,8 +55,9 @@ class FirstContactTest(unittest.TestCase):
         for option, status_wanted, said in (
                 ("--silent", 5, "quenmar-setup: the radio did not answer ReadFrequency, so the probe "
                                 "found no radio; check the radio's power"),
-                ("--refuse-reads", 3, "quenmar-setup: radio 04 answered ReadFrequency with "
-                                      "FE FE F1 04 FA FD\n")):
+                ("--refuse-reads", 5, "quenmar-setup: the radio answered ReadFrequency with "
+                                      "FE FE F1 04 FA FD 3 times, which is no answer to it,"
+                                      " so the probe found no radio; check")):
             with self.subTest(option=option):
                 radio = self.radio(option)
                 status, out, errors = run(["--probe"], {"QUENMAR_COM1": radio.port})

@@ -67,15 +67,6 @@ class SaveTest(MenuJobTest):
             expected.append(bytes.fromhex("FE FE 04 F1 0A FD"))
         self.assertEqual(frames, expected)
 
-    def test_refused_reads_still_write_a_line_of_29_bytes(self):
-        p = self.start("--channel", "3:1423450:1:2:" + hex_name(b"NAME   "), "--refuse-reads")
-        self.save(p, "mem.txt")
-        with open(self.radio.path("mem.txt"), "rb") as saved:
-            lines = saved.read().split(b"\r\n")
-        # FA FD where the frequency bytes should be; FD read as a mode has no
-        # name; no name follows a refusal.
-        self.assertEqual(lines[3], filled(3, "000000F", b" " * 7, b"    ", b"2.4"))
-
     def test_a_short_name_reply_is_filled_with_blanks(self):
         p = self.start("--channel", "1:1423450:1:2:" + hex_name(b"AB     "),
                        "--channel", "2:1423450:1:2:" + hex_name(b"       "), "--short-names")

@@ -10,8 +10,7 @@ from memory_lines import EARLIER, filled, memory_file
 
 TRAFFIC = ("--announce", "--other-controller")
 # The demo radio's channels 0, 1, 2, 5, 10 and 20, as a load sends them.
-DEMO_LOAD = ("6 channels stored, 56 left as the radio had them, 0 frames refused, 0 unanswered,"
-             " %d sent again\n")
+DEMO_LOAD = "6 channels stored, 0 refused, 56 left as the radio has them; %s sent again\n"
 
 
 class SharedLineTest(CommandJobTest):
@@ -40,7 +39,7 @@ class SharedLineTest(CommandJobTest):
         for options in ((), TRAFFIC):
             radio = self.radio(*options)
             self.write(radio, "load.txt", saved)
-            self.assertEqual(self.run_job(radio, "--load", "load.txt"), (0, DEMO_LOAD % 0, ""))
+            self.assertEqual(self.run_job(radio, "--load", "load.txt"), (0, DEMO_LOAD % "0 frames", ""))
             loads[options] = self.frames(radio)
         self.assertEqual(loads[TRAFFIC], loads[()])
         self.assertEqual(self.run_job(busy, "--compare", "mem.txt")[:2],
@@ -58,7 +57,7 @@ class SharedLineTest(CommandJobTest):
         self.assertEqual(frames[:5] + frames[6:40] + frames[41:], save_frames)
         loading = self.radio("--collide", "3")
         self.write(loading, "load.txt", saved)
-        self.assertEqual(self.run_job(loading, "--load", "load.txt"), (0, DEMO_LOAD % 1, ""))
+        self.assertEqual(self.run_job(loading, "--load", "load.txt"), (0, DEMO_LOAD % "1 frame", ""))
 
     def test_three_collisions_in_a_row_end_the_save_and_keep_the_file(self):
         radio = self.radio("--demo", "--collide", "3", "--collide", "4", "--collide", "5")
@@ -77,8 +76,9 @@ class SharedLineTest(CommandJobTest):
         started = time.monotonic()
         status, out, errors = self.run_job(radio, "--load", "load.txt")
         self.assertLess(time.monotonic() - started, 10)
-        self.assertEqual((status, out), (5, "2 channels stored, 60 left as the radio had them,"
-                                            " 0 frames refused, 1 unanswered, 0 sent again\n"))
+        self.assertEqual((status, out), (5, "2 channels stored, 0 refused, 3 not sent because"
+                                            " the load stopped, 57 left as the radio has them;"
+                                            " 0 frames sent again\n"))
         self.assertIn("quenmar-setup: the radio did not answer SelectMemory of channel 2, so the"
                       " load stopped; check", errors)
         self.assertEqual(len(self.frames(radio)), 13)
@@ -91,8 +91,8 @@ class SharedLineTest(CommandJobTest):
             (["--probe"], "", "ReadFrequency", "the probe found no radio"),
             (["--save", "mem.txt"], "", "SelectMemory of channel 0",
              "the save stopped and the file was left as it was"),
-            (["--load", "load.txt"], "0 channels stored, 62 left as the radio had them, 0 frames"
-             " refused, 1 unanswered, 2 sent again\n", "SetFrequency of channel 3", "the load stopped"),
+            (["--load", "load.txt"], "0 channels stored, 0 refused, 1 not sent because the load"
+             " stopped, 61 left as the radio has them; 2 frames sent again\n", "SetFrequency of channel 3", "the load stopped"),
             (["--compare", "load.txt"], "", "SelectMemory of channel 0", "the comparison stopped"),
             (["--clock"], None, "SetClock", "the clock may not be set"))
         for args, out_wanted, exchange, outcome in cases:

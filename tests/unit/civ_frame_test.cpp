@@ -126,4 +126,43 @@ TEST(ClockFrame, DayMonthYearHourMinuteSecondInPackedDecimal) {
             Hex(Bytes({0xFE, 0xFE, 0x04, 0xF1, 0x14, 0x01, 0x01, 0x00, 0x00, 0x00, 0x00, 0xFD})));
 }
 
+struct AnswerCase {
+  char command;
+  bool refusal_answers;
+  std::string reply;
+  bool answers;
+};
+
+TEST(ReplyAnswers, OnlyTheReadsOwnDataOrASettingsFb) {
+  const std::string header = Bytes({0xFE, 0xFE, 0xF1, 0x04});
+  auto reply = [&](std::initializer_list<int> body) { return header + Bytes(body) + "\xFD"; };
+  const AnswerCase cases[] = {
+      {ReadFrequency, false, reply({0x03, 0x00, 0x45, 0x23, 0x14}), true},
+      {ReadFrequency, false, reply({0x03, 0x00, 0x45, 0x23, 0x14, 0x00}), true},
+      {ReadFrequency, false, reply({0x03, 0x0A, 0x45, 0x23, 0x14}), false},  // a digit A
+      {ReadFrequency, false, reply({0x03, 0x00, 0x45, 0x23, 0xF4}), false},
+      {ReadFrequency, false, reply({0x03, 0x00, 0x45, 0x23}), false},  // short
+      {ReadFrequency, false, reply({0x03, 0, 0, 0, 0, 0, 0}), false},  // long
+      {ReadFrequency, false, reply({0x04, 0x00, 0x45, 0x23, 0x14}), false},
+      {ReadFrequency, false, reply({0xFA}), false},
+      {ReadMode, false, reply({0x04, 0x01, 0x02}), true},
+      {ReadMode, false, reply({0x04, 0x01}), true},  // the mode alone
+      {ReadMode, false, reply({0x04}), false},
+      {ReadMode, false, reply({0x03, 0x00, 0x45, 0x23, 0x14}), false},  // a late frequency
+      {ReadName, false, reply({0x10, 'A', 'B'}), true},
+      {ReadName, false, reply({0xFA}), false},
+      {ReadName, true, reply({0xFA}), true},
+      {ReadName, true, reply({0x04, 0x01, 0x02}), false},
+      {SelectMemory, false, reply({0xFB}), true},
+      {SelectMemory, false, reply({0xFA}), false},
+      {RecallMemory, true, reply({0xFA}), true},
+      {RecallMemory, true, reply({0x03, 0x00, 0x45, 0x23, 0x14}), false},
+  };
+  for (const AnswerCase& c : cases) {
+    civ_buffer = c.reply;
+    EXPECT_EQ(ReplyAnswers(c.command, c.refusal_answers), c.answers)
+        << "command " << Hex(std::string(1, c.command)) << ", reply " << Hex(c.reply);
+  }
+}
+
 }  // namespace
