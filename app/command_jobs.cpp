@@ -120,7 +120,8 @@ int CompareJob(const std::string& name) {
 
 void ReportUnanswered(const char* command, int channel, const std::string& outcome) {
   PrintProgress("");
-  std::string line = "quenmar-setup: " + UnansweredText(command, channel, outcome) + "\n";
+  std::string line =
+      "quenmar-setup: " + Displayed(UnansweredText(command, channel, outcome)) + "\n";
   std::fputs(line.c_str(), stderr);
   std::fflush(stderr);
 }
@@ -128,7 +129,7 @@ void ReportUnanswered(const char* command, int channel, const std::string& outco
 int CheckJob(const std::string& name) {
   // The findings are the check's result: they go where the summary goes.
   FileCheck check = CheckMemoryFile(name, stdout);
-  PrintLine(name + ": loads " + Count(check.loaded, "channel") + ", leaves " +
+  PrintLine(Displayed(name) + ": loads " + Count(check.loaded, "channel") + ", leaves " +
             std::to_string(kChannels - check.loaded) + " as the radio has them; " +
             Count(check.warnings, "warning"));
   return check.warnings == 0 ? kAllWell : kFoundSomething;
@@ -139,7 +140,7 @@ int ConversionJob(const std::string& job, const std::string& input, const std::s
   Conversion conversion =
       to_csv ? ConvertMemoryFileToCsv(input, output) : ConvertCsvToMemoryFile(input, output);
   if (!conversion.refusal.empty()) {
-    std::fputs(("quenmar-setup: " + conversion.refusal + "\n").c_str(), stderr);
+    std::fputs(("quenmar-setup: " + Displayed(conversion.refusal) + "\n").c_str(), stderr);
     return kUsageError;
   }
   // The summary goes where the results go, unless the converted file itself
@@ -149,8 +150,8 @@ int ConversionJob(const std::string& job, const std::string& input, const std::s
   std::string empty = conversion.written && !to_csv
                           ? std::to_string(kChannels - conversion.channels) + " empty, "
                           : "";
-  std::string summary = output + ": " + channels + " channels from " + input + ", " + empty +
-                        std::to_string(conversion.warnings) + " warnings\n";
+  std::string summary = Displayed(output) + ": " + channels + " channels from " + Displayed(input) +
+                        ", " + empty + std::to_string(conversion.warnings) + " warnings\n";
   std::fputs(summary.c_str(), output == standard_stream_name ? stderr : stdout);
   return conversion.warnings == 0 ? kAllWell : kFoundSomething;
 }

@@ -69,7 +69,7 @@ const Option* FindOption(const std::string& name) {
 }
 
 [[noreturn]] void UsageError(const std::string& message) {
-  std::string line = "quenmar-setup: " + message + " (see quenmar-setup --help)\n";
+  std::string line = "quenmar-setup: " + Displayed(message) + " (see quenmar-setup --help)\n";
   std::fputs(line.c_str(), stderr);
   std::exit(kUsageError);
 }

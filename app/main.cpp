@@ -15,6 +15,7 @@
 #include "jobs/jobs.h"
 #include "link/port_trace.h"
 #include "link/serial_port.h"
+#include "text/text.h"
 
 namespace {
 
@@ -190,7 +191,7 @@ int main(int argc, char** argv) {
   if (menu) PrintText(port_name, true);
   last_error = PortOpen(port_name + port_settings);
   if (last_error != 0) {
-    std::string problem = "quenmar-setup: " + port_problem + "\r\n";
+    std::string problem = "quenmar-setup: " + Displayed(port_problem) + "\r\n";
     std::fputs(problem.c_str(), stderr);
     FatalError(kPortOpenLine);
   }

@@ -66,8 +66,8 @@ void SaveMemories() {
       SaveMemoriesInto(TypedFileName(PromptText("What file to open to write memories? ")));
   if (!result.stopped_at) return;
   std::string line = "quenmar-setup: " +
-                     UnansweredText(result.stopped_at, result.stopped_channel,
-                                    "the save stopped and the file was left as it was") +
+                     Displayed(UnansweredText(result.stopped_at, result.stopped_channel,
+                                              "the save stopped and the file was left as it was")) +
                      "\r\n";
   std::fputs(line.c_str(), stderr);
   std::fflush(stderr);

@@ -30,7 +30,7 @@ void TraceStart() {
   trace = std::fopen(name, "a");
   if (!trace) {
     // The run goes on without its trace, but says so.
-    std::string line = std::string("quenmar-setup: cannot open the trace file \"") + name +
+    std::string line = "quenmar-setup: cannot open the trace file \"" + Displayed(name) +
                        "\": " + std::strerror(errno) + "\n";
     std::fputs(line.c_str(), stderr);
     return;
