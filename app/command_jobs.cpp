@@ -96,7 +96,15 @@ int ClockJob() {
     return kRadioStoppedAnswering;
   }
   PrintLine("reply " + FrameHex(civ_buffer));
-  return ReplyStatusIs(ReplyOk) ? kAllWell : kFoundSomething;
+  // The frame in words, for whoever can't read packed decimals.
+  char set[32];
+  std::strftime(set, sizeof set, "%Y-%m-%d %H:%M:%S", &local);
+  if (!ReplyStatusIs(ReplyOk)) {
+    PrintLine(std::string("the radio refused the clock ") + set);
+    return kFoundSomething;
+  }
+  PrintLine(std::string("set the radio's clock to ") + set);
+  return kAllWell;
 }
 
 int CompareJob(const std::string& name) {

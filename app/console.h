@@ -34,6 +34,9 @@
 extern int rows;
 extern int columns;
 
+// The whole line typed at the last prompt; written by PromptNumber and PromptText.
+extern std::string typed_line;
+
 // Where a job shows its progress: true on the menu's screen, false on the
 // progress line of a command-line job. Written by start-up, before any job.
 extern bool progress_on_screen;

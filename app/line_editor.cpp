@@ -265,10 +265,14 @@ std::string EditLine() {
   return line.substr(typed_from);
 }
 
+std::string typed_line;
+
 int16_t PromptNumber(const std::string& prompt) {
-  return ItemToNumber(FirstItem(ReadAnswerLine(prompt), true));
+  typed_line = ReadAnswerLine(prompt);
+  return ItemToNumber(FirstItem(typed_line, true));
 }
 
 std::string PromptText(const std::string& prompt) {
-  return FirstItem(ReadAnswerLine(prompt), false);
+  typed_line = ReadAnswerLine(prompt);
+  return FirstItem(typed_line, false);
 }

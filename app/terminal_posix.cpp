@@ -58,6 +58,9 @@ void OnStop(int) {
   sigaddset(&stop, SIGTSTP);
   sigprocmask(SIG_UNBLOCK, &stop, nullptr);
   raise(SIGTSTP);  // stopped here until continued
+  // Raw keys again, also when the stop was discarded (a process group with
+  // no shell to continue it is not stopped).
+  if (input_mode_changed) tcsetattr(STDIN_FILENO, TCSANOW, &raw_input_mode);
   sigprocmask(SIG_BLOCK, &stop, nullptr);
   sigaction(SIGTSTP, &own, nullptr);
   errno = saved_errno;
