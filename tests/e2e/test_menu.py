@@ -149,6 +149,11 @@ class StartUpTest(unittest.TestCase):
                                     {"QUENMAR_COM1": "/nonexistent/ttyQ"}, stdin=b"")
             self.assertEqual(result.returncode, 0, result.stderr)
             self.assertIn(b"reply FE FE F1 04 FB FD\nset the radio's clock to ", result.stdout)
+            # The menu's clock screen without a terminal: each dump on rows of its own.
+            result = self.run_plain(["--port", radio.port], {}, stdin=b"3\n0\n")
+            self.assertEqual(result.returncode, 0, result.stderr)
+            self.assertRegex(result.stdout, rb"\r\nCIV buffer contents are:\r\nFE FE 04 F1 14( [0-9]{2}){6}"
+                             rb" FD \r\nCIV buffer contents are:\r\nFE FE F1 04 FB FD \r\nPress any")
 
     def test_a_device_argument_without_c_or_port_is_refused(self):
         master, port = stand_in_port()
