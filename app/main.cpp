@@ -58,7 +58,9 @@ const char kUsage[] =
     "                  frame the radio does not answer; status 0 when every frame\n"
     "                  was answered FB, 3 when one was refused\n"
     "  --clock         set the radio's clock, as menu choice 3 does; prints the\n"
-    "                  frame sent and the reply in hex; status 0 on FB, else 3\n"
+    "                  frame sent and the reply in hex, then the time set in\n"
+    "                  words: \"set the radio's clock to 2026-12-09 15:54:09\";\n"
+    "                  status 0 on FB, else 3\n"
     "  --compare FILE  read the radio as --save does and compare every channel\n"
     "                  FILE would load (frequency, mode, filter, name); one line\n"
     "                  per channel that differs, then a summary; status 0 when all\n"
@@ -99,7 +101,8 @@ const char kUsage[] =
     "Exit status: 0 when all is well; 3 when a probe, check or comparison finds\n"
     "something; 1, 2 or 8 with the abort report when the port or a file cannot\n"
     "be opened; 2 for a usage error (an unknown option, an empty device, a\n"
-    "device given without --port, conversion names that cannot be meant); 4\n"
+    "device given without --port: an argument with a / or \\, or COMn, ttyXXX,\n"
+    "cuaXXX, present or not; conversion names that cannot be meant); 4\n"
     "when the results could not be written; 5 when the radio stopped\n"
     "answering a job; 9 to 14 after a signal.\n"
     "\n";
@@ -118,7 +121,10 @@ const char kUsageMenu[] =
     "  1  load the radio's memories from a memory file\n"
     "  2  save all the radio's memories into a memory file\n"
     "  3  set the radio's date and time from this computer's clock\n"
-    "  0  exit\n";
+    "  0  exit\n"
+    "A file prompt takes the first item of the line: blanks in front go, a\n"
+    "comma ends the name, a leading double quote quotes it up to the next one;\n"
+    "when the name differs from the line, \"using \"a\": a comma ends the name\".\n";
 
 // The status to end with once the results are out: the job's own, or 4 with
 // one line on the error stream when the standard output did not take them
