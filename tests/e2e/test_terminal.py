@@ -83,9 +83,6 @@ class TerminalTest(unittest.TestCase):
             self.assertEqual(termios.tcgetattr(port), port_mode)
 
 
-if __name__ == "__main__":
-    unittest.main()
-
 
 MENU = ["COM1", "Quenmar Setup Program", " 0 = Exit", " 1 = Load Quenmar memories from file",
         " 2 = Save all memories to file", " 3 = Set Quenmar Date and Time", "", " 0"]
@@ -190,3 +187,7 @@ class WindowTest(unittest.TestCase):
         self.assertEqual(p.wait_exit(), 2)
         self.assertEqual(p.row(2).rstrip(), 'using "a": the blanks before the name go, a comma ends the name')
         self.assertIn('Aborting due to runtime error 2 (file not found) at line 488', p.text())
+
+
+if __name__ == "__main__":
+    unittest.main()
