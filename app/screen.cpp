@@ -257,7 +257,8 @@ void SetColours(int foreground, int background) {
 
 void ClearScreen() {
   ConsoleStart();
-  ScreenRedrawn();
+  TerminalContinued();  // nothing to draw again: the screen is cleared
+  MeasureScreen();
   drawn.clear();
   mark = 0;
   EscapeSequence("\x1b[2J");
