@@ -108,7 +108,15 @@ int ClockJob() {
     return kRadioStoppedAnswering;
   }
   PrintLine("reply " + FrameHex(civ_buffer));
-  return ReplyStatusIs(ReplyOk) ? kAllWell : kFoundSomething;
+  // The frame in words, for whoever can't read packed decimals.
+  char set[32];
+  std::strftime(set, sizeof set, "%Y-%m-%d %H:%M:%S", &local);
+  if (!ReplyStatusIs(ReplyOk)) {
+    PrintLine(std::string("the radio refused the clock ") + set);
+    return kFoundSomething;
+  }
+  PrintLine(std::string("set the radio's clock to ") + set);
+  return kAllWell;
 }
 
 int CompareJob(const std::string& name) {
@@ -135,7 +143,8 @@ int CompareJob(const std::string& name) {
 void ReportUnanswered(const char* command, int channel, const std::string& outcome,
                       const std::string& reply) {
   PrintProgress("");
-  std::string line = "quenmar-setup: " + UnansweredText(command, channel, outcome, reply) + "\n";
+  std::string line =
+      "quenmar-setup: " + Displayed(UnansweredText(command, channel, outcome, reply)) + "\n";
   std::fputs(line.c_str(), stderr);
   std::fflush(stderr);
 }
@@ -175,7 +184,7 @@ int RefuseOtherKindOfFile(const std::string& job, const std::string& name) {
 int CheckJob(const std::string& name) {
   // The findings are the check's result: they go where the summary goes.
   FileCheck check = CheckMemoryFile(name, stdout);
-  PrintLine(name + ": loads " + Count(check.loaded, "channel") + ", leaves " +
+  PrintLine(Displayed(name) + ": loads " + Count(check.loaded, "channel") + ", leaves " +
             std::to_string(kChannels - check.loaded) + " as the radio has them; " +
             Count(check.warnings, "warning"));
   return check.warnings == 0 ? kAllWell : kFoundSomething;
@@ -186,7 +195,7 @@ int ConversionJob(const std::string& job, const std::string& input, const std::s
   Conversion conversion =
       to_csv ? ConvertMemoryFileToCsv(input, output) : ConvertCsvToMemoryFile(input, output);
   if (!conversion.refusal.empty()) {
-    std::fputs(("quenmar-setup: " + conversion.refusal + "\n").c_str(), stderr);
+    std::fputs(("quenmar-setup: " + Displayed(conversion.refusal) + "\n").c_str(), stderr);
     return kUsageError;
   }
   // The summary goes where the results go, unless the converted file itself
@@ -196,9 +205,9 @@ int ConversionJob(const std::string& job, const std::string& input, const std::s
   std::string empty = conversion.written && !to_csv
                           ? std::to_string(kChannels - conversion.channels) + " empty, "
                           : "";
-  std::string summary = output + ": " + channels + " channels from " + input + ", " + empty +
-                        std::to_string(conversion.warnings) + " warnings";
-  if (!backup_made.empty()) summary += "; " + backup_made + " keeps the old contents";
+  std::string summary = Displayed(output) + ": " + channels + " channels from " + Displayed(input) +
+                        ", " + empty + std::to_string(conversion.warnings) + " warnings";
+  if (!backup_made.empty()) summary += "; " + Displayed(backup_made) + " keeps the old contents";
   summary += "\n";
   std::fputs(summary.c_str(), output == standard_stream_name ? stderr : stdout);
   return conversion.warnings == 0 ? kAllWell : kFoundSomething;

@@ -3,7 +3,6 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -75,7 +74,7 @@ const Option* FindOption(const std::string& name) {
 }
 
 [[noreturn]] void UsageError(const std::string& message) {
-  std::string line = "quenmar-setup: " + message + " (see quenmar-setup --help)\n";
+  std::string line = "quenmar-setup: " + Displayed(message) + " (see quenmar-setup --help)\n";
   std::fputs(line.c_str(), stderr);
   std::exit(kUsageError);
 }
@@ -88,6 +87,22 @@ void ChooseChannelsOrEnd() {
     UsageError("option '--channels' goes with --save, --load or --compare");
   std::string problem = ChooseChannels(channel_list);
   if (!problem.empty()) UsageError(problem);
+}
+
+// The digits of an argument that is COMn (in any case), else "".
+std::string ComNumber(const std::string& argument) {
+  std::string upper = UpperCase(argument);
+  if (upper.size() < 4 || upper.compare(0, 3, "COM") != 0) return "";
+  std::string digits = upper.substr(3);
+  return digits.find_first_not_of("0123456789") == std::string::npos ? digits : "";
+}
+
+// A path, or a device's own name: ttyUSB0, cuaU0. Whether it exists does not
+// matter: an adapter that is unplugged is still what the user meant.
+bool LooksLikeDevice(const std::string& argument) {
+  if (argument.find_first_of("/\\") != std::string::npos) return true;
+  return argument.size() > 3 &&
+         (argument.compare(0, 3, "tty") == 0 || argument.compare(0, 3, "cua") == 0);
 }
 
 }  // namespace
@@ -168,8 +183,12 @@ void RefuseDeviceArguments(const std::vector<std::string>& arguments) {
     if (UpperCase(argument).find("C=") != std::string::npos) return;
   }
   for (const std::string& argument : arguments) {
-    std::error_code error;
-    if (!std::filesystem::exists(argument, error)) continue;
+    std::string number = ComNumber(argument);
+    if (!number.empty()) {
+      UsageError(argument + " is not opened: arguments without C= keep COM1; to open it, use C=" +
+                 number + " or --port " + argument);
+    }
+    if (!LooksLikeDevice(argument)) continue;
     UsageError(argument +
                " is not opened: arguments without C= keep COM1; to open it, use --port " +
                argument);

@@ -10,9 +10,9 @@
 //                  status 2.
 // OptionFormFor    "--save FILE" for an option name, as the messages show it
 // RefuseDeviceArguments  ends the program with one line and status 2 when an
-//                  argument left for the port rule names an existing file or
-//                  device but neither "C=" nor --port is there: the user
-//                  meant --port
+//                  argument left for the port rule looks like a device (holds
+//                  a / or \, or is COMn, ttyXXX or cuaXXX), present or not,
+//                  but neither "C=" nor --port is there: the user meant --port
 #pragma once
 #include <string>
 #include <vector>

@@ -12,6 +12,8 @@
 // MoveCursor     moves the cursor; a position off the screen is ignored
 // PrintText      writes bytes at the cursor, then a line end if asked
 // PrintNumber    writes a number as " 5 " or "-5 ", then a line end if asked
+// PrintInRow     writes bytes at the cursor, stopping at the bottom right cell
+//                instead of scrolling
 // PromptNumber   writes the prompt, edits a line, returns its first item's number
 // PromptText     writes the prompt, edits a line, returns its first item's text
 // WaitForKey     "Press any key to continue" and a wait for one key
@@ -32,6 +34,9 @@
 extern int rows;
 extern int columns;
 
+// The whole line typed at the last prompt; written by PromptNumber and PromptText.
+extern std::string typed_line;
+
 // Where a job shows its progress: true on the menu's screen, false on the
 // progress line of a command-line job. Written by start-up, before any job.
 extern bool progress_on_screen;
@@ -42,6 +47,7 @@ void ClearScreen();
 void MoveCursor(int row, int column);
 void PrintText(const std::string& text, bool end_line);
 void PrintNumber(int16_t number, bool end_line);
+void PrintInRow(const std::string& text);
 int16_t PromptNumber(const std::string& prompt);
 std::string PromptText(const std::string& prompt);
 void WaitForKey();

@@ -12,6 +12,7 @@
 
 #include "app/characters.h"
 #include "app/console.h"
+#include "app/screen.h"
 #include "app/signal_reports.h"
 #include "app/terminal.h"
 
@@ -238,7 +239,10 @@ void WaitForKey() {
   PrintText("", true);
   PrintText("Press any key to continue", true);
   if (!input_is_terminal) return;  // nobody there to press a key
-  while (PollKey().empty()) WaitForKeys(1000);
+  while (PollKey().empty()) {
+    if (ScreenRedrawn()) Flush();
+    WaitForKeys(1000);
+  }
 }
 
 std::string ReadStreamLine() {

@@ -32,7 +32,8 @@ std::string ReadAnswerLine(const std::string& prompt) {
     Flush();
     return ReadStreamLine();
   }
-  MeasureScreen();  // the size the user sees now, whatever happened before
+  if (!ScreenRedrawn()) MeasureScreen();  // the size the user sees now, whatever happened before
+  MarkScreen();
   prompt_recorded = true;
   prompt_shown = prompt;
   prompt_row = cursor_row;
@@ -41,6 +42,7 @@ std::string ReadAnswerLine(const std::string& prompt) {
   PrintText(prompt, false);
   std::string line = EditLine();
   prompt_recorded = false;
+  RecordDrawn(line);
   PrintText("", true);
   return line;
 }
@@ -50,6 +52,7 @@ std::string ReadAnswerLine(const std::string& prompt) {
 std::string EditLine() {
   ConsoleStart();
   EscapeSequence("\x1b[?25h");  // the typed line's cursor is always shown
+  if (!prompt_recorded) MarkScreen();
   // The line as the screen shows it: the prompt, then the typed text from
   // `typed_from` on. Its first cell is column `left` of row `top_row` as the
   // screen stood when `top_scrolled` rows had scrolled away.
@@ -147,13 +150,12 @@ std::string EditLine() {
     }
     PlaceCursor(static_cast<int>(top() + target / columns), static_cast<int>(target % columns) + 1);
   };
-  // Everything again from the line's first cell, over whatever the terminal
-  // made of it (after a resize it may have cut or rewrapped the rows).
+  // After a redraw of the screen (a new size, a continue after a stop) the
+  // line starts where the redraw put the marked cell: the prompt's.
   auto redraw_all = [&] {
-    left = std::min(left, columns);
-    PlaceCursor(static_cast<int>(std::clamp(top(), 1L, static_cast<long>(rows))),
-                top() >= 1 ? left : 1);
-    ClearBelow();
+    top_row = mark_row;
+    top_scrolled = mark_scrolled;
+    left = mark_column;
     show(0, 0, false);
   };
   // Puts `bytes` in place of line[from, to) and moves to `to_position`.
@@ -190,7 +192,7 @@ std::string EditLine() {
   for (;;) {
     std::string key = PollKey();
     if (key.empty()) {
-      if (ScreenResized()) redraw_all();
+      if (ScreenRedrawn() && output_is_terminal) redraw_all();
       Flush();
       WaitForKeys(kEditPauseMs);
       continue;
@@ -263,10 +265,14 @@ std::string EditLine() {
   return line.substr(typed_from);
 }
 
+std::string typed_line;
+
 int16_t PromptNumber(const std::string& prompt) {
-  return ItemToNumber(FirstItem(ReadAnswerLine(prompt), true));
+  typed_line = ReadAnswerLine(prompt);
+  return ItemToNumber(FirstItem(typed_line, true));
 }
 
 std::string PromptText(const std::string& prompt) {
-  return FirstItem(ReadAnswerLine(prompt), false);
+  typed_line = ReadAnswerLine(prompt);
+  return FirstItem(typed_line, false);
 }

@@ -16,6 +16,7 @@
 #include "jobs/memory_file.h"
 #include "link/port_trace.h"
 #include "link/serial_port.h"
+#include "text/text.h"
 
 namespace {
 
@@ -70,7 +71,9 @@ const char kUsage[] =
     "  --force         with --load: send a file with warnings as it stands, as\n"
     "                  menu choice 1 does\n"
     "  --clock         set the radio's clock, as menu choice 3 does; prints the\n"
-    "                  frame sent and the reply in hex; status 0 on FB, else 3\n"
+    "                  frame sent and the reply in hex, then the time set in\n"
+    "                  words: \"set the radio's clock to 2026-12-09 15:54:09\";\n"
+    "                  status 0 on FB, else 3\n"
     "  --compare FILE  read the radio as --save does and compare every channel\n"
     "                  FILE would load (frequency, mode, filter, name), and every\n"
     "                  channel FILE leaves empty that the radio holds filled (a\n"
@@ -129,11 +132,12 @@ const char kUsage[] =
     "Exit status: 0 when all is well; 3 when a probe, check or comparison finds\n"
     "something; 1, 2 or 8 with the abort report when the port or a file cannot\n"
     "be opened; 2 for a usage error (an unknown option, an empty device, a\n"
-    "device given without --port, --force without --load, a file of another\n"
-    "kind, conversion names that cannot be meant, a bad --channels list, a\n"
-    "FILE that --save --channels cannot update); 4 when the results could\n"
-    "not be written or went to a standard stream that was closed; 5 when the\n"
-    "radio stopped\n"
+    "device given without --port: an argument with a / or \\, or COMn, ttyXXX,\n"
+    "cuaXXX, present or not; --force without --load, a file of another kind,\n"
+    "conversion names that cannot be meant, a bad --channels list, a FILE\n"
+    "that --save --channels cannot update); 4 when the results could not be\n"
+    "written or went to a standard stream that was closed; 5 when the radio\n"
+    "stopped\n"
     "answering a job; 9 to 14 after a signal.\n"
     "\n";
 // Then the environment (the port's variables from PortEnvironmentHelp), the
@@ -151,7 +155,10 @@ const char kUsageMenu[] =
     "  1  load the radio's memories from a memory file\n"
     "  2  save all the radio's memories into a memory file\n"
     "  3  set the radio's date and time from this computer's clock\n"
-    "  0  exit\n";
+    "  0  exit\n"
+    "A file prompt takes the first item of the line: blanks in front go, a\n"
+    "comma ends the name, a leading double quote quotes it up to the next one;\n"
+    "when the name differs from the line, \"using \"a\": a comma ends the name\".\n";
 
 // One line on the error stream, when it is open, for results that went to
 // the null device in place of a closed stream: the status is then 4.
@@ -276,7 +283,7 @@ int main(int argc, char** argv) {
   if (menu) PrintText(port_name, true);
   last_error = PortOpen(port_name + port_settings);
   if (last_error != 0) {
-    std::string problem = "quenmar-setup: " + port_problem + "\r\n";
+    std::string problem = "quenmar-setup: " + Displayed(port_problem) + "\r\n";
     std::fputs(problem.c_str(), stderr);
     FatalError(kPortOpenLine);
   }

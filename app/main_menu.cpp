@@ -11,6 +11,8 @@
 
 #include "app/console.h"
 #include "app/fatal.h"
+#include "app/terminal.h"
+#include "app/typed_answers.h"
 #include "jobs/jobs.h"
 #include "jobs/memory_file.h"
 #include "link/civ_frame.h"
@@ -33,10 +35,14 @@ std::string PortNameFromArguments(const std::vector<std::string>& arguments) {
 
 namespace {
 
-// A name typed at the menu's prompt as a file name: "-" there is a file of
-// that name, not a stream the screen is using.
-std::string TypedFileName(const std::string& typed) {
-  return typed == standard_stream_name ? "./" + typed : typed;
+// The file a prompt names. When the first item of the line is not the whole
+// line, one line says which name is used and why, before the file is
+// opened. "-" there is a file of that name, not a stream the screen is using.
+std::string AskFileName(const std::string& prompt) {
+  std::string name = PromptText(prompt);
+  std::string note = ItemNote(typed_line);
+  if (!note.empty()) PrintText("using \"" + name + "\": " + note, true);
+  return name == standard_stream_name ? "./" + name : name;
 }
 
 // Where the menu's load ends when it has something to say: those lines, and
@@ -49,8 +55,7 @@ void ShowOutcome(const std::vector<std::string>& lines) {
 
 // Menu choice 1: programs the radio's channels from a memory file.
 void LoadMemories() {
-  LoadTally tally =
-      LoadMemoriesFrom(TypedFileName(PromptText("What file to open to read memories? ")));
+  LoadTally tally = LoadMemoriesFrom(AskFileName("What file to open to read memories? "));
   if (tally.stopped_at) {
     ShowOutcome({UnansweredText(tally.stopped_at, tally.stopped_channel, "the load stopped"),
                  LoadSummary(tally)});
@@ -63,13 +68,12 @@ void LoadMemories() {
 // save the radio stops answering ends the program with the report of a
 // failed close (error 2 at line 574), after one line saying what to check.
 void SaveMemories() {
-  SaveResult result =
-      SaveMemoriesInto(TypedFileName(PromptText("What file to open to write memories? ")));
+  SaveResult result = SaveMemoriesInto(AskFileName("What file to open to write memories? "));
   if (!result.stopped_at) return;
   std::string line =
       "quenmar-setup: " +
-      UnansweredText(result.stopped_at, result.stopped_channel,
-                     "the save stopped and the file was left as it was", result.reply) +
+      Displayed(UnansweredText(result.stopped_at, result.stopped_channel,
+                               "the save stopped and the file was left as it was", result.reply)) +
       "\r\n";
   std::fputs(line.c_str(), stderr);
   std::fflush(stderr);
@@ -98,9 +102,13 @@ void SetRadioClock() {
 
 void MainMenu() {
   int16_t last_choice = 0;
+  // Without a terminal nothing is cleared: the port name that start-up
+  // printed is still the line above the first menu.
+  bool name_shown = !output_is_terminal;
   for (;;) {
     ClearScreen();
-    PrintText(port_name, true);
+    if (!name_shown) PrintText(port_name, true);
+    name_shown = false;
     PrintText("Quenmar Setup Program", true);
     PrintText(" 0 = Exit ", true);
     PrintText(" 1 = Load Quenmar memories from file", true);

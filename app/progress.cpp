@@ -3,6 +3,8 @@
 #include <string>
 
 #include "app/console.h"
+#include "app/screen.h"
+#include "app/typed_answers.h"
 #include "jobs/jobs.h"
 
 bool progress_on_screen = true;
@@ -12,7 +14,9 @@ void ShowProgress(const char* menu_text, int channel) {
     PrintProgress("channel " + std::to_string(channel) + " of " + std::to_string(kChannels));
     return;
   }
-  MoveCursor(5, 5);
-  PrintText(menu_text, false);
-  PrintNumber(static_cast<int16_t>(channel), true);
+  // Row 5, or the last row of a shorter window. The line end comes only
+  // where it can't scroll: in the bottom row it would, on every channel.
+  MoveCursor(rows < 5 ? rows : 5, 5);
+  PrintInRow(menu_text + NumberText(static_cast<int16_t>(channel)));
+  if (cursor_row < rows) PrintText("", true);
 }

@@ -6,17 +6,22 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "app/characters.h"
 #include "app/console.h"
 #include "app/terminal.h"
 #include "app/typed_answers.h"
+#include "text/text.h"
 
 int rows = 25;
 int columns = 80;
 int cursor_row = 1;
 int cursor_column = 1;
 long scrolled_rows = 0;
+int mark_row = 1;
+int mark_column = 1;
+long mark_scrolled = 0;
 
 namespace {
 
@@ -26,6 +31,19 @@ constexpr int kUnmeasuredColumns = 80;
 bool started = false;
 std::string output;         // bytes not yet handed to the terminal
 size_t progress_shown = 0;  // length of the progress line on the error stream
+
+// What the console has put on the screen since it was last cleared, in
+// order: a cursor move (row > 0) or bytes written at the cursor. A redraw
+// writes it all again at the size the screen has then. Every clear empties
+// it; between two clears the program writes a screenful or two.
+struct Drawn {
+  int row;
+  int column;
+  std::string bytes;
+  bool may_scroll;
+};
+std::vector<Drawn> drawn;
+size_t mark = 0;  // the entry of `drawn` at which the marked cell lies
 
 void LineDown() {
   if (++cursor_row > rows) {
@@ -51,7 +69,18 @@ void Advance(int cells) {
 // and starts the next row, as terminals place it. Unless `may_scroll`, the
 // writing ends in the bottom right cell: the terminal's cursor waits there
 // for a wrap that never comes, and ours stays in that cell.
-void Write(const std::string& bytes, bool may_scroll) {
+// A control character in the bytes shows as its escape (Displayed); only
+// the line ends stay what they are.
+void Write(const std::string& text, bool may_scroll) {
+  std::string bytes;
+  for (size_t i = 0; i < text.size();) {
+    size_t length = CharLength(text, i);
+    if (output_is_terminal && text[i] != '\r' && text[i] != '\n' && IsControlChar(text, i, length))
+      bytes += Displayed(text.substr(i, length), utf8_text);
+    else
+      bytes.append(text, i, length);
+    i += length;
+  }
   bool corner_filled = false;
   for (size_t i = 0; i < bytes.size();) {
     char c = bytes[i];
@@ -93,6 +122,44 @@ void Write(const std::string& bytes, bool may_scroll) {
 int SgrColour(int colour, int base) {
   int ansi = ((colour & 4) ? 1 : 0) | ((colour & 2) ? 2 : 0) | ((colour & 1) ? 4 : 0);
   return ((colour & 8) ? base + 60 : base) + ansi;
+}
+
+// A text as the screen shows it: piped output gets the bytes as they are.
+std::string Shown(const std::string& text) {
+  return output_is_terminal ? Displayed(text, utf8_text) : text;
+}
+
+// MoveCursor's rule: a position off the screen is ignored. Without a
+// terminal a move can't happen, and a line end keeps what follows apart
+// from a row that is not ended.
+void GoTo(int row, int column) {
+  if (!output_is_terminal) {
+    if (cursor_column != 1) PutBytes("\r\n");
+    return;
+  }
+  if (row < 1 || row > rows || column < 1 || column > columns) return;
+  PlaceCursor(row, column);
+}
+
+// Everything the console has drawn since the last clear, again, at the
+// screen's size now. The editor's line is drawn by the editor.
+void Redraw() {
+  EscapeSequence("\x1b[2J");
+  PlaceCursor(1, 1);
+  scrolled_rows = 0;
+  for (size_t k = 0; k <= drawn.size(); k++) {
+    if (k == mark) {
+      mark_row = cursor_row;
+      mark_column = cursor_column;
+      mark_scrolled = scrolled_rows;
+    }
+    if (k == drawn.size()) break;
+    const Drawn& entry = drawn[k];
+    if (entry.row > 0)
+      GoTo(entry.row, entry.column);
+    else
+      Write(entry.bytes, entry.may_scroll);
+  }
 }
 
 }  // namespace
@@ -157,9 +224,20 @@ void MeasureScreen() {
   if (cursor_column > columns) cursor_column = columns;
 }
 
-bool ScreenResized() {
-  if (!started || !TerminalSizeChanged()) return false;
+void MarkScreen() {
+  mark = drawn.size();
+}
+
+void RecordDrawn(const std::string& bytes) {
+  drawn.push_back({0, 0, bytes, true});
+}
+
+bool ScreenRedrawn() {
+  if (!started) return false;
+  bool continued = TerminalContinued();
+  if (!TerminalSizeChanged() && !continued) return false;
   MeasureScreen();
+  if (output_is_terminal) Redraw();
   return true;
 }
 
@@ -179,7 +257,10 @@ void SetColours(int foreground, int background) {
 
 void ClearScreen() {
   ConsoleStart();
-  ScreenResized();
+  TerminalContinued();  // nothing to draw again: the screen is cleared
+  MeasureScreen();
+  drawn.clear();
+  mark = 0;
   EscapeSequence("\x1b[2J");
   PlaceCursor(1, 1);
   Flush();
@@ -187,17 +268,27 @@ void ClearScreen() {
 
 void MoveCursor(int row, int column) {
   ConsoleStart();
-  ScreenResized();
-  if (row < 1 || row > rows || column < 1 || column > columns) return;
-  PlaceCursor(row, column);
+  ScreenRedrawn();
+  drawn.push_back({row, column, "", true});
+  GoTo(row, column);
   Flush();
 }
 
 void PrintText(const std::string& text, bool end_line) {
   ConsoleStart();
-  ScreenResized();
-  PutBytes(text);
-  if (end_line) PutBytes("\r\n");
+  ScreenRedrawn();
+  std::string bytes = Shown(text) + (end_line ? "\r\n" : "");
+  drawn.push_back({0, 0, bytes, true});
+  PutBytes(bytes);
+  Flush();
+}
+
+void PrintInRow(const std::string& text) {
+  ConsoleStart();
+  ScreenRedrawn();
+  std::string bytes = Shown(text);
+  drawn.push_back({0, 0, bytes, false});
+  PutClipped(bytes);
   Flush();
 }
 

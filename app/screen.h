@@ -10,7 +10,12 @@
 // ClearBelow      blanks from the cursor to the end of the screen
 // ScrollScreen    moves everything up (count > 0) or down (count < 0), blank rows coming in
 // MeasureScreen   reads the size again (80 x 25 when it can't be measured)
-// ScreenResized   reads the size again if the terminal has reported a change; true then
+// MarkScreen      marks the cell the cursor stands in now: a redraw tells where it went
+// RecordDrawn     notes bytes the line editor has put at the cursor, for redraws
+// ScreenRedrawn   after the terminal has reported a new size, or the program has
+//                 been continued after a stop: reads the size again and draws again
+//                 what the console has drawn since the screen was last cleared;
+//                 true then (the line editor draws its line itself)
 #pragma once
 #include <string>
 
@@ -18,6 +23,10 @@
 extern int cursor_row;
 extern int cursor_column;
 extern long scrolled_rows;  // rows the screen has moved up so far (down counts back)
+// The marked cell, as the last redraw placed it, and scrolled_rows then.
+extern int mark_row;
+extern int mark_column;
+extern long mark_scrolled;
 
 void Flush();
 void EscapeSequence(const std::string& sequence);
@@ -27,4 +36,6 @@ void PlaceCursor(int row, int column);
 void ClearBelow();
 void ScrollScreen(int count);
 void MeasureScreen();
-bool ScreenResized();
+void MarkScreen();
+void RecordDrawn(const std::string& bytes);
+bool ScreenRedrawn();

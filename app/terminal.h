@@ -6,6 +6,9 @@
 // TerminalRestore      puts the input mode back (safe inside a signal handler)
 // TerminalSize         the window's rows and columns; false when they can't be measured
 // TerminalSizeChanged  true once after the terminal has reported a new size
+// TerminalContinued    true once after the program was continued after a stop;
+//                      puts raw keys back first (a stop gives the terminal back
+//                      as the program found it)
 // TerminalWrite        writes bytes to the screen in one go
 // TerminalReadBytes    what has been typed and is waiting, without waiting
 // TerminalWaitInput    waits up to ms milliseconds for typed input or a new size
@@ -30,6 +33,7 @@ void TerminalOpen();
 void TerminalRestore();
 bool TerminalSize(int& rows, int& columns);
 bool TerminalSizeChanged();
+bool TerminalContinued();
 void TerminalWrite(const std::string& bytes);
 std::string TerminalReadBytes();
 bool TerminalWaitInput(int ms);

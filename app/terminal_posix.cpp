@@ -1,7 +1,7 @@
 // The terminal on POSIX systems: termios for raw keys, write(2) for output,
-// ppoll(2) for the key waits, TIOCGWINSZ and SIGWINCH for the size, the
-// locale's character type for the character set and wcwidth for the width of
-// a character.
+// ppoll(2) for the key waits, TIOCGWINSZ and SIGWINCH for the size, SIGTSTP
+// and SIGCONT for a stop and a continue, the locale's character type for the
+// character set and wcwidth for the width of a character.
 #include <fcntl.h>
 #include <langinfo.h>
 #include <poll.h>
@@ -27,27 +27,78 @@ bool input_hung_up = false;
 namespace {
 
 struct termios saved_input_mode;
+struct termios raw_input_mode;
 volatile sig_atomic_t input_mode_changed = 0;
 volatile sig_atomic_t size_reported = 0;  // written by the SIGWINCH handler
+volatile sig_atomic_t continued = 0;      // written by the SIGCONT handler
 sigset_t mask_while_waiting;              // the signal mask of the key waits
 
 void OnResize(int) {
   size_reported = 1;
 }
 
-// A new size is reported by SIGWINCH. The signal stays blocked except while
-// the program waits for keys, so that it wakes that wait and never
-// interrupts a wait for the radio's reply.
+void OnContinue(int) {
+  continued = 1;
+}
+
+// Stopped from outside (kill -TSTP; Ctrl-Z is no key here): the shell gets
+// its terminal back as the program found it, then the stop happens as it
+// would have without this handler. SIGCONT wakes the program and is taken
+// up by TerminalContinued.
+void OnStop(int) {
+  int saved_errno = errno;
+  TerminalRestore();
+  struct sigaction action {};
+  action.sa_handler = SIG_DFL;
+  sigemptyset(&action.sa_mask);
+  struct sigaction own {};
+  sigaction(SIGTSTP, &action, &own);
+  sigset_t stop;
+  sigemptyset(&stop);
+  sigaddset(&stop, SIGTSTP);
+  sigprocmask(SIG_UNBLOCK, &stop, nullptr);
+  raise(SIGTSTP);  // stopped here until continued
+  // Raw keys again, also when the stop was discarded (a process group with
+  // no shell to continue it is not stopped).
+  if (input_mode_changed) tcsetattr(STDIN_FILENO, TCSANOW, &raw_input_mode);
+  sigprocmask(SIG_BLOCK, &stop, nullptr);
+  sigaction(SIGTSTP, &own, nullptr);
+  errno = saved_errno;
+}
+
+// A new size is reported by SIGWINCH, a continue after a stop by SIGCONT.
+// Both stay blocked except while the program waits for keys, so that they
+// wake that wait and never interrupt a wait for the radio's reply.
 void ListenForResizes() {
-  sigset_t resize;
-  sigemptyset(&resize);
-  sigaddset(&resize, SIGWINCH);
-  sigprocmask(SIG_BLOCK, &resize, &mask_while_waiting);
+  sigset_t reports;
+  sigemptyset(&reports);
+  sigaddset(&reports, SIGWINCH);
+  sigaddset(&reports, SIGCONT);
+  sigprocmask(SIG_BLOCK, &reports, &mask_while_waiting);
   sigdelset(&mask_while_waiting, SIGWINCH);
+  sigdelset(&mask_while_waiting, SIGCONT);
   struct sigaction action {};
   action.sa_handler = OnResize;
   sigemptyset(&action.sa_mask);
   sigaction(SIGWINCH, &action, nullptr);
+  action.sa_handler = OnContinue;
+  sigaction(SIGCONT, &action, nullptr);
+}
+
+// A report that came while its signal was blocked is still pending: it is
+// taken here, without its handler.
+bool TakeReport(int signal_number, volatile sig_atomic_t& reported) {
+  bool taken = reported;
+  reported = 0;
+  sigset_t pending;
+  if (sigpending(&pending) == 0 && sigismember(&pending, signal_number)) {
+    sigset_t report;
+    sigemptyset(&report);
+    sigaddset(&report, signal_number);
+    struct timespec now {};
+    if (sigtimedwait(&report, nullptr, &now) == signal_number) taken = true;
+  }
+  return taken;
 }
 
 // Whether the user's terminal speaks UTF-8, as the environment's character
@@ -89,8 +140,14 @@ void TerminalOpen() {
 #endif
   raw.c_cc[VMIN] = 1;
   raw.c_cc[VTIME] = 0;
+  raw_input_mode = raw;
   input_mode_changed = 1;
   tcsetattr(STDIN_FILENO, TCSANOW, &raw);
+  struct sigaction action {};
+  action.sa_handler = OnStop;
+  sigfillset(&action.sa_mask);
+  action.sa_flags = SA_RESTART;
+  sigaction(SIGTSTP, &action, nullptr);
 }
 
 void TerminalRestore() {
@@ -108,18 +165,14 @@ bool TerminalSize(int& rows, int& columns) {
 }
 
 bool TerminalSizeChanged() {
-  bool changed = size_reported;
-  size_reported = 0;
-  // A SIGWINCH that came while blocked is still pending: take it here.
-  sigset_t pending;
-  if (sigpending(&pending) == 0 && sigismember(&pending, SIGWINCH)) {
-    sigset_t resize;
-    sigemptyset(&resize);
-    sigaddset(&resize, SIGWINCH);
-    struct timespec now {};
-    if (sigtimedwait(&resize, nullptr, &now) == SIGWINCH) changed = true;
-  }
-  return changed;
+  return TakeReport(SIGWINCH, size_reported);
+}
+
+// The shell may have put its own mode back while the program was stopped.
+bool TerminalContinued() {
+  if (!TakeReport(SIGCONT, continued)) return false;
+  if (input_mode_changed) tcsetattr(STDIN_FILENO, TCSANOW, &raw_input_mode);
+  return true;
 }
 
 void TerminalWrite(const std::string& bytes) {

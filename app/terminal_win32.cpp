@@ -224,6 +224,11 @@ bool TerminalSizeChanged() {
   return changed;
 }
 
+// A Windows console program is never stopped and continued.
+bool TerminalContinued() {
+  return false;
+}
+
 void TerminalWrite(const std::string& bytes) {
   // Whatever standard output is now, as write(1, ...) would on POSIX: the C
   // runtime's dup2 on descriptor 1 changes it.

@@ -156,3 +156,23 @@ std::string NumberText(int16_t number) {
   std::string digits = std::to_string(std::abs(static_cast<int>(number)));
   return (number < 0 ? "-" : " ") + digits + " ";
 }
+
+std::string ItemNote(const std::string& line) {
+  std::string item = FirstItem(line, false);
+  if (item == line) return "";
+  std::string note;
+  auto add = [&](const char* reason) {
+    if (!note.empty()) note += ", ";
+    note += reason;
+  };
+  size_t start = line.find_first_not_of(" \t");
+  if (start == std::string::npos) return "the line holds only blanks";
+  if (start > 0) add("the blanks before the name go");
+  if (line[start] == '"') {
+    add("double quotes mark the name");
+  } else if (line.find(',', start) != std::string::npos) {
+    add("a comma ends the name");
+  }
+  if (item.size() == kTextItemLimit) add("a name holds at most 4096 bytes");
+  return note;
+}

@@ -6,6 +6,8 @@
 // ItemToNumber  the 16-bit number an item gives (integer or floating reading)
 // TextToNumber  the value of a text (the program uses it on single digits)
 // NumberText    a number as PrintNumber writes it: " 5 ", "-5 "
+// ItemNote      why the first item of a line in text mode is not the whole line,
+//               in words ("a comma ends the name"); "" when it is
 #pragma once
 #include <cstdint>
 #include <string>
@@ -14,3 +16,4 @@ std::string FirstItem(const std::string& line, bool number_mode);
 int16_t ItemToNumber(const std::string& item);
 double TextToNumber(const std::string& text);
 std::string NumberText(int16_t number);
+std::string ItemNote(const std::string& line);

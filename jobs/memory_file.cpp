@@ -528,7 +528,7 @@ void CloseMemoryFileAfterReading() {
 
 void EndWithFileProblem(int report_line) {
   if (!file_problem.empty()) {
-    std::string line = "quenmar-setup: " + file_problem + "\r\n";
+    std::string line = "quenmar-setup: " + Displayed(file_problem) + "\r\n";
     std::fputs(line.c_str(), stderr);
   }
   FatalError(report_line);

@@ -31,7 +31,7 @@ void TraceStart() {
   trace = FileOpenForAppending(name);
   if (!trace) {
     // The run goes on without its trace, but says so.
-    std::string line = std::string("quenmar-setup: cannot open the trace file \"") + name +
+    std::string line = "quenmar-setup: cannot open the trace file \"" + Displayed(name) +
                        "\": " + file_reason + "\n";
     std::fputs(line.c_str(), stderr);
     return;

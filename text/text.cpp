@@ -51,3 +51,50 @@ std::string Quoted(const std::string& text) {
   }
   return shown + "\"";
 }
+
+size_t Utf8Length(const std::string& bytes, size_t i) {
+  unsigned char lead = bytes[i];
+  size_t length = 1;
+  unsigned char low = 0x80, high = 0xBF;  // the second byte's range
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    length = 2;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    length = 3;
+    if (lead == 0xE0) low = 0xA0;   // no overlong forms
+    if (lead == 0xED) high = 0x9F;  // no surrogates
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    length = 4;
+    if (lead == 0xF0) low = 0x90;
+    if (lead == 0xF4) high = 0x8F;  // nothing above U+10FFFF
+  }
+  for (size_t k = 1; k < length; k++) {
+    if (i + k >= bytes.size()) return 0;
+    unsigned char c = bytes[i + k];
+    if (c < (k == 1 ? low : 0x80) || c > (k == 1 ? high : 0xBF)) return 1;
+  }
+  return length;
+}
+
+bool IsControlChar(const std::string& text, size_t i, size_t length) {
+  unsigned char c = text[i];
+  if (length == 1) return c < 0x20 || (c >= 0x7F && c <= 0x9F);
+  return length == 2 && c == 0xC2 && static_cast<unsigned char>(text[i + 1]) <= 0x9F;
+}
+
+// What reaches a terminal must not be taken as a control sequence: a byte
+// 9B is an 8-bit CSI on many terminals, and U+009B one on some UTF-8 ones.
+std::string Displayed(const std::string& text, bool utf8) {
+  std::string shown;
+  for (size_t i = 0; i < text.size();) {
+    size_t length = utf8 ? Utf8Length(text, i) : 1;
+    if (length == 0) length = 1;  // a sequence cut off by the end: stray bytes
+    if (IsControlChar(text, i, length)) {
+      for (size_t k = 0; k < length; k++)
+        shown += "\\x" + Hex2(static_cast<unsigned char>(text[i + k]));
+    } else {
+      shown.append(text, i, length);
+    }
+    i += length;
+  }
+  return shown;
+}

@@ -8,7 +8,14 @@
 // Printable   the text with every byte outside printable ASCII as \xHH
 // Quoted      the text in double quotes, printable ASCII only: " and \ after a
 //             backslash, every other byte outside printable ASCII as \xHH
+// Utf8Length  the length of the UTF-8 sequence at bytes[i]: whole, 0 while unfinished, 1 when stray
+// IsControlChar  whether the character of `length` bytes at text[i] is a control
+//             character: a byte 00-1F, 7F or 80-9F, or U+0080 to U+009F in UTF-8
+// Displayed   the text as a terminal may show it: each control character as
+//             \xHH per byte (\x9B), everything else as it is; with `utf8` a whole
+//             UTF-8 character is one character, else every byte is one
 #pragma once
+#include <cstddef>
 #include <string>
 
 std::string Hex2(unsigned char byte);
@@ -16,3 +23,6 @@ std::string UpperCase(std::string text);
 std::string Trimmed(const std::string& text, const char* blanks = " ");
 std::string Printable(const std::string& text);
 std::string Quoted(const std::string& text);
+size_t Utf8Length(const std::string& bytes, size_t i);
+bool IsControlChar(const std::string& text, size_t i, size_t length);
+std::string Displayed(const std::string& text, bool utf8 = true);

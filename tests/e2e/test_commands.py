@@ -78,9 +78,12 @@ class CommandTest(CommandJobTest):
     def test_clock_answered_and_unanswered(self):
         status, out, errors = self.run_job(self.radio(), "--clock")
         self.assertEqual((status, errors), (0, ""))
-        sent, reply = out.splitlines()
+        sent, reply, words = out.splitlines()
         self.assertRegex(sent, r"^sent  FE FE 04 F1 14( [0-9]{2}){6} FD$")
         self.assertEqual(reply, "reply FE FE F1 04 FB FD")
+        day, month, year, hour, minute, second = sent.split()[6:12]
+        self.assertRegex(words, r"^set the radio's clock to [0-9]{2}%s-%s-%s %s:%s:%s$"
+                         % (year, month, day, hour, minute, second))
         status, out, errors = self.run_job(self.radio("--silent"), "--clock")
         self.assertEqual((status, len(out.splitlines())), (5, 1))
         self.assertTrue(errors.startswith("quenmar-setup: the radio did not answer SetClock, so the"

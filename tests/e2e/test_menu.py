@@ -118,7 +118,7 @@ class StartUpTest(unittest.TestCase):
         try:
             result = self.run_plain(["x", "c=2"], {"QUENMAR_COM2": port})
             self.assertEqual(result.returncode, 0)
-            self.assertTrue(result.stdout.startswith(b"COM2\r\nCOM2\r\nQuenmar Setup Program\r\n"))
+            self.assertTrue(result.stdout.startswith(b"COM2\r\nQuenmar Setup Program\r\n"), result.stdout)
             result = self.run_plain(["c=1:9600"], {"QUENMAR_COM1": port})
             self.assertEqual(result.returncode, 1)
             self.assertEqual(result.stdout, b"COM1:9600\r\n")
@@ -148,17 +148,26 @@ class StartUpTest(unittest.TestCase):
             result = self.run_plain(["--port", radio.port, "--clock"],
                                     {"QUENMAR_COM1": "/nonexistent/ttyQ"}, stdin=b"")
             self.assertEqual(result.returncode, 0, result.stderr)
-            self.assertTrue(result.stdout.endswith(b"reply FE FE F1 04 FB FD\n"), result.stdout)
+            self.assertIn(b"reply FE FE F1 04 FB FD\nset the radio's clock to ", result.stdout)
+            # The menu's clock screen without a terminal: each dump on rows of its own.
+            result = self.run_plain(["--port", radio.port], {}, stdin=b"3\n0\n")
+            self.assertEqual(result.returncode, 0, result.stderr)
+            self.assertRegex(result.stdout, rb"\r\nCIV buffer contents are:\r\nFE FE 04 F1 14( [0-9]{2}){6}"
+                             rb" FD \r\nCIV buffer contents are:\r\nFE FE F1 04 FB FD \r\nPress any")
 
     def test_a_device_argument_without_c_or_port_is_refused(self):
         master, port = stand_in_port()
         try:
-            result = self.run_plain([port], {"QUENMAR_COM1": port})
-            self.assertEqual((result.returncode, result.stdout), (2, b""))
-            self.assertTrue(result.stderr.decode().startswith(
-                "quenmar-setup: %s is not opened: arguments without C= keep COM1; to open it, "
-                "use --port %s" % (port, port)), result.stderr)
-            for args in ([port, "c=1"], [port, "--port", port], ["/nonexistent/ttyQ"]):
+            # Whether the device is there or not: an unplugged adapter is refused too.
+            for argument, hint in ((port, "--port " + port), ("/dev/ttyUSB7", "--port /dev/ttyUSB7"),
+                                   ("ttyUSB0", "--port ttyUSB0"), ("cuaU0", "--port cuaU0"),
+                                   ("COM3", "C=3 or --port COM3")):
+                result = self.run_plain([argument], {"QUENMAR_COM1": port})
+                self.assertEqual((result.returncode, result.stdout), (2, b""), argument)
+                self.assertTrue(result.stderr.decode().startswith(
+                    "quenmar-setup: %s is not opened: arguments without C= keep COM1; to open it, "
+                    "use %s" % (argument, hint)), result.stderr)
+            for args in ([port, "c=1"], [port, "--port", port], ["COMMON"], ["tty"]):
                 result = self.run_plain(args, {"QUENMAR_COM1": port})
                 self.assertEqual((result.returncode, result.stderr), (0, b""), args)
         finally:

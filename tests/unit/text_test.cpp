@@ -44,6 +44,28 @@ TEST(Printable, EscapesEveryByteOutsidePrintableAscii) {
   for (const TextCase& c : cases) EXPECT_EQ(Printable(c.given), c.expected) << c.expected;
 }
 
+TEST(Displayed, EscapesControlCharactersAndKeepsText) {
+  const struct {
+    std::string given;
+    bool utf8;
+    std::string expected;
+  } cases[] = {
+      {"a\x9B"
+       "b",
+       true, "a\\x9Bb"},
+      {"a\x9B"
+       "b",
+       false, "a\\x9Bb"},
+      {"\x1B[2J\r\n\x7F", true, "\\x1B[2J\\x0D\\x0A\\x7F"},
+      {"caf\xC3\xA9 \xC5\x91", true, "caf\xC3\xA9 \xC5\x91"},  // UTF-8 stays whole
+      {"\xC5\x91", false, "\xC5\\x91"},                        // bytes one by one
+      {"\xC2\x9B", true, "\\xC2\\x9B"},                        // U+009B, a CSI too
+      {"\xE9t\xE9", true, "\xE9t\xE9"},  // stray A0-FF: no control, shown as they are
+      {"\xC3", true, "\xC3"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(Displayed(c.given, c.utf8), c.expected) << c.expected;
+}
+
 TEST(Quoted, InDoubleQuotesWithQuotesAndBackslashesEscaped) {
   const TextCase cases[] = {
       {"BEACON ", "\"BEACON \""},     {"", "\"\""},

@@ -6,6 +6,7 @@
 
 #include <ostream>
 #include <string>
+#include <utility>
 
 namespace {
 
@@ -128,6 +129,19 @@ INSTANTIATE_TEST_SUITE_P(
                     ValueCase{" &17", 15}, ValueCase{"&B11", 3},
                     // Accumulated in 64 bits, so no 16- or 32-bit wrap here.
                     ValueCase{"&H10000", 65536}, ValueCase{"&HFFFFFFFFFF", 1099511627775.0}));
+
+TEST(ItemNote, SaysWhyTheNameIsNotTheLine) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"mem.txt  ", ""},
+      {"", ""},
+      {"a,b.txt", "a comma ends the name"},
+      {"  mem.txt", "the blanks before the name go"},
+      {"\t\"a,b\" c", "the blanks before the name go, double quotes mark the name"},
+      {"   ", "the line holds only blanks"},
+      {std::string(4097, 'x'), "a name holds at most 4096 bytes"},
+  };
+  for (const auto& [line, note] : cases) EXPECT_EQ(ItemNote(line), note) << line.substr(0, 20);
+}
 
 TEST(NumberText, HasABlankOrMinusInFrontAndABlankBehind) {
   EXPECT_EQ(NumberText(0), " 0 ");
