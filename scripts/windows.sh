@@ -258,13 +258,14 @@ fi
 # A save from the command line onto an existing file, which a silent radio
 # leaves as it was: the file layer's Windows steps for an abandoned save.
 if start_radio --rate 0 --silent; then
-  printf 'old\r\n' >"$e2e/kept.txt"
+  # An empty first line: a memory file, which a save may replace.
+  printf '\r\nold\r\n' >"$e2e/kept.txt"
   (cd "$e2e" && wine "$setup_exe" --save kept.txt </dev/null >silent.out 2>silent.err)
   status=$?
   stop_radio
   if [ "$status" -eq 5 ] && grep -qF "so the save stopped and the file was left as it was" \
        "$e2e/silent.err" &&
-     [ "$(cat "$e2e/kept.txt")" = $'old\r' ] && ! ls "$e2e"/qnm*.tmp >/dev/null 2>&1; then
+     [ "$(cat "$e2e/kept.txt")" = $'\r\nold\r' ] && ! ls "$e2e"/qnm*.tmp >/dev/null 2>&1; then
     pass "--save with a silent radio: status 5, the old file kept, no temporary file"
   else
     fail "--save with a silent radio" "status $status" "$(cat "$e2e/silent.err")"
