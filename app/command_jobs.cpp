@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "app/command_line.h"
-#include "app/console.h"
-#include "app/fatal.h"
+#include "console/console.h"
+#include "ending/fatal.h"
 #include "jobs/csv_conversion.h"
 #include "jobs/jobs.h"
 #include "jobs/memory_file.h"

@@ -6,10 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "app/fatal.h"
-#include "app/terminal.h"
+#include "console/terminal.h"
+#include "ending/fatal.h"
 #include "jobs/jobs.h"
-#include "link/port_trace.h"
 #include "link/serial_port.h"
 #include "text/text.h"
 
@@ -18,6 +17,7 @@ std::string channel_list;
 std::vector<std::string> job_values;
 bool options_given = false;
 std::string force_given;
+std::string trace_name;
 
 namespace {
 

@@ -9,9 +9,10 @@
 
 #include "app/command_jobs.h"
 #include "app/command_line.h"
-#include "app/console.h"
-#include "app/fatal.h"
 #include "app/main_menu.h"
+#include "app/process.h"
+#include "console/console.h"
+#include "ending/fatal.h"
 #include "jobs/jobs.h"
 #include "jobs/memory_file.h"
 #include "link/port_trace.h"
@@ -228,6 +229,21 @@ void RefuseEmptyDevice(const std::string& device_text) {
   std::exit(kUsageError);
 }
 
+// The port trace's file, named by --trace or QUENMAR_TRACE: never a device,
+// a FIFO (whose open would wait for a reader) or a planted link, by the file
+// layer's rules. The run goes on without its trace, but says so.
+void OpenTrace() {
+  const char* name = trace_name.empty() ? std::getenv("QUENMAR_TRACE") : trace_name.c_str();
+  if (!name || !*name) return;
+  std::FILE* file = FileOpenForAppending(name);
+  if (!file) {
+    std::string line = "quenmar-setup: cannot open the trace file \"" + Displayed(name) +
+                       "\": " + file_reason + "\n";
+    std::fputs(line.c_str(), stderr);
+  }
+  TraceStart(file);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -278,7 +294,7 @@ int main(int argc, char** argv) {
   RefuseEmptyDevice(port_name + port_settings);
   // A job from the command line draws nothing and leaves the terminal alone.
   const bool menu = requested_job.empty();
-  TraceStart();  // before the screen is taken, so that its one complaint is seen
+  OpenTrace();  // before the screen is taken, so that its one complaint is seen
   if (menu) ConsoleStart();
   if (menu) PrintText(port_name, true);
   last_error = PortOpen(port_name + port_settings);

@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "app/console.h"
-#include "app/fatal.h"
-#include "app/terminal.h"
-#include "app/typed_answers.h"
+#include "console/console.h"
+#include "console/terminal.h"
+#include "console/typed_answers.h"
+#include "ending/fatal.h"
 #include "jobs/jobs.h"
 #include "jobs/memory_file.h"
 #include "link/civ_frame.h"

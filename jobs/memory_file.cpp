@@ -12,7 +12,7 @@
 #include <system_error>
 #include <vector>
 
-#include "app/fatal.h"
+#include "ending/fatal.h"
 #include "link/civ_frame.h"
 #include "text/text.h"
 

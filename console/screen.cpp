@@ -2,16 +2,16 @@
 // that wrapping, scrolling and the bounds of MoveCursor behave the same on
 // every terminal, and the one output buffer. Escape sequences are the
 // VT/ANSI ones; the terminal underneath is reached through terminal.h.
-#include "app/screen.h"
+#include "console/screen.h"
 
 #include <cstdio>
 #include <string>
 #include <vector>
 
-#include "app/characters.h"
-#include "app/console.h"
-#include "app/terminal.h"
-#include "app/typed_answers.h"
+#include "console/characters.h"
+#include "console/console.h"
+#include "console/terminal.h"
+#include "console/typed_answers.h"
 #include "text/text.h"
 
 int rows = 25;
