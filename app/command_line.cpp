@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "console/console.h"
 #include "console/terminal.h"
 #include "ending/fatal.h"
 #include "jobs/jobs.h"
@@ -74,8 +75,7 @@ const Option* FindOption(const std::string& name) {
 }
 
 [[noreturn]] void UsageError(const std::string& message) {
-  std::string line = "quenmar-setup: " + Displayed(message) + " (see quenmar-setup --help)\n";
-  std::fputs(line.c_str(), stderr);
+  PrintProblem(Displayed(message) + " (see quenmar-setup --help)");
   std::exit(kUsageError);
 }
 

@@ -165,9 +165,8 @@ const char kUsageMenu[] =
 // the null device in place of a closed stream: the status is then 4.
 int ClosedResults(const std::string& job, int stream) {
   if (!stream_was_closed[2]) {
-    std::string line = "quenmar-setup: the results of " + job + " went nowhere: the standard " +
-                       (stream == 1 ? "output" : "error stream") + " was closed\n";
-    std::fputs(line.c_str(), stderr);
+    PrintProblem("the results of " + job + " went nowhere: the standard " +
+                 (stream == 1 ? "output" : "error stream") + " was closed");
   }
   return kResultsNotWritten;
 }
@@ -182,9 +181,7 @@ int ResultsWritten(int status) {
     return ClosedResults(requested_job, 1);
   }
   if (std::fflush(stdout) == 0 && !std::ferror(stdout)) return status;
-  std::string line = std::string("quenmar-setup: the results could not be written: ") +
-                     std::strerror(errno) + "\n";
-  std::fputs(line.c_str(), stderr);
+  PrintProblem(std::string("the results could not be written: ") + std::strerror(errno));
   return kResultsNotWritten;
 }
 
@@ -211,7 +208,7 @@ void RefuseClosedResults() {
 void RefuseVersionControl() {
   std::string problem = VersionControlProblem(std::getenv("VERSION_CONTROL"));
   if (problem.empty()) return;
-  std::fputs(("quenmar-setup: " + problem + "\n").c_str(), stderr);
+  PrintProblem(problem);
   std::exit(kUsageError);
 }
 
@@ -222,10 +219,8 @@ void RefuseEmptyDevice(const std::string& device_text) {
   unsigned port = 1;
   LineSettings settings;
   if (ParseDeviceText(device_text, port, settings) != 0 || !DevicePath(port).empty()) return;
-  std::string line = "quenmar-setup: QUENMAR_COM" + std::to_string(port) +
-                     " is set but empty; set it to the device, or unset it (see quenmar-setup "
-                     "--help)\n";
-  std::fputs(line.c_str(), stderr);
+  PrintProblem("QUENMAR_COM" + std::to_string(port) +
+               " is set but empty; set it to the device, or unset it (see quenmar-setup --help)");
   std::exit(kUsageError);
 }
 
@@ -236,11 +231,7 @@ void OpenTrace() {
   const char* name = trace_name.empty() ? std::getenv("QUENMAR_TRACE") : trace_name.c_str();
   if (!name || !*name) return;
   std::FILE* file = FileOpenForAppending(name);
-  if (!file) {
-    std::string line = "quenmar-setup: cannot open the trace file \"" + Displayed(name) +
-                       "\": " + file_reason + "\n";
-    std::fputs(line.c_str(), stderr);
-  }
+  if (!file) PrintProblem("cannot open the trace file \"" + Displayed(name) + "\": " + file_reason);
   TraceStart(file);
 }
 
@@ -299,8 +290,7 @@ int main(int argc, char** argv) {
   if (menu) PrintText(port_name, true);
   last_error = PortOpen(port_name + port_settings);
   if (last_error != 0) {
-    std::string problem = "quenmar-setup: " + Displayed(port_problem) + "\r\n";
-    std::fputs(problem.c_str(), stderr);
+    PrintProblem(Displayed(port_problem));
     FatalError(kPortOpenLine);
   }
   if (!menu) EndProgram(ResultsWritten(RunCommandJob(requested_job, job_values)));

@@ -70,13 +70,9 @@ void LoadMemories() {
 void SaveMemories() {
   SaveResult result = SaveMemoriesInto(AskFileName("What file to open to write memories? "));
   if (!result.stopped_at) return;
-  std::string line =
-      "quenmar-setup: " +
+  PrintProblem(
       Displayed(UnansweredText(result.stopped_at, result.stopped_channel,
-                               "the save stopped and the file was left as it was", result.reply)) +
-      "\r\n";
-  std::fputs(line.c_str(), stderr);
-  std::fflush(stderr);
+                               "the save stopped and the file was left as it was", result.reply)));
   last_error = 2;
   FatalError(kWriteCloseLine);
 }
