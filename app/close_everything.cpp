@@ -1,7 +1,7 @@
 // What every ending of the program lets go of, in one place: the memory file,
 // the serial port and the terminal's input mode.
-#include "app/fatal.h"
-#include "app/terminal.h"
+#include "console/terminal.h"
+#include "ending/fatal.h"
 #include "jobs/memory_file.h"
 #include "link/serial_port.h"
 

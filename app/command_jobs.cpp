@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "app/command_line.h"
-#include "app/console.h"
-#include "app/fatal.h"
+#include "console/console.h"
+#include "ending/fatal.h"
 #include "jobs/csv_conversion.h"
 #include "jobs/jobs.h"
 #include "jobs/memory_file.h"
@@ -64,7 +64,7 @@ int ProbeJob() {
 int SaveJob(const std::string& name) {
   SaveResult result = SaveMemoriesInto(name);
   if (!result.refusal.empty()) {
-    std::fputs(("quenmar-setup: " + result.refusal + "\n").c_str(), stderr);
+    PrintProblem(result.refusal);
     return kUsageError;
   }
   if (!backup_made.empty()) PrintLine(backup_made + " keeps the old contents");
@@ -79,13 +79,11 @@ int LoadJob(const std::string& name) {
   // unless --force says to load it as it stands.
   LoadTally tally = LoadMemoriesFrom(name, stderr, !force_given.empty());
   if (tally.held_back) {
-    std::string line = "quenmar-setup: nothing is sent: --check finds " +
-                       Count(tally.findings, "warning") +
-                       (some_channels ? " in the chosen lines of " : " in ") + name +
-                       " (above); mend them, or load it as it stands, as menu choice 1 does, "
-                       "with --load " +
-                       name + (some_channels ? " --channels " + channel_list : "") + " --force\n";
-    std::fputs(line.c_str(), stderr);
+    PrintProblem("nothing is sent: --check finds " + Count(tally.findings, "warning") +
+                 (some_channels ? " in the chosen lines of " : " in ") + name +
+                 " (above); mend them, or load it as it stands, as menu choice 1 does, "
+                 "with --load " +
+                 name + (some_channels ? " --channels " + channel_list : "") + " --force");
     return kFoundSomething;
   }
   for (int channel : tally.empty_chosen)
@@ -143,10 +141,7 @@ int CompareJob(const std::string& name) {
 void ReportUnanswered(const char* command, int channel, const std::string& outcome,
                       const std::string& reply) {
   PrintProgress("");
-  std::string line =
-      "quenmar-setup: " + Displayed(UnansweredText(command, channel, outcome, reply)) + "\n";
-  std::fputs(line.c_str(), stderr);
-  std::fflush(stderr);
+  PrintProblem(Displayed(UnansweredText(command, channel, outcome, reply)));
 }
 
 int RefuseOtherKindOfFile(const std::string& job, const std::string& name) {
@@ -177,7 +172,7 @@ int RefuseOtherKindOfFile(const std::string& job, const std::string& name) {
     }
   }
   if (refusal.empty()) return kAllWell;
-  std::fputs(("quenmar-setup: " + refusal + "\n").c_str(), stderr);
+  PrintProblem(refusal);
   return kUsageError;
 }
 
@@ -195,7 +190,7 @@ int ConversionJob(const std::string& job, const std::string& input, const std::s
   Conversion conversion =
       to_csv ? ConvertMemoryFileToCsv(input, output) : ConvertCsvToMemoryFile(input, output);
   if (!conversion.refusal.empty()) {
-    std::fputs(("quenmar-setup: " + Displayed(conversion.refusal) + "\n").c_str(), stderr);
+    PrintProblem(Displayed(conversion.refusal));
     return kUsageError;
   }
   // The summary goes where the results go, unless the converted file itself

@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "app/fatal.h"
-#include "app/terminal.h"
+#include "console/console.h"
+#include "console/terminal.h"
+#include "ending/fatal.h"
 #include "jobs/jobs.h"
-#include "link/port_trace.h"
 #include "link/serial_port.h"
 #include "text/text.h"
 
@@ -18,6 +18,7 @@ std::string channel_list;
 std::vector<std::string> job_values;
 bool options_given = false;
 std::string force_given;
+std::string trace_name;
 
 namespace {
 
@@ -74,8 +75,7 @@ const Option* FindOption(const std::string& name) {
 }
 
 [[noreturn]] void UsageError(const std::string& message) {
-  std::string line = "quenmar-setup: " + Displayed(message) + " (see quenmar-setup --help)\n";
-  std::fputs(line.c_str(), stderr);
+  PrintProblem(Displayed(message) + " (see quenmar-setup --help)");
   std::exit(kUsageError);
 }
 

@@ -27,6 +27,9 @@ extern std::vector<std::string> job_values;
 extern std::string channel_list;
 // True when the command line held any option at all.
 extern bool options_given;
+// The file named by --trace, "" when not given; read by start-up, which opens
+// it for the port trace (link/port_trace.h). It wins over QUENMAR_TRACE.
+extern std::string trace_name;
 // "--force" when it was given: a --load sends a file despite --check's findings.
 extern std::string force_given;
 

@@ -9,9 +9,10 @@
 
 #include "app/command_jobs.h"
 #include "app/command_line.h"
-#include "app/console.h"
-#include "app/fatal.h"
 #include "app/main_menu.h"
+#include "app/process.h"
+#include "console/console.h"
+#include "ending/fatal.h"
 #include "jobs/jobs.h"
 #include "jobs/memory_file.h"
 #include "link/port_trace.h"
@@ -164,9 +165,8 @@ const char kUsageMenu[] =
 // the null device in place of a closed stream: the status is then 4.
 int ClosedResults(const std::string& job, int stream) {
   if (!stream_was_closed[2]) {
-    std::string line = "quenmar-setup: the results of " + job + " went nowhere: the standard " +
-                       (stream == 1 ? "output" : "error stream") + " was closed\n";
-    std::fputs(line.c_str(), stderr);
+    PrintProblem("the results of " + job + " went nowhere: the standard " +
+                 (stream == 1 ? "output" : "error stream") + " was closed");
   }
   return kResultsNotWritten;
 }
@@ -181,9 +181,7 @@ int ResultsWritten(int status) {
     return ClosedResults(requested_job, 1);
   }
   if (std::fflush(stdout) == 0 && !std::ferror(stdout)) return status;
-  std::string line = std::string("quenmar-setup: the results could not be written: ") +
-                     std::strerror(errno) + "\n";
-  std::fputs(line.c_str(), stderr);
+  PrintProblem(std::string("the results could not be written: ") + std::strerror(errno));
   return kResultsNotWritten;
 }
 
@@ -210,7 +208,7 @@ void RefuseClosedResults() {
 void RefuseVersionControl() {
   std::string problem = VersionControlProblem(std::getenv("VERSION_CONTROL"));
   if (problem.empty()) return;
-  std::fputs(("quenmar-setup: " + problem + "\n").c_str(), stderr);
+  PrintProblem(problem);
   std::exit(kUsageError);
 }
 
@@ -221,11 +219,20 @@ void RefuseEmptyDevice(const std::string& device_text) {
   unsigned port = 1;
   LineSettings settings;
   if (ParseDeviceText(device_text, port, settings) != 0 || !DevicePath(port).empty()) return;
-  std::string line = "quenmar-setup: QUENMAR_COM" + std::to_string(port) +
-                     " is set but empty; set it to the device, or unset it (see quenmar-setup "
-                     "--help)\n";
-  std::fputs(line.c_str(), stderr);
+  PrintProblem("QUENMAR_COM" + std::to_string(port) +
+               " is set but empty; set it to the device, or unset it (see quenmar-setup --help)");
   std::exit(kUsageError);
+}
+
+// The port trace's file, named by --trace or QUENMAR_TRACE: never a device,
+// a FIFO (whose open would wait for a reader) or a planted link, by the file
+// layer's rules. The run goes on without its trace, but says so.
+void OpenTrace() {
+  const char* name = trace_name.empty() ? std::getenv("QUENMAR_TRACE") : trace_name.c_str();
+  if (!name || !*name) return;
+  std::FILE* file = FileOpenForAppending(name);
+  if (!file) PrintProblem("cannot open the trace file \"" + Displayed(name) + "\": " + file_reason);
+  TraceStart(file);
 }
 
 }  // namespace
@@ -278,13 +285,12 @@ int main(int argc, char** argv) {
   RefuseEmptyDevice(port_name + port_settings);
   // A job from the command line draws nothing and leaves the terminal alone.
   const bool menu = requested_job.empty();
-  TraceStart();  // before the screen is taken, so that its one complaint is seen
+  OpenTrace();  // before the screen is taken, so that its one complaint is seen
   if (menu) ConsoleStart();
   if (menu) PrintText(port_name, true);
   last_error = PortOpen(port_name + port_settings);
   if (last_error != 0) {
-    std::string problem = "quenmar-setup: " + Displayed(port_problem) + "\r\n";
-    std::fputs(problem.c_str(), stderr);
+    PrintProblem(Displayed(port_problem));
     FatalError(kPortOpenLine);
   }
   if (!menu) EndProgram(ResultsWritten(RunCommandJob(requested_job, job_values)));

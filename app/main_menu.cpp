@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "app/console.h"
-#include "app/fatal.h"
-#include "app/terminal.h"
-#include "app/typed_answers.h"
+#include "console/console.h"
+#include "console/terminal.h"
+#include "console/typed_answers.h"
+#include "ending/fatal.h"
 #include "jobs/jobs.h"
 #include "jobs/memory_file.h"
 #include "link/civ_frame.h"
@@ -70,13 +70,9 @@ void LoadMemories() {
 void SaveMemories() {
   SaveResult result = SaveMemoriesInto(AskFileName("What file to open to write memories? "));
   if (!result.stopped_at) return;
-  std::string line =
-      "quenmar-setup: " +
+  PrintProblem(
       Displayed(UnansweredText(result.stopped_at, result.stopped_channel,
-                               "the save stopped and the file was left as it was", result.reply)) +
-      "\r\n";
-  std::fputs(line.c_str(), stderr);
-  std::fflush(stderr);
+                               "the save stopped and the file was left as it was", result.reply)));
   last_error = 2;
   FatalError(kWriteCloseLine);
 }

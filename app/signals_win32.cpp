@@ -12,8 +12,9 @@
 
 #include <csignal>
 
-#include "app/fatal.h"
-#include "app/signal_reports.h"
+#include "app/process.h"
+#include "ending/fatal.h"
+#include "ending/signal_reports.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 
 #include <cerrno>
 
-#include "app/fatal.h"
+#include "app/process.h"
 
 bool stream_was_closed[3] = {false, false, false};
 

@@ -19,7 +19,7 @@
 #include <string>
 #include <vector>
 
-#include "app/fatal.h"
+#include "ending/fatal.h"
 #include "fuzz/fuzz_check.h"
 #include "jobs/csv_conversion.h"
 #include "jobs/memory_file.h"

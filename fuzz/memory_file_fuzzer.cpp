@@ -24,7 +24,7 @@
 #include <string>
 #include <vector>
 
-#include "app/fatal.h"
+#include "ending/fatal.h"
 #include "fuzz/fuzz_check.h"
 #include "jobs/memory_file.h"
 

@@ -15,7 +15,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "app/typed_answers.h"
+#include "console/typed_answers.h"
 #include "fuzz/fuzz_check.h"
 
 namespace {

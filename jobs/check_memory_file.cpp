@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "app/diagnostics.h"
-#include "app/fatal.h"
+#include "console/diagnostics.h"
+#include "ending/fatal.h"
 #include "jobs/jobs.h"
 #include "jobs/memory_file.h"
 #include "link/civ_frame.h"

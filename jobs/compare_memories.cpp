@@ -1,8 +1,8 @@
 // The comparison, for --compare: the radio's channels beside a memory file's.
 #include <string>
 
-#include "app/console.h"
-#include "app/fatal.h"
+#include "console/console.h"
+#include "ending/fatal.h"
 #include "jobs/jobs.h"
 #include "jobs/memory_file.h"
 #include "link/civ_frame.h"
@@ -23,7 +23,7 @@ Comparison CompareMemoriesWith(const std::string& name) {
   Comparison comparison;
   for (int channel = 0; channel < kChannels; channel++) {
     if (!channel_chosen[channel]) continue;
-    ShowProgress("Reading memory ", channel);
+    ShowProgress("Reading memory ", channel, kChannels);
     RadioChannel radio = ReadRadioChannel(channel);
     if (radio.unanswered) {
       comparison.stopped_at = radio.unanswered;

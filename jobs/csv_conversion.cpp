@@ -8,8 +8,8 @@
 #include <system_error>
 #include <vector>
 
-#include "app/diagnostics.h"
-#include "app/fatal.h"
+#include "console/diagnostics.h"
+#include "ending/fatal.h"
 #include "jobs/csv_dialect.h"
 #include "jobs/csv_file.h"
 #include "jobs/jobs.h"

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "app/fatal.h"
+#include "ending/fatal.h"
 #include "jobs/memory_file.h"
 
 bool csv_file_cut = false;

@@ -3,8 +3,8 @@
 #include <cstdio>
 #include <string>
 
-#include "app/console.h"
-#include "app/fatal.h"
+#include "console/console.h"
+#include "ending/fatal.h"
 #include "jobs/jobs.h"
 #include "jobs/memory_file.h"
 #include "link/civ_frame.h"
@@ -90,7 +90,7 @@ LoadTally LoadMemoriesFrom(const std::string& name, std::FILE* findings, bool de
   int loads = 0;  // channels the load programs
   for (int channel = 0; channel < kChannels; channel++) {
     if (!channel_chosen[channel]) continue;
-    if (!tally.stopped_at) ShowProgress("Loading memory ", channel);
+    if (!tally.stopped_at) ShowProgress("Loading memory ", channel, kChannels);
     if (!filled[channel]) {
       if (some_channels) tally.empty_chosen.push_back(channel);
       continue;

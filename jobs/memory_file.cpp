@@ -12,7 +12,8 @@
 #include <system_error>
 #include <vector>
 
-#include "app/fatal.h"
+#include "console/console.h"
+#include "ending/fatal.h"
 #include "link/civ_frame.h"
 #include "text/text.h"
 
@@ -527,10 +528,7 @@ void CloseMemoryFileAfterReading() {
 }
 
 void EndWithFileProblem(int report_line) {
-  if (!file_problem.empty()) {
-    std::string line = "quenmar-setup: " + Displayed(file_problem) + "\r\n";
-    std::fputs(line.c_str(), stderr);
-  }
+  if (!file_problem.empty()) PrintProblem(Displayed(file_problem));
   FatalError(report_line);
 }
 

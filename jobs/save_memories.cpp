@@ -8,8 +8,8 @@
 #include <system_error>
 #include <vector>
 
-#include "app/console.h"
-#include "app/fatal.h"
+#include "console/console.h"
+#include "ending/fatal.h"
 #include "jobs/jobs.h"
 #include "jobs/memory_file.h"
 #include "link/civ_frame.h"
@@ -178,7 +178,7 @@ SaveResult SaveChosenChannelsInto(const std::string& name) {
   std::string lines[kChannels];
   for (int channel = 0; channel < kChannels; channel++) {
     if (!channel_chosen[channel]) continue;
-    ShowProgress("Reading memory ", channel);
+    ShowProgress("Reading memory ", channel, kChannels);
     RadioChannel read = ReadRadioChannel(channel);
     if (read.unanswered) {
       AbandonMemoryFileWriting();  // as for a whole save: the file stays as it was
@@ -202,7 +202,7 @@ SaveResult SaveMemoriesInto(const std::string& name) {
   OpenMemoryFileForWriting(name);
   if (last_error != 0) EndWithFileProblem(kWriteOpenLine);
   for (int channel = 0; channel < kChannels; channel++) {
-    ShowProgress("Reading memory ", channel);
+    ShowProgress("Reading memory ", channel, kChannels);
     RadioChannel read = ReadRadioChannel(channel);
     if (read.unanswered) {
       // Nothing the radio did not give may end up in the file. The new

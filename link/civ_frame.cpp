@@ -6,8 +6,8 @@
 #include <random>
 #include <string>
 
-#include "app/console.h"
-#include "app/typed_answers.h"
+#include "console/console.h"
+#include "console/typed_answers.h"
 #include "link/port_trace.h"
 #include "link/serial_port.h"
 #include "text/text.h"

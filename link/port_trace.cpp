@@ -3,14 +3,10 @@
 #include "link/port_trace.h"
 
 #include <cstdio>
-#include <cstdlib>
 #include <string>
 
-#include "jobs/memory_file.h"
 #include "link/serial_port.h"
 #include "text/text.h"
-
-std::string trace_name;
 
 namespace {
 
@@ -23,19 +19,9 @@ void Line(const std::string& text) {
 
 }  // namespace
 
-void TraceStart() {
-  const char* name = trace_name.empty() ? std::getenv("QUENMAR_TRACE") : trace_name.c_str();
-  if (!name || !*name) return;
-  // Never a device, a FIFO (whose open would wait for a reader) or a planted
-  // link: the file layer's rules.
-  trace = FileOpenForAppending(name);
-  if (!trace) {
-    // The run goes on without its trace, but says so.
-    std::string line = "quenmar-setup: cannot open the trace file \"" + Displayed(name) +
-                       "\": " + file_reason + "\n";
-    std::fputs(line.c_str(), stderr);
-    return;
-  }
+void TraceStart(std::FILE* file) {
+  trace = file;
+  if (!trace) return;
   std::setvbuf(trace, nullptr, _IOLBF, 0);  // a line at a time, so a killed run keeps it
   trace_start = SecondsNow();
   std::fprintf(trace, "--- quenmar-setup %s: seconds, what, bytes\n", QUENMAR_VERSION);

@@ -3,19 +3,18 @@
 // lines, so that "no reply from the radio" can be told apart from "no echo"
 // or "a late reply".
 //
-// TraceStart        opens the trace file named by --trace or QUENMAR_TRACE, if any
+// TraceStart        starts the trace in a file opened to append (start-up opens
+//                   the one --trace or QUENMAR_TRACE names); nullptr: no trace
 // TraceBytes        one line: the time, what the bytes are, the bytes in hex
 // TraceEchoDiffers  one line: where the echo of a frame first differs from it
 // TraceNote         one line of words: what the program made of an exchange
 // TraceWindow       one line: how a reply window ended, after how long, with how many bytes
 #pragma once
+#include <cstddef>
+#include <cstdio>
 #include <string>
 
-// The file named by --trace, "" when not given; written by ReadCommandLine
-// (app/command_line.cpp), read by TraceStart. It wins over QUENMAR_TRACE.
-extern std::string trace_name;
-
-void TraceStart();
+void TraceStart(std::FILE* file);
 void TraceBytes(const char* kind, const std::string& bytes);
 void TraceEchoDiffers(const std::string& sent, const std::string& echo);
 void TraceNote(const std::string& text);

@@ -4,7 +4,7 @@
 #include <charconv>
 #include <string>
 
-#include "app/fatal.h"
+#include "ending/fatal.h"
 #include "jobs/memory_file.h"
 #include "link/civ_frame.h"
 #include "text/text.h"

@@ -212,7 +212,7 @@ class CsvTest(unittest.TestCase):
             reason = b"Input/output error" if b"mem" in why else b"No such file or directory"
             self.assertEqual((result.returncode, result.stdout, result.stderr),
                              (2, b"", b"quenmar-setup: cannot " + why + b": " + reason +
-                              b"\r\n\r\nAborting due to runtime error 2 (file not found) at line "
+                              b"\n\r\nAborting due to runtime error 2 (file not found) at line "
                               + line + b" of QUEN32()\r\n\r\n"))
 
     def test_spreadsheet_dialects_convert_like_the_comma_list(self):

@@ -148,7 +148,7 @@ class FileSafetyTest(CommandJobTest):
 
         done = save("numbered")
         self.assertEqual(done.returncode, 2)
-        self.assertEqual(done.stderr.split(b"\r\n")[0], (
+        self.assertEqual(done.stderr.split(b"\n")[0], (
             b'quenmar-setup: cannot keep the old contents of "mem.txt" as "mem.txt.~1~": '
             b"Permission denied; with VERSION_CONTROL=none it is written in place, without a "
             b"backup"))

@@ -59,10 +59,10 @@ class FileTest(CommandJobTest):
                              ("locked.txt", b'cannot write "locked.txt": Permission denied')):
             with self.subTest(name=name):
                 status, _, errors = self.run_job(radio, "--save", name)
-                self.assertEqual((status, errors.split(b"\r\n")[:4]),
-                                 (2, [b"quenmar-setup: " + reason, b"",
-                                      b"Aborting due to runtime error 2 (file not found) at line "
-                                      b"536 of QUEN32()", b""]))
+                self.assertEqual((status, errors),
+                                 (2, b"quenmar-setup: " + reason + b"\n\r\n"
+                                     b"Aborting due to runtime error 2 (file not found) at line "
+                                     b"536 of QUEN32()\r\n\r\n"))
         self.assertEqual(self.frames(radio), [])
         self.assertEqual(self.listing(radio), ["locked.txt"])
 

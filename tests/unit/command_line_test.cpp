@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "app/main_menu.h"
-#include "link/port_trace.h"
 #include "link/serial_port.h"
 
 namespace {

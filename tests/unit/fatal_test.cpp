@@ -1,5 +1,5 @@
 // The abort report.
-#include "app/fatal.h"
+#include "ending/fatal.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // Typed keys: the bytes a terminal sends become keys in the queue, and
 // PollKey hands them out oldest first. Every sequence a terminal sends is one
 // key; those with Ctrl, Shift or Alt are keys the editor ignores.
-#include "app/keys.h"
+#include "console/keys.h"
 
 #include <gtest/gtest.h>
 
@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "app/console.h"
-#include "app/terminal.h"
+#include "console/console.h"
+#include "console/terminal.h"
 #include "unit_support.h"
 
 namespace {

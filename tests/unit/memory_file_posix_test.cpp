@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "app/fatal.h"
+#include "ending/fatal.h"
 #include "jobs/memory_file.h"
 #include "memory_file_support.h"
 #include "unit_support.h"

@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "app/fatal.h"
+#include "ending/fatal.h"
 #include "jobs/memory_file.h"
 #include "unit_support.h"
 

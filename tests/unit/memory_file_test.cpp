@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "app/fatal.h"
+#include "ending/fatal.h"
 #include "memory_file_support.h"
 #include "unit_support.h"
 

@@ -1,6 +1,6 @@
 // Typed answers: the first item of a line, the number made from it, the
 // value of a short text and the printed form of a number.
-#include "app/typed_answers.h"
+#include "console/typed_answers.h"
 
 #include <gtest/gtest.h>
 

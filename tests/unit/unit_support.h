@@ -20,7 +20,7 @@
 #include <random>
 #include <string>
 
-#include "app/console.h"
+#include "console/console.h"
 
 inline std::string Bytes(std::initializer_list<int> values) {
   std::string bytes;

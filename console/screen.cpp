@@ -2,16 +2,16 @@
 // that wrapping, scrolling and the bounds of MoveCursor behave the same on
 // every terminal, and the one output buffer. Escape sequences are the
 // VT/ANSI ones; the terminal underneath is reached through terminal.h.
-#include "app/screen.h"
+#include "console/screen.h"
 
 #include <cstdio>
 #include <string>
 #include <vector>
 
-#include "app/characters.h"
-#include "app/console.h"
-#include "app/terminal.h"
-#include "app/typed_answers.h"
+#include "console/characters.h"
+#include "console/console.h"
+#include "console/terminal.h"
+#include "console/typed_answers.h"
 #include "text/text.h"
 
 int rows = 25;
@@ -305,6 +305,15 @@ void PrintProgress(const std::string& text) {
     line += std::string(progress_shown - text.size(), ' ') + "\r" + text;
   }
   progress_shown = text.size();
+  std::fputs(line.c_str(), stderr);
+  std::fflush(stderr);
+}
+
+void PrintProblem(const std::string& text) {
+  // The console's terminal takes raw keys: its lines end in CR LF, as the
+  // screen's do. A stream that is not the console's gets plain lines.
+  static const bool error_is_terminal = ErrorIsTerminal();
+  std::string line = "quenmar-setup: " + text + (started && error_is_terminal ? "\r\n" : "\n");
   std::fputs(line.c_str(), stderr);
   std::fflush(stderr);
 }

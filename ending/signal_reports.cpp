@@ -1,11 +1,11 @@
 // The signal reports and the one ending every signal handler takes.
-#include "app/signal_reports.h"
+#include "ending/signal_reports.h"
 
 #include <algorithm>
 #include <cstring>
 #include <string>
 
-#include "app/fatal.h"
+#include "ending/fatal.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 
 #include <string>
 
-#include "app/terminal.h"
+#include "console/terminal.h"
 
 bool output_is_terminal = false;
 bool input_is_terminal = false;

@@ -9,10 +9,10 @@
 // CloseEverything closes the memory file and the port and gives back the
 //                 terminal's input mode; every ending calls it, the signal
 //                 handlers too, so it does only async-signal-safe work
-// InstallSignalHandlers  turns interrupts, faults and kill requests into reports
-// TakeStandardStreams    opens each closed one of descriptors 0-2 on the null
-//                 device, so that no file or port is opened in their place,
-//                 and notes which in stream_was_closed
+//
+// The ending is the ground every floor stands on, so every floor may end the
+// program; what an ending lets go of is the top floor's to know:
+// CloseEverything is declared here and made in app/close_everything.cpp.
 #pragma once
 #include <string>
 
@@ -41,10 +41,3 @@ constexpr int kRadioStoppedAnswering = 5;  // a command-line job's exchange went
 std::string AbortReport(int error, int report_line);
 const char* ErrorText(int error);
 void CloseEverything();
-void InstallSignalHandlers();
-void TakeStandardStreams();
-
-// Which of the standard input, output and error streams the program found
-// closed at start (now the null device). Written by TakeStandardStreams,
-// read by start-up: results meant for a closed stream go nowhere.
-extern bool stream_was_closed[3];

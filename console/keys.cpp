@@ -4,17 +4,17 @@
 // xterm modifier parameter, the Linux console's ESC [ [ A to E for F1 to F5,
 // rxvt's endings $, ^ and @ for Shift, Ctrl and both, and ESC before a key
 // for Alt. Each sequence is one key, whole, and never text.
-#include "app/keys.h"
+#include "console/keys.h"
 
 #include <deque>
 #include <string>
 #include <utility>
 
-#include "app/characters.h"
-#include "app/console.h"
-#include "app/screen.h"
-#include "app/signal_reports.h"
-#include "app/terminal.h"
+#include "console/characters.h"
+#include "console/console.h"
+#include "console/screen.h"
+#include "console/terminal.h"
+#include "ending/signal_reports.h"
 
 namespace {
 

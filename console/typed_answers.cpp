@@ -1,6 +1,6 @@
 // How a typed line becomes an answer: the first item of the line, the number
 // made from it, the value of a short text, and the printed form of a number.
-#include "app/typed_answers.h"
+#include "console/typed_answers.h"
 
 #include <cmath>
 #include <cstdint>

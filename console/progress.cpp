@@ -2,16 +2,15 @@
 #include <cstdint>
 #include <string>
 
-#include "app/console.h"
-#include "app/screen.h"
-#include "app/typed_answers.h"
-#include "jobs/jobs.h"
+#include "console/console.h"
+#include "console/screen.h"
+#include "console/typed_answers.h"
 
 bool progress_on_screen = true;
 
-void ShowProgress(const char* menu_text, int channel) {
+void ShowProgress(const char* menu_text, int channel, int channels) {
   if (!progress_on_screen) {
-    PrintProgress("channel " + std::to_string(channel) + " of " + std::to_string(kChannels));
+    PrintProgress("channel " + std::to_string(channel) + " of " + std::to_string(channels));
     return;
   }
   // Row 5, or the last row of a shorter window. The line end comes only

@@ -6,12 +6,12 @@
 #include <algorithm>
 #include <string>
 
-#include "app/characters.h"
-#include "app/console.h"
-#include "app/keys.h"
-#include "app/screen.h"
-#include "app/terminal.h"
-#include "app/typed_answers.h"
+#include "console/characters.h"
+#include "console/console.h"
+#include "console/keys.h"
+#include "console/screen.h"
+#include "console/terminal.h"
+#include "console/typed_answers.h"
 
 namespace {
 

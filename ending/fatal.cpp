@@ -1,5 +1,5 @@
 // The endings of the program and the abort report.
-#include "app/fatal.h"
+#include "ending/fatal.h"
 
 #include <cstdio>
 #include <cstdlib>

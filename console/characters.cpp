@@ -1,8 +1,8 @@
 // Characters by the terminal's character set (utf8_text, learned when the
 // terminal is opened) and by their width on its screen.
-#include "app/characters.h"
+#include "console/characters.h"
 
-#include "app/terminal.h"
+#include "console/terminal.h"
 #include "text/text.h"
 
 // On a UTF-8 terminal a stray byte is a character of its own.

@@ -1,6 +1,7 @@
 // The platform's terminal under the console: raw keyboard input without echo,
 // bytes out, the size of the window, and waits for typed input. Only the
-// console and the ending of the program use it.
+// console uses it, and closing everything (app/close_everything.cpp), which
+// puts the input mode back.
 //
 // TerminalOpen         learns the character set, switches input to raw keys, listens for resizes
 // TerminalRestore      puts the input mode back (safe inside a signal handler)

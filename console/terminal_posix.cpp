@@ -16,7 +16,7 @@
 #include <cwchar>
 #include <string>
 
-#include "app/terminal.h"
+#include "console/terminal.h"
 
 bool output_is_terminal = false;
 bool input_is_terminal = false;

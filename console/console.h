@@ -21,8 +21,13 @@
 // EditLine       the typed line behind both prompts
 // PrintProgress  one line on the standard error stream, rewritten in place, when
 //                that is a terminal; "" clears it. Needs no ConsoleStart.
-// ShowProgress   the channel a job is working on: the menu's row 5, or the
-//                progress line, as progress_on_screen says
+// PrintProblem   one line "quenmar-setup: text" on the standard error stream,
+//                the program's every complaint: ended by CR LF once the
+//                console holds a terminal on it, else by LF. The caller shows
+//                what a file or the user gave through Displayed. Needs no
+//                ConsoleStart.
+// ShowProgress   the channel a job is working on (of how many): the menu's
+//                row 5, or the progress line, as progress_on_screen says
 #pragma once
 #include <cstdint>
 #include <string>
@@ -54,4 +59,5 @@ void WaitForKey();
 std::string PollKey();
 std::string EditLine();
 void PrintProgress(const std::string& text);
-void ShowProgress(const char* menu_text, int channel);
+void PrintProblem(const std::string& text);
+void ShowProgress(const char* menu_text, int channel, int channels);

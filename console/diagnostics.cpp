@@ -1,5 +1,5 @@
 // The one printer of FILE:LINE[:COLUMN]: diagnostics.
-#include "app/diagnostics.h"
+#include "console/diagnostics.h"
 
 #include <cstdio>
 #include <string>
