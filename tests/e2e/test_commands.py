@@ -75,7 +75,7 @@ class CommandTest(CommandJobTest):
             " 0 frames sent again\n"), finding + "\n"))
         self.assertEqual(len(self.frames(radio)), 2 + 5)
 
-    def test_clock_answered_and_unanswered(self):
+    def test_clock_answered_refused_and_unanswered(self):
         status, out, errors = self.run_job(self.radio(), "--clock")
         self.assertEqual((status, errors), (0, ""))
         sent, reply, words = out.splitlines()
@@ -84,6 +84,9 @@ class CommandTest(CommandJobTest):
         day, month, year, hour, minute, second = sent.split()[6:12]
         self.assertRegex(words, r"^set the radio's clock to [0-9]{2}%s-%s-%s %s:%s:%s$"
                          % (year, month, day, hour, minute, second))
+        status, out, errors = self.run_job(self.radio("--refuse", "14"), "--clock")
+        self.assertEqual((status, errors, out.splitlines()[1]), (3, "", "reply FE FE F1 04 FA FD"))
+        self.assertRegex(out.splitlines()[2], r"^the radio refused the clock [0-9-]{10} [0-9:]{8}$")
         status, out, errors = self.run_job(self.radio("--silent"), "--clock")
         self.assertEqual((status, len(out.splitlines())), (5, 1))
         self.assertTrue(errors.startswith("quenmar-setup: the radio did not answer SetClock, so the"

@@ -107,6 +107,30 @@ TEST_F(WriteMemoryFileTest, ASymlinkToAFileNotYetThereCreatesIt) {
   EXPECT_EQ(Hex(FileContent(target)), Hex(EmptyChannels()));
 }
 
+// In a sticky folder everyone may write in, a link is followed only when it
+// belongs to this user or to the folder's owner.
+TEST_F(WriteMemoryFileTest, ALinkInAStickyFolderIsFollowedOnlyForItsOwners) {
+  if (geteuid() != 0) GTEST_SKIP() << "needs root to own files as others";
+  std::string shared = directory / "shared";
+  std::filesystem::create_directory(shared);
+  ASSERT_EQ(chown(shared.c_str(), 65534, 65534), 0);
+  ASSERT_EQ(chmod(shared.c_str(), 01777), 0);
+  const struct {
+    uid_t owner;
+    int error;
+  } cases[] = {{0, 0}, {65534, 0}, {65533, 2}};  // this user, the folder's, another
+  for (const auto& c : cases) {
+    std::string target = directory / ("target" + std::to_string(c.owner));
+    std::string link = shared + "/link" + std::to_string(c.owner);
+    std::filesystem::create_symlink(target, link);
+    ASSERT_EQ(lchown(link.c_str(), c.owner, c.owner), 0);
+    OpenMemoryFileForWriting(link);
+    EXPECT_EQ(last_error, c.error) << c.owner;
+    CloseMemoryFileAfterWriting();
+    EXPECT_EQ(std::filesystem::exists(target), c.error == 0) << c.owner;
+  }
+}
+
 TEST_F(WriteMemoryFileTest, AFailedWriteInPlaceKeepsTheOldContents) {
   // Other hard links make the save write the file in place; the file size
   // limit then fails the new contents the way a full disk would.

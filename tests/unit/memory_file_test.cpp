@@ -123,7 +123,13 @@ class ParseChannelLineTest : public testing::Test {
 };
 
 TEST_F(ParseChannelLineTest, TheExampleLine) {
-  ASSERT_TRUE(ParseChannelLine(FormatChannelLine(5, true, "1423450", "BEACON ", 1, 2), fields));
+  ASSERT_TRUE(
+      ParseChannelLine("  5\xB3"
+                       "14.23450\xB3"
+                       "BEACON \xB3"
+                       "USB \xB3"
+                       "2.4",
+                       fields));
   EXPECT_EQ(fields.frequency, "1423450");
   EXPECT_EQ(fields.name, "BEACON ");
   EXPECT_EQ(fields.mode, 1);

@@ -66,6 +66,31 @@ TEST(Displayed, EscapesControlCharactersAndKeepsText) {
   for (const auto& c : cases) EXPECT_EQ(Displayed(c.given, c.utf8), c.expected) << c.expected;
 }
 
+TEST(Utf8Length, WholeSequencesOnlyInTheirShortestForm) {
+  const struct {
+    std::string bytes;
+    size_t length;
+  } cases[] = {
+      {"A", 1},
+      {"\xC3\xA9", 2},
+      {"\xE0\xA0\x80", 3},
+      {"\xED\x9F\xBF", 3},
+      {"\xF0\x90\x80\x80", 4},
+      {"\xF4\x8F\xBF\xBF", 4},
+      {"\xE4\xB8", 0},  // unfinished
+      {"\x80", 1},      // stray
+      {"\xC3\x41", 1},
+      {"\xE4\xB8\x41", 1},
+      {"\xC1\xBF", 1},          // overlong
+      {"\xE0\x9F\xBF", 1},      // overlong
+      {"\xF0\x8F\xBF\xBF", 1},  // overlong
+      {"\xED\xA0\x80", 1},      // surrogate
+      {"\xF4\x90\x80\x80", 1},  // above U+10FFFF
+      {"\xF5\x80\x80\x80", 1},
+  };
+  for (const auto& c : cases) EXPECT_EQ(Utf8Length(c.bytes, 0), c.length) << Printable(c.bytes);
+}
+
 TEST(Quoted, InDoubleQuotesWithQuotesAndBackslashesEscaped) {
   const TextCase cases[] = {
       {"BEACON ", "\"BEACON \""},     {"", "\"\""},
