@@ -1,14 +1,14 @@
 // Characters by the terminal's character set: a byte each, or a whole UTF-8
 // sequence each; a stray byte is one character, a control character four
 // cells a byte.
-#include "app/characters.h"
+#include "console/characters.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "app/terminal.h"
+#include "console/terminal.h"
 
 namespace {
 
