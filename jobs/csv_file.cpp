@@ -6,6 +6,7 @@
 
 #include "app/fatal.h"
 #include "jobs/memory_file.h"
+#include "text/text.h"
 
 bool csv_file_cut = false;
 
@@ -104,8 +105,6 @@ long NextUtf16Unit() {
   return encoding == Encoding::kUtf16Little ? second << 8 | first : first << 8 | second;
 }
 
-void AppendUtf8(std::string& text, char32_t code);
-
 // The next byte of the text: UTF-8, whatever the file's encoding.
 int NextTextByte() {
   if (encoding == Encoding::kUtf8) return NextLimitedByte();
@@ -155,43 +154,6 @@ void ReadRecordedAgain() {
   replay_at = 0;
   recording = false;
   recorded.clear();
-}
-
-void AppendUtf8(std::string& text, char32_t code) {
-  if (code < 0x80) {
-    text += static_cast<char>(code);
-  } else if (code < 0x800) {
-    text += static_cast<char>(0xC0 | code >> 6);
-    text += static_cast<char>(0x80 | (code & 0x3F));
-  } else if (code < 0x10000) {
-    text += static_cast<char>(0xE0 | code >> 12);
-    text += static_cast<char>(0x80 | (code >> 6 & 0x3F));
-    text += static_cast<char>(0x80 | (code & 0x3F));
-  } else {
-    text += static_cast<char>(0xF0 | code >> 18);
-    text += static_cast<char>(0x80 | (code >> 12 & 0x3F));
-    text += static_cast<char>(0x80 | (code >> 6 & 0x3F));
-    text += static_cast<char>(0x80 | (code & 0x3F));
-  }
-}
-
-// The code point that starts at text[at], moving `at` past it; -1 for bytes
-// that are not UTF-8 (one byte is passed over).
-long DecodeUtf8(const std::string& text, size_t& at) {
-  unsigned char first = text[at++];
-  if (first < 0x80) return first;
-  int extra = first >= 0xF0 && first < 0xF8 ? 3 : first >= 0xE0 ? 2 : first >= 0xC2 ? 1 : -1;
-  if (extra < 0 || first >= 0xF8) return -1;
-  long code = first & (0x3F >> extra);
-  size_t start = at;
-  for (int i = 0; i < extra; i++) {
-    if (at >= text.size() || (static_cast<unsigned char>(text[at]) & 0xC0) != 0x80) {
-      at = start;
-      return -1;
-    }
-    code = code << 6 | (text[at++] & 0x3F);
-  }
-  return code;
 }
 
 bool IsSeparator(int byte, const std::string& separators) {
