@@ -9,6 +9,7 @@
 
 #include "app/diagnostics.h"
 #include "app/fatal.h"
+#include "jobs/channel_line.h"
 #include "jobs/csv_dialect.h"
 #include "jobs/csv_file.h"
 #include "jobs/csv_values.h"

@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
+#include "jobs/channel_line.h"
 #include "jobs/csv_dialect.h"
 #include "jobs/jobs.h"
-#include "jobs/memory_file.h"
 #include "text/text.h"
 
 std::string MegahertzText(const std::string& digits) {

@@ -5,6 +5,7 @@
 
 #include "app/console.h"
 #include "app/fatal.h"
+#include "jobs/channel_line.h"
 #include "jobs/jobs.h"
 #include "jobs/memory_file.h"
 #include "link/civ_frame.h"
