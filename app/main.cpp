@@ -12,6 +12,7 @@
 #include "app/console.h"
 #include "app/fatal.h"
 #include "app/main_menu.h"
+#include "jobs/backup_name.h"
 #include "jobs/jobs.h"
 #include "jobs/memory_file.h"
 #include "link/port_trace.h"

@@ -22,10 +22,6 @@
 //                     of an unfinished save (safe inside a signal handler)
 // EndWithFileProblem  one line naming the file and the system's reason (when
 //                     there is one), then the abort report of report_line
-// BackupName          where the old contents of a replaced file are kept, by the
-//                     rules of VERSION_CONTROL; "" for no backup
-// VersionControlProblem  the line that refuses a VERSION_CONTROL value that
-//                     names no way of keeping backups; "" for a good one
 // SameFile            true when two names lead to one file (or are one text)
 //
 // These files are read and written through the procedures here: the memory
@@ -73,8 +69,6 @@ int NextFileByte();
 void CloseMemoryFileAfterReading();
 void MemoryFileAbandon();
 [[noreturn]] void EndWithFileProblem(int report_line);
-std::string BackupName(const std::string& path, const char* version_control);
-std::string VersionControlProblem(const char* version_control);
 bool SameFile(const std::string& one, const std::string& other);
 
 // What the file system says of a name about to be written.
