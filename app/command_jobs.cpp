@@ -10,6 +10,7 @@
 #include "app/command_line.h"
 #include "console/console.h"
 #include "ending/fatal.h"
+#include "jobs/channel_line.h"
 #include "jobs/csv_conversion.h"
 #include "jobs/jobs.h"
 #include "jobs/memory_file.h"

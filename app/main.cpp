@@ -13,6 +13,7 @@
 #include "app/process.h"
 #include "console/console.h"
 #include "ending/fatal.h"
+#include "jobs/backup_name.h"
 #include "jobs/jobs.h"
 #include "jobs/memory_file.h"
 #include "link/port_trace.h"

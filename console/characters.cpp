@@ -18,9 +18,8 @@ int CharCells(const std::string& text, size_t i) {
   size_t length = CharLength(text, i);
   if (IsControlChar(text, i, length)) return 4 * static_cast<int>(length);
   if (length == 1) return 1;
-  char32_t code = static_cast<unsigned char>(text[i]) & (0xFF >> (length + 1));
-  for (size_t k = 1; k < length; k++) code = code << 6 | (text[i + k] & 0x3F);
-  return TerminalCharWidth(code);
+  size_t at = i;
+  return TerminalCharWidth(static_cast<char32_t>(DecodeUtf8(text, at)));
 }
 
 // The end of the text stays where it is.

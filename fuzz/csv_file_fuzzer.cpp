@@ -21,6 +21,7 @@
 
 #include "ending/fatal.h"
 #include "fuzz/fuzz_check.h"
+#include "jobs/channel_line.h"
 #include "jobs/csv_conversion.h"
 #include "jobs/memory_file.h"
 

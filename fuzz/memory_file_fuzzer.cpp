@@ -26,6 +26,7 @@
 
 #include "ending/fatal.h"
 #include "fuzz/fuzz_check.h"
+#include "jobs/channel_line.h"
 #include "jobs/memory_file.h"
 
 namespace {

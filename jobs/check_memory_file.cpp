@@ -7,6 +7,7 @@
 
 #include "console/diagnostics.h"
 #include "ending/fatal.h"
+#include "jobs/channel_line.h"
 #include "jobs/jobs.h"
 #include "jobs/memory_file.h"
 #include "link/civ_frame.h"
@@ -129,26 +130,10 @@ void CheckLabel(int number, const std::string& line) {
            ", but line " + std::to_string(number) + " programs channel " + std::to_string(channel));
 }
 
-// The length of the UTF-8 character of more than one byte that begins at
-// `at`, 0 when none does.
-size_t Utf8Length(const std::string& line, size_t at) {
-  unsigned char lead = static_cast<unsigned char>(line[at]);
-  size_t length = lead >= 0xC2 && lead <= 0xDF   ? 2
-                  : lead >= 0xE0 && lead <= 0xEF ? 3
-                  : lead >= 0xF0 && lead <= 0xF4 ? 4
-                                                 : 0;
-  if (length == 0 || at + length > line.size()) return 0;
-  for (size_t i = 1; i < length; i++) {
-    if ((static_cast<unsigned char>(line[at + i]) & 0xC0) != 0x80) return 0;
-  }
-  return length;
-}
-
-// A UTF-8 character that Utf8Length found, as U+XXXX.
+// A UTF-8 character, as U+XXXX.
 std::string CodePoint(const std::string& bytes) {
-  unsigned long point = static_cast<unsigned char>(bytes[0]) & (0x7F >> bytes.size());
-  for (size_t i = 1; i < bytes.size(); i++)
-    point = point << 6 | (static_cast<unsigned char>(bytes[i]) & 0x3F);
+  size_t at = 0;
+  unsigned long point = static_cast<unsigned long>(DecodeUtf8(bytes, at));
   std::string digits;
   for (; point > 0 || digits.size() < 4; point >>= 4)
     digits.insert(0, 1, "0123456789ABCDEF"[point & 0xF]);
@@ -163,7 +148,7 @@ void CheckName(int number, const std::string& line) {
     // moved, the character is why; otherwise the bytes may be the radio's
     // own (a save writes them as they come), and a note says what they are.
     size_t length = Utf8Length(line, kNameColumn - 1 + i);
-    if (length > 0) {
+    if (length > 1) {
       const std::string bytes = line.substr(kNameColumn - 1 + i, length);
       std::string shown;
       for (char byte : bytes)

@@ -3,6 +3,7 @@
 
 #include "console/console.h"
 #include "ending/fatal.h"
+#include "jobs/channel_line.h"
 #include "jobs/jobs.h"
 #include "jobs/memory_file.h"
 #include "link/civ_frame.h"

@@ -1,7 +1,6 @@
 // --to-csv and --from-csv: the memory file and CHIRP's CSV layout.
 #include "jobs/csv_conversion.h"
 
-#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -10,8 +9,10 @@
 
 #include "console/diagnostics.h"
 #include "ending/fatal.h"
+#include "jobs/channel_line.h"
 #include "jobs/csv_dialect.h"
 #include "jobs/csv_file.h"
+#include "jobs/csv_values.h"
 #include "jobs/jobs.h"
 #include "jobs/memory_file.h"
 #include "link/civ_frame.h"
@@ -60,71 +61,6 @@ std::string Listed(const std::vector<std::string>& items) {
   return list;
 }
 
-std::vector<std::string> Words(const std::string& text) {
-  std::vector<std::string> words;
-  size_t at = 0;
-  while ((at = text.find_first_not_of(' ', at)) != std::string::npos) {
-    size_t end = text.find(' ', at);
-    words.push_back(text.substr(at, end - at));
-    at = end;
-  }
-  return words;
-}
-
-// Seven frequency digits (10 Hz steps) as CHIRP writes MHz: 7.030000, 14.234500.
-std::string MegahertzText(const std::string& digits) {
-  std::string whole = digits.substr(0, 2);
-  if (whole[0] == '0') whole.erase(0, 1);
-  return whole + "." + digits.substr(2) + "0";
-}
-
-enum class Frequency { kGood, kRounded, kNotANumber, kNegative, kTooHigh };
-
-// MHz text to the memory file's seven digits, rounded to 10 Hz.
-Frequency FrequencyDigits(const std::string& text, std::string& digits) {
-  std::string number = Trimmed(text);
-  bool negative = !number.empty() && number[0] == '-';
-  if (!number.empty() && (number[0] == '-' || number[0] == '+')) number.erase(0, 1);
-  size_t point = number.find('.');
-  std::string whole = number.substr(0, point);
-  std::string fraction = point == std::string::npos ? "" : number.substr(point + 1);
-  if (whole.empty() && fraction.empty()) return Frequency::kNotANumber;
-  if ((whole + fraction).find_first_not_of("0123456789") != std::string::npos)
-    return Frequency::kNotANumber;
-  whole.erase(0, whole.find_first_not_of('0'));
-  bool zero = whole.empty() && fraction.find_first_not_of('0') == std::string::npos;
-  if (negative && !zero) return Frequency::kNegative;
-  if (whole.size() > 2) return Frequency::kTooHigh;
-  fraction.resize(std::max<size_t>(fraction.size(), 6), '0');
-  long steps = std::stol("0" + whole) * 100000 + std::stol(fraction.substr(0, 5));
-  bool finer = fraction.find_first_not_of('0', 5) != std::string::npos;
-  if (fraction[5] >= '5') steps++;
-  if (steps >= 10000000) return Frequency::kTooHigh;
-  digits = std::to_string(steps);
-  digits.insert(0, 7 - digits.size(), '0');
-  return finer ? Frequency::kRounded : Frequency::kGood;
-}
-
-// A CSV mode word as the radio's mode number; -1 for none. `near` tells that
-// the word is only close to the radio's mode (NFM as FM, DIG as USB, the
-// reversed CW and FSK as CW and FSK). Auto names no mode.
-int ModeNumber(const std::string& word, bool& near) {
-  const char* const exact[6] = {"LSB", "USB", "AM", "CW", "FSK", "FM"};
-  near = false;
-  std::string mode = UpperCase(Trimmed(word));
-  if (mode.empty()) return 5;  // CHIRP's own default
-  for (int i = 0; i < 6; i++) {
-    if (mode == exact[i]) return i;
-  }
-  near = true;
-  if (mode == "NFM" || mode == "WFM") return 5;
-  if (mode == "DIG") return 1;
-  if (mode == "NAM") return 2;
-  if (mode == "CWR" || mode == "NCW") return 3;
-  if (mode == "RTTY" || mode == "RTTYR" || mode == "FSKR") return 4;
-  return -1;
-}
-
 // The two conversions take their files in opposite orders: a pair of names
 // that cannot be meant is refused before anything is written. "" when the
 // conversion may go on, else why not.
@@ -149,6 +85,246 @@ std::string WhatCannotBeMeant(const std::string& input, const std::string& outpu
   return "";
 }
 
+// The columns --from-csv reads, found by their names in the header row, in
+// any order, in any case.
+enum Column { kLocation, kFrequency, kName, kMode, kComment, kDuplex, kTone, kSkip, kColumns };
+const char* const kColumnNames[kColumns] = {"Location", "Frequency", "Name", "Mode",
+                                            "Comment",  "Duplex",    "Tone", "Skip"};
+
+// The CSV file being read: its name for the warnings, the record last read,
+// the separator and where each column is (-1 for one the header lacks).
+struct CsvTable {
+  std::string file;
+  CsvRecord record;
+  char separator = ',';
+  int index[kColumns] = {};
+};
+
+// A warning about the record last read.
+void WarnAtRow(const CsvTable& table, const std::string& text) {
+  Warn(table.file, table.record.line, text);
+}
+
+// A column's field in the record last read; "" for one the row or the header lacks.
+std::string Field(const CsvTable& table, Column column) {
+  int i = table.index[column];
+  const std::vector<std::string>& fields = table.record.fields;
+  return i >= 0 && i < static_cast<int>(fields.size()) ? fields[i] : std::string();
+}
+
+// The header row shows the separator: read with all of them, it is split at
+// the one that gives a Location column. False when there is none to read
+// (said in a warning, and the file closed).
+bool ReadCsvHeader(CsvTable& table, const std::string& memory_file) {
+  CsvRecord& record = table.record;
+  bool have_header = ReadCsvRecord(record, kCsvSeparators);
+  table.separator = CsvSeparatorOf(record);
+  std::vector<std::string> header = CsvFieldsSplitAt(record, table.separator);
+  for (int column = 0; column < kColumns; column++) {
+    table.index[column] = -1;
+    for (size_t i = 0; i < header.size(); i++) {
+      if (UpperCase(Trimmed(header[i])) == UpperCase(kColumnNames[column])) {
+        table.index[column] = static_cast<int>(i);
+        break;
+      }
+    }
+  }
+  bool lacks_column = table.index[kLocation] < 0 || table.index[kFrequency] < 0;
+  if (have_header && !record.too_long && !lacks_column) return true;
+  std::string why = "the file is empty";
+  if (record.too_long) {
+    why = "the first line is longer than " + std::to_string(kCsvRecordLimit) +
+          " bytes, too long for a header row";
+  } else if (have_header) {
+    std::vector<std::string> shown;
+    for (size_t i = 0; i < header.size() && i < 8; i++) shown.push_back(Shown(header[i]));
+    if (header.size() > 8) shown.push_back("...");
+    why = std::string("the first line names no ") +
+          (table.index[kLocation] < 0 ? "Location" : "Frequency") + " column (split at each " +
+          CsvSeparatorName(table.separator) + ", it holds " + Listed(shown) + ")";
+  }
+  // A file whose first read failed is not empty: the failure is what is said.
+  CloseCsvAfterReading();
+  if (last_error != 0) EndWithFileProblem(kReadCloseLine);
+  WarnAtRow(table, why + ": " + memory_file + " is not written");
+  return false;
+}
+
+// Whether the record last read is a row to read: not cut off, not broken by
+// a quote, not too long, not blank. The first three are said.
+bool RowToRead(const CsvTable& table) {
+  const CsvRecord& record = table.record;
+  if (record.cut) {
+    WarnAtRow(table, "the row is cut off by the " + std::to_string(kCsvFileLimit >> 20) +
+                         " MiB limit: row skipped");
+    return false;
+  }
+  if (record.open_quote_line > 0) {
+    std::string row = record.open_quote_line == record.line
+                          ? std::string("row")
+                          : "row of line " + std::to_string(record.line);
+    Warn(table.file, record.open_quote_line,
+         "a quote opens a field here and no quote closes it: " + row +
+             " skipped, the lines after it read as rows of their own");
+    return false;
+  }
+  if (record.too_long) {
+    WarnAtRow(table, "a row of more than " + std::to_string(kCsvRecordLimit) + " bytes is skipped");
+    return false;
+  }
+  bool blank = true;
+  for (const std::string& text : record.fields) blank = blank && Trimmed(text).empty();
+  return !blank;
+}
+
+// The row's channel, -1 (said) when its Location is none or taken already.
+int RowChannel(const CsvTable& table, const long (&first_line)[kChannels]) {
+  std::string location = Trimmed(Field(table, kLocation));
+  int channel = ChirpLocation(location);
+  if (channel < 0) {
+    WarnAtRow(table, "Location " + Shown(location) + " is not 0 to 61: row skipped");
+    return -1;
+  }
+  if (first_line[channel] > 0) {
+    WarnAtRow(table, "Location " + location + " given twice (first on line " +
+                         std::to_string(first_line[channel]) + "): row skipped");
+    return -1;
+  }
+  return channel;
+}
+
+// The row's frequency as seven digits; false (said) when it has none.
+bool RowFrequency(const CsvTable& table, std::string& digits) {
+  std::string megahertz = Trimmed(Field(table, kFrequency));
+  Frequency verdict = MegahertzDigits(CsvDecimalPoint(megahertz, table.separator), digits);
+  if (verdict == Frequency::kNotANumber || verdict == Frequency::kNegative ||
+      verdict == Frequency::kTooHigh) {
+    const char* why = verdict == Frequency::kNotANumber ? "is no number of MHz"
+                      : verdict == Frequency::kNegative ? "is below 0"
+                                                        : "is not below 100 MHz";
+    WarnAtRow(table, "Frequency " + Shown(megahertz) + " " + why + ": row skipped");
+    return false;
+  }
+  if (verdict == Frequency::kRounded) {
+    WarnAtRow(table, "Frequency " + Shown(megahertz) + " is finer than 10 Hz: rounded to " +
+                         MegahertzText(digits));
+  }
+  if (digits == "0000000")
+    WarnAtRow(table, "Frequency " + Shown(megahertz) + " is 0 MHz: written as it is");
+  return true;
+}
+
+// The row's mode, -1 (said) when the radio has none like it.
+int RowMode(const CsvTable& table) {
+  bool near = false;
+  std::string mode_word = Field(table, kMode);
+  int mode = ChirpModeNumber(mode_word, near);
+  if (mode < 0) {
+    WarnAtRow(table, "Mode " + Shown(mode_word) + " has no equivalent on the radio: row skipped");
+  } else if (near) {
+    WarnAtRow(table, "Mode " + Shown(mode_word) + " is taken as " + Trimmed(ModeNames[mode]));
+  }
+  return mode;
+}
+
+// The Comment is read in any case: "filter 2.4", and AMLS or AMUS with Mode
+// AM. Anything else in it is named.
+void ReadRowComment(const CsvTable& table, int& mode, int& filter) {
+  std::string comment = Trimmed(Field(table, kComment));
+  std::vector<std::string> words = CommentWords(comment);
+  bool understood = true;
+  for (size_t i = 0; i < words.size(); i++) {
+    std::string word = UpperCase(words[i]);
+    if (word == "AMLS" || word == "AMUS") {
+      if (mode == kAm) {
+        mode = word == "AMLS" ? kAmLowerSideband : kAmUpperSideband;
+      } else {
+        WarnAtRow(table, "Comment " + Shown(words[i]) + " is read only with Mode AM: ignored");
+      }
+      continue;
+    }
+    if (word != "FILTER" || i + 1 == words.size()) {
+      understood = false;
+      continue;
+    }
+    i++;
+    int named = ChirpFilter(words[i], table.separator);
+    if (named == 0) {
+      WarnAtRow(table, "filter " + Shown(words[i]) +
+                           " is not 6.0, 2.4, 1.8, .50 or .25: " + FilterNames[filter] + " taken");
+    } else {
+      filter = named;
+    }
+  }
+  if (!understood) {
+    WarnAtRow(table, "Comment " + Shown(comment) +
+                         " is not understood (only 'filter 2.4', AMLS and AMUS are read): ignored");
+  }
+}
+
+// What CHIRP has and the memory file does not is named, not kept.
+void WarnOfDropped(const CsvTable& table) {
+  std::vector<std::string> dropped;
+  for (Column column : {kDuplex, kTone, kSkip}) {
+    std::string value = Trimmed(Field(table, column));
+    if (value.empty()) continue;
+    dropped.push_back(kColumnNames[column] + (" " + Shown(value)));
+  }
+  if (!dropped.empty()) {
+    WarnAtRow(table, Listed(dropped) + ": the memory file has no place for " +
+                         (dropped.size() == 1 ? "it" : "them") + ", dropped");
+  }
+}
+
+// The row's Name as the radio's seven bytes; what it loses is said.
+std::string RowName(const CsvTable& table) {
+  std::string text = Field(table, kName);
+  text.erase(text.find_last_not_of(' ') + 1);
+  int changed = 0, lost = 0;
+  std::string name = NameFromUtf8(text, changed);
+  if (name.size() > kNameLength && name.find_first_not_of(' ', kNameLength) != std::string::npos) {
+    WarnAtRow(table, "Name " + Shown(text) + " is cut to seven characters: " +
+                         Shown(NameToUtf8(name.substr(0, kNameLength), lost)));
+  }
+  name.resize(kNameLength, ' ');
+  if (changed > 0) {
+    WarnAtRow(table, "Name " + Shown(text) + " has characters code page 437 lacks: written as " +
+                         Shown(NameToUtf8(name, lost)));
+  }
+  if (name.find_first_of("\xFD\xFE") != std::string::npos) {
+    WarnAtRow(table, "Name " + Shown(text) +
+                         " has a character that is the byte FD or FE, which the radio receives "
+                         "as a blank");
+  }
+  return name;
+}
+
+// The record last read as a channel line into `lines`; false when it is skipped.
+bool ReadRowIntoChannel(const CsvTable& table, long (&first_line)[kChannels],
+                        std::vector<std::string>& lines) {
+  if (!RowToRead(table)) return false;
+  int channel = RowChannel(table, first_line);
+  std::string digits;
+  if (channel < 0 || !RowFrequency(table, digits)) return false;
+  int mode = RowMode(table);
+  if (mode < 0) return false;
+  int filter = kDefaultFilter[mode];
+  ReadRowComment(table, mode, filter);
+  WarnOfDropped(table);
+  std::string name = RowName(table);
+  first_line[channel] = table.record.line;
+  lines[channel] = FormatChannelLine(channel, true, digits, name, mode, filter);
+  return true;
+}
+
+// Written as a save writes: a new file that replaces the old one when complete.
+void WriteLinesOf(const std::string& name, const std::vector<std::string>& lines) {
+  OpenMemoryFileForWriting(name);
+  if (last_error != 0) EndWithFileProblem(kWriteOpenLine);
+  for (const std::string& line : lines) WriteChannelLine(line);
+  CloseMemoryFileAfterWriting();
+  if (last_error != 0) EndWithFileProblem(kWriteCloseLine);
+}
 }  // namespace
 
 // The kind of an existing plain file; anything else (a missing file, a
@@ -226,12 +402,7 @@ Conversion ConvertMemoryFileToCsv(const std::string& memory_file, const std::str
   warnings += EndMemoryFileCheck(number);
   CloseMemoryFileAfterReading();
   if (last_error != 0) EndWithFileProblem(kReadCloseLine);
-  // The same writing as a save: a new file that replaces the old one when complete.
-  OpenMemoryFileForWriting(csv_file);
-  if (last_error != 0) EndWithFileProblem(kWriteOpenLine);
-  for (const std::string& row : rows) WriteChannelLine(row);
-  CloseMemoryFileAfterWriting();
-  if (last_error != 0) EndWithFileProblem(kWriteCloseLine);
+  WriteLinesOf(csv_file, rows);
   result.written = true;
   result.channels = static_cast<int>(rows.size()) - 1;
   result.warnings = warnings;
@@ -245,229 +416,33 @@ Conversion ConvertCsvToMemoryFile(const std::string& csv_file, const std::string
   if (!result.refusal.empty()) return result;
   OpenCsvForReading(csv_file);
   if (last_error != 0) EndWithFileProblem(kReadOpenLine);
-  // The header row shows the separator: read with all of them, it is split
-  // at the one that gives a Location column.
-  CsvRecord record;
-  bool have_header = ReadCsvRecord(record, kCsvSeparators);
-  char separator = CsvSeparatorOf(record);
-  std::vector<std::string> header = CsvFieldsSplitAt(record, separator);
-  // Columns are found by their names, in any order, in any case.
-  enum Column { kLocation, kFrequency, kName, kMode, kComment, kDuplex, kTone, kSkip, kColumns };
-  const char* const names[kColumns] = {"Location", "Frequency", "Name", "Mode",
-                                       "Comment",  "Duplex",    "Tone", "Skip"};
-  int index[kColumns];
-  for (int column = 0; column < kColumns; column++) {
-    index[column] = -1;
-    for (size_t i = 0; i < header.size(); i++) {
-      if (UpperCase(Trimmed(header[i])) == UpperCase(names[column])) {
-        index[column] = static_cast<int>(i);
-        break;
-      }
-    }
-  }
-  if (!have_header || record.too_long || index[kLocation] < 0 || index[kFrequency] < 0) {
-    std::string why = "the file is empty";
-    if (record.too_long) {
-      why = "the first line is longer than " + std::to_string(kCsvRecordLimit) +
-            " bytes, too long for a header row";
-    } else if (have_header) {
-      std::vector<std::string> shown;
-      for (size_t i = 0; i < header.size() && i < 8; i++) shown.push_back(Shown(header[i]));
-      if (header.size() > 8) shown.push_back("...");
-      why = std::string("the first line names no ") +
-            (index[kLocation] < 0 ? "Location" : "Frequency") + " column (split at each " +
-            CsvSeparatorName(separator) + ", it holds " + Listed(shown) + ")";
-    }
-    // A file whose first read failed is not empty: the failure is what is said.
-    CloseCsvAfterReading();
-    if (last_error != 0) EndWithFileProblem(kReadCloseLine);
-    Warn(csv_file, record.line, why + ": " + memory_file + " is not written");
+  CsvTable table;
+  table.file = csv_file;
+  if (!ReadCsvHeader(table, memory_file)) {
     result.warnings = warnings;
     return result;
   }
   // A column the radio needs and the file lacks is named once, not on every row.
-  if (index[kMode] < 0) {
-    Warn(csv_file, record.line,
-         "the first line names no Mode column: every row is taken as FM, CHIRP's default");
+  if (table.index[kMode] < 0) {
+    WarnAtRow(table,
+              "the first line names no Mode column: every row is taken as FM, CHIRP's default");
   }
-  const std::string separators(1, separator);
-  std::string lines[kChannels];
+  std::vector<std::string> lines(kChannels);
   long first_line[kChannels] = {};
-  int filled = 0;
-  while (ReadCsvRecord(record, separators)) {
-    auto field = [&record, &index](Column column) {
-      int i = index[column];
-      return i >= 0 && i < static_cast<int>(record.fields.size()) ? record.fields[i]
-                                                                  : std::string();
-    };
-    if (record.cut) {
-      Warn(csv_file, record.line,
-           "the row is cut off by the " + std::to_string(kCsvFileLimit >> 20) +
-               " MiB limit: row skipped");
-      continue;
-    }
-    if (record.open_quote_line > 0) {
-      std::string row = record.open_quote_line == record.line
-                            ? std::string("row")
-                            : "row of line " + std::to_string(record.line);
-      Warn(csv_file, record.open_quote_line,
-           "a quote opens a field here and no quote closes it: " + row +
-               " skipped, the lines after it read as rows of their own");
-      continue;
-    }
-    if (record.too_long) {
-      Warn(csv_file, record.line,
-           "a row of more than " + std::to_string(kCsvRecordLimit) + " bytes is skipped");
-      continue;
-    }
-    bool blank = true;
-    for (const std::string& text : record.fields) blank = blank && Trimmed(text).empty();
-    if (blank) continue;
-
-    std::string location = Trimmed(field(kLocation));
-    std::string significant = location.substr(
-        std::min(location.find_first_not_of('0'), location.empty() ? 0 : location.size() - 1));
-    int channel = -1;
-    if (!location.empty() && significant.size() <= 2 &&
-        location.find_first_not_of("0123456789") == std::string::npos) {
-      channel = std::stoi(significant);
-    }
-    if (channel < 0 || channel >= kChannels) {
-      Warn(csv_file, record.line, "Location " + Shown(location) + " is not 0 to 61: row skipped");
-      continue;
-    }
-    if (first_line[channel] > 0) {
-      Warn(csv_file, record.line,
-           "Location " + location + " given twice (first on line " +
-               std::to_string(first_line[channel]) + "): row skipped");
-      continue;
-    }
-    std::string digits;
-    std::string megahertz = Trimmed(field(kFrequency));
-    Frequency verdict = FrequencyDigits(CsvDecimalPoint(megahertz, separator), digits);
-    if (verdict == Frequency::kNotANumber || verdict == Frequency::kNegative ||
-        verdict == Frequency::kTooHigh) {
-      const char* why = verdict == Frequency::kNotANumber ? "is no number of MHz"
-                        : verdict == Frequency::kNegative ? "is below 0"
-                                                          : "is not below 100 MHz";
-      Warn(csv_file, record.line, "Frequency " + Shown(megahertz) + " " + why + ": row skipped");
-      continue;
-    }
-    if (verdict == Frequency::kRounded) {
-      Warn(csv_file, record.line,
-           "Frequency " + Shown(megahertz) + " is finer than 10 Hz: rounded to " +
-               MegahertzText(digits));
-    }
-    if (digits == "0000000") {
-      Warn(csv_file, record.line, "Frequency " + Shown(megahertz) + " is 0 MHz: written as it is");
-    }
-    bool near = false;
-    std::string mode_word = field(kMode);
-    int mode = ModeNumber(mode_word, near);
-    if (mode < 0) {
-      Warn(csv_file, record.line,
-           "Mode " + Shown(mode_word) + " has no equivalent on the radio: row skipped");
-      continue;
-    }
-    if (near) {
-      Warn(csv_file, record.line,
-           "Mode " + Shown(mode_word) + " is taken as " + Trimmed(ModeNames[mode]));
-    }
-    // The Comment is read in any case: "filter 2.4", and AMLS or AMUS with
-    // Mode AM. Anything else in it is named.
-    int filter = kDefaultFilter[mode];
-    std::string comment = Trimmed(field(kComment));
-    std::vector<std::string> words = Words(comment);
-    bool understood = true;
-    for (size_t i = 0; i < words.size(); i++) {
-      std::string word = UpperCase(words[i]);
-      if (word == "AMLS" || word == "AMUS") {
-        if (mode == kAm) {
-          mode = word == "AMLS" ? kAmLowerSideband : kAmUpperSideband;
-        } else {
-          Warn(csv_file, record.line,
-               "Comment " + Shown(words[i]) + " is read only with Mode AM: ignored");
-        }
-        continue;
-      }
-      if (word != "FILTER" || i + 1 == words.size()) {
-        understood = false;
-        continue;
-      }
-      i++;
-      int named = 0;
-      for (int f = kFirstFilter; ValidFilter(f); f++) {
-        if (CsvDecimalPoint(words[i], separator) == FilterNames[f]) named = f;
-      }
-      if (named == 0) {
-        Warn(csv_file, record.line,
-             "filter " + Shown(words[i]) +
-                 " is not 6.0, 2.4, 1.8, .50 or .25: " + FilterNames[filter] + " taken");
-      } else {
-        filter = named;
-      }
-    }
-    if (!understood) {
-      Warn(csv_file, record.line,
-           "Comment " + Shown(comment) +
-               " is not understood (only 'filter 2.4', AMLS and AMUS are read): ignored");
-    }
-    std::vector<std::string> dropped;
-    for (Column column : {kDuplex, kTone, kSkip}) {
-      std::string value = Trimmed(field(column));
-      if (value.empty()) continue;
-      dropped.push_back(names[column] + (" " + Shown(value)));
-    }
-    if (!dropped.empty()) {
-      Warn(csv_file, record.line,
-           Listed(dropped) + ": the memory file has no place for " +
-               (dropped.size() == 1 ? "it" : "them") + ", dropped");
-    }
-    std::string text = field(kName);
-    text.erase(text.find_last_not_of(' ') + 1);
-    int changed = 0;
-    std::string name = NameFromUtf8(text, changed);
-    if (name.size() > kNameLength &&
-        name.find_first_not_of(' ', kNameLength) != std::string::npos) {
-      int lost = 0;
-      Warn(csv_file, record.line,
-           "Name " + Shown(text) + " is cut to seven characters: " +
-               Shown(NameToUtf8(name.substr(0, kNameLength), lost)));
-    }
-    name.resize(kNameLength, ' ');
-    if (changed > 0) {
-      int lost = 0;
-      Warn(csv_file, record.line,
-           "Name " + Shown(text) + " has characters code page 437 lacks: written as " +
-               Shown(NameToUtf8(name, lost)));
-    }
-    if (name.find_first_of("\xFD\xFE") != std::string::npos) {
-      Warn(csv_file, record.line,
-           "Name " + Shown(text) +
-               " has a character that is the byte FD or FE, which the radio receives as a blank");
-    }
-    first_line[channel] = record.line;
-    lines[channel] = FormatChannelLine(channel, true, digits, name, mode, filter);
-    filled++;
+  while (ReadCsvRecord(table.record, std::string(1, table.separator))) {
+    if (ReadRowIntoChannel(table, first_line, lines)) result.channels++;
   }
   if (csv_file_cut) {
-    Warn(csv_file, record.line,
-         "the file is longer than " + std::to_string(kCsvFileLimit >> 20) +
-             " MiB: what follows is not read");
+    WarnAtRow(table, "the file is longer than " + std::to_string(kCsvFileLimit >> 20) +
+                         " MiB: what follows is not read");
   }
   CloseCsvAfterReading();
   if (last_error != 0) EndWithFileProblem(kReadCloseLine);
-  // Written as a save writes: the old file stays until the new one is complete.
-  OpenMemoryFileForWriting(memory_file);
-  if (last_error != 0) EndWithFileProblem(kWriteOpenLine);
   for (int channel = 0; channel < kChannels; channel++) {
     if (lines[channel].empty()) lines[channel] = FormatChannelLine(channel, false, "", "", 0, 0);
-    WriteChannelLine(lines[channel]);
   }
-  CloseMemoryFileAfterWriting();
-  if (last_error != 0) EndWithFileProblem(kWriteCloseLine);
+  WriteLinesOf(memory_file, lines);
   result.written = true;
-  result.channels = filled;
   result.warnings = warnings;
   return result;
 }

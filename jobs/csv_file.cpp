@@ -6,6 +6,7 @@
 
 #include "ending/fatal.h"
 #include "jobs/memory_file.h"
+#include "text/text.h"
 
 bool csv_file_cut = false;
 
@@ -104,8 +105,6 @@ long NextUtf16Unit() {
   return encoding == Encoding::kUtf16Little ? second << 8 | first : first << 8 | second;
 }
 
-void AppendUtf8(std::string& text, char32_t code);
-
 // The next byte of the text: UTF-8, whatever the file's encoding.
 int NextTextByte() {
   if (encoding == Encoding::kUtf8) return NextLimitedByte();
@@ -157,41 +156,135 @@ void ReadRecordedAgain() {
   recorded.clear();
 }
 
-void AppendUtf8(std::string& text, char32_t code) {
-  if (code < 0x80) {
-    text += static_cast<char>(code);
-  } else if (code < 0x800) {
-    text += static_cast<char>(0xC0 | code >> 6);
-    text += static_cast<char>(0x80 | (code & 0x3F));
-  } else if (code < 0x10000) {
-    text += static_cast<char>(0xE0 | code >> 12);
-    text += static_cast<char>(0x80 | (code >> 6 & 0x3F));
-    text += static_cast<char>(0x80 | (code & 0x3F));
-  } else {
-    text += static_cast<char>(0xF0 | code >> 18);
-    text += static_cast<char>(0x80 | (code >> 12 & 0x3F));
-    text += static_cast<char>(0x80 | (code >> 6 & 0x3F));
-    text += static_cast<char>(0x80 | (code & 0x3F));
-  }
+bool IsSeparator(int byte, const std::string& separators) {
+  return byte >= 0 && separators.find(static_cast<char>(byte)) != std::string::npos;
 }
 
-// The code point that starts at text[at], moving `at` past it; -1 for bytes
-// that are not UTF-8 (one byte is passed over).
-long DecodeUtf8(const std::string& text, size_t& at) {
-  unsigned char first = text[at++];
-  if (first < 0x80) return first;
-  int extra = first >= 0xF0 && first < 0xF8 ? 3 : first >= 0xE0 ? 2 : first >= 0xC2 ? 1 : -1;
-  if (extra < 0 || first >= 0xF8) return -1;
-  long code = first & (0x3F >> extra);
-  size_t start = at;
-  for (int i = 0; i < extra; i++) {
-    if (at >= text.size() || (static_cast<unsigned char>(text[at]) & 0xC0) != 0x80) {
-      at = start;
-      return -1;
-    }
-    code = code << 6 | (text[at++] & 0x3F);
+// The record being read, byte by byte.
+struct RecordReading {
+  std::string field;
+  size_t size = 0;
+  bool in_quotes = false;
+  bool at_field_start = true;
+  long quote_line = 0;  // where the quoted field being read began
+  // A quoted field that runs over a line end may have a quote that nothing
+  // closes. Then the field and the record end at that first line end; what
+  // was read after it (kept by `recording`) is read again as the next lines.
+  bool spans_lines = false;
+  std::string field_before_line_end;
+  size_t size_before_line_end = 0;
+  long line_after_line_end = 0;
+};
+
+void EndAtFirstLineEnd(CsvRecord& record, RecordReading& state) {
+  ReadRecordedAgain();
+  line_number = state.line_after_line_end;
+  state.field = state.field_before_line_end;
+  record.too_long = state.size_before_line_end > kCsvRecordLimit;
+  record.open_quote_line = state.quote_line;
+}
+
+// A byte of a quoted field; false when it ends the record.
+bool TakeQuotedByte(CsvRecord& record, RecordReading& state, int byte,
+                    const std::string& separators) {
+  if (state.spans_lines && record.too_long) {
+    EndAtFirstLineEnd(record, state);
+    return false;
   }
-  return code;
+  if (byte == '"') {
+    int next = NextByte();
+    if (next != '"') {
+      state.in_quotes = false;
+      // A closing quote stands before a separator, a line end or the end of
+      // the file; anything else means the quote that opened this field was
+      // never closed.
+      if (state.spans_lines && next >= 0 && !IsSeparator(next, separators) && next != '\r' &&
+          next != '\n') {
+        EndAtFirstLineEnd(record, state);
+        return false;
+      }
+      GiveBack(next);
+      recording = state.spans_lines = false;
+      recorded.clear();
+      return true;
+    }
+  }
+  if (byte == '\r' || byte == '\n') {
+    // CR LF, a CR alone and an LF alone each end one line.
+    if (byte == '\r') {
+      int next = NextByte();
+      if (next == '\n') {
+        if (!record.too_long) state.field += '\r';
+        byte = next;
+        state.size++;
+      } else {
+        GiveBack(next);
+      }
+    }
+    line_number++;
+    if (!state.spans_lines) {
+      state.spans_lines = true;
+      state.field_before_line_end = state.field;
+      state.size_before_line_end = state.size;
+      state.line_after_line_end = line_number;
+      recording = true;
+      recorded.clear();
+    }
+  }
+  if (!record.too_long) state.field += static_cast<char>(byte);
+  return true;
+}
+
+// A byte outside quotes; false when it ends the record.
+bool TakeByte(CsvRecord& record, RecordReading& state, int byte, const std::string& separators) {
+  if (byte == '"' && state.at_field_start) {
+    state.in_quotes = true;
+    state.at_field_start = false;
+    state.quote_line = line_number;
+    return true;
+  }
+  state.at_field_start = false;
+  if (IsSeparator(byte, separators)) {
+    if (!record.too_long) record.fields.push_back(state.field);
+    record.ends += static_cast<char>(byte);
+    state.field.clear();
+    state.at_field_start = true;
+    return true;
+  }
+  if (byte == '\r') {
+    // CR LF ends a record, and so does a CR alone.
+    int next = NextByte();
+    if (next != '\n') GiveBack(next);
+    line_number++;
+    return false;
+  }
+  if (byte == '\n') {
+    line_number++;
+    return false;
+  }
+  if (!record.too_long) state.field += static_cast<char>(byte);
+  return true;
+}
+
+// The record's last field, after its line end or the end of the file.
+void EndRecord(CsvRecord& record, RecordReading& state, bool at_end_of_file) {
+  if (at_end_of_file) {
+    // The end of the file inside a quoted field: its quote is never closed.
+    if (state.in_quotes && state.spans_lines) {
+      EndAtFirstLineEnd(record, state);
+    } else if (state.in_quotes) {
+      record.open_quote_line = state.quote_line;
+    }
+    record.cut = csv_file_cut && replay_at >= replay.size();
+  }
+  recording = false;
+  recorded.clear();
+  if (record.too_long) {
+    record.fields.clear();
+  } else {
+    record.fields.push_back(state.field);
+  }
+  record.ends += '\n';
 }
 
 }  // namespace
@@ -258,121 +351,14 @@ bool ReadCsvRecord(CsvRecord& record, const std::string& separators) {
   record.line = line_number;
   int byte = NextByte();
   if (byte < 0) return false;
-  auto is_separator = [&separators](int b) {
-    return b >= 0 && separators.find(static_cast<char>(b)) != std::string::npos;
-  };
-  std::string field;
-  size_t size = 0;
-  bool in_quotes = false;
-  bool at_field_start = true;
-  long quote_line = 0;  // where the quoted field being read began
-  // A quoted field that runs over a line end may have a quote that nothing
-  // closes. Then the field and the record end at that first line end; what
-  // was read after it (kept by `recording`) is read again as the next lines.
-  bool spans_lines = false;
-  std::string field_before_line_end;
-  size_t size_before_line_end = 0;
-  long line_after_line_end = 0;
-  auto end_at_first_line_end = [&]() {
-    ReadRecordedAgain();
-    line_number = line_after_line_end;
-    field = field_before_line_end;
-    record.too_long = size_before_line_end > kCsvRecordLimit;
-    record.open_quote_line = quote_line;
-  };
+  RecordReading state;
   for (; byte >= 0; byte = NextByte()) {
-    if (++size > kCsvRecordLimit) record.too_long = true;
-    if (in_quotes) {
-      if (spans_lines && record.too_long) {
-        end_at_first_line_end();
-        break;
-      }
-      if (byte == '"') {
-        int next = NextByte();
-        if (next != '"') {
-          in_quotes = false;
-          // A closing quote stands before a separator, a line end or the
-          // end of the file; anything else means the quote that opened this
-          // field was never closed.
-          if (spans_lines && next >= 0 && !is_separator(next) && next != '\r' && next != '\n') {
-            end_at_first_line_end();
-            break;
-          }
-          GiveBack(next);
-          recording = spans_lines = false;
-          recorded.clear();
-          continue;
-        }
-      }
-      if (byte == '\r' || byte == '\n') {
-        // CR LF, a CR alone and an LF alone each end one line.
-        if (byte == '\r') {
-          int next = NextByte();
-          if (next == '\n') {
-            if (!record.too_long) field += '\r';
-            byte = next;
-            size++;
-          } else {
-            GiveBack(next);
-          }
-        }
-        line_number++;
-        if (!spans_lines) {
-          spans_lines = true;
-          field_before_line_end = field;
-          size_before_line_end = size;
-          line_after_line_end = line_number;
-          recording = true;
-          recorded.clear();
-        }
-      }
-      if (!record.too_long) field += static_cast<char>(byte);
-      continue;
-    }
-    if (byte == '"' && at_field_start) {
-      in_quotes = true;
-      at_field_start = false;
-      quote_line = line_number;
-      continue;
-    }
-    at_field_start = false;
-    if (is_separator(byte)) {
-      if (!record.too_long) record.fields.push_back(field);
-      record.ends += static_cast<char>(byte);
-      field.clear();
-      at_field_start = true;
-      continue;
-    }
-    if (byte == '\r') {
-      // CR LF ends a record, and so does a CR alone.
-      int next = NextByte();
-      if (next != '\n') GiveBack(next);
-      line_number++;
-      break;
-    }
-    if (byte == '\n') {
-      line_number++;
-      break;
-    }
-    if (!record.too_long) field += static_cast<char>(byte);
+    if (++state.size > kCsvRecordLimit) record.too_long = true;
+    bool more = state.in_quotes ? TakeQuotedByte(record, state, byte, separators)
+                                : TakeByte(record, state, byte, separators);
+    if (!more) break;
   }
-  if (byte < 0) {
-    // The end of the file inside a quoted field: its quote is never closed.
-    if (in_quotes && spans_lines) {
-      end_at_first_line_end();
-    } else if (in_quotes) {
-      record.open_quote_line = quote_line;
-    }
-    record.cut = csv_file_cut && replay_at >= replay.size();
-  }
-  recording = false;
-  recorded.clear();
-  if (record.too_long) {
-    record.fields.clear();
-  } else {
-    record.fields.push_back(field);
-  }
-  record.ends += '\n';
+  EndRecord(record, state, byte < 0);
   return true;
 }
 

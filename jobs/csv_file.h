@@ -18,7 +18,9 @@
 // NameToUtf8           name bytes (code page 437) as UTF-8; counts the bytes
 //                      that have no character there (they become "?")
 // NameFromUtf8         UTF-8 text as code page 437 bytes; counts the characters
-//                      that code page lacks and bytes that are no UTF-8 ("?")
+//                      that code page lacks and bytes that are no UTF-8 ("?"),
+//                      by DecodeUtf8's rules (text/text.h): an overlong form or
+//                      a surrogate is no UTF-8, each of its bytes a "?"
 #pragma once
 #include <string>
 #include <vector>

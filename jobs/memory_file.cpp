@@ -1,6 +1,6 @@
-// The memory file's lines: building, taking apart, writing and reading them;
-// and, for every file the program writes, the one policy of how: replaced by
-// a complete new file or written in place, the old contents kept as a backup.
+// The memory file's lines written and read; and, for every file the program
+// writes, the one policy of how: replaced by a complete new file or written
+// in place, the old contents kept as a backup.
 #include "jobs/memory_file.h"
 
 #include <algorithm>
@@ -14,17 +14,11 @@
 
 #include "console/console.h"
 #include "ending/fatal.h"
+#include "jobs/backup_name.h"
+#include "jobs/channel_line.h"
 #include "link/civ_frame.h"
 #include "text/text.h"
 
-int16_t current_mode = 0;
-int16_t current_filter = 0;
-
-const std::string ModeNames[9] = {"LSB ", "USB ", "AM  ", "CW  ", "FSK ",
-                                  "FM  ", "AMLS", "AMUS", ""};
-const std::string FilterNames[11] = {"", "6.0", "2.4", "1.8", ".50", ".25", "", "", "", "", ""};
-
-const std::string utf8_separator = "\xE2\x94\x82";
 std::vector<size_t> utf8_separator_columns;
 const std::string standard_stream_name = "-";
 std::string file_problem;
@@ -35,7 +29,6 @@ bool file_had_byte_order_mark = false;
 namespace {
 
 constexpr size_t kReadBufferSize = 8192;
-constexpr char kEndOfFile = 0x1A;  // Ctrl-Z
 const std::string kByteOrderMark = "\xEF\xBB\xBF";
 
 // How a file being written reaches its place.
@@ -243,157 +236,7 @@ int OpenForWriting(const std::string& name) {
   return 0;
 }
 
-// The ways of VERSION_CONTROL, by GNU's names; a value may be cut short
-// where that leaves no doubt, as GNU's tools take it.
-enum class Control { kNone, kSimple, kExisting, kNumbered, kUnknown, kAmbiguous };
-
-struct ControlName {
-  const char* name;
-  Control control;
-};
-constexpr ControlName kControlNames[] = {
-    {"none", Control::kNone},         {"off", Control::kNone},
-    {"simple", Control::kSimple},     {"never", Control::kSimple},
-    {"existing", Control::kExisting}, {"nil", Control::kExisting},
-    {"numbered", Control::kNumbered}, {"t", Control::kNumbered}};
-
-Control ControlOf(const char* version_control) {
-  std::string value = version_control ? version_control : "";
-  // Unset or empty: numbered backups.
-  if (value.empty()) return Control::kNumbered;
-  Control found = Control::kUnknown;
-  for (const ControlName& known : kControlNames) {
-    if (value == known.name) return known.control;
-    if (std::string(known.name).compare(0, value.size(), value) != 0) continue;
-    found =
-        found == Control::kUnknown || found == known.control ? known.control : Control::kAmbiguous;
-  }
-  return found;
-}
-
-// Numbers of backups as their digits, of any length, without leading zeros.
-bool BackupNumberBelow(const std::string& one, const std::string& other) {
-  return one.size() != other.size() ? one.size() < other.size() : one < other;
-}
-
-std::string OneMore(std::string digits) {
-  size_t at = digits.size();
-  while (at > 0 && digits[at - 1] == '9') digits[--at] = '0';
-  if (at == 0) return "1" + digits;
-  digits[at - 1]++;
-  return digits;
-}
-
-// The highest N of NAME.~N~ in a folder that cannot be listed, found by
-// asking for names: doubling until one is missing, then halving the gap.
-// In a row without gaps that is the highest; otherwise a free number.
-std::string ProbedHighest(const std::string& path) {
-  auto there = [&path](unsigned long long number) {
-    std::error_code error;
-    std::filesystem::file_status seen =
-        std::filesystem::symlink_status(path + ".~" + std::to_string(number) + "~", error);
-    return std::filesystem::exists(seen);
-  };
-  if (!there(1)) return "";
-  unsigned long long low = 1, high = 2;
-  while (high < (1ULL << 62) && there(high)) {
-    low = high;
-    high *= 2;
-  }
-  while (high - low > 1) {
-    unsigned long long middle = low + (high - low) / 2;
-    (there(middle) ? low : high) = middle;
-  }
-  return std::to_string(low);
-}
-
 }  // namespace
-
-std::string Columns(const std::string& line, size_t first, size_t width) {
-  if (line.size() < first) return "";
-  return line.substr(first - 1, width);
-}
-
-std::string ChannelLabel(int channel) {
-  std::string label = " " + std::to_string(channel);
-  if (label.size() < 3) label = " " + label;
-  return label;
-}
-
-std::string FormatChannelLine(int channel, bool filled, const std::string& frequency,
-                              const std::string& name, int mode, int filter) {
-  const std::string bar(1, column_separator);
-  if (!filled) {
-    return ChannelLabel(channel) + bar + "  .     " + bar + "       " + bar + "    " + bar + "   ";
-  }
-  std::string column =
-      frequency.substr(0, kMegahertzWidth) + "." +
-      frequency.substr(std::min(kMegahertzWidth, frequency.size()), kDecimalsWidth);
-  // Seven name bytes, whatever came. LF, CR and Ctrl-Z would split the line or
-  // end the file when it is read back, so they are written as blanks.
-  std::string seven = name.substr(0, kNameLength);
-  seven.resize(kNameLength, ' ');
-  for (char& c : seven) {
-    if (c == '\n' || c == '\r' || c == kEndOfFile) c = ' ';
-  }
-  // A mode without a name (8 and above) still takes its four columns.
-  std::string mode_text = ValidMode(mode) ? ModeNames[mode] : std::string(kModeWidth, ' ');
-  if (!ValidFilter(filter)) filter = 2;
-  return ChannelLabel(channel) + bar + column + bar + seven + bar + mode_text + bar +
-         FilterNames[filter];
-}
-
-int ModeNumber(const std::string& text) {
-  for (int i = 0; ValidMode(i); i++) {
-    if (text == ModeNames[i]) return i;
-  }
-  return -1;
-}
-
-int FilterNumber(const std::string& text) {
-  for (int i = kFirstFilter; ValidFilter(i); i++) {
-    if (text == FilterNames[i]) return i;
-  }
-  return -1;
-}
-
-bool ValidMode(int mode) {
-  return mode >= 0 && mode <= kLastMode;
-}
-
-bool ValidFilter(int filter) {
-  return filter >= kFirstFilter && filter <= kLastFilter;
-}
-
-bool ParseChannelLine(const std::string& line, ChannelFields& fields) {
-  std::string frequency = Columns(line, kFrequencyColumn, kMegahertzWidth) +
-                          Columns(line, kDecimalsColumn, kDecimalsWidth);
-  if (frequency.compare(0, kMegahertzWidth, "  ") == 0) return false;  // an empty channel
-  // A digit where the point belongs: the frequency has slipped out of its
-  // columns (1423450 typed without the point), so the line loads nothing.
-  char point = line.size() >= kPointColumn ? line[kPointColumn - 1] : ' ';
-  if (point >= '0' && point <= '9') return false;
-  if (!frequency.empty() && frequency[0] == ' ') frequency[0] = '0';
-  // Blanks at the end of the decimals are zeros: 7.05 and blanks is 7.05000.
-  for (size_t i = frequency.size(); i > kMegahertzWidth && frequency[i - 1] == ' '; i--) {
-    frequency[i - 1] = '0';
-  }
-  // Without seven digits there is nothing sound to send: such a line loads
-  // nothing, like an empty channel, and its other columns are not looked at.
-  if (frequency.size() != kMegahertzWidth + kDecimalsWidth) return false;
-  for (char c : frequency) {
-    if (c < '0' || c > '9') return false;
-  }
-  fields.frequency = frequency;
-  fields.name = Columns(line, kNameColumn, kNameLength);
-  int mode = ModeNumber(Columns(line, kModeColumn, kModeWidth));
-  if (mode >= 0) current_mode = static_cast<int16_t>(mode);
-  int filter = FilterNumber(Columns(line, kFilterColumn, kFilterWidth));
-  if (filter >= 0) current_filter = static_cast<int16_t>(filter);
-  fields.mode = current_mode;
-  fields.filter = current_filter;
-  return true;
-}
 
 void OpenMemoryFileForWriting(const std::string& name) {
   write_buffer.clear();
@@ -530,45 +373,6 @@ void CloseMemoryFileAfterReading() {
 void EndWithFileProblem(int report_line) {
   if (!file_problem.empty()) PrintProblem(Displayed(file_problem));
   FatalError(report_line);
-}
-
-// GNU's rules: VERSION_CONTROL none or off keeps nothing; simple or never
-// keeps NAME~; numbered or t, and an unset value, NAME.~N~ with N one above
-// the highest there; existing or nil numbered when one is there. (Other
-// values are refused at start-up: VersionControlProblem.)
-std::string BackupName(const std::string& path, const char* version_control) {
-  Control control = ControlOf(version_control);
-  if (control == Control::kNone) return "";
-  if (control == Control::kSimple) return path + "~";
-  std::filesystem::path file(path);
-  std::string base = file.filename().string();
-  std::filesystem::path folder = file.parent_path().empty() ? "." : file.parent_path();
-  std::string highest;
-  std::error_code error;
-  std::filesystem::directory_iterator entry(folder, error);
-  for (std::filesystem::directory_iterator end; !error && entry != end; entry.increment(error)) {
-    std::string name = entry->path().filename().string();
-    if (name.size() < base.size() + 4 || name.compare(0, base.size() + 2, base + ".~") != 0 ||
-        name.back() != '~')
-      continue;
-    std::string digits = name.substr(base.size() + 2, name.size() - base.size() - 3);
-    if (digits.empty() || digits[0] == '0' ||
-        digits.find_first_not_of("0123456789") != std::string::npos)
-      continue;
-    if (BackupNumberBelow(highest, digits)) highest = digits;
-  }
-  // A folder this user may search but not read.
-  if (error) highest = ProbedHighest(path);
-  if (control == Control::kExisting && highest.empty()) return path + "~";
-  return path + ".~" + OneMore(highest.empty() ? "0" : highest) + "~";
-}
-
-std::string VersionControlProblem(const char* version_control) {
-  Control control = ControlOf(version_control);
-  if (control != Control::kUnknown && control != Control::kAmbiguous) return "";
-  return std::string("VERSION_CONTROL=") + version_control + " is " +
-         (control == Control::kAmbiguous ? "ambiguous" : "not known") +
-         "; the values are none or off, simple or never, existing or nil, numbered or t";
 }
 
 bool SameFile(const std::string& one, const std::string& other) {

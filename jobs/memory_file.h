@@ -1,15 +1,7 @@
-// The memory file: 62 lines, one a channel, in fixed columns separated by the
-// byte B3, each ended by CR LF. Written by a save, read by a load.
+// The memory file: 62 lines, one a channel (jobs/channel_line.h), each ended
+// by CR LF. Written by a save, read by a load; and the rules by which every
+// file the program writes is written.
 //
-// Columns             columns first..first+width-1 of a line (from 1); what lies
-//                     past its end is absent
-// ChannelLabel        the channel number right-aligned in three columns
-// FormatChannelLine   one channel's line, without its line end
-// ParseChannelLine    takes a line apart; false for a line that loads nothing
-// ModeNumber          the mode a column text names (0-7), -1 for any other text
-// FilterNumber        the filter a column text names (1-5), -1 for any other text
-// ValidMode           whether a mode number is one of the radio's modes (0-7)
-// ValidFilter         whether a filter number is one of the radio's filters (1-5)
 // OpenMemoryFileForWriting / WriteChannelLine / CloseMemoryFileAfterWriting
 // WriteMemoryFileBytes  bytes as they stand, for a file that keeps its own
 //                     line ends (a save of some channels)
@@ -30,10 +22,6 @@
 //                     of an unfinished save (safe inside a signal handler)
 // EndWithFileProblem  one line naming the file and the system's reason (when
 //                     there is one), then the abort report of report_line
-// BackupName          where the old contents of a replaced file are kept, by the
-//                     rules of VERSION_CONTROL; "" for no backup
-// VersionControlProblem  the line that refuses a VERSION_CONTROL value that
-//                     names no way of keeping backups; "" for a good one
 // SameFile            true when two names lead to one file (or are one text)
 //
 // These files are read and written through the procedures here: the memory
@@ -45,39 +33,6 @@
 #include <string>
 #include <vector>
 
-// Mode and filter numbers that loading sends; set by ParseChannelLine from
-// recognised texts and by a save from every channel it reads (mode only).
-extern int16_t current_mode;
-extern int16_t current_filter;
-
-// The texts of modes 0 to kLastMode and of filters kFirstFilter to
-// kLastFilter, as their columns hold them.
-extern const std::string ModeNames[9];
-extern const std::string FilterNames[11];
-constexpr int kLastMode = 7;
-constexpr int kFirstFilter = 1;
-constexpr int kLastFilter = 5;
-
-// Where the fields of a line begin, counted from 1, how wide they are, and the
-// separators. The name takes kNameLength columns (link/civ_frame.h).
-constexpr size_t kLabelColumn = 1;
-constexpr size_t kLabelWidth = 3;
-constexpr size_t kFrequencyColumn = 5;  // two digits, the point, five
-constexpr size_t kFrequencyWidth = 8;
-constexpr size_t kMegahertzWidth = 2;
-constexpr size_t kPointColumn = 7;
-constexpr size_t kDecimalsColumn = 8;
-constexpr size_t kDecimalsWidth = 5;
-constexpr size_t kNameColumn = 14;
-constexpr size_t kModeColumn = 22;
-constexpr size_t kModeWidth = 4;
-constexpr size_t kFilterColumn = 27;
-constexpr size_t kFilterWidth = 3;
-constexpr size_t kSeparatorColumns[] = {4, 13, 21, 26};
-
-constexpr char column_separator = static_cast<char>(0xB3);
-// The separator as a UTF-8 editor types it (U+2502); reading takes it as B3.
-extern const std::string utf8_separator;
 // The columns of the last line ReadChannelLine returned whose B3 stood in the
 // file as utf8_separator, ascending. Written by ReadChannelLine, read by
 // --check to count columns as the file has them.
@@ -86,23 +41,6 @@ extern std::vector<size_t> utf8_separator_columns;
 // A line read ends at its line end or after this many bytes, whichever comes
 // first, so that any file, however large or binary, reads in bounded memory.
 constexpr size_t kLineLimit = 4096;
-
-struct ChannelFields {
-  std::string frequency;  // seven digits, tens of MHz down to 10 Hz
-  std::string name;       // columns 14-20 as they stand (up to seven bytes)
-  int16_t mode = 0;
-  int16_t filter = 0;
-};
-
-std::string Columns(const std::string& line, size_t first, size_t width);
-std::string ChannelLabel(int channel);
-std::string FormatChannelLine(int channel, bool filled, const std::string& frequency,
-                              const std::string& name, int mode, int filter);
-bool ParseChannelLine(const std::string& line, ChannelFields& fields);
-int ModeNumber(const std::string& text);
-int FilterNumber(const std::string& text);
-bool ValidMode(int mode);
-bool ValidFilter(int filter);
 
 // The name that stands for the standard input or output stream.
 extern const std::string standard_stream_name;
@@ -131,8 +69,6 @@ int NextFileByte();
 void CloseMemoryFileAfterReading();
 void MemoryFileAbandon();
 [[noreturn]] void EndWithFileProblem(int report_line);
-std::string BackupName(const std::string& path, const char* version_control);
-std::string VersionControlProblem(const char* version_control);
 bool SameFile(const std::string& one, const std::string& other);
 
 // What the file system says of a name about to be written.

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "ending/fatal.h"
+#include "jobs/channel_line.h"
 #include "jobs/memory_file.h"
 #include "link/civ_frame.h"
 #include "text/text.h"

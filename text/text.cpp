@@ -1,4 +1,4 @@
-// Text helpers: hex, upper case, trimming, bytes shown safely.
+// Text helpers: hex, upper case, trimming, UTF-8, bytes shown safely.
 #include "text/text.h"
 
 #include <string>
@@ -73,6 +73,33 @@ size_t Utf8Length(const std::string& bytes, size_t i) {
     if (c < (k == 1 ? low : 0x80) || c > (k == 1 ? high : 0xBF)) return 1;
   }
   return length;
+}
+
+long DecodeUtf8(const std::string& text, size_t& at) {
+  size_t length = Utf8Length(text, at);
+  unsigned char lead = text[at++];
+  if (length < 2) return length == 1 && lead < 0x80 ? lead : -1;
+  long code = lead & (0x7F >> length);
+  for (size_t k = 1; k < length; k++) code = code << 6 | (text[at++] & 0x3F);
+  return code;
+}
+
+void AppendUtf8(std::string& text, char32_t code) {
+  if (code < 0x80) {
+    text += static_cast<char>(code);
+  } else if (code < 0x800) {
+    text += static_cast<char>(0xC0 | code >> 6);
+    text += static_cast<char>(0x80 | (code & 0x3F));
+  } else if (code < 0x10000) {
+    text += static_cast<char>(0xE0 | code >> 12);
+    text += static_cast<char>(0x80 | (code >> 6 & 0x3F));
+    text += static_cast<char>(0x80 | (code & 0x3F));
+  } else {
+    text += static_cast<char>(0xF0 | code >> 18);
+    text += static_cast<char>(0x80 | (code >> 12 & 0x3F));
+    text += static_cast<char>(0x80 | (code >> 6 & 0x3F));
+    text += static_cast<char>(0x80 | (code & 0x3F));
+  }
 }
 
 bool IsControlChar(const std::string& text, size_t i, size_t length) {

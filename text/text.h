@@ -1,5 +1,5 @@
 // Text helpers every part of the program may use, the virtual radio too: hex,
-// upper case, trimming, and bytes shown safely on a terminal. This file
+// upper case, trimming, UTF-8, and bytes shown safely on a terminal. This file
 // includes nothing of the program's own, so no include cycle can pass through it.
 //
 // Hex2        a byte as two upper-case hexadecimal digits
@@ -8,7 +8,11 @@
 // Printable   the text with every byte outside printable ASCII as \xHH
 // Quoted      the text in double quotes, printable ASCII only: " and \ after a
 //             backslash, every other byte outside printable ASCII as \xHH
-// Utf8Length  the length of the UTF-8 sequence at bytes[i]: whole, 0 while unfinished, 1 when stray
+// Utf8Length  the length of the UTF-8 sequence at bytes[i]: whole, 0 while unfinished, 1 when
+//             stray. Overlong forms, surrogates and anything above U+10FFFF are no UTF-8
+// DecodeUtf8  the code point of the UTF-8 sequence at text[at] by Utf8Length's rules, moving
+//             `at` past it; -1 for a byte that begins none (it alone is passed over)
+// AppendUtf8  a code point added to the text as UTF-8
 // IsControlChar  whether the character of `length` bytes at text[i] is a control
 //             character: a byte 00-1F, 7F or 80-9F, or U+0080 to U+009F in UTF-8
 // Displayed   the text as a terminal may show it: each control character as
@@ -24,5 +28,7 @@ std::string Trimmed(const std::string& text, const char* blanks = " ");
 std::string Printable(const std::string& text);
 std::string Quoted(const std::string& text);
 size_t Utf8Length(const std::string& bytes, size_t i);
+long DecodeUtf8(const std::string& text, size_t& at);
+void AppendUtf8(std::string& text, char32_t code);
 bool IsControlChar(const std::string& text, size_t i, size_t length);
 std::string Displayed(const std::string& text, bool utf8 = true);

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "ending/fatal.h"
+#include "jobs/channel_line.h"
 #include "jobs/memory_file.h"
 #include "unit_support.h"
 

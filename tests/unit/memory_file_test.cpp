@@ -13,6 +13,8 @@
 #include <vector>
 
 #include "ending/fatal.h"
+#include "jobs/backup_name.h"
+#include "jobs/channel_line.h"
 #include "memory_file_support.h"
 #include "unit_support.h"
 

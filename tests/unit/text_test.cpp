@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -98,6 +99,33 @@ TEST(Quoted, InDoubleQuotesWithQuotesAndBackslashesEscaped) {
       {"\xFD\xFE", "\"\\xFD\\xFE\""},
   };
   for (const TextCase& c : cases) EXPECT_EQ(Quoted(c.given), c.expected) << c.expected;
+}
+
+// What is no UTF-8 is -1 a byte at a time, and what is comes back whole from AppendUtf8.
+TEST(DecodeUtf8, RefusesWhatUtf8LengthRefuses) {
+  const struct {
+    std::string given;
+    std::vector<long> expected;
+  } cases[] = {
+      {"A\xC3\xA9", {'A', 0xE9}},
+      {"\xE2\x94\x82\xF0\x9F\x93\xBB", {0x2502, 0x1F4FB}},
+      {"\xE0\x80\x81", {-1, -1, -1}},          // overlong U+0001
+      {"\xED\xA0\x80", {-1, -1, -1}},          // a surrogate
+      {"\xF4\x90\x80\x80", {-1, -1, -1, -1}},  // above U+10FFFF
+      {"\xC3x", {-1, 'x'}},                    // cut short
+  };
+  for (const auto& c : cases) {
+    std::vector<long> codes;
+    std::string again;
+    for (size_t at = 0; at < c.given.size();) {
+      codes.push_back(DecodeUtf8(c.given, at));
+      if (codes.back() >= 0) AppendUtf8(again, static_cast<char32_t>(codes.back()));
+    }
+    EXPECT_EQ(codes, c.expected) << Printable(c.given);
+    if (c.expected[0] >= 0) {
+      EXPECT_EQ(again, c.given);
+    }
+  }
 }
 
 }  // namespace
