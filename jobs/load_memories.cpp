@@ -56,12 +56,13 @@ std::string NameAsSent(const std::string& name) {
   return sent;
 }
 
-LoadTally LoadMemoriesFrom(const std::string& name, std::FILE* findings, bool despite_findings) {
-  LoadTally tally;
-  // The whole file first, read as --check reads it, so that a file with
-  // findings can be held back before a frame is sent.
-  bool filled[kChannels] = {};
-  ChannelFields file[kChannels];
+namespace {
+
+// The whole file, read as --check reads it, so that a file with findings can
+// be held back before a frame is sent; returns the findings that count (with
+// --channels, those of the chosen lines and of the file as a whole).
+int ReadLoadFile(const std::string& name, std::FILE* findings, bool (&filled)[kChannels],
+                 ChannelFields (&file)[kChannels]) {
   OpenMemoryFileForReading(name);
   if (last_error != 0) EndWithFileProblem(kReadOpenLine);
   BeginMemoryFileCheck(name, findings);
@@ -72,7 +73,6 @@ LoadTally LoadMemoriesFrom(const std::string& name, std::FILE* findings, bool de
     if (ReadFailed()) break;
     int before = MemoryFileCheckWarnings();
     filled[number - 1] = CheckChannelLine(number, line, file[number - 1]);
-    // With --channels, the findings of the other lines do not hold it back.
     if (!channel_chosen[number - 1]) passed_over += MemoryFileCheckWarnings() - before;
   }
   if (ReadFailed()) {
@@ -80,9 +80,55 @@ LoadTally LoadMemoriesFrom(const std::string& name, std::FILE* findings, bool de
     CloseMemoryFileAfterReading();
     EndWithFileProblem(kReadCloseLine);
   }
-  tally.findings = EndMemoryFileCheck(number) - passed_over;
+  int counted = EndMemoryFileCheck(number) - passed_over;
   CloseMemoryFileAfterReading();
   if (last_error != 0) EndWithFileProblem(kReadCloseLine);
+  return counted;
+}
+
+// One channel's five frames; the first refused ends the channel, since the
+// frames after it would store into the channel selected before, or a channel
+// half set.
+void LoadChannel(int channel, const ChannelFields& fields, LoadTally& tally) {
+  const struct {
+    std::string frame;
+    const char* command;
+  } frames[] = {
+      {frame_header + SetFrequency + EncodeFrequency(fields.frequency) + FrameEnd, "SetFrequency"},
+      {frame_header + SetModeFilter + static_cast<char>(fields.mode & 0xFF) +
+           static_cast<char>(fields.filter & 0xFF) + FrameEnd,
+       "SetModeFilter"},
+      {frame_header + SelectMemory + ChannelByte(channel) + FrameEnd, "SelectMemory"},
+      {frame_header + SetName + NameAsSent(fields.name) + FrameEnd, "SetName"},
+      {frame_header + StoreMemory + FrameEnd, "StoreMemory"},
+  };
+  Asked asked = Asked::kAnswer;
+  const char* command = nullptr;
+  for (const auto& step : frames) {
+    command = step.command;
+    asked = Send(step.frame, command, tally);
+    if (asked != Asked::kAnswer) break;
+  }
+  if (asked == Asked::kAnswer) {
+    tally.stored++;
+  } else if (asked == Asked::kUnusable) {
+    tally.refused.push_back({channel, command});
+    TraceNote(std::string("channel ") + std::to_string(channel) + " refused at " + command +
+              ": its other frames not sent, nothing stored");
+  } else {
+    tally.stopped_at = command;
+    tally.stopped_channel = channel;
+    tally.not_sent++;
+  }
+}
+
+}  // namespace
+
+LoadTally LoadMemoriesFrom(const std::string& name, std::FILE* findings, bool despite_findings) {
+  LoadTally tally;
+  bool filled[kChannels] = {};
+  ChannelFields file[kChannels];
+  tally.findings = ReadLoadFile(name, findings, filled, file);
   tally.left = kChannels;
   if (tally.findings > 0 && !despite_findings) {
     tally.held_back = true;
@@ -102,40 +148,7 @@ LoadTally LoadMemoriesFrom(const std::string& name, std::FILE* findings, bool de
       tally.not_sent++;
       continue;
     }
-    const ChannelFields& fields = file[channel];
-    const struct {
-      std::string frame;
-      const char* command;
-    } frames[] = {
-        {frame_header + SetFrequency + EncodeFrequency(fields.frequency) + FrameEnd,
-         "SetFrequency"},
-        {frame_header + SetModeFilter + static_cast<char>(fields.mode & 0xFF) +
-             static_cast<char>(fields.filter & 0xFF) + FrameEnd,
-         "SetModeFilter"},
-        {frame_header + SelectMemory + ChannelByte(channel) + FrameEnd, "SelectMemory"},
-        {frame_header + SetName + NameAsSent(fields.name) + FrameEnd, "SetName"},
-        {frame_header + StoreMemory + FrameEnd, "StoreMemory"},
-    };
-    Asked asked = Asked::kAnswer;
-    const char* command = nullptr;
-    for (const auto& step : frames) {
-      command = step.command;
-      asked = Send(step.frame, command, tally);
-      // The first refusal ends the channel: the frames after it would store
-      // into the channel selected before, or a channel half set.
-      if (asked != Asked::kAnswer) break;
-    }
-    if (asked == Asked::kAnswer) {
-      tally.stored++;
-    } else if (asked == Asked::kUnusable) {
-      tally.refused.push_back({channel, command});
-      TraceNote(std::string("channel ") + std::to_string(channel) + " refused at " + command +
-                ": its other frames not sent, nothing stored");
-    } else {
-      tally.stopped_at = command;
-      tally.stopped_channel = channel;
-      tally.not_sent++;
-    }
+    LoadChannel(channel, file[channel], tally);
   }
   tally.left = kChannels - loads;
   PrintProgress("");
