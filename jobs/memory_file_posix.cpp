@@ -399,15 +399,25 @@ int FileFlushAndClose() {
   return result;
 }
 
-int FileReplace(const std::string& path) {
-  if (rename(temporary.path, path.c_str()) != 0) {
+namespace {
+
+// A named temporary takes its final name; when it cannot, it goes, and the
+// reason stays in file_reason.
+int RenameTemporary(Temporary& made, const std::string& path) {
+  if (rename(made.path, path.c_str()) != 0) {
     Reason();
-    RemoveTemporary(temporary);
+    RemoveTemporary(made);
     return 2;
   }
-  temporary.named = 0;
+  made.named = 0;
   SyncFolder(path);
   return 0;
+}
+
+}  // namespace
+
+int FileReplace(const std::string& path) {
+  return RenameTemporary(temporary, path);
 }
 
 int FileMayMake(const std::string& path, bool replace) {
@@ -427,14 +437,7 @@ int FileBackUp(const std::string& from, const std::string& backup, bool replace,
     } else if (FreshName(folder, base, backup_temporary.path) &&
                link(from.c_str(), backup_temporary.path) == 0) {
       backup_temporary.named = 1;
-      if (rename(backup_temporary.path, backup.c_str()) != 0) {
-        Reason();
-        RemoveTemporary(backup_temporary);
-        return 2;
-      }
-      backup_temporary.named = 0;
-      SyncFolder(backup);
-      return 0;
+      return RenameTemporary(backup_temporary, backup);
     }
     // No hard links here (or not of this file): a copy, then.
   }

@@ -11,6 +11,7 @@
 #include "console/console.h"
 #include "ending/fatal.h"
 #include "jobs/channel_line.h"
+#include "jobs/csv_conversion.h"
 #include "jobs/jobs.h"
 #include "jobs/memory_file.h"
 #include "link/civ_frame.h"
@@ -101,13 +102,7 @@ std::string WhyNotUpdated(const std::string& name, std::string& bytes) {
            "memory file" + save_all;
   bool whole = ReadWholeFile(name, bytes);
   std::vector<LineSpan> spans = LineSpans(bytes);
-  std::string first =
-      spans.empty() ? "" : bytes.substr(spans[0].begin, spans[0].end - spans[0].begin);
-  bool separator =
-      first.size() >= kSeparatorColumns[0] &&
-      (first[kSeparatorColumns[0] - 1] == column_separator ||
-       first.compare(kSeparatorColumns[0] - 1, utf8_separator.size(), utf8_separator) == 0);
-  if (!whole || !separator)
+  if (!whole || KindOfFile(name) != FileKind::kMemoryFile)
     return quoted + " is not a memory file (its first line has no separator in column 4): " +
            "nothing is sent and the file is left as it is";
   int lines = static_cast<int>(spans.size());
