@@ -2,7 +2,6 @@
 #include "app/command_line.h"
 
 #include <cstdio>
-#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -16,7 +15,6 @@
 std::string requested_job;
 std::string channel_list;
 std::vector<std::string> job_values;
-bool options_given = false;
 std::string force_given;
 std::string trace_name;
 
@@ -74,9 +72,9 @@ const Option* FindOption(const std::string& name) {
   return nullptr;
 }
 
+// A mistake in the options: what is wrong, and where to read how it is meant.
 [[noreturn]] void UsageError(const std::string& message) {
-  PrintProblem(Displayed(message) + " (see quenmar-setup --help)");
-  std::exit(kUsageError);
+  EndWithUsageError(Displayed(message) + " (see quenmar-setup --help)");
 }
 
 // --channels goes with a job that walks the channels; its list is read now,
@@ -107,6 +105,11 @@ bool LooksLikeDevice(const std::string& argument) {
 
 }  // namespace
 
+void EndWithUsageError(const std::string& text) {
+  PrintProblem(text);
+  EndProgram(kUsageError);
+}
+
 std::string OptionFormFor(const std::string& name) {
   const Option* option = FindOption(name);
   if (!option || !*option->values) return name;
@@ -129,7 +132,6 @@ std::vector<std::string> ReadCommandLine(int argc, const char* const* argv) {
       options_ended = true;
       continue;
     }
-    options_given = true;
     // --name=value is the same as --name value, for options that take one value.
     std::string name = argument;
     std::vector<std::string> values;

@@ -8,6 +8,8 @@
 //                  --channels list that is bad or without --save, --load or
 //                  --compare end the program with a one-line message and
 //                  status 2.
+// EndWithUsageError  the one ending of a usage error or a refusal before any
+//                  job: the line on the error stream, then status 2
 // OptionFormFor    "--save FILE" for an option name, as the messages show it
 // RefuseDeviceArguments  ends the program with one line and status 2 when an
 //                  argument left for the port rule looks like a device (holds
@@ -25,8 +27,6 @@ extern std::vector<std::string> job_values;
 // The text of --channels, "" when it was not given; ReadCommandLine has put
 // what it names into channel_chosen (jobs/jobs.h).
 extern std::string channel_list;
-// True when the command line held any option at all.
-extern bool options_given;
 // The file named by --trace, "" when not given; read by start-up, which opens
 // it for the port trace (link/port_trace.h). It wins over QUENMAR_TRACE.
 extern std::string trace_name;
@@ -34,5 +34,6 @@ extern std::string trace_name;
 extern std::string force_given;
 
 std::vector<std::string> ReadCommandLine(int argc, const char* const* argv);
+[[noreturn]] void EndWithUsageError(const std::string& text);
 std::string OptionFormFor(const std::string& name);
 void RefuseDeviceArguments(const std::vector<std::string>& arguments);

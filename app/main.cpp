@@ -201,7 +201,7 @@ void RefuseClosedResults() {
   bool to_error = conversion && dash;
   int closed = stream_was_closed[1] && to_output ? 1 : stream_was_closed[2] && to_error ? 2 : 0;
   if (closed == 0 || job == "--load" || job == "--clock") return;
-  std::exit(ClosedResults(job, closed));
+  EndProgram(ClosedResults(job, closed));
 }
 
 // A VERSION_CONTROL that names no way of keeping backups is a mistake to
@@ -209,8 +209,7 @@ void RefuseClosedResults() {
 void RefuseVersionControl() {
   std::string problem = VersionControlProblem(std::getenv("VERSION_CONTROL"));
   if (problem.empty()) return;
-  PrintProblem(problem);
-  std::exit(kUsageError);
+  EndWithUsageError(problem);
 }
 
 // A port number whose device is set to an empty name is a mistake (an unset
@@ -220,9 +219,9 @@ void RefuseEmptyDevice(const std::string& device_text) {
   unsigned port = 1;
   LineSettings settings;
   if (ParseDeviceText(device_text, port, settings) != 0 || !DevicePath(port).empty()) return;
-  PrintProblem("QUENMAR_COM" + std::to_string(port) +
-               " is set but empty; set it to the device, or unset it (see quenmar-setup --help)");
-  std::exit(kUsageError);
+  EndWithUsageError(
+      "QUENMAR_COM" + std::to_string(port) +
+      " is set but empty; set it to the device, or unset it (see quenmar-setup --help)");
 }
 
 // The port trace's file, named by --trace or QUENMAR_TRACE: never a device,
