@@ -7,14 +7,12 @@
 #include <cstdlib>
 #include <string>
 
+#include "text/text.h"
+
 namespace {
 
 constexpr size_t kNumberItemLimit = 67;
 constexpr size_t kTextItemLimit = 4096;
-
-bool IsDigit(char c) {
-  return c >= '0' && c <= '9';
-}
 
 // Length of the longest leading part of `text` (from `start`) that forms a
 // decimal number: sign, digits with an optional point, optional exponent.

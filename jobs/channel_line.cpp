@@ -5,6 +5,7 @@
 #include <string>
 
 #include "link/civ_frame.h"
+#include "text/text.h"
 
 int16_t current_mode = 0;
 int16_t current_filter = 0;
@@ -78,7 +79,7 @@ bool ParseChannelLine(const std::string& line, ChannelFields& fields) {
   // A digit where the point belongs: the frequency has slipped out of its
   // columns (1423450 typed without the point), so the line loads nothing.
   char point = line.size() >= kPointColumn ? line[kPointColumn - 1] : ' ';
-  if (point >= '0' && point <= '9') return false;
+  if (IsDigit(point)) return false;
   if (!frequency.empty() && frequency[0] == ' ') frequency[0] = '0';
   // Blanks at the end of the decimals are zeros: 7.05 and blanks is 7.05000.
   for (size_t i = frequency.size(); i > kMegahertzWidth && frequency[i - 1] == ' '; i--) {

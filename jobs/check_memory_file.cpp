@@ -37,10 +37,6 @@ size_t ctrl_z_column = 0;
 int mode_line = 0;
 int filter_line = 0;
 
-bool IsDigit(char c) {
-  return c >= '0' && c <= '9';
-}
-
 // A column of the line as read, counted as the file has it: a separator
 // written in UTF-8 takes three bytes there, one in the line.
 size_t FileColumn(size_t column) {

@@ -11,6 +11,10 @@ bool IsPrintable(char c) {
 
 }  // namespace
 
+bool IsDigit(char c) {
+  return c >= '0' && c <= '9';
+}
+
 std::string Hex2(unsigned char byte) {
   const char* digits = "0123456789ABCDEF";
   return {digits[byte >> 4], digits[byte & 15]};

@@ -2,6 +2,7 @@
 // upper case, trimming, UTF-8, and bytes shown safely on a terminal. This file
 // includes nothing of the program's own, so no include cycle can pass through it.
 //
+// IsDigit     whether a byte is a decimal digit, 0-9, in any locale
 // Hex2        a byte as two upper-case hexadecimal digits
 // UpperCase   the text with a-z made A-Z, every other byte as it is
 // Trimmed     the text without the given blanks before and after it
@@ -22,6 +23,7 @@
 #include <cstddef>
 #include <string>
 
+bool IsDigit(char c);
 std::string Hex2(unsigned char byte);
 std::string UpperCase(std::string text);
 std::string Trimmed(const std::string& text, const char* blanks = " ");
