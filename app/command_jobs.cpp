@@ -3,7 +3,6 @@
 #include "app/command_jobs.h"
 
 #include <cstdio>
-#include <ctime>
 #include <string>
 #include <vector>
 
@@ -50,8 +49,8 @@ std::string Count(int count, const char* what) {
 
 int ProbeJob() {
   ProbeResult probe = ProbeRadio();
-  if (probe.unanswered) {
-    ReportUnanswered(probe.unanswered, -1, "the probe found no radio", probe.reply);
+  if (probe.unanswered.command) {
+    ReportUnanswered(probe.unanswered, "the probe found no radio");
     return kRadioStoppedAnswering;
   }
   // The megahertz without a leading zero: "7.05000 MHz".
@@ -69,9 +68,8 @@ int SaveJob(const std::string& name) {
     return kUsageError;
   }
   if (!backup_made.empty()) PrintLine(backup_made + " keeps the old contents");
-  if (!result.stopped_at) return kAllWell;
-  ReportUnanswered(result.stopped_at, result.stopped_channel,
-                   "the save stopped and the file was left as it was", result.reply);
+  if (!result.unanswered.command) return kAllWell;
+  ReportUnanswered(result.unanswered, "the save stopped and the file was left as it was");
   return kRadioStoppedAnswering;
 }
 
@@ -90,31 +88,27 @@ int LoadJob(const std::string& name) {
   for (int channel : tally.empty_chosen)
     PrintLine("channel " + std::to_string(channel) + " is empty in " + name +
               ": left as the radio has it");
-  if (tally.stopped_at)
-    ReportUnanswered(tally.stopped_at, tally.stopped_channel, "the load stopped");
+  if (tally.unanswered.command) ReportUnanswered(tally.unanswered, "the load stopped");
   PrintLine(LoadSummary(tally) + "; " + Count(tally.sent_again, "frame") + " sent again");
-  if (tally.stopped_at) return kRadioStoppedAnswering;
+  if (tally.unanswered.command) return kRadioStoppedAnswering;
   return tally.refused.empty() ? kAllWell : kFoundSomething;
 }
 
 int ClockJob() {
-  std::time_t now = std::time(nullptr);
-  std::tm local = *std::localtime(&now);
-  std::string frame = ClockFrame(local);
-  PrintLine("sent  " + FrameHex(frame));
-  if (!Exchange(frame)) {
-    ReportUnanswered("SetClock", -1, "the clock may not be set");
+  ClockSetting setting = ClockSettingNow();
+  PrintLine("sent  " + FrameHex(setting.frame));
+  ClockResult result = SendClockSetting(setting);
+  if (result.unanswered.command) {
+    ReportUnanswered(result.unanswered, "the clock may not be set");
     return kRadioStoppedAnswering;
   }
-  PrintLine("reply " + FrameHex(civ_buffer));
+  PrintLine("reply " + FrameHex(result.reply));
   // The frame in words, for whoever can't read packed decimals.
-  char set[32];
-  std::strftime(set, sizeof set, "%Y-%m-%d %H:%M:%S", &local);
-  if (!ReplyStatusIs(ReplyOk)) {
-    PrintLine(std::string("the radio refused the clock ") + set);
+  if (!result.accepted) {
+    PrintLine("the radio refused the clock " + setting.local_time);
     return kFoundSomething;
   }
-  PrintLine(std::string("set the radio's clock to ") + set);
+  PrintLine("set the radio's clock to " + setting.local_time);
   return kAllWell;
 }
 
@@ -125,9 +119,8 @@ int CompareJob(const std::string& name) {
               ChannelText(difference.radio) + ", file " + ChannelText(difference.file) +
               (difference.file.filled ? "" : ": a load leaves it as the radio has it"));
   }
-  if (comparison.stopped_at) {
-    ReportUnanswered(comparison.stopped_at, comparison.stopped_channel, "the comparison stopped",
-                     comparison.reply);
+  if (comparison.unanswered.command) {
+    ReportUnanswered(comparison.unanswered, "the comparison stopped");
     return kRadioStoppedAnswering;
   }
   int differ = static_cast<int>(comparison.differences.size());
@@ -139,10 +132,9 @@ int CompareJob(const std::string& name) {
 
 }  // namespace
 
-void ReportUnanswered(const char* command, int channel, const std::string& outcome,
-                      const std::string& reply) {
+void ReportUnanswered(const Unanswered& unanswered, const std::string& outcome) {
   PrintProgress("");
-  PrintProblem(Displayed(UnansweredText(command, channel, outcome, reply)));
+  PrintProblem(Displayed(UnansweredText(unanswered, outcome)));
 }
 
 int RefuseOtherKindOfFile(const std::string& job, const std::string& name) {

@@ -6,8 +6,9 @@
 //                   exit status. Every one of them treats a radio that stops
 //                   answering alike: one line naming the exchange and what to
 //                   check, and kRadioStoppedAnswering.
-// ReportUnanswered  that line, on the error stream (naming the reply that came
-//                   back instead of an answer, when one did)
+// ReportUnanswered  that line, on the error stream, for the exchange a job
+//                   stopped at (naming the reply that came back instead of an
+//                   answer, when one did)
 // RefuseOtherKindOfFile  before --load, --compare, --check or --save opens
 //                   anything: a CSV given for a memory file, or a save that
 //                   would replace a file of another kind, gets one line on the
@@ -23,9 +24,10 @@
 #include <string>
 #include <vector>
 
+struct Unanswered;
+
 int RunCommandJob(const std::string& job, const std::vector<std::string>& values);
-void ReportUnanswered(const char* command, int channel, const std::string& outcome,
-                      const std::string& reply = "");
+void ReportUnanswered(const Unanswered& unanswered, const std::string& outcome);
 int RefuseOtherKindOfFile(const std::string& job, const std::string& name);
 int CheckJob(const std::string& name);
 int ConversionJob(const std::string& job, const std::string& input, const std::string& output);

@@ -5,7 +5,6 @@
 
 #include <cstdint>
 #include <cstdio>
-#include <ctime>
 #include <string>
 #include <vector>
 
@@ -56,9 +55,8 @@ void ShowOutcome(const std::vector<std::string>& lines) {
 // Menu choice 1: programs the radio's channels from a memory file.
 void LoadMemories() {
   LoadTally tally = LoadMemoriesFrom(AskFileName("What file to open to read memories? "));
-  if (tally.stopped_at) {
-    ShowOutcome({UnansweredText(tally.stopped_at, tally.stopped_channel, "the load stopped"),
-                 LoadSummary(tally)});
+  if (tally.unanswered.command) {
+    ShowOutcome({UnansweredText(tally.unanswered, "the load stopped"), LoadSummary(tally)});
   } else if (!tally.refused.empty()) {
     ShowOutcome({LoadSummary(tally)});
   }
@@ -69,28 +67,24 @@ void LoadMemories() {
 // failed close (error 2 at line 574), after one line saying what to check.
 void SaveMemories() {
   SaveResult result = SaveMemoriesInto(AskFileName("What file to open to write memories? "));
-  if (!result.stopped_at) return;
-  PrintProblem(
-      Displayed(UnansweredText(result.stopped_at, result.stopped_channel,
-                               "the save stopped and the file was left as it was", result.reply)));
+  if (!result.unanswered.command) return;
+  PrintProblem(Displayed(
+      UnansweredText(result.unanswered, "the save stopped and the file was left as it was")));
   last_error = 2;
   FatalError(kWriteCloseLine);
 }
 
-// Menu choice 3: sends the computer's local date and time to the radio.
+// Menu choice 3: sends the computer's local date and time to the radio. The
+// frame is on the screen before the wait for the reply begins; the reply,
+// or what the window took of one, is shown whatever it is.
 void SetRadioClock() {
   PrintText("Set Quenmar Clock", true);
-  // Date and time from one reading of the clock, so that a setting made at
-  // midnight cannot join yesterday's date to today's time.
-  std::time_t now = std::time(nullptr);
-  std::tm local = *std::localtime(&now);
-  civ_buffer = ClockFrame(local);
+  ClockSetting setting = ClockSettingNow();
   MoveCursor(5, 1);
-  ShowFrame();
-  SendFrame();
-  ReceiveReply();
+  ShowFrame(setting.frame);
+  ClockResult result = SendClockSetting(setting);
   MoveCursor(9, 1);
-  ShowFrame();
+  ShowFrame(result.reply);
   WaitForKey();
 }
 

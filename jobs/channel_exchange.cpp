@@ -1,6 +1,6 @@
-// What the memory jobs share: the channels chosen, channel bytes, one
-// command-and-reply exchange and the words for an exchange that went
-// unanswered.
+// What the jobs that talk to the radio share: the channels chosen, channel
+// bytes, one command-and-reply exchange, a read asked until it is answered,
+// and the words for an exchange that went unanswered.
 #include <algorithm>
 #include <string>
 #include <vector>
@@ -58,44 +58,55 @@ char ChannelByte(int channel) {
   return static_cast<char>((channel / 10) * 16 + channel % 10);
 }
 
-bool Exchange(const std::string& frame) {
+ExchangeResult Exchange(const std::string& frame) {
   civ_buffer = frame;
-  SendFrame();
-  ReceiveReply();
-  return echo_as_sent && reply_complete;
+  ExchangeResult result;
+  result.sent = SendFrame();
+  result.reply_complete = ReceiveReply();
+  result.hung_up = PortHungUp();
+  result.answered = result.sent.echo_as_sent && result.reply_complete;
+  return result;
 }
 
-Asked AskForAnswer(const std::string& frame, char command, bool refusal_answers, const char* name) {
+bool AskForAnswer(char command, const std::string& data, bool refusal_answers, const char* name,
+                  Unanswered& unanswered) {
   for (int tries = 1;; tries++) {
-    if (!Exchange(frame)) return Asked::kUnanswered;
-    if (ReplyAnswers(command, refusal_answers)) return Asked::kAnswer;
-    // A refusal, or a reply to something else (late, or garbled on the
-    // line): a read asked again changes nothing in the radio.
-    TraceNote(std::string("no answer to ") + name + " in " + FrameHex(civ_buffer) +
-              (tries < kAskTries ? ": asking again" : ": giving up"));
-    if (tries == kAskTries) return Asked::kUnusable;
+    ExchangeResult exchanged = Exchange(frame_header + command + data + FrameEnd);
+    if (exchanged.answered && ReplyAnswers(command, refusal_answers)) return true;
+    if (exchanged.answered) {
+      // A refusal, or a reply to something else (late, or garbled on the
+      // line): a read asked again changes nothing in the radio.
+      TraceNote(std::string("no answer to ") + name + " in " + FrameHex(civ_buffer) +
+                (tries < kAskTries ? ": asking again" : ": giving up"));
+      if (tries < kAskTries) continue;
+    }
+    unanswered.command = name;
+    unanswered.exchange = exchanged;
+    unanswered.reply = exchanged.answered ? civ_buffer : "";
+    return false;
   }
 }
 
-std::string UnansweredText(const char* command, int channel, const std::string& outcome,
-                           const std::string& reply) {
+std::string UnansweredText(const Unanswered& unanswered, const std::string& outcome) {
+  const ExchangeResult& how = unanswered.exchange;
   std::string exchange =
-      std::string(command) + (channel >= 0 ? " of channel " + std::to_string(channel) : "");
-  if (!reply.empty())
-    return "the radio answered " + exchange + " with " + FrameHex(reply) + " " +
+      std::string(unanswered.command) +
+      (unanswered.channel >= 0 ? " of channel " + std::to_string(unanswered.channel) : "");
+  if (!unanswered.reply.empty())
+    return "the radio answered " + exchange + " with " + FrameHex(unanswered.reply) + " " +
            std::to_string(kAskTries) + " times, which is no answer to it, so " + outcome +
            "; check that no other device on the line answers for the radio (04) and the"
            " interface's cable";
-  if (PortHungUp())
+  if (how.hung_up)
     return "the port hung up during " + exchange + ", so " + outcome +
            "; check the interface's cable and that the adapter is plugged in";
-  if (echo_changed)
-    return "other devices talked over " + exchange + " " + std::to_string(send_tries) +
+  if (how.sent.echo_changed)
+    return "other devices talked over " + exchange + " " + std::to_string(how.sent.tries) +
            " times, so " + outcome +
            "; check what else on the radio's line is sending (an amplifier, a tuner, another"
            " program)";
-  return (echo_as_sent ? "the radio did not answer " : "the line did not echo ") + exchange +
-         ", so " + outcome +
+  return (how.sent.echo_as_sent ? "the radio did not answer " : "the line did not echo ") +
+         exchange + ", so " + outcome +
          "; check the radio's power, address (04), speed (1200 bit/s) and remote control, and"
          " the interface's echo";
 }

@@ -26,10 +26,8 @@ Comparison CompareMemoriesWith(const std::string& name) {
     if (!channel_chosen[channel]) continue;
     ShowProgress("Reading memory ", channel, kChannels);
     RadioChannel radio = ReadRadioChannel(channel);
-    if (radio.unanswered) {
-      comparison.stopped_at = radio.unanswered;
-      comparison.stopped_channel = channel;
-      comparison.reply = radio.reply;
+    if (radio.unanswered.command) {
+      comparison.unanswered = radio.unanswered;
       return comparison;
     }
     if (!loads[channel]) {

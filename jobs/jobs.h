@@ -18,9 +18,12 @@
 //                   filled channel that the file leaves empty among them
 // ProbeRadio        the radio's frequency, mode and filter, asked with the read
 //                   commands only, so that nothing in the radio changes
+// ClockSettingNow   the setting of the radio's clock: the computer's local date
+//                   and time, from one reading of its clock, and its frame
+// SendClockSetting  that setting's frame exchanged with the radio; what came back
 // UnansweredText    which exchange went unanswered (of which channel, unless it is
-//                   below 0), how, and what to check, in words; or, given the reply
-//                   that came back instead of an answer, that reply
+//                   below 0), how, and what to check, in words; or, when a reply
+//                   came back instead of an answer, that reply
 // CheckMemoryFile   the check of --check: reads a memory file as a load does and
 //                   says on `out` where the load differs from what a line seems
 //                   to say; returns the channels it loads and the warnings
@@ -43,11 +46,12 @@
 //                   one's line end and separator form, every other byte stays
 // ChannelByte       a channel number as one packed-decimal byte
 // Exchange          puts a command frame in civ_buffer, sends it, and collects the
-//                   reply; true when the radio answered (echo_as_sent, reply_complete)
-// AskForAnswer      Exchange, sent again while the reply is no answer to the command
-//                   (ReplyAnswers), kAskTries in all; whether it was answered, went
-//                   unanswered, or every try came back without its answer (civ_buffer
-//                   then holds the last reply)
+//                   reply; how that went (ExchangeResult)
+// AskForAnswer      the frame of a command and its data, exchanged and sent again
+//                   while the reply is no answer to the command (ReplyAnswers),
+//                   kAskTries in all; true when it was answered, else false with
+//                   `unanswered` saying how (the last reply, when every try came
+//                   back without its answer)
 // ClockFrame        the SetClock frame of a local date and time
 #pragma once
 #include <cstdio>
@@ -55,12 +59,32 @@
 #include <string>
 #include <vector>
 
+#include "link/civ_frame.h"
+
 constexpr int kChannels = 62;
 // Tries of a frame whose reply is no answer to it (a refused read, a reply to
 // another command).
 constexpr int kAskTries = 3;
 
-enum class Asked { kAnswer, kUnanswered, kUnusable };
+// How one exchange went: what SendFrame and ReceiveReply found.
+struct ExchangeResult {
+  FrameSent sent;
+  bool reply_complete = false;  // the reply window ended at a reply's FD
+  bool hung_up = false;         // the port had hung up by its end
+  // The whole echo came back as sent and the reply was complete. A refusal
+  // is an answer; silence, a lost echo or a reply cut short is not.
+  bool answered = false;
+};
+
+// The exchange that stopped a job: the command that went unanswered, of
+// which channel, how the exchange went; or the reply that came back instead
+// of an answer, every try.
+struct Unanswered {
+  const char* command = nullptr;  // nullptr: every exchange was answered
+  int channel = -1;               // -1: the command is of no channel
+  ExchangeResult exchange;        // the last try's
+  std::string reply;              // what came back instead of an answer, if anything did
+};
 
 // The channels a save, load or comparison works on, in channel order: all of
 // them unless --channels named some. Written by the command line before any
@@ -82,13 +106,12 @@ struct RefusedChannel {
 struct LoadTally {
   int stored = 0;                       // channels whose StoreMemory the radio answered FB
   std::vector<RefusedChannel> refused;  // channels with a frame refused
-  int not_sent = 0;    // channels to load left when the load stopped, the one it stopped at too
-  int left = 0;        // channels the file leaves as the radio has them
-  int sent_again = 0;  // tries after a collision or a reply to something else
-  const char* stopped_at = nullptr;  // the command that went unanswered, if one did
-  int stopped_channel = 0;
-  int findings = 0;               // the warnings --check gives the file
-  bool held_back = false;         // nothing was sent, for those findings
+  int not_sent = 0;        // channels to load left when the load stopped, the one it stopped at too
+  int left = 0;            // channels the file leaves as the radio has them
+  int sent_again = 0;      // tries after a collision or a reply to something else
+  Unanswered unanswered;   // the frame the load stopped at, if it stopped
+  int findings = 0;        // the warnings --check gives the file
+  bool held_back = false;  // nothing was sent, for those findings
   std::vector<int> empty_chosen;  // channels --channels named whose lines load nothing
 };
 
@@ -99,15 +122,12 @@ struct RadioChannel {
   std::string name;  // up to seven bytes; seven blanks when the radio gave none
   int mode = 0;
   int filter = 0;
-  const char* unanswered = nullptr;  // the command that got no answer, if one did not
-  std::string reply;                 // what came back instead of its answer, if anything did
+  Unanswered unanswered;  // the read that got no answer, if one did not
 };
 
 struct SaveResult {
-  const char* stopped_at = nullptr;  // the command that went unanswered: the file is as it was
-  int stopped_channel = 0;
-  std::string refusal;  // why a save of some channels asked the radio nothing, if it did not
-  std::string reply;    // what came back instead of its answer, if anything did
+  Unanswered unanswered;  // the read the save stopped at: the file is as it was
+  std::string refusal;    // why a save of some channels asked the radio nothing, if it did not
 };
 
 // A channel that the radio and the file hold differently: the file's side as
@@ -124,17 +144,26 @@ struct Comparison {
   // them as they are) where the radio holds them filled: those differ.
   int compared = 0;
   std::vector<ChannelDifference> differences;
-  const char* stopped_at = nullptr;  // the command that went unanswered, if one did
-  int stopped_channel = 0;
-  std::string reply;  // what came back instead of its answer, if anything did
+  Unanswered unanswered;  // the read the comparison stopped at, if it stopped
 };
 
 struct ProbeResult {
-  std::string frequency;  // ten digits, as DecodeFrequency gives them
+  std::string frequency;  // seven digits, 10 MHz down to 10 Hz, as DecodeFrequency gives them
   int mode = 0;
   int filter = 0;
-  const char* unanswered = nullptr;  // the read that got no answer, if one did not
-  std::string reply;                 // what came back instead of its answer, if anything did
+  Unanswered unanswered;  // the read that got no answer, if one did not
+};
+
+// A setting of the radio's clock, made from one reading of the computer's.
+struct ClockSetting {
+  std::string frame;       // the SetClock frame
+  std::string local_time;  // the local date and time it sets, "2024-03-07 09:05:30"
+};
+
+struct ClockResult {
+  std::string reply;      // what the reply window took: the reply, or a part of one, or nothing
+  bool accepted = false;  // the radio answered FB
+  Unanswered unanswered;  // SetClock, when it went unanswered
 };
 
 LoadTally LoadMemoriesFrom(const std::string& name, std::FILE* findings = nullptr,
@@ -148,8 +177,9 @@ std::string WithChannelLines(const std::string& file, const std::string (&lines)
 RadioChannel ReadRadioChannel(int channel);
 Comparison CompareMemoriesWith(const std::string& name);
 ProbeResult ProbeRadio();
-std::string UnansweredText(const char* command, int channel, const std::string& outcome,
-                           const std::string& reply = "");
+ClockSetting ClockSettingNow();
+ClockResult SendClockSetting(const ClockSetting& setting);
+std::string UnansweredText(const Unanswered& unanswered, const std::string& outcome);
 FileCheck CheckMemoryFile(const std::string& name, std::FILE* out);
 void BeginMemoryFileCheck(const std::string& name, std::FILE* out);
 struct ChannelFields;
@@ -158,6 +188,7 @@ int EndMemoryFileCheck(int number);
 int MemoryFileCheckWarnings();
 std::string ChooseChannels(const std::string& list);
 char ChannelByte(int channel);
-bool Exchange(const std::string& frame);
-Asked AskForAnswer(const std::string& frame, char command, bool refusal_answers, const char* name);
+ExchangeResult Exchange(const std::string& frame);
+bool AskForAnswer(char command, const std::string& data, bool refusal_answers, const char* name,
+                  Unanswered& unanswered);
 std::string ClockFrame(const std::tm& local);

@@ -13,15 +13,23 @@
 
 namespace {
 
-// One frame of a load. A reply to something else is asked again, as a
-// collision is: every frame of a load may go out twice without harm.
-Asked Send(const std::string& frame, const char* command, LoadTally& tally) {
+// How one frame of a load went: answered FB; refused (FA, or no answer to
+// it, every try); or unanswered, which stops the load.
+enum class Sent { kStored, kRefused, kUnanswered };
+
+// One frame of a load, of a channel. A reply to something else is asked
+// again, as a collision is: every frame of a load may go out twice without
+// harm. An exchange that goes unanswered is noted in the tally.
+Sent Send(const std::string& frame, const char* command, int channel, LoadTally& tally) {
   for (int tries = 1;; tries++) {
-    bool answered = Exchange(frame);
-    tally.sent_again += send_tries - 1;
-    if (!answered) return Asked::kUnanswered;
-    if (ReplyStatusIs(ReplyOk)) return Asked::kAnswer;
-    if (ReplyStatusIs(ReplyRefused) || tries == kAskTries) return Asked::kUnusable;
+    ExchangeResult exchanged = Exchange(frame);
+    tally.sent_again += exchanged.sent.tries - 1;
+    if (!exchanged.answered) {
+      tally.unanswered = {command, channel, exchanged, ""};
+      return Sent::kUnanswered;
+    }
+    if (ReplyStatusIs(ReplyOk)) return Sent::kStored;
+    if (ReplyStatusIs(ReplyRefused) || tries == kAskTries) return Sent::kRefused;
     TraceNote(std::string("no answer to ") + command + " in " + FrameHex(civ_buffer) +
               ": sending it again");
     tally.sent_again++;
@@ -42,7 +50,7 @@ std::string LoadSummary(const LoadTally& tally) {
             tally.refused[i].command;
   }
   if (!tally.refused.empty()) text += ")";
-  if (tally.stopped_at)
+  if (tally.unanswered.command)
     text += ", " + std::to_string(tally.not_sent) + " not sent because the load stopped";
   return text + ", " + std::to_string(tally.left) + " left as the radio has them";
 }
@@ -102,22 +110,20 @@ void LoadChannel(int channel, const ChannelFields& fields, LoadTally& tally) {
       {frame_header + SetName + NameAsSent(fields.name) + FrameEnd, "SetName"},
       {frame_header + StoreMemory + FrameEnd, "StoreMemory"},
   };
-  Asked asked = Asked::kAnswer;
+  Sent sent = Sent::kStored;
   const char* command = nullptr;
   for (const auto& step : frames) {
     command = step.command;
-    asked = Send(step.frame, command, tally);
-    if (asked != Asked::kAnswer) break;
+    sent = Send(step.frame, command, channel, tally);
+    if (sent != Sent::kStored) break;
   }
-  if (asked == Asked::kAnswer) {
+  if (sent == Sent::kStored) {
     tally.stored++;
-  } else if (asked == Asked::kUnusable) {
+  } else if (sent == Sent::kRefused) {
     tally.refused.push_back({channel, command});
     TraceNote(std::string("channel ") + std::to_string(channel) + " refused at " + command +
               ": its other frames not sent, nothing stored");
   } else {
-    tally.stopped_at = command;
-    tally.stopped_channel = channel;
     tally.not_sent++;
   }
 }
@@ -137,14 +143,14 @@ LoadTally LoadMemoriesFrom(const std::string& name, std::FILE* findings, bool de
   int loads = 0;  // channels the load programs
   for (int channel = 0; channel < kChannels; channel++) {
     if (!channel_chosen[channel]) continue;
-    if (!tally.stopped_at) ShowProgress("Loading memory ", channel, kChannels);
+    if (!tally.unanswered.command) ShowProgress("Loading memory ", channel, kChannels);
     if (!filled[channel]) {
       if (some_channels) tally.empty_chosen.push_back(channel);
       continue;
     }
     loads++;
     // After a stop the rest of the file is only counted.
-    if (tally.stopped_at) {
+    if (tally.unanswered.command) {
       tally.not_sent++;
       continue;
     }

@@ -18,19 +18,6 @@
 
 namespace {
 
-// One exchange of the save's reading, asked again while its reply is no
-// answer; false, with the command noted (and the last reply, when one came),
-// when no try was answered.
-bool Ask(char command, const std::string& data, bool refusal_answers, const char* name,
-         RadioChannel& read) {
-  Asked asked =
-      AskForAnswer(frame_header + command + data + FrameEnd, command, refusal_answers, name);
-  if (asked == Asked::kAnswer) return true;
-  read.unanswered = name;
-  if (asked == Asked::kUnusable) read.reply = civ_buffer;
-  return false;
-}
-
 // No memory file comes near this size; a file that does is not one.
 constexpr size_t kMemoryFileLimit = 1 << 20;
 const std::string kByteOrderMark = "\xEF\xBB\xBF";
@@ -136,15 +123,18 @@ std::string WithChannelLines(const std::string& file, const std::string (&lines)
 
 RadioChannel ReadRadioChannel(int channel) {
   RadioChannel read;
+  Unanswered& unanswered = read.unanswered;
+  unanswered.channel = channel;
   // A refused selection would recall the channel selected before: it is no
   // answer. A refused recall is: the channel is empty.
-  if (!Ask(SelectMemory, std::string(1, ChannelByte(channel)), false, "SelectMemory", read) ||
-      !Ask(RecallMemory, "", true, "RecallMemory", read) || !ReplyStatusIs(ReplyOk))
+  if (!AskForAnswer(SelectMemory, std::string(1, ChannelByte(channel)), false, "SelectMemory",
+                    unanswered) ||
+      !AskForAnswer(RecallMemory, "", true, "RecallMemory", unanswered) || !ReplyStatusIs(ReplyOk))
     return read;
   read.filled = true;
-  if (!Ask(ReadFrequency, "", false, "ReadFrequency", read)) return read;
+  if (!AskForAnswer(ReadFrequency, "", false, "ReadFrequency", unanswered)) return read;
   read.frequency = DecodeFrequency();
-  if (!Ask(ReadMode, "", false, "ReadMode", read)) return read;
+  if (!AskForAnswer(ReadMode, "", false, "ReadMode", unanswered)) return read;
   // Only a mode the radio can have becomes the mode a later load sends. A
   // radio of the family may send the mode alone: the filter is then 0.
   read.mode = ReplyByte(kReplyMode);
@@ -152,7 +142,7 @@ RadioChannel ReadRadioChannel(int channel) {
   read.filter = civ_buffer.size() > kReplyFilter ? ReplyByte(kReplyFilter) : 0;
   read.name = "       ";
   // A refused name read is an answer: a radio or channel without a name.
-  if (!Ask(ReadName, "", true, "ReadName", read)) return read;
+  if (!AskForAnswer(ReadName, "", true, "ReadName", unanswered)) return read;
   if (ReplyStatusIs(ReadName)) {
     // The name ends where the reply does: its FD is not part of it.
     std::string bytes = civ_buffer.substr(kReplyName - 1, kNameLength);
@@ -176,10 +166,9 @@ SaveResult SaveChosenChannelsInto(const std::string& name) {
     if (!channel_chosen[channel]) continue;
     ShowProgress("Reading memory ", channel, kChannels);
     RadioChannel read = ReadRadioChannel(channel);
-    if (read.unanswered) {
+    if (read.unanswered.command) {
       AbandonMemoryFileWriting();  // as for a whole save: the file stays as it was
-      result.stopped_at = read.unanswered;
-      result.stopped_channel = channel;
+      result.unanswered = read.unanswered;
       return result;
     }
     lines[channel] =
@@ -200,15 +189,13 @@ SaveResult SaveMemoriesInto(const std::string& name) {
   for (int channel = 0; channel < kChannels; channel++) {
     ShowProgress("Reading memory ", channel, kChannels);
     RadioChannel read = ReadRadioChannel(channel);
-    if (read.unanswered) {
+    if (read.unanswered.command) {
       // Nothing the radio did not give may end up in the file. The new
       // contents wait in memory until all 62 lines are in, whatever their
       // size: dropping them leaves a file as it was, and a stream (the
       // standard output, a FIFO, a device) is given nothing at all.
       AbandonMemoryFileWriting();
-      result.stopped_at = read.unanswered;
-      result.stopped_channel = channel;
-      result.reply = read.reply;
+      result.unanswered = read.unanswered;
       return result;
     }
     WriteChannelLine(

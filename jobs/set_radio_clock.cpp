@@ -1,4 +1,6 @@
-// The frame that sets the radio's clock, for menu choice 3 and --clock.
+// The setting of the radio's clock, for menu choice 3 and --clock: made from
+// the computer's clock, then sent. The two are steps of their own, so that a
+// door can show the frame before the exchange's wait.
 #include <ctime>
 #include <string>
 
@@ -15,4 +17,23 @@ std::string ClockFrame(const std::tm& local) {
          PackedDecimal(year[year.size() - 2], year[year.size() - 1]) +
          PackedDecimal(time[0], time[1]) + PackedDecimal(time[3], time[4]) +
          PackedDecimal(time[6], time[7]) + FrameEnd;
+}
+
+ClockSetting ClockSettingNow() {
+  // Date and time from one reading of the clock, so that a setting made at
+  // midnight cannot join yesterday's date to today's time.
+  std::time_t now = std::time(nullptr);
+  std::tm local = *std::localtime(&now);
+  char words[32];
+  std::strftime(words, sizeof words, "%Y-%m-%d %H:%M:%S", &local);
+  return {ClockFrame(local), words};
+}
+
+ClockResult SendClockSetting(const ClockSetting& setting) {
+  ClockResult result;
+  ExchangeResult exchanged = Exchange(setting.frame);
+  result.reply = civ_buffer;
+  result.accepted = exchanged.answered && ReplyStatusIs(ReplyOk);
+  if (!exchanged.answered) result.unanswered = {"SetClock", -1, exchanged, ""};
+  return result;
 }

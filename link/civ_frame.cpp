@@ -14,10 +14,6 @@
 
 std::string civ_buffer;  // the last command frame built by a job, or the last reply
 const std::string frame_header = "\xFE\xFE\x04\xF1";
-bool echo_as_sent = false;    // by SendFrame: the frame's whole echo came back as sent
-bool reply_complete = false;  // by ReceiveReply: the window ended at the reply's FD
-int send_tries = 0;           // by SendFrame: how many times the frame went out
-bool echo_changed = false;    // by SendFrame: the last try's echo came back, but changed
 
 namespace {
 
@@ -55,8 +51,8 @@ std::string ReplyHeader() {
   return frame_header.substr(0, 2) + frame_header[3] + frame_header[2];
 }
 
-// The frame once: one write, then its whole echo.
-std::string SendOnce(const std::string& frame) {
+// The frame once, its first try or a later one: one write, then its whole echo.
+std::string SendOnce(const std::string& frame, bool first) {
   // The whole frame in one write: an adapter that holds received bytes for
   // a while then costs that while once a frame, not once a byte. The line
   // returns every byte sent, so after the echo the next byte to arrive
@@ -64,7 +60,7 @@ std::string SendOnce(const std::string& frame) {
   double wait = frame.size() * kByteTime + kEchoMargin;
   double deadline = SecondsNow() + wait;
   PortWrite(frame, wait);
-  TraceBytes(send_tries == 1 ? "sent" : "again", frame);
+  TraceBytes(first ? "sent" : "again", frame);
   std::string echo = ReadUntil(frame.size(), deadline);
   TraceBytes("echo", echo);
   return echo;
@@ -85,24 +81,68 @@ void WaitForQuietLine() {
   if (PortHasInput()) TraceBytes("busy", PortRead(PortPending()));
 }
 
+// The bytes of one read, one at a time, into the frame growing in
+// civ_buffer, until it is the radio's whole reply to this program
+// (`complete`); returns how many bytes that took. Bytes that belong to no
+// frame go to `noise`; frames for other devices are traced and dropped.
+size_t TakeReplyBytes(const std::string& bytes, bool& complete, std::string& noise) {
+  size_t used = 0;
+  while (used < bytes.size() && !complete) {
+    char byte = bytes[used++];
+    // A frame starts at FE FE: what comes before it is line noise, and an
+    // FE FE inside a frame starts it again (a longer preamble too).
+    bool preamble = byte == frame_header[0];
+    if (civ_buffer.size() < 2 && !preamble) {
+      noise += civ_buffer + byte;
+      civ_buffer.clear();
+      continue;
+    }
+    if (preamble && civ_buffer.size() >= 2 && civ_buffer.back() == byte) {
+      noise += civ_buffer.substr(0, civ_buffer.size() - 1);
+      civ_buffer.erase(0, civ_buffer.size() - 1);
+    }
+    civ_buffer += byte;
+    if (byte != FrameEnd) continue;
+    if (ForSomeoneElse(civ_buffer)) {
+      // An announcement, or another controller's question or its answer:
+      // not the reply; the window goes on.
+      TraceBytes("other", civ_buffer);
+      civ_buffer.clear();
+      continue;
+    }
+    // The radio's reply to this program holds at least its status byte;
+    // anything shorter is a fragment.
+    if (civ_buffer.size() <= kReplyStatus) {
+      noise += civ_buffer;
+      civ_buffer.clear();
+      continue;
+    }
+    complete = true;
+  }
+  return used;
+}
+
 }  // namespace
 
-void SendFrame() {
+FrameSent SendFrame() {
   if (PortHasInput()) TraceBytes("stale", PortRead(PortPending()));  // bytes from before
   const std::string frame = civ_buffer;
+  FrameSent sent;
   // Every frame the jobs send may go out twice without harm: reads, and
   // settings to the same value.
-  for (send_tries = 1;; send_tries++) {
-    std::string echo = SendOnce(frame);
-    echo_as_sent = echo == frame;
+  for (sent.tries = 1;; sent.tries++) {
+    std::string echo = SendOnce(frame, sent.tries == 1);
+    sent.echo_as_sent = echo == frame;
     // No echo at all is an interface without one, or a dead line; the
     // radio's reply in place of the echo is an interface without one too.
     // Neither is a collision, and sending again would not help.
-    echo_changed = !echo_as_sent && !echo.empty() && echo.compare(0, 4, ReplyHeader()) != 0;
-    if (echo_changed) TraceEchoDiffers(frame, echo);
-    if (!echo_changed || send_tries == kSendTries || PortHungUp()) break;
+    sent.echo_changed =
+        !sent.echo_as_sent && !echo.empty() && echo.compare(0, 4, ReplyHeader()) != 0;
+    if (sent.echo_changed) TraceEchoDiffers(frame, echo);
+    if (!sent.echo_changed || sent.tries == kSendTries || PortHungUp()) break;
     WaitForQuietLine();
   }
+  return sent;
 }
 
 bool ForSomeoneElse(const std::string& bytes) {
@@ -114,12 +154,12 @@ bool ForSomeoneElse(const std::string& bytes) {
   return bytes.compare(start, 2, ReplyHeader(), 2, 2) != 0;
 }
 
-void ReceiveReply() {
+bool ReceiveReply() {
   civ_buffer.clear();
-  reply_complete = false;
+  bool complete = false;
   const double start = SecondsNow();
   size_t taken = 0;  // bytes of this window, frames for others included
-  while (!reply_complete && taken < kReplyLimit && !PortHungUp()) {
+  while (!complete && taken < kReplyLimit && !PortHungUp()) {
     double left = kReplyWindow - (SecondsNow() - start);
     if (left <= 0) break;
     unsigned waiting = PortPending();
@@ -133,56 +173,25 @@ void ReceiveReply() {
         PortRead(static_cast<unsigned>(std::min<size_t>(waiting, kReplyLimit - taken)));
     if (bytes.empty()) break;  // bytes waiting that the port will not give: no reply
     taken += bytes.size();
-    size_t used = 0;
     std::string noise;  // bytes of this read that belong to no frame
-    while (used < bytes.size() && !reply_complete) {
-      char byte = bytes[used++];
-      // A frame starts at FE FE: what comes before it is line noise, and an
-      // FE FE inside a frame starts it again (a longer preamble too).
-      bool preamble = byte == frame_header[0];
-      if (civ_buffer.size() < 2 && !preamble) {
-        noise += civ_buffer + byte;
-        civ_buffer.clear();
-        continue;
-      }
-      if (preamble && civ_buffer.size() >= 2 && civ_buffer.back() == byte) {
-        noise += civ_buffer.substr(0, civ_buffer.size() - 1);
-        civ_buffer.erase(0, civ_buffer.size() - 1);
-      }
-      civ_buffer += byte;
-      if (byte != FrameEnd) continue;
-      if (ForSomeoneElse(civ_buffer)) {
-        // An announcement, or another controller's question or its answer:
-        // not the reply; the window goes on.
-        TraceBytes("other", civ_buffer);
-        civ_buffer.clear();
-        continue;
-      }
-      // The radio's reply to this program holds at least its status byte;
-      // anything shorter is a fragment.
-      if (civ_buffer.size() <= kReplyStatus) {
-        noise += civ_buffer;
-        civ_buffer.clear();
-        continue;
-      }
-      reply_complete = true;
-    }
+    size_t used = TakeReplyBytes(bytes, complete, noise);
     if (!noise.empty()) TraceBytes("noise", noise);
     TraceBytes("reply", bytes.substr(0, used));
     // Bytes behind the reply's FD are nobody's reply; the next frame would
     // throw them away as stale.
     if (used < bytes.size()) TraceBytes("after", bytes.substr(used));
   }
-  const char* how = reply_complete         ? "ended at FD"
+  const char* how = complete               ? "ended at FD"
                     : PortHungUp()         ? "ended by a hang-up"
                     : taken >= kReplyLimit ? "full"
                                            : "timed out";
   TraceWindow(how, SecondsNow() - start, civ_buffer.size());
+  return complete;
 }
 
-void ShowFrame() {
+void ShowFrame(const std::string& frame) {
   PrintText("CIV buffer contents are:", true);
-  if (!civ_buffer.empty()) PrintText(FrameHex(civ_buffer) + " ", false);
+  if (!frame.empty()) PrintText(FrameHex(frame) + " ", false);
 }
 
 std::string FrameHex(const std::string& bytes) {

@@ -4,16 +4,18 @@
 //
 // SendFrame        clears stale input, writes civ_buffer in one write, eats its echo;
 //                  sends it again when the echo comes back changed (a collision),
-//                  three tries in all; sets echo_as_sent, echo_changed, send_tries
+//                  three tries in all; returns how that went (FrameSent)
 // ReceiveReply     collects the reply, the first frame from the radio to this program,
 //                  until its first FD, or for 3 seconds, or up to a bound of bytes;
-//                  frames for other devices pass by; sets reply_complete
+//                  frames for other devices pass by; true when it ended at the FD
 // ForSomeoneElse   whether bytes ending in FD hold a whole frame that is not the
 //                  radio's to this program (an announcement, another controller's)
-// ShowFrame        prints civ_buffer in hex, up to and including its first FD
+// ShowFrame        prints a frame in hex, up to and including its first FD, under
+//                  its heading
 // FrameHex         bytes in hex, "FE FE F1 04 FB FD", up to and including the first FD
 // EncodeFrequency  seven frequency digits to the four packed-decimal bytes
-// DecodeFrequency  the frequency digits of the reply in civ_buffer
+// DecodeFrequency  the seven frequency digits of the reply in civ_buffer, from
+//                  10 MHz down to 10 Hz ("1423450"); nine zeros when it is empty
 // PackedDecimal    two digit characters to one packed-decimal byte
 // ReplyByte        the byte of the reply in civ_buffer at a position, 0 past its end
 // ReplyAnswers     whether the reply in civ_buffer answers a command: a read's data
@@ -28,18 +30,13 @@
 // and by ReceiveReply (reply).
 extern std::string civ_buffer;
 
-// Whether the last exchange was answered: the whole echo came back as sent
-// (written by SendFrame) and the reply window ended at an FD (written by
-// ReceiveReply). A refusal is an answer; silence, a lost echo or a reply cut
-// short is not.
-extern bool echo_as_sent;
-extern bool reply_complete;
-
-// How the last SendFrame went (written by SendFrame): how many times the frame
-// went out, and whether the echo of the last try came back changed, which is
-// another device talking at the same time.
-extern int send_tries;
-extern bool echo_changed;
+// How one SendFrame went: how many times the frame went out, and how the echo
+// of the last try came back.
+struct FrameSent {
+  int tries = 0;
+  bool echo_as_sent = false;  // whole and as sent
+  bool echo_changed = false;  // changed: another device talked at the same time
+};
 
 // Tries of one frame whose echo keeps coming back changed; bytes one reply
 // window takes in at most, frames for other devices included.
@@ -71,10 +68,10 @@ constexpr size_t kReplyFilter = 7;
 constexpr size_t kReplyName = 6;  // 6-12: the seven name bytes
 constexpr size_t kNameLength = 7;
 
-void SendFrame();
-void ReceiveReply();
+FrameSent SendFrame();
+bool ReceiveReply();
 bool ForSomeoneElse(const std::string& bytes);
-void ShowFrame();
+void ShowFrame(const std::string& frame);
 std::string FrameHex(const std::string& bytes);
 std::string EncodeFrequency(const std::string& digits);
 std::string DecodeFrequency();

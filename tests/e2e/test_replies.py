@@ -56,6 +56,15 @@ class SaveReplyTest(CommandJobTest):
                 self.assertEqual(len(set(frames[-3:])), 1)  # the same read, three times
                 self.assertNotEqual(frames[-4], frames[-1])
 
+    def test_a_save_of_some_channels_names_the_reply_that_was_no_answer_too(self):
+        radio = self.radio(*(CHANNELS + ("--refuse", "03:4")))
+        with open(radio.path("mem.txt"), "wb") as out:
+            out.write(SAVED)
+        status, out, errors = self.run_job(radio, "--save", "mem.txt", "--channels", "4")
+        self.assertEqual((status, out), (5, ""))
+        self.assertTrue(errors.startswith("quenmar-setup: the radio answered ReadFrequency of channel"
+                                          " 4 with FE FE F1 04 FA FD 3 times"), errors)
+
     def test_a_refused_name_read_is_seven_blanks(self):
         status, errors, saved, frames = self.save("--refuse", "10")
         self.assertEqual((status, errors), (0, ""))

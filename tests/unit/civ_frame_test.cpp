@@ -71,13 +71,12 @@ INSTANTIATE_TEST_SUITE_P(
         DecodeCase{Bytes({0xFE, 0xFE, 0xF1, 0x04, 0xFA, 0xFD}), "000000F"},
         DecodeCase{Bytes({0xFD}), "0000000"}, DecodeCase{"", "000000000"}));
 
-std::string ShownFrame(const std::string& buffer) {
+std::string ShownFrame(const std::string& frame) {
   StartPlainConsole();
-  civ_buffer = buffer;
-  return CapturedOutput(ShowFrame);
+  return CapturedOutput([&] { ShowFrame(frame); });
 }
 
-TEST(ShowFrame, PrintsUpToTheFirstFdAndLeavesTheBufferAsItWas) {
+TEST(ShowFrame, PrintsUpToTheFirstFd) {
   const struct {
     std::string buffer;
     std::string shown;
@@ -89,10 +88,7 @@ TEST(ShowFrame, PrintsUpToTheFirstFdAndLeavesTheBufferAsItWas) {
       {"", ""},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(Hex(c.buffer));
-    EXPECT_EQ(ShownFrame(c.buffer), "CIV buffer contents are:\r\n" + c.shown);
-    // The clock job shows its frame and then sends it: showing cuts nothing off.
-    EXPECT_EQ(Hex(civ_buffer), Hex(c.buffer));
+    EXPECT_EQ(ShownFrame(c.buffer), "CIV buffer contents are:\r\n" + c.shown) << Hex(c.buffer);
   }
 }
 

@@ -299,13 +299,12 @@ const std::string kReplyOk = Bytes({0xFE, 0xFE, 0xF1, 0x04, 0xFB, 0xFD});
 
 TEST_F(OpenPortTest, WithoutEchoTheWholeFrameStillGoesOut) {
   civ_buffer = kClockFrame;
-  echo_as_sent = true;
   double start = SecondsNow();
-  SendFrame();
+  FrameSent sent = SendFrame();
   EXPECT_LT(SecondsNow() - start, 3.0);
   EXPECT_EQ(Hex(line.Received(kClockFrame.size() + 1, 0.2)), Hex(kClockFrame));
   EXPECT_EQ(Hex(civ_buffer), Hex(kClockFrame));
-  EXPECT_FALSE(echo_as_sent);
+  EXPECT_FALSE(sent.echo_as_sent);
 }
 
 // The line and the radio: each try of the frame comes back as it was
@@ -340,12 +339,12 @@ TEST_F(OpenPortTest, AChangedEchoIsACollisionAndTheFrameGoesOutAgainUpToThreeTim
   for (const CollisionCase& c : cases) {
     std::string heard;
     std::thread radio(EchoesThenReply, std::cref(line), c.echoes, std::ref(heard));
-    bool answered = Exchange(kClockFrame);
+    ExchangeResult exchanged = Exchange(kClockFrame);
     radio.join();
     int tries = static_cast<int>(c.echoes.size());
-    EXPECT_EQ(send_tries, tries);
-    EXPECT_EQ(answered, c.answered) << tries << " tries";
-    EXPECT_EQ(echo_changed, !c.answered);
+    EXPECT_EQ(exchanged.sent.tries, tries);
+    EXPECT_EQ(exchanged.answered, c.answered) << tries << " tries";
+    EXPECT_EQ(exchanged.sent.echo_changed, !c.answered);
     std::string every_try;
     for (int i = 0; i < tries; i++) every_try += kClockFrame;
     EXPECT_EQ(Hex(heard), Hex(every_try));
@@ -358,10 +357,10 @@ TEST_F(OpenPortTest, AChangedEchoIsACollisionAndTheFrameGoesOutAgainUpToThreeTim
 TEST_F(OpenPortTest, TheRadiosReplyInPlaceOfTheEchoIsNoCollision) {
   civ_buffer = kClockFrame;
   line.Send(kReplyOk);  // a cable without echo: the reply is all that comes
-  SendFrame();
-  EXPECT_EQ(send_tries, 1);
-  EXPECT_FALSE(echo_as_sent);
-  EXPECT_FALSE(echo_changed);
+  FrameSent sent = SendFrame();
+  EXPECT_EQ(sent.tries, 1);
+  EXPECT_FALSE(sent.echo_as_sent);
+  EXPECT_FALSE(sent.echo_changed);
 }
 
 TEST_F(OpenPortTest, AReplyThatCameTooLateIsNeitherTheNextEchoNorItsReply) {
@@ -371,9 +370,10 @@ TEST_F(OpenPortTest, AReplyThatCameTooLateIsNeitherTheNextEchoNorItsReply) {
   std::string heard;
   std::thread radio(EchoesThenReply, std::cref(line), std::vector<std::string>{""},
                     std::ref(heard));
-  EXPECT_TRUE(Exchange(kClockFrame));
+  ExchangeResult exchanged = Exchange(kClockFrame);
   radio.join();
-  EXPECT_EQ(send_tries, 1);
+  EXPECT_TRUE(exchanged.answered);
+  EXPECT_EQ(exchanged.sent.tries, 1);
   EXPECT_EQ(Hex(civ_buffer), Hex(kReplyOk));
 }
 
@@ -402,8 +402,7 @@ TEST_F(OpenPortTest, FramesForOtherDevicesPassByAndTheWindowGoesOn) {
   const std::string answer = Bytes({0xFE, 0xFE, 0xE0, 0x04, 0x04, 0x01, 0x02, 0xFD});
   line.Send(announcement + question + answer + Bytes({0x33}) + kReplyOk);
   ASSERT_TRUE(WaitPending(31));
-  ReceiveReply();
-  EXPECT_TRUE(reply_complete);
+  EXPECT_TRUE(ReceiveReply());
   EXPECT_EQ(Hex(civ_buffer), Hex(kReplyOk));
 }
 
@@ -419,8 +418,7 @@ TEST_F(OpenPortTest, NoiseBeforeTheReplyIsDroppedAndTheWindowGoesOn) {
   for (const std::string& noise : cases) {
     line.Send(noise + kReplyOk + kReplyOk);
     ASSERT_TRUE(WaitPending(noise.size() + 2 * kReplyOk.size()));
-    ReceiveReply();
-    EXPECT_TRUE(reply_complete) << Hex(noise);
+    EXPECT_TRUE(ReceiveReply()) << Hex(noise);
     EXPECT_EQ(Hex(civ_buffer), Hex(kReplyOk)) << Hex(noise);
     PortRead(PortPending());
   }
@@ -430,19 +428,19 @@ TEST_F(OpenPortTest, AFloodEndsTheWindowAtItsBoundUnanswered) {
   line.Send(std::string(1000, '\x01'));
   ASSERT_TRUE(WaitPending(1000));
   double start = SecondsNow();
-  ReceiveReply();
+  EXPECT_FALSE(ReceiveReply());
   EXPECT_LT(SecondsNow() - start, 1.0);
-  EXPECT_FALSE(reply_complete);
   EXPECT_EQ(civ_buffer, "");  // noise, all of it
 }
 
 TEST_F(OpenPortTest, AHangUpEndsTheExchangeAtOnce) {
   line.Close();
   double start = SecondsNow();
-  EXPECT_FALSE(Exchange(kClockFrame));
+  ExchangeResult exchanged = Exchange(kClockFrame);
   EXPECT_LT(SecondsNow() - start, 1.0);
-  EXPECT_TRUE(PortHungUp());
-  EXPECT_EQ(send_tries, 1);
+  EXPECT_FALSE(exchanged.answered);
+  EXPECT_TRUE(exchanged.hung_up);
+  EXPECT_EQ(exchanged.sent.tries, 1);
 }
 
 TEST_F(OpenPortTest, StaleInputIsThrownAwayBeforeAFrame) {
@@ -462,19 +460,18 @@ TEST_F(OpenPortTest, AReplyEndsAtItsFirstFdAndWhatCameBehindIsDropped) {
   line.Send(kReplyOk + Bytes({0x01, 0xFD}));
   ASSERT_TRUE(WaitPending(8));
   double start = SecondsNow();
-  ReceiveReply();
+  EXPECT_TRUE(ReceiveReply());
   EXPECT_LT(SecondsNow() - start, 0.5);
   EXPECT_EQ(Hex(civ_buffer), Hex(kReplyOk));
-  EXPECT_TRUE(reply_complete);
 }
 
 TEST_F(OpenPortTest, ASilentRadioGivesAnEmptyReplyAfterThreeSeconds) {
   civ_buffer = kClockFrame;
   double start = SecondsNow();
-  ReceiveReply();
+  bool complete = ReceiveReply();
   double waited = SecondsNow() - start;
   EXPECT_EQ(civ_buffer, "");
-  EXPECT_FALSE(reply_complete);
+  EXPECT_FALSE(complete);
   EXPECT_GE(waited, 2.95);
   EXPECT_LT(waited, 3.5);
   EXPECT_EQ(DecodeFrequency(), "000000000");
