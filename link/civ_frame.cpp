@@ -50,10 +50,14 @@ std::string ReadUntil(size_t count, double deadline) {
   return bytes;
 }
 
+}  // namespace
+
 // FE FE F1 04: the start of a frame from the radio to this program.
 std::string ReplyHeader() {
   return frame_header.substr(0, 2) + frame_header[3] + frame_header[2];
 }
+
+namespace {
 
 // The frame once: one write, then its whole echo.
 std::string SendOnce(const std::string& frame) {
@@ -252,4 +256,17 @@ bool ReplyAnswers(char command, bool refusal_answers) {
 
 bool ReplyStatusIs(char code) {
   return civ_buffer.size() >= kReplyStatus && civ_buffer[kReplyStatus - 1] == code;
+}
+
+std::string FrequencyDigitsOf(const std::string& bytes) {
+  std::string digits;
+  for (size_t i = 4; i > 0; i--) digits += Hex2(static_cast<unsigned char>(bytes[i - 1]));
+  digits.pop_back();  // the 1 Hz digit
+  return digits;
+}
+
+int PackedValue(char byte) {
+  unsigned char value = static_cast<unsigned char>(byte);
+  if ((value >> 4) > 9 || (value & 15) > 9) return -1;
+  return (value >> 4) * 10 + (value & 15);
 }
