@@ -83,7 +83,7 @@ int ReplyByte(size_t position);
 bool ReplyAnswers(char command, bool refusal_answers);
 bool ReplyStatusIs(char code);
 
-// Frames seen from the radio's side, for the virtual radio and any other user:
+// The radio's side of a frame, as the virtual radio builds and reads it:
 // ReplyHeader        FE FE F1 04, the start of a frame from the radio to this program
 // FrequencyDigitsOf  the seven digits (10 Hz steps) of four packed-decimal bytes
 // PackedValue        a packed-decimal byte's value 0-99; -1 when a half is no digit
