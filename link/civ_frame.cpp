@@ -46,10 +46,14 @@ std::string ReadUntil(size_t count, double deadline) {
   return bytes;
 }
 
+}  // namespace
+
 // FE FE F1 04: the start of a frame from the radio to this program.
 std::string ReplyHeader() {
   return frame_header.substr(0, 2) + frame_header[3] + frame_header[2];
 }
+
+namespace {
 
 // The frame once, its first try or a later one: one write, then its whole echo.
 std::string SendOnce(const std::string& frame, bool first) {
@@ -218,12 +222,10 @@ std::string EncodeFrequency(const std::string& digits) {
 
 std::string DecodeFrequency() {
   if (civ_buffer.empty()) return "000000000";
-  std::string text;
-  for (size_t position = kReplyFrequency + 4; position-- > kReplyFrequency;) {
-    text += Hex2(static_cast<unsigned char>(ReplyByte(position)));
-  }
-  text.pop_back();  // the 1 Hz digit
-  return text;
+  std::string bytes;
+  for (size_t position = kReplyFrequency; position < kReplyFrequency + 4; position++)
+    bytes += static_cast<char>(ReplyByte(position));
+  return FrequencyDigitsOf(bytes);
 }
 
 char PackedDecimal(char tens, char units) {
@@ -246,8 +248,7 @@ bool ReplyAnswers(char command, bool refusal_answers) {
     case ReadFrequency:
       if (!ReplyStatusIs(ReadFrequency) || (data != 4 && data != 5)) return false;
       for (size_t position = kReplyFrequency; position < kReplyFrequency + data; position++) {
-        int byte = ReplyByte(position);
-        if ((byte >> 4) > 9 || (byte & 15) > 9) return false;
+        if (PackedValue(static_cast<char>(ReplyByte(position))) < 0) return false;
       }
       return true;
     case ReadMode:
@@ -261,4 +262,17 @@ bool ReplyAnswers(char command, bool refusal_answers) {
 
 bool ReplyStatusIs(char code) {
   return civ_buffer.size() >= kReplyStatus && civ_buffer[kReplyStatus - 1] == code;
+}
+
+std::string FrequencyDigitsOf(const std::string& bytes) {
+  std::string digits;
+  for (size_t i = 4; i > 0; i--) digits += Hex2(static_cast<unsigned char>(bytes[i - 1]));
+  digits.pop_back();  // the 1 Hz digit
+  return digits;
+}
+
+int PackedValue(char byte) {
+  unsigned char value = static_cast<unsigned char>(byte);
+  if ((value >> 4) > 9 || (value & 15) > 9) return -1;
+  return (value >> 4) * 10 + (value & 15);
 }

@@ -79,3 +79,11 @@ char PackedDecimal(char tens, char units);
 int ReplyByte(size_t position);
 bool ReplyAnswers(char command, bool refusal_answers);
 bool ReplyStatusIs(char code);
+
+// The radio's side of a frame, as the virtual radio builds and reads it:
+// ReplyHeader        FE FE F1 04, the start of a frame from the radio to this program
+// FrequencyDigitsOf  the seven digits (10 Hz steps) of four packed-decimal bytes
+// PackedValue        a packed-decimal byte's value 0-99; -1 when a half is no digit
+std::string ReplyHeader();
+std::string FrequencyDigitsOf(const std::string& bytes);
+int PackedValue(char byte);

@@ -1,16 +1,17 @@
 // The virtual radio's memory and its answers to the program's commands.
 #include "radio-sim/radio.h"
 
-#include <charconv>
 #include <string>
+#include <vector>
 
 #include "ending/fatal.h"
 #include "jobs/channel_line.h"
+#include "jobs/jobs.h"
 #include "jobs/memory_file.h"
 #include "link/civ_frame.h"
 #include "text/text.h"
 
-Channel channels[kChannelCount];
+Channel channels[kChannels];
 Channel vfo = {false, EncodeFrequency("1420000"), 1, 2, "       "};  // 14.2 MHz USB 2.4
 int selected_channel = 0;
 std::string radio_clock(6, '\0');
@@ -28,20 +29,10 @@ std::string Refused() {
   return ReplyFrame(std::string(1, ReplyRefused));
 }
 
-bool IsPackedDecimal(char byte) {
-  unsigned char value = static_cast<unsigned char>(byte);
-  return (value >> 4) <= 9 && (value & 15) <= 9;
-}
-
-int PackedValue(char byte) {
-  unsigned char value = static_cast<unsigned char>(byte);
-  return (value >> 4) * 10 + (value & 15);
-}
-
 std::string SetFrequencyFrom(const std::string& data) {
   if (data.size() != 4 && data.size() != 5) return Refused();
   for (char byte : data) {
-    if (!IsPackedDecimal(byte)) return Refused();
+    if (PackedValue(byte) < 0) return Refused();
   }
   // An HF radio has no digits above 10 MHz: a fifth byte must be 00.
   if (data.size() == 5 && data[4] != 0) return Refused();
@@ -57,40 +48,31 @@ std::string SetClockFrom(const std::string& data) {
   static const int kHighest[6] = {31, 12, 99, 23, 59, 59};
   if (data.size() != 6) return Refused();
   for (size_t i = 0; i < 6; i++) {
-    if (!IsPackedDecimal(data[i])) return Refused();
-    int value = PackedValue(data[i]);
+    int value = PackedValue(data[i]);  // -1 when not decimal
     if (value < kLowest[i] || value > kHighest[i]) return Refused();
   }
   radio_clock = data;
   return Ok();
 }
 
-bool ParseNumber(const std::string& text, int lowest, int highest, int& value) {
-  const char* end = text.data() + text.size();
-  auto [stop, error] = std::from_chars(text.data(), end, value);
-  return error == std::errc() && stop == end && !text.empty() && value >= lowest &&
-         value <= highest;
-}
-
-int HexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  return -1;
+// The fields of an option's text between its colons.
+std::vector<std::string> Fields(const std::string& text) {
+  std::vector<std::string> fields;
+  size_t start = 0;
+  for (size_t colon; (colon = text.find(':', start)) != std::string::npos; start = colon + 1)
+    fields.push_back(text.substr(start, colon - start));
+  fields.push_back(text.substr(start));
+  return fields;
 }
 
 void Fill(int channel, const std::string& digits, int mode, int filter, const std::string& name) {
   channels[channel] = {true, EncodeFrequency(digits), mode, filter, name};
 }
 
-}  // namespace
-
-namespace {
-
 // The fault that takes this command now, if one does; it is then used up once.
 const Fault* FaultOf(char command, const std::string& data) {
   int channel = selected_channel;
-  if (command == SelectMemory && data.size() == 1 && IsPackedDecimal(data[0]))
+  if (command == SelectMemory && data.size() == 1 && PackedValue(data[0]) >= 0)
     channel = PackedValue(data[0]);
   for (Fault& fault : faults) {
     if (fault.command != command || fault.left == 0) continue;
@@ -135,27 +117,21 @@ std::string FaultyAnswer(const Fault& fault, char command) {
 }  // namespace
 
 bool AddFault(FaultKind kind, const std::string& text) {
-  std::string parts[3] = {"", "any", "always"};
-  size_t start = 0;
-  for (int i = 0; i < 3 && start <= text.size(); i++) {
-    size_t colon = text.find(':', start);
-    if (colon == std::string::npos) colon = text.size();
-    parts[i] = text.substr(start, colon - start);
-    start = colon + 1;
-  }
-  if (start <= text.size()) return false;  // a fourth part
+  std::vector<std::string> parts = Fields(text);  // "any" and "always" when left out
+  if (parts.size() > 3) return false;
+  std::string code;
+  if (parts[0].size() != 2 || !HexBytes(parts[0], code)) return false;
   Fault fault;
   fault.kind = kind;
-  if (parts[0].size() != 2 || HexDigit(parts[0][0]) < 0 || HexDigit(parts[0][1]) < 0) return false;
-  fault.command = static_cast<char>(HexDigit(parts[0][0]) * 16 + HexDigit(parts[0][1]));
+  fault.command = code[0];
   if (kind == FaultKind::kHexDigits && fault.command != ReadFrequency) return false;
-  int number = 0;
-  if (parts[1] != "any") {
-    if (!ParseNumber(parts[1], 0, kChannelCount - 1, number)) return false;
-    fault.channel = number;
+  long number = 0;
+  if (parts.size() > 1 && parts[1] != "any") {
+    if (!WholeNumber(parts[1], 0, kChannels - 1, number)) return false;
+    fault.channel = static_cast<int>(number);
   }
-  if (parts[2] != "always") {
-    if (!ParseNumber(parts[2], 1, 1000000000, number)) return false;
+  if (parts.size() > 2 && parts[2] != "always") {
+    if (!WholeNumber(parts[2], 1, 1000000000, number)) return false;
     fault.left = number;
   }
   faults.push_back(fault);
@@ -163,11 +139,7 @@ bool AddFault(FaultKind kind, const std::string& text) {
 }
 
 std::string ReplyFrame(const std::string& body) {
-  // The header of a reply is that of a command with the two addresses swapped.
-  std::string frame = frame_header.substr(0, 2);
-  frame += frame_header[3];
-  frame += frame_header[2];
-  return frame + body + FrameEnd;
+  return ReplyHeader() + body + FrameEnd;
 }
 
 std::string AnswerCommand(char command, const std::string& data) {
@@ -190,11 +162,12 @@ std::string AnswerCommand(char command, const std::string& data) {
       vfo.filter = filter;
       return Ok();
     }
-    case SelectMemory:
-      if (data.size() != 1 || !IsPackedDecimal(data[0]) || PackedValue(data[0]) >= kChannelCount)
-        return Refused();
-      selected_channel = PackedValue(data[0]);
+    case SelectMemory: {
+      int channel = data.size() == 1 ? PackedValue(data[0]) : -1;
+      if (channel < 0 || channel >= kChannels) return Refused();
+      selected_channel = channel;
       return Ok();
+    }
     case StoreMemory:
       if (!data.empty()) return Refused();
       channels[selected_channel] = vfo;
@@ -220,17 +193,10 @@ std::string AnswerCommand(char command, const std::string& data) {
   return Refused();
 }
 
-std::string FrequencyDigits(const std::string& bytes) {
-  std::string digits;
-  for (size_t i = 4; i > 0; i--) digits += Hex2(static_cast<unsigned char>(bytes[i - 1]));
-  digits.pop_back();  // the 1 Hz digit
-  return digits;
-}
-
 bool LoadChannels(const std::string& path) {
   OpenMemoryFileForReading(path);
   if (last_error != 0) return false;
-  for (int channel = 0; channel < kChannelCount; channel++) {
+  for (int channel = 0; channel < kChannels; channel++) {
     std::string line = ReadChannelLine();
     // Each line stands alone: a mode or filter text that is not recognised
     // gives LSB and 6.0, not what the line before had.
@@ -249,9 +215,9 @@ bool LoadChannels(const std::string& path) {
 bool SaveChannels(const std::string& path) {
   OpenMemoryFileForWriting(path);
   if (last_error != 0) return false;
-  for (int channel = 0; channel < kChannelCount; channel++) {
+  for (int channel = 0; channel < kChannels; channel++) {
     const Channel& c = channels[channel];
-    WriteChannelLine(FormatChannelLine(channel, c.filled, FrequencyDigits(c.frequency), c.name,
+    WriteChannelLine(FormatChannelLine(channel, c.filled, FrequencyDigitsOf(c.frequency), c.name,
                                        c.mode, c.filter));
   }
   CloseMemoryFileAfterWriting();
@@ -268,30 +234,18 @@ void FillDemoChannels() {
 }
 
 bool FillChannel(const std::string& text) {
-  std::string parts[5];
-  size_t start = 0;
-  for (int i = 0; i < 5; i++) {
-    size_t colon = i < 4 ? text.find(':', start) : text.size();
-    if (colon == std::string::npos) return false;
-    parts[i] = text.substr(start, colon - start);
-    start = colon + 1;
-  }
-  int channel = 0, mode = 0, filter = 0;
-  if (!ParseNumber(parts[0], 0, kChannelCount - 1, channel) ||
-      !ParseNumber(parts[2], 0, 255, mode) || !ParseNumber(parts[3], 0, 255, filter))
+  std::vector<std::string> parts = Fields(text);
+  if (parts.size() != 5) return false;
+  long channel = 0, mode = 0, filter = 0;
+  if (!WholeNumber(parts[0], 0, kChannels - 1, channel) || !WholeNumber(parts[2], 0, 255, mode) ||
+      !WholeNumber(parts[3], 0, 255, filter))
     return false;
   const std::string& digits = parts[1];
   if (digits.size() != 7 || digits.find_first_not_of("0123456789") != std::string::npos)
     return false;
-  const std::string& hex = parts[4];
-  if (hex.size() % 2 != 0 || hex.size() > 14) return false;
   std::string name;
-  for (size_t i = 0; i < hex.size(); i += 2) {
-    int high = HexDigit(hex[i]), low = HexDigit(hex[i + 1]);
-    if (high < 0 || low < 0) return false;
-    name += static_cast<char>(high * 16 + low);
-  }
+  if (parts[4].size() > 2 * kNameLength || !HexBytes(parts[4], name)) return false;
   name.resize(kNameLength, ' ');
-  Fill(channel, digits, mode, filter, name);
+  Fill(static_cast<int>(channel), digits, static_cast<int>(mode), static_cast<int>(filter), name);
   return true;
 }

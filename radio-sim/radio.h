@@ -9,14 +9,12 @@
 // FillDemoChannels  a handful of filled channels to show something
 // FillChannel       fills one channel from "N:DIGITS:MODE:FILTER:NAMEHEX"
 // AddFault          adds a fault from "CODE[:CHANNEL[:TIMES]]"; false if the text is bad
-// FrequencyDigits   the seven digits (10 Hz steps) of four packed-decimal bytes
 #pragma once
 #include <string>
 #include <vector>
 
+#include "jobs/jobs.h"
 #include "link/civ_frame.h"
-
-constexpr int kChannelCount = 62;
 
 struct Channel {
   bool filled = false;
@@ -27,7 +25,7 @@ struct Channel {
 };
 
 // The radio's state; written by AnswerCommand and by the start-up options.
-extern Channel channels[kChannelCount];
+extern Channel channels[kChannels];
 extern Channel vfo;
 extern int selected_channel;
 extern std::string radio_clock;  // day, month, year, hour, minute, second, packed
@@ -57,4 +55,3 @@ bool LoadChannels(const std::string& path);
 bool SaveChannels(const std::string& path);
 void FillDemoChannels();
 bool FillChannel(const std::string& text);
-std::string FrequencyDigits(const std::string& bytes);

@@ -1,6 +1,7 @@
 // Text helpers: hex, upper case, trimming, UTF-8, bytes shown safely.
 #include "text/text.h"
 
+#include <charconv>
 #include <string>
 
 namespace {
@@ -128,4 +129,31 @@ std::string Displayed(const std::string& text, bool utf8) {
     i += length;
   }
   return shown;
+}
+
+bool WholeNumber(const std::string& text, long lowest, long highest, long& value) {
+  const char* end = text.data() + text.size();
+  long number = 0;
+  auto [stop, error] = std::from_chars(text.data(), end, number);
+  if (error != std::errc() || stop != end || text.empty() || number < lowest || number > highest)
+    return false;
+  value = number;
+  return true;
+}
+
+bool HexBytes(const std::string& text, std::string& bytes) {
+  auto digit = [](char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    return -1;
+  };
+  if (text.size() % 2 != 0) return false;
+  bytes.clear();
+  for (size_t i = 0; i < text.size(); i += 2) {
+    int high = digit(text[i]), low = digit(text[i + 1]);
+    if (high < 0 || low < 0) return false;
+    bytes += static_cast<char>(high * 16 + low);
+  }
+  return true;
 }

@@ -19,6 +19,10 @@
 // Displayed   the text as a terminal may show it: each control character as
 //             \xHH per byte (\x9B), everything else as it is; with `utf8` a whole
 //             UTF-8 character is one character, else every byte is one
+// WholeNumber whether the text is a decimal number from lowest to highest (digits
+//             only, a minus sign allowed), and its value
+// HexBytes    whether the text is pairs of hexadecimal digits (either case), and
+//             the bytes they give
 #pragma once
 #include <cstddef>
 #include <string>
@@ -34,3 +38,5 @@ long DecodeUtf8(const std::string& text, size_t& at);
 void AppendUtf8(std::string& text, char32_t code);
 bool IsControlChar(const std::string& text, size_t i, size_t length);
 std::string Displayed(const std::string& text, bool utf8 = true);
+bool WholeNumber(const std::string& text, long lowest, long highest, long& value);
+bool HexBytes(const std::string& text, std::string& bytes);

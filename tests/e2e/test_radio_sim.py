@@ -1,17 +1,24 @@
-"""The virtual radio on its own: its port, echo, answers, state, faults,
-timing, memory file and log, driven from Python through its pseudo-terminal."""
+"""The virtual radio on its own, driven from Python through its pseudo-terminal:
+its options and their errors, its port and link, what counts as a frame to
+it, its answer to each command, its noise, its pacing, its file of channels
+and its log. How the program fares against it (saves, loads, refusals, line
+faults, other devices) is for the program's own tests."""
 
 import os
+import re
 import shutil
 import signal
 import stat
+import subprocess
 import tempfile
 import time
 import unittest
 
-from radio import (OK, READ_FREQUENCY, READ_MODE, READ_NAME, RECALL_MEMORY, REFUSED,
-                   SELECT_MEMORY, SET_CLOCK, SET_FREQUENCY, SET_MODE_FILTER, SET_NAME,
+from radio import (HERE, OK, RADIO_SIM, READ_FREQUENCY, READ_MODE, READ_NAME, RECALL_MEMORY,
+                   REFUSED, SELECT_MEMORY, SET_CLOCK, SET_FREQUENCY, SET_MODE_FILTER, SET_NAME,
                    STORE_MEMORY, HangUp, Port, Radio, command, frequency_bytes, packed, reply)
+
+MANUAL = os.path.join(HERE, "..", "..", "radio-sim", "quenmar-radio-sim.1")
 
 BAR = b"\xB3"
 
@@ -87,26 +94,72 @@ class RadioTestCase(unittest.TestCase):
 
 
 class StartAndStopTest(RadioTestCase):
-    def test_prints_its_port_makes_the_link_and_removes_it_at_the_end(self):
-        radio = self.start("--link", "port")
-        self.assertTrue(radio.port.startswith("/dev/"))
-        self.assertTrue(stat.S_ISCHR(os.stat(radio.port).st_mode))
-        self.assertEqual(os.readlink(radio.path("port")), radio.port)
-        self.assertEqual(radio.stop(), 0)
-        self.assertFalse(os.path.lexists(radio.path("port")))
-        self.assertEqual(radio.errors(), "")
+    def test_prints_its_port_makes_the_link_and_removes_it_at_a_stop_signal(self):
+        for how in (signal.SIGTERM, signal.SIGINT):
+            with self.subTest(signal=how.name):
+                radio = self.start("--link", "port")
+                self.assertTrue(radio.port.startswith("/dev/"))
+                self.assertTrue(stat.S_ISCHR(os.stat(radio.port).st_mode))
+                self.assertEqual(os.readlink(radio.path("port")), radio.port)
+                self.assertEqual(radio.stop(how), 0)
+                self.assertFalse(os.path.lexists(radio.path("port")))
 
-    def test_interrupt_ends_it_with_status_zero(self):
-        radio = self.start()
-        self.assertEqual(radio.stop(signal.SIGINT), 0)
 
-    def test_serves_one_program_after_another(self):
-        radio = self.start("--demo")
-        for _ in range(3):
-            with Port(radio.port) as port:
-                self.assertEqual(self.recall(port, 5), OK)
-        self.assertIsNone(radio.process.poll())
-        self.assertEqual(radio.stop(), 0)
+# Arguments, exit status and the line on the standard error stream after
+# "quenmar-radio-sim: ".
+USAGE_ERRORS = (
+    (["--bogus"], 2, "unknown option --bogus (see --help)"),
+    (["--demo=1"], 2, "unknown option --demo=1 (see --help)"),
+    (["--rate"], 2, "--rate needs a valid value (see --help)"),
+    (["--rate", "10000001"], 2, "--rate needs a valid value (see --help)"),
+    (["--batch-ms=-1"], 2, "--batch-ms needs a valid value (see --help)"),
+    (["--seed", "4294967296"], 2, "--seed needs a valid value (see --help)"),
+    (["--collide", "0"], 2, "--collide needs a valid value (see --help)"),
+    (["--link="], 2, "--link needs a valid value (see --help)"),
+    (["--refuse", "0A:62"], 2, "--refuse needs a valid value (see --help)"),
+    (["--short-reply", "0A:1:2:3"], 2, "--short-reply needs a valid value (see --help)"),
+    (["--foreign-reply", "0G"], 2, "--foreign-reply needs a valid value (see --help)"),
+    (["--hex-digits", "04"], 2, "--hex-digits needs a valid value (see --help)"),
+    (["--channel", "62:0180000:9:0:"], 2, "bad --channel 62:0180000:9:0: (see --help)"),
+    (["--channel", "3:0180000:256:0:"], 2, "bad --channel 3:0180000:256:0: (see --help)"),
+    (["--channel", "3:018000x:9:0:"], 2, "bad --channel 3:018000x:9:0: (see --help)"),
+    (["--channel", "3:0180000:9:0:4142434445464748"], 2,
+     "bad --channel 3:0180000:9:0:4142434445464748 (see --help)"),
+    (["--log", "no/such/log"], 1, "cannot open the log no/such/log: No such file or directory"),
+    (["--link", "no/such/port"], 1, "cannot make the link no/such/port: No such file or directory"),
+    (["--memory", "."], 1, "cannot read ."),
+)
+# The highest or lowest values the options take (a lower-case code too), all at once.
+EDGES = ("--rate", "10000000", "--batch-ms=60000", "--seed", "4294967295", "--silent-for", "1",
+         "--refuse", "0a:61:1000000000", "--channel", "61:0000000:255:255:41424344454647")
+
+
+class OptionsTest(RadioTestCase):
+    def run_radio(self, *args):
+        directory = self.folder()
+        done = subprocess.run([RADIO_SIM] + list(args), cwd=directory, capture_output=True,
+                              timeout=10, stdin=subprocess.DEVNULL)
+        return done.returncode, done.stdout.decode(), done.stderr.decode()
+
+    def test_a_bad_option_or_value_ends_with_one_line_and_its_status(self):
+        for args, status, said in USAGE_ERRORS:
+            with self.subTest(args=args):
+                self.assertEqual(self.run_radio(*args),
+                                 (status, "", "quenmar-radio-sim: %s\n" % said))
+
+    def test_the_edge_values_are_taken(self):
+        self.assertEqual(self.start(*EDGES).stop(), 0)
+
+    def test_help_and_the_manual_name_the_same_options(self):
+        status, usage, errors = self.run_radio("--demo", "--help")
+        self.assertEqual((status, errors), (0, ""))
+        self.assertTrue(usage.startswith("Usage: quenmar-radio-sim [options]\n"), usage)
+        with open(MANUAL) as page:
+            manual = page.read().replace("\\-", "-")
+        manual = manual[manual.index(".SH OPTIONS"):manual.index(".SH EXIT STATUS")]
+        named = re.compile(r"(?<![\w-])--[a-z][a-z-]*")
+        self.assertEqual(set(named.findall(usage)), set(named.findall(manual)))
+
 
 class EchoAndFramesTest(RadioTestCase):
     def test_every_byte_value_comes_back(self):
@@ -144,184 +197,108 @@ class EchoAndFramesTest(RadioTestCase):
                          [("in", bytes.fromhex("FE FE 04 F1 08"))])
 
 
-class CommandTest(RadioTestCase):
-    def test_the_vfo_starts_on_14_2_mhz_usb_with_a_blank_name(self):
-        _, port = self.radio_and_port()
-        self.assertEqual(self.vfo(port), (
-            reply(READ_FREQUENCY, bytes.fromhex("00 00 20 14 00")),
-            reply(READ_MODE, [1, 2]),
-            reply(READ_NAME, b"       ")))
-
-    def test_set_frequency_takes_four_or_five_decimal_bytes(self):
-        _, port = self.radio_and_port()
-        self.assertEqual(self.ask(port, command(SET_FREQUENCY, frequency_bytes("1423450"))), OK)
-        self.assertEqual(self.ask(port, command(READ_FREQUENCY)),
-                         reply(READ_FREQUENCY, bytes.fromhex("00 45 23 14 00")))
-        self.assertEqual(self.ask(port, command(SET_FREQUENCY, bytes.fromhex("50 00 05 07 00"))), OK)
-        self.assertEqual(self.ask(port, command(READ_FREQUENCY)),
-                         reply(READ_FREQUENCY, bytes.fromhex("50 00 05 07 00")))
-        # The radio tunes in 10 Hz steps: the 1 Hz digit is dropped.
-        self.assertEqual(self.ask(port, command(SET_FREQUENCY, bytes.fromhex("99 99 99 29"))), OK)
-        self.assertEqual(self.ask(port, command(READ_FREQUENCY)),
-                         reply(READ_FREQUENCY, bytes.fromhex("90 99 99 29 00")))
-
-    def test_set_frequency_refuses_what_is_not_a_frequency(self):
-        _, port = self.radio_and_port()
-        for data in ("00 45 23 1A", "0F 45 23 14", "00 45 23", "00 45 23 14 01",
-                     "00 45 23 14 00 00", "00 F5 23 14"):
-            self.assertEqual(self.ask(port, command(SET_FREQUENCY, bytes.fromhex(data))), REFUSED,
-                             data)
-        self.assertEqual(self.ask(port, command(READ_FREQUENCY)),
-                         reply(READ_FREQUENCY, bytes.fromhex("00 00 20 14 00")))
-
-    def test_set_mode_filter_takes_modes_0_to_7_and_filters_1_to_5(self):
-        _, port = self.radio_and_port()
-        self.assertEqual(self.ask(port, command(SET_MODE_FILTER, [7, 5])), OK)
-        self.assertEqual(self.ask(port, command(READ_MODE)), reply(READ_MODE, [7, 5]))
-        self.assertEqual(self.ask(port, command(SET_MODE_FILTER, [0, 1])), OK)
-        for data in ([8, 1], [0, 0], [0, 6], [0xFF, 2], [1], [1, 2, 3]):
-            self.assertEqual(self.ask(port, command(SET_MODE_FILTER, data)), REFUSED, data)
-        self.assertEqual(self.ask(port, command(READ_MODE)), reply(READ_MODE, [0, 1]))
-
-    def test_select_memory_takes_packed_00_to_61(self):
-        _, port = self.radio_and_port()
-        for channel in (0, 9, 10, 61):
-            self.assertEqual(self.ask(port, command(SELECT_MEMORY, [packed(channel)])), OK, channel)
-        for data in ([0x62], [0x0A], [0x1F], [0x99], [], [0x01, 0x02]):
-            self.assertEqual(self.ask(port, command(SELECT_MEMORY, data)), REFUSED, data)
-
-    def test_recall_of_an_empty_channel_is_refused(self):
-        _, port = self.radio_and_port()
-        self.assertEqual(self.recall(port, 0), REFUSED)
-        self.assertEqual(self.recall(port, 61), REFUSED)
-
-    def test_store_then_recall_on_another_channel(self):
-        _, port = self.radio_and_port()
-        for frame in (command(SET_FREQUENCY, frequency_bytes("0703000")),
-                      command(SET_MODE_FILTER, [3, 4]), command(SET_NAME, b"CW 40M "),
-                      command(SELECT_MEMORY, [0x42]), command(STORE_MEMORY),
-                      command(SET_FREQUENCY, frequency_bytes("2860000")),
-                      command(SET_MODE_FILTER, [5, 1]), command(SET_NAME, b"FM"),
-                      command(SELECT_MEMORY, [0x07]), command(STORE_MEMORY)):
-            self.assertEqual(self.ask(port, frame), OK, frame.hex(" "))
-        self.assertEqual(self.recall(port, 42), OK)
-        self.assertEqual(self.vfo(port), (
-            reply(READ_FREQUENCY, bytes.fromhex("00 00 03 07 00")),
-            reply(READ_MODE, [3, 4]),
-            reply(READ_NAME, b"CW 40M ")))
-        self.assertEqual(self.recall(port, 7), OK)
-        self.assertEqual(self.vfo(port), (
-            reply(READ_FREQUENCY, bytes.fromhex("00 00 60 28 00")),
-            reply(READ_MODE, [5, 1]),
-            reply(READ_NAME, b"FM     ")))
-        self.assertEqual(self.recall(port, 43), REFUSED)
-
-    def test_set_name_takes_up_to_seven_bytes_of_any_value(self):
-        _, port = self.radio_and_port()
-        self.assertEqual(self.ask(port, command(SET_NAME, b"\x00\xB3\x0A\xFF")), OK)
-        self.assertEqual(self.ask(port, command(READ_NAME)),
-                         reply(READ_NAME, b"\x00\xB3\x0A\xFF   "))
-        self.assertEqual(self.ask(port, command(SET_NAME, b"EIGHT..")), OK)
-        self.assertEqual(self.ask(port, command(SET_NAME, b"TOO LONG")), REFUSED)
-        self.assertEqual(self.ask(port, command(READ_NAME)), reply(READ_NAME, b"EIGHT.."))
-        self.assertEqual(self.ask(port, command(SET_NAME)), OK)
-        self.assertEqual(self.ask(port, command(READ_NAME)), reply(READ_NAME, b"       "))
-
-    def test_set_clock_takes_a_packed_date_and_time(self):
-        radio, port = self.radio_and_port()
-        good = bytes([0x31, 0x12, 0x99, 0x23, 0x59, 0x59])
-        self.assertEqual(self.ask(port, command(SET_CLOCK, good)), OK)
-        self.assertEqual(self.ask(port, command(SET_CLOCK, bytes.fromhex("01 01 00 00 00 00"))), OK)
-        for data in ("00 01 26 12 00 00", "32 01 26 12 00 00", "15 13 26 12 00 00",
-                     "15 06 26 24 00 00", "15 06 26 12 60 00", "15 06 26 12 00 60",
-                     "15 06 2A 12 00 00", "15 06 26 12 00", "15 06 26 12 00 00 00"):
-            self.assertEqual(self.ask(port, command(SET_CLOCK, bytes.fromhex(data))), REFUSED, data)
-        lines = radio.wait_log(lambda lines: len(lines) == 22)
-        self.assertEqual([line.data for line in lines if line.kind == "out"],
-                         [OK, OK] + [REFUSED] * 9)
-
-    def test_unknown_commands_and_reads_with_data_are_refused(self):
-        _, port = self.radio_and_port()
-        for frame in (command(0x00), command(0x07), command(0x0B), command(0x12),
-                      command(0xFB), command(READ_FREQUENCY, [0]), command(READ_MODE, [0]),
-                      command(READ_NAME, [0]), command(STORE_MEMORY, [0])):
-            self.assertEqual(self.ask(port, frame), REFUSED, frame.hex(" "))
-
-    def test_channel_option_gives_any_mode_filter_and_name_bytes(self):
-        _, port = self.radio_and_port("--channel", "3:0180000:9:0:0AB3FD00FE41",
-                                      "--channel=60:2999999:8:255:")
-        self.assertEqual(self.recall(port, 3), OK)
-        self.assertEqual(self.ask(port, command(READ_FREQUENCY)),
-                         reply(READ_FREQUENCY, bytes.fromhex("00 00 80 01 00")))
-        self.assertEqual(self.ask(port, command(READ_MODE)), reply(READ_MODE, [9, 0]))
-        # The FD inside the name ends no frame here: read by count.
-        port.write(command(READ_NAME))
-        self.assertEqual(port.read(6 + 13), command(READ_NAME) +
-                         reply(READ_NAME, b"\x0A\xB3\xFD\x00\xFE\x41 "))
-        self.assertEqual(self.recall(port, 60), OK)
-        self.assertEqual(self.ask(port, command(READ_MODE)), reply(READ_MODE, [8, 255]))
-        self.assertEqual(self.ask(port, command(READ_FREQUENCY)),
-                         reply(READ_FREQUENCY, bytes.fromhex("90 99 99 29 00")))
+def frequency_reply(four_bytes):
+    """The reply to ReadFrequency that carries these four frequency bytes."""
+    return reply(READ_FREQUENCY, bytes.fromhex(four_bytes + " 00"))
 
 
-class FaultTest(RadioTestCase):
-    def test_silent_radio_echoes_and_neither_answers_nor_acts(self):
-        radio, port = self.radio_and_port("--silent", "--memory", "memory.txt")
-        frames = [command(SET_NAME, b"SILENT"), command(SELECT_MEMORY, [3]),
-                  command(STORE_MEMORY), command(READ_NAME)]
-        for frame in frames:
-            port.write(frame)
-            # Each echo follows the one before with nothing in between.
-            self.assertEqual(port.read(len(frame)), frame)
-        radio.wait_log(lambda lines: len(lines) == 4)
-        self.assertEqual(radio.stop(), 0)
-        self.assertEqual([(line.kind, line.data) for line in radio.log()],
-                         [("in", frame) for frame in frames])
-        self.assertEqual(read_file(radio.path("memory.txt")),
-                         b"".join(line + b"\r\n" for line in empty_file()))
+def refused(code, *data):
+    """Frames of one command with each of these data, each answered with FA."""
+    return [(command(code, bytes(d)), REFUSED) for d in data]
 
-    def test_no_echo_sends_the_reply_alone(self):
-        _, port = self.radio_and_port("--no-echo")
-        port.write(command(SELECT_MEMORY, [0]))
-        self.assertEqual(port.read_frame(), OK)
-        port.write(command(READ_MODE))
-        self.assertEqual(port.read_frame(), reply(READ_MODE, [1, 2]))
 
-    def test_refuse_recall_refuses_even_filled_channels(self):
-        _, port = self.radio_and_port("--demo", "--refuse-recall")
-        self.assertEqual(self.recall(port, 5), REFUSED)
-        self.assertEqual(self.ask(port, command(STORE_MEMORY)), OK)
-        self.assertEqual(self.ask(port, command(RECALL_MEMORY)), REFUSED)
+# Radios with these options, whether they echo, and frames each is sent in
+# turn with the reply each gets (b"": none).
+CONVERSATIONS = (
+    ((), True, [
+        # The VFO at the start: 14.2 MHz, USB, 2.4 kHz, a blank name.
+        (command(READ_FREQUENCY), frequency_reply("00 00 20 14")),
+        (command(READ_MODE), reply(READ_MODE, [1, 2])),
+        (command(READ_NAME), reply(READ_NAME, b"       ")),
+        # Four or five decimal bytes; the radio tunes in 10 Hz steps.
+        (command(SET_FREQUENCY, frequency_bytes("1423450")), OK),
+        (command(READ_FREQUENCY), frequency_reply("00 45 23 14")),
+        (command(SET_FREQUENCY, bytes.fromhex("50 00 05 07 00")), OK),
+        (command(READ_FREQUENCY), frequency_reply("50 00 05 07")),
+        (command(SET_FREQUENCY, bytes.fromhex("99 99 99 29")), OK),
+        (command(READ_FREQUENCY), frequency_reply("90 99 99 29")),
+        *refused(SET_FREQUENCY, *map(bytes.fromhex, (
+            "00 45 23 1A", "0F 45 23 14", "00 45 23", "00 45 23 14 01", "00 45 23 14 00 00",
+            "00 F5 23 14"))),
+        (command(READ_FREQUENCY), frequency_reply("90 99 99 29")),
+        # Modes 0 to 7, filters 1 to 5.
+        (command(SET_MODE_FILTER, [7, 5]), OK),
+        (command(READ_MODE), reply(READ_MODE, [7, 5])),
+        (command(SET_MODE_FILTER, [0, 1]), OK),
+        *refused(SET_MODE_FILTER, [8, 1], [0, 0], [0, 6], [0xFF, 2], [1], [1, 2, 3]),
+        (command(READ_MODE), reply(READ_MODE, [0, 1])),
+        # Channels 00 to 61, packed.
+        *[(command(SELECT_MEMORY, [packed(channel)]), OK) for channel in (0, 9, 10, 61)],
+        *refused(SELECT_MEMORY, [0x62], [0x0A], [0x1F], [0x99], [], [0x01, 0x02]),
+        # Names of up to seven bytes of any value, blanks added.
+        (command(SET_NAME, b"\x00\xB3\x0A\xFF"), OK),
+        (command(READ_NAME), reply(READ_NAME, b"\x00\xB3\x0A\xFF   ")),
+        (command(SET_NAME, b"EIGHT.."), OK),
+        (command(SET_NAME, b"TOO LONG"), REFUSED),
+        (command(READ_NAME), reply(READ_NAME, b"EIGHT..")),
+        (command(SET_NAME), OK),
+        (command(READ_NAME), reply(READ_NAME, b"       ")),
+        # Day, month, year, hour, minute, second, packed.
+        (command(SET_CLOCK, bytes.fromhex("31 12 99 23 59 59")), OK),
+        (command(SET_CLOCK, bytes.fromhex("01 01 00 00 00 00")), OK),
+        *refused(SET_CLOCK, *map(bytes.fromhex, (
+            "00 01 26 12 00 00", "32 01 26 12 00 00", "15 13 26 12 00 00", "15 06 26 24 00 00",
+            "15 06 26 12 60 00", "15 06 26 12 00 60", "15 06 2A 12 00 00", "15 06 26 12 00",
+            "15 06 26 12 00 00 00"))),
+        # Commands it does not know; reads and StoreMemory with data.
+        *[(command(code), REFUSED) for code in (0x00, 0x07, 0x0B, 0x12, 0xFB)],
+        *[(command(code, [0]), REFUSED)
+          for code in (READ_FREQUENCY, READ_MODE, READ_NAME, STORE_MEMORY)],
+    ]),
+    # Any mode, filter and name bytes; an FD inside a name ends no frame.
+    (("--channel", "3:0180000:9:0:0AB3FD00FE41", "--channel=60:2999999:8:255:"), True, [
+        (command(SELECT_MEMORY, [0x03]), OK), (command(RECALL_MEMORY), OK),
+        (command(READ_FREQUENCY), frequency_reply("00 00 80 01")),
+        (command(READ_MODE), reply(READ_MODE, [9, 0])),
+        (command(READ_NAME), reply(READ_NAME, b"\x0A\xB3\xFD\x00\xFE\x41 ")),
+        (command(SELECT_MEMORY, [0x60]), OK), (command(RECALL_MEMORY), OK),
+        (command(READ_MODE), reply(READ_MODE, [8, 255])),
+        (command(READ_FREQUENCY), frequency_reply("90 99 99 29")),
+    ]),
+    # Silent at first: it neither answers nor acts (channel 3 stays empty).
+    (("--silent-for", "3"), True, [
+        (command(SET_NAME, b"SILENT"), b""), (command(SELECT_MEMORY, [0x03]), b""),
+        (command(STORE_MEMORY), b""),
+        (command(SELECT_MEMORY, [0x03]), OK), (command(RECALL_MEMORY), REFUSED),
+        (command(READ_NAME), reply(READ_NAME, b"       ")),
+    ]),
+    # The three reads refused, and nothing else.
+    (("--demo", "--refuse-reads"), True, [
+        (command(SELECT_MEMORY, [0x05]), OK), (command(RECALL_MEMORY), OK),
+        *[(command(code), REFUSED) for code in (READ_FREQUENCY, READ_MODE, READ_NAME)],
+        (command(SET_NAME, b"X"), OK),
+    ]),
+    # The reply alone.
+    (("--no-echo",), False, [
+        (command(SELECT_MEMORY, [0x00]), OK), (command(READ_MODE), reply(READ_MODE, [1, 2])),
+    ]),
+)
 
-    def test_refuse_reads_refuses_the_three_reads_only(self):
-        _, port = self.radio_and_port("--demo", "--refuse-reads")
-        self.assertEqual(self.recall(port, 5), OK)
-        self.assertEqual(self.vfo(port), (REFUSED, REFUSED, REFUSED))
-        self.assertEqual(self.ask(port, command(SET_NAME, b"X")), OK)
 
-    def test_cut_replies_lack_their_fd(self):
-        radio, port = self.radio_and_port("--cut-replies")
-        select = command(SELECT_MEMORY, [0])
-        port.write(select)
-        self.assertEqual(port.read(len(select) + 5), select + OK[:-1])
-        read = command(READ_FREQUENCY)
-        port.write(read)
-        # Nothing stood between the cut reply and this echo.
-        self.assertEqual(port.read(len(read) + 10), read + reply(READ_FREQUENCY,
-                                                                 bytes.fromhex("00 00 20 14 00"))[:-1])
-        lines = radio.wait_log(lambda lines: len(lines) == 4)
-        self.assertEqual([line.data for line in lines if line.kind == "out"],
-                         [OK[:-1], bytes.fromhex("FE FE F1 04 03 00 00 20 14 00")])
+class AnswerTest(RadioTestCase):
+    def test_each_command_is_answered_as_its_data_and_the_options_say(self):
+        for options, echoes, exchanges in CONVERSATIONS:
+            with self.subTest(options=options):
+                _, port = self.radio_and_port(*options)
+                # Read by count: the line is one queue, so a reply that should
+                # not have come stands where the next echo should.
+                for frame, answer in exchanges:
+                    port.write(frame)
+                    wanted = (frame if echoes else b"") + answer
+                    self.assertEqual(port.read(len(wanted)), wanted, frame.hex(" "))
 
-    def test_extra_bytes_follow_every_reply(self):
-        radio, port = self.radio_and_port("--extra-bytes")
-        for frame in (command(SELECT_MEMORY, [0]), command(READ_MODE)):
-            self.assertEqual(self.ask(port, frame)[-1:], b"\xFD")
-            self.assertEqual(port.read(3), b"\xFE\xFE\x00")
-        lines = radio.wait_log(lambda lines: len(lines) == 6)
-        self.assertEqual([line.kind for line in lines], ["in", "out", "noise"] * 2)
-        self.assertEqual(lines[2].data, b"\xFE\xFE\x00")
 
+class NoiseAndVanishTest(RadioTestCase):
     def noise_after_replies(self, *options):
         radio, port = self.radio_and_port("--noise", *options)
         heard = []

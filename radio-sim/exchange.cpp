@@ -1,0 +1,143 @@
+// The echo, the replies and the traffic around them.
+#include "radio-sim/exchange.h"
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <random>
+#include <string>
+
+#include "link/civ_frame.h"
+#include "radio-sim/line.h"
+#include "radio-sim/options.h"
+#include "radio-sim/radio.h"
+
+bool vanishing = false;
+
+namespace {
+
+std::string received;  // the bytes since the last FD
+long frames_heard = 0;
+int64_t noise_gap = 0;
+std::mt19937 noise_source;
+
+// A command frame has a reply's layout (FE FE, two addresses, then the
+// command where a reply has its status byte, the data, FD).
+constexpr size_t kCommand = kReplyStatus;
+
+// The command and data of the frame that `bytes` (up to and including an FD)
+// holds, when that frame is addressed to the radio. Bytes before the
+// preamble, and a preamble of more than two FE, are passed over.
+bool CommandIn(const std::string& bytes, char& command, std::string& data) {
+  size_t start = bytes.find(frame_header.substr(0, 2));
+  if (start == std::string::npos) return false;
+  while (start + 2 < bytes.size() && bytes[start + 2] == frame_header[0]) start++;
+  std::string frame = bytes.substr(start);  // from its last two FE
+  if (frame.size() < kCommand + 1 || frame[2] != frame_header[2]) return false;
+  command = frame[kCommand - 1];
+  data = frame.substr(kCommand, frame.size() - kCommand - 1);
+  return true;
+}
+
+std::string NoiseBytes() {
+  std::uniform_int_distribution<int> count(1, 4);
+  std::uniform_int_distribution<int> value(0, 253);
+  std::string bytes;
+  for (int n = count(noise_source); n > 0; n--) {
+    int byte = value(noise_source);
+    if (byte >= 0xFD) byte += 2;  // FD and FE would look like frames
+    bytes += static_cast<char>(byte);
+  }
+  return bytes;
+}
+
+// The noise put before the reply to the Nth frame: each kind in turn.
+std::string NoiseBefore(long frame) {
+  const char kPreamble = frame_header[0];
+  switch (frame % 4) {
+    case 0:
+      return NoiseBytes() + FrameEnd;
+    case 1:
+      return ReplyHeader().substr(0, 3);
+    case 2:
+      return {kPreamble, 0x33, FrameEnd};
+  }
+  return {kPreamble, kPreamble, 0x00, FrameEnd};
+}
+
+bool Collides(long frame) {
+  return std::find(options.collide.begin(), options.collide.end(), frame) != options.collide.end();
+}
+
+bool Answers(long frame) {
+  return !options.silent && frame > options.silent_for &&
+         (options.silent_after == 0 || frame <= options.silent_after) && !Collides(frame);
+}
+
+// Bytes the radio puts on the line (behind those already there, `gap` later
+// at the earliest), logged as `kind` when they are queued.
+void Send(const char* kind, const std::string& bytes, int64_t now, int64_t gap = 0) {
+  LineSchedule(bytes, now, gap);
+  LogBytes(kind, bytes, now);
+}
+
+// What other devices on the line say before the radio's reply to `command`.
+void OtherTraffic(char command, int64_t now) {
+  const char kAll = 0x00, kController = static_cast<char>(0xE0), kRadio = frame_header[2];
+  if (options.other_controller) {
+    Send("other", {frame_header[0], frame_header[0], kRadio, kController, ReadMode, FrameEnd}, now);
+    Send("other",
+         {frame_header[0], frame_header[0], kController, kRadio, ReadMode,
+          static_cast<char>(vfo.mode), static_cast<char>(vfo.filter), FrameEnd},
+         now);
+  }
+  if (options.announce && (command == SetFrequency || command == SelectMemory ||
+                           command == RecallMemory || command == ReadFrequency)) {
+    Send("other", frame_header.substr(0, 2) + kAll + kRadio + kAll + vfo.frequency + FrameEnd, now);
+  }
+}
+
+void Answer(const std::string& bytes, int64_t now) {
+  char command = 0;
+  std::string data;
+  if (!CommandIn(bytes, command, data)) return;
+  frames_heard++;
+  if (Answers(frames_heard)) {
+    std::string reply = AnswerCommand(command, data);
+    if (options.cut_replies) reply.pop_back();
+    OtherTraffic(command, now);
+    if (options.noise_before) Send("noise", NoiseBefore(frames_heard), now);
+    Send("out", reply, now);
+    if (options.extra_bytes) Send("noise", std::string("\xFE\xFE\x00", 3), now);
+    if (options.noise) Send("noise", NoiseBytes(), now, noise_gap);
+  }
+  if (options.vanish_after > 0 && frames_heard >= options.vanish_after) vanishing = true;
+}
+
+}  // namespace
+
+void ExchangeBegin() {
+  noise_gap = options.noise_gap_ms < 0 ? byte_time_ns : options.noise_gap_ms * 1000000LL;
+  noise_source.seed(static_cast<std::mt19937::result_type>(options.seed));
+}
+
+void TakeInput() {
+  std::string bytes = LineRead();
+  int64_t now = NowNs();
+  for (char byte : bytes) {
+    received += byte;
+    // The line returns each byte while it is on the wire.
+    bool garbled = options.bad_echo || Collides(frames_heard + 1);
+    char echo = garbled && received.size() == kCommand ? static_cast<char>(byte ^ 1) : byte;
+    if (!options.no_echo) LineSchedule(std::string(1, echo), now);
+    if (byte != FrameEnd) continue;
+    LogBytes("in", received, now);
+    Answer(received, now);
+    received.clear();
+    if (vanishing) return;  // the radio is gone: the rest is never heard
+  }
+}
+
+void ExchangeEnd() {
+  if (!received.empty()) LogBytes("in", received, NowNs());
+}

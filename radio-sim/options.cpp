@@ -1,0 +1,209 @@
+// The virtual radio's options: one table of them, and the parse of the arguments.
+#include "radio-sim/options.h"
+
+#include <climits>
+#include <cstdio>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "radio-sim/radio.h"
+#include "text/text.h"
+
+Options options;
+
+namespace {
+
+const char kUsage[] =
+    "Usage: quenmar-radio-sim [options]\n"
+    "\n"
+    "Plays a Quenmar transceiver on a pseudo-terminal: prints the terminal's\n"
+    "path on one line, returns every byte it receives (the line's echo),\n"
+    "answers the command frames addressed to the radio (04), and serves until\n"
+    "interrupted (SIGINT or SIGTERM).\n"
+    "\n"
+    "  --link PATH        also make PATH a symbolic link to the terminal\n"
+    "  --rate BPS         pace every byte sent at 10 bits at this rate\n"
+    "                     (default 1200; 0 sends at once)\n"
+    "  --batch-ms N       hand out bytes only at multiples of N ms, as a USB\n"
+    "                     adapter's latency timer does (default 0: at once)\n"
+    "  --memory FILE      load the channels from FILE when it exists, and save\n"
+    "                     them into it when the radio stops; a mode or filter\n"
+    "                     text it does not know loads as LSB or 6.0\n"
+    "  --demo             with no memory file to load, start with a few filled\n"
+    "                     channels (0, 1, 2, 5, 10 and 20)\n"
+    "  --channel N:DIGITS:MODE:FILTER:NAMEHEX\n"
+    "                     fill channel N (0-61) with 7 frequency digits (10 Hz\n"
+    "                     steps), mode and filter numbers 0-255 and a name of up\n"
+    "                     to 7 bytes in hex (blanks added); may be repeated\n"
+    "  --log FILE         append a line for every frame received and every reply\n"
+    "                     or junk sent: seconds, in|out|noise, the bytes in hex\n"
+    "  --silent           echo, but neither act on a command nor answer it\n"
+    "  --silent-for N     the same for the first N frames only\n"
+    "  --silent-after N   the same after the first N frames, as a radio switched\n"
+    "                     off behind an interface that still echoes\n"
+    "  --no-echo          do not return the received bytes\n"
+    "  --bad-echo         return the fifth byte of every frame (its command)\n"
+    "                     with its lowest bit turned over, as a collision would\n"
+    "  --collide N        the Nth frame to the radio (counting from 1, frames\n"
+    "                     sent again included) meets another device's bytes:\n"
+    "                     its echo comes back as --bad-echo's does, and the\n"
+    "                     radio, which heard garbage, neither acts nor answers;\n"
+    "                     may be repeated\n"
+    "  --announce         before the reply to SetFrequency, SelectMemory,\n"
+    "                     RecallMemory and ReadFrequency, announce the frequency\n"
+    "                     to every device: FE FE 00 04 00, 4 frequency bytes, FD\n"
+    "  --other-controller before every reply, put another controller's question\n"
+    "                     (FE FE 04 E0 04 FD) and the radio's answer to it\n"
+    "                     (FE FE E0 04 04, mode, filter, FD) on the line\n"
+    "  --refuse-recall    answer every RecallMemory with FA\n"
+    "  --refuse-reads     answer ReadFrequency, ReadMode and ReadName with FA\n"
+    "  --short-names      answer ReadName without the name's trailing blanks\n"
+    "  --refuse CODE[:CHANNEL[:TIMES]]\n"
+    "                     answer the command of that hex code (03 ReadFrequency,\n"
+    "                     08 SelectMemory, ...) with FA and do not act on it:\n"
+    "                     while channel CHANNEL (0-61, default any) is selected\n"
+    "                     (for SelectMemory: the channel it selects), TIMES times\n"
+    "                     (default always); may be repeated, the first that\n"
+    "                     applies is used\n"
+    "  --foreign-reply CODE[:CHANNEL[:TIMES]]\n"
+    "                     the same, answering with the reply to another read\n"
+    "                     (ReadMode's to ReadFrequency, ReadFrequency's to any\n"
+    "                     other), as a late reply would come\n"
+    "  --short-reply CODE[:CHANNEL[:TIMES]]\n"
+    "                     the same, answering a read without the data it needs\n"
+    "                     (two frequency bytes, no mode byte, no name) and a\n"
+    "                     setting with no status byte (FE FE F1 04 FD)\n"
+    "  --hex-digits 03[:CHANNEL[:TIMES]]\n"
+    "                     the same, answering ReadFrequency with a 1 Hz digit A\n"
+    "  --noise-before     put line noise before every reply, in turn: stray\n"
+    "                     bytes ending in FD, a frame cut short (FE FE F1), a\n"
+    "                     garbled preamble (FE, a byte, FD), a fragment (FE FE\n"
+    "                     00 FD)\n"
+    "  --cut-replies      send every reply without its final FD\n"
+    "  --extra-bytes      send FE FE 00 right behind every reply's FD\n"
+    "  --noise            send 1 to 4 random bytes (never FD or FE) after every\n"
+    "                     reply, once the line has been quiet for a while\n"
+    "  --noise-gap-ms N   that while (default: one byte time; none at rate 0)\n"
+    "  --vanish-after N   after N frames to the radio and their replies, close\n"
+    "                     the terminal, remove the link, save the memory file\n"
+    "                     and stop with status 0\n"
+    "  --seed N           seed of the noise (default 1)\n"
+    "  --help             show this text\n"
+    "\n"
+    "The radio answers from 04 to F1: FB when it accepts a setting, FA when it\n"
+    "refuses one or does not know the command, the data for a read. A command\n"
+    "with data it does not take (a wrong count, a digit that is not decimal, a\n"
+    "value out of range) is refused and changes nothing.\n"
+    "\n"
+    "Log lines: seconds since the start (6 decimals), a kind and the bytes as\n"
+    "upper-case hex pairs, all separated by blanks. in: the bytes received up to\n"
+    "and including an FD, frame or not, logged when the FD arrives (and what is\n"
+    "left at the stop); out: a reply; noise: junk bytes; other: a frame for\n"
+    "another device (an announcement, another controller's exchange); all three\n"
+    "logged when they are queued, before they go out.\n";
+
+// One option: its name and where what it gives goes. An option that sets a
+// flag takes no value; the others take the text after "=" or the next argument.
+struct OptionSpec {
+  const char* name;
+  bool* flag = nullptr;
+  std::string* text = nullptr;                // a text that may not be empty
+  std::vector<std::string>* texts = nullptr;  // the same, one for each time given
+  long* number = nullptr;                     // a number from lowest to highest
+  std::vector<long>* numbers = nullptr;       // the same, one for each time given
+  long lowest = 0;
+  long highest = 0;
+  std::optional<FaultKind> fault = std::nullopt;  // "CODE[:CHANNEL[:TIMES]]", for AddFault
+};
+
+const OptionSpec kOptions[] = {
+    {.name = "--link", .text = &options.link},
+    {.name = "--memory", .text = &options.memory},
+    {.name = "--log", .text = &options.log},
+    {.name = "--channel", .texts = &options.channels},
+    {.name = "--rate", .number = &options.rate, .lowest = 0, .highest = 10000000},
+    {.name = "--batch-ms", .number = &options.batch_ms, .lowest = 0, .highest = 60000},
+    {.name = "--noise-gap-ms", .number = &options.noise_gap_ms, .lowest = 0, .highest = 60000},
+    {.name = "--silent-for", .number = &options.silent_for, .lowest = 1, .highest = LONG_MAX},
+    {.name = "--silent-after", .number = &options.silent_after, .lowest = 1, .highest = LONG_MAX},
+    {.name = "--collide", .numbers = &options.collide, .lowest = 1, .highest = LONG_MAX},
+    {.name = "--vanish-after", .number = &options.vanish_after, .lowest = 1, .highest = LONG_MAX},
+    {.name = "--seed", .number = &options.seed, .lowest = 0, .highest = 4294967295L},
+    {.name = "--refuse", .fault = FaultKind::kRefuse},
+    {.name = "--foreign-reply", .fault = FaultKind::kForeign},
+    {.name = "--short-reply", .fault = FaultKind::kShort},
+    {.name = "--hex-digits", .fault = FaultKind::kHexDigits},
+    {.name = "--demo", .flag = &options.demo},
+    {.name = "--silent", .flag = &options.silent},
+    {.name = "--no-echo", .flag = &options.no_echo},
+    {.name = "--bad-echo", .flag = &options.bad_echo},
+    {.name = "--announce", .flag = &options.announce},
+    {.name = "--other-controller", .flag = &options.other_controller},
+    {.name = "--refuse-recall", .flag = &refuse_recall},
+    {.name = "--refuse-reads", .flag = &refuse_reads},
+    {.name = "--short-names", .flag = &short_names},
+    {.name = "--cut-replies", .flag = &options.cut_replies},
+    {.name = "--extra-bytes", .flag = &options.extra_bytes},
+    {.name = "--noise", .flag = &options.noise},
+    {.name = "--noise-before", .flag = &options.noise_before},
+};
+
+const OptionSpec* FindOption(const std::string& name) {
+  for (const OptionSpec& spec : kOptions) {
+    if (name == spec.name) return &spec;
+  }
+  return nullptr;
+}
+
+// Puts an option's value where it goes; false when the value is not one it takes.
+bool TakeValue(const OptionSpec& spec, const std::string& value) {
+  if (spec.fault) return AddFault(*spec.fault, value);
+  if (spec.text || spec.texts) {
+    if (value.empty()) return false;
+    if (spec.text) *spec.text = value;
+    if (spec.texts) spec.texts->push_back(value);
+    return true;
+  }
+  long number = 0;
+  if (!WholeNumber(value, spec.lowest, spec.highest, number)) return false;
+  if (spec.number) *spec.number = number;
+  if (spec.numbers) spec.numbers->push_back(number);
+  return true;
+}
+
+}  // namespace
+
+int ParseOptions(int argc, char** argv) {
+  for (int i = 1; i < argc; i++) {
+    std::string option = argv[i];
+    std::string value;
+    size_t equals = option.find('=');
+    bool has_value = option.compare(0, 2, "--") == 0 && equals != std::string::npos;
+    if (has_value) {
+      value = option.substr(equals + 1);
+      option.resize(equals);
+    }
+    if (option == "--help") {
+      std::fputs(kUsage, stdout);
+      return -1;
+    }
+    const OptionSpec* spec = FindOption(option);
+    if (!spec || (spec->flag && has_value)) {
+      std::fprintf(stderr, "quenmar-radio-sim: unknown option %s (see --help)\n", argv[i]);
+      return 2;
+    }
+    if (spec->flag) {
+      *spec->flag = true;
+      continue;
+    }
+    bool given = has_value || i + 1 < argc;
+    if (given && !has_value) value = argv[++i];
+    if (!given || !TakeValue(*spec, value)) {
+      std::fprintf(stderr, "quenmar-radio-sim: %s needs a valid value (see --help)\n",
+                   option.c_str());
+      return 2;
+    }
+  }
+  return 0;
+}
