@@ -22,7 +22,6 @@ constexpr size_t kKeyQueueLimit = 511;
 // The rest of an escape sequence arrives within this pause; after it, an
 // Escape with nothing behind it is the Escape key.
 constexpr int kSequencePauseMs = 30;
-constexpr int kHangUpError = 13;  // the report a hang-up ends the program with
 
 std::deque<std::string> key_buffer;  // typed keys not yet read, oldest first
 std::string typed_bytes;             // bytes of a key not yet complete
@@ -169,10 +168,11 @@ bool ParseSequence(const std::string& s, size_t i, size_t& length, char& code) {
   return true;
 }
 
-// A terminal that hung up ends the program as a hang-up signal does: no key
-// can come any more, and a wait for one would never end.
+// A terminal that hung up ends the program as a hang-up signal does, as a
+// termination request: no key can come any more, and a wait for one would
+// never end.
 void EndIfHungUp() {
-  if (input_hung_up) EndWithSignalReport(kHangUpError);
+  if (input_hung_up) EndWithSignalReport(SignalKind::kTerminationRequest);
 }
 
 // Reads what the terminal has sent and queues it as keys. An Escape that may
