@@ -245,8 +245,10 @@ void RefreshLine(const LineState& s, bool follow_end) {
   PlaceCursor(static_cast<int>(top + from_cell / columns),
               static_cast<int>(from_cell % columns) + 1);
   PutClipped(s.line.substr(from));
-  // A line that reaches past the screen's last cell has nothing after it to
-  // clear, and a clear there would take that cell's character with it.
+  // Clearing to the screen's end takes only what the line no longer reaches:
+  // the prompt is the last thing the console wrote, so nothing stands below
+  // it. A line that reaches past the screen's last cell has nothing after it
+  // to clear, and a clear there would take that cell's character with it.
   if (top + end / columns <= rows) ClearBelow();
   long cursor = OffsetOf(s, s.position);
   PlaceCursor(static_cast<int>(top + cursor / columns), static_cast<int>(cursor % columns) + 1);
