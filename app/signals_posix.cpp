@@ -1,8 +1,8 @@
-// Signals become abort reports: interrupt 9, illegal instruction 10,
-// arithmetic fault 11, memory fault 12, termination 13, abort 14. A hang-up or
-// quit from outside ends the run like a termination request; a broken pipe is
-// ignored. The handler does only async-signal-safe work. Once the program
-// exits, the signals from outside wait for the exit to end.
+// The POSIX signals that end the program, each named as its kind of signal
+// (the ending of each kind is in ending/signal_reports.cpp). A hang-up or
+// quit from outside is a termination request; a broken pipe is ignored. The
+// handler does only async-signal-safe work. Once the program exits, the
+// signals from outside wait for the exit to end.
 #include <signal.h>
 #include <unistd.h>
 
@@ -16,26 +16,26 @@ namespace {
 
 alignas(16) char alternate_stack[64 * 1024];
 
-int ErrorOfSignal(int signal_number) {
+SignalKind KindOfSignal(int signal_number) {
   switch (signal_number) {
     case SIGINT:
-      return 9;
+      return SignalKind::kInterrupt;
     case SIGILL:
-      return 10;
+      return SignalKind::kIllegalInstruction;
     case SIGFPE:
-      return 11;
+      return SignalKind::kArithmeticFault;
     case SIGSEGV:
     case SIGBUS:
-      return 12;
+      return SignalKind::kMemoryFault;
     case SIGABRT:
-      return 14;
+      return SignalKind::kAbort;
     default:
-      return 13;  // SIGTERM, SIGHUP, SIGQUIT
+      return SignalKind::kTerminationRequest;  // SIGTERM, SIGHUP, SIGQUIT
   }
 }
 
 void OnSignal(int signal_number) {
-  EndWithSignalReport(ErrorOfSignal(signal_number));
+  EndWithSignalReport(KindOfSignal(signal_number));
 }
 
 // Once the program exits it has closed what it opened, and a request to end

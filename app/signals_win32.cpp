@@ -1,8 +1,9 @@
-// Interrupts, faults and kill requests become abort reports on Windows:
-// Ctrl-C and Ctrl-Break 9, closing the console window, logging off and
-// shutting down 13 (console control events); illegal instruction 10,
-// arithmetic fault 11, memory fault and exhausted stack 12, termination 13,
-// abort 14 (the C runtime's signals and the unhandled-exception filter).
+// The Windows events and signals that end the program, each named as its kind
+// of signal (the ending of each kind is in ending/signal_reports.cpp): Ctrl-C
+// and Ctrl-Break are interrupts; closing the console window, logging off and
+// shutting down are termination requests (console control events); the C
+// runtime's signals are what they say, and an exhausted stack, which only the
+// unhandled-exception filter sees, is a memory fault.
 //
 // A control handler runs on a thread of its own while the main thread goes
 // on, and a fault may strike with any lock held: the ending therefore uses
@@ -23,23 +24,23 @@ constexpr ULONG kStackForTheReport = 64 * 1024;
 volatile LONG ending = 0;
 LPTOP_LEVEL_EXCEPTION_FILTER runtime_filter = nullptr;
 
-[[noreturn]] void EndWithReport(int error) {
+[[noreturn]] void EndWithReport(SignalKind kind) {
   // One report, whichever way comes first; a second one waits for the end.
   if (InterlockedExchange(&ending, 1) != 0) {
     for (;;) Sleep(INFINITE);
   }
-  EndWithSignalReport(error);
+  EndWithSignalReport(kind);
 }
 
 BOOL WINAPI OnControlEvent(DWORD event) {
   switch (event) {
     case CTRL_C_EVENT:
     case CTRL_BREAK_EVENT:
-      EndWithReport(9);
+      EndWithReport(SignalKind::kInterrupt);
     case CTRL_CLOSE_EVENT:
     case CTRL_LOGOFF_EVENT:
     case CTRL_SHUTDOWN_EVENT:
-      EndWithReport(13);
+      EndWithReport(SignalKind::kTerminationRequest);
   }
   return FALSE;
 }
@@ -47,22 +48,23 @@ BOOL WINAPI OnControlEvent(DWORD event) {
 void OnSignal(int signal_number) {
   switch (signal_number) {
     case SIGILL:
-      EndWithReport(10);
+      EndWithReport(SignalKind::kIllegalInstruction);
     case SIGFPE:
-      EndWithReport(11);
+      EndWithReport(SignalKind::kArithmeticFault);
     case SIGSEGV:
-      EndWithReport(12);
+      EndWithReport(SignalKind::kMemoryFault);
     case SIGABRT:
-      EndWithReport(14);
+      EndWithReport(SignalKind::kAbort);
     default:
-      EndWithReport(13);  // SIGTERM
+      EndWithReport(SignalKind::kTerminationRequest);  // SIGTERM
   }
 }
 
 // The runtime turns access violations, illegal instructions and arithmetic
 // faults into its signals; an exhausted stack it leaves alone.
 LONG WINAPI OnUnhandledException(EXCEPTION_POINTERS* exception) {
-  if (exception->ExceptionRecord->ExceptionCode == EXCEPTION_STACK_OVERFLOW) EndWithReport(12);
+  if (exception->ExceptionRecord->ExceptionCode == EXCEPTION_STACK_OVERFLOW)
+    EndWithReport(SignalKind::kMemoryFault);
   return runtime_filter ? runtime_filter(exception) : EXCEPTION_CONTINUE_SEARCH;
 }
 

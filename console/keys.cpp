@@ -22,7 +22,6 @@ constexpr size_t kKeyQueueLimit = 511;
 // The rest of an escape sequence arrives within this pause; after it, an
 // Escape with nothing behind it is the Escape key.
 constexpr int kSequencePauseMs = 30;
-constexpr int kHangUpError = 13;  // the report a hang-up ends the program with
 
 std::deque<std::string> key_buffer;  // typed keys not yet read, oldest first
 std::string typed_bytes;             // bytes of a key not yet complete
@@ -38,121 +37,109 @@ void AddKey(const std::string& key) {
   if (key_buffer.size() > kKeyQueueLimit) key_buffer.pop_front();
 }
 
+// The keys of unmodified CSI and SS3 sequences by their final byte, and of
+// CSI n ~ by its number n, as PC scan codes: P to S are F1 to F4; the
+// numbers 1 and 7 are Home, 4 and 8 End, 2 Insert, 3 Delete, 5 and 6 Page Up
+// and Down, 11 to 15 F1 to F5, 17 to 21 F6 to F10, 23 and 24 F11 and F12.
+struct KeyOfByte {
+  char final_byte;
+  char code;
+};
+constexpr KeyOfByte kKeysByFinalByte[] = {{'A', kUp},   {'B', kDown}, {'C', kRight}, {'D', kLeft},
+                                          {'H', kHome}, {'F', kEnd},  {'P', 0x3B},   {'Q', 0x3C},
+                                          {'R', 0x3D},  {'S', 0x3E}};
+struct KeyOfNumber {
+  int number;
+  char code;
+};
+constexpr char kF11 = static_cast<char>(0x85), kF12 = static_cast<char>(0x86);
+constexpr KeyOfNumber kKeysByNumber[] = {
+    {1, kHome}, {7, kHome}, {4, kEnd},  {8, kEnd},  {2, 0x52},  {3, kDelete}, {5, 0x49},
+    {6, 0x51},  {11, 0x3B}, {12, 0x3C}, {13, 0x3D}, {14, 0x3E}, {15, 0x3F},   {17, 0x40},
+    {18, 0x41}, {19, 0x42}, {20, 0x43}, {21, 0x44}, {23, kF11}, {24, kF12}};
+
 // The key of an unmodified CSI or SS3 sequence: its final byte and its first
 // number.
 char SpecialKeyCode(char final_byte, int number) {
-  switch (final_byte) {
-    case 'A':
-      return kUp;
-    case 'B':
-      return kDown;
-    case 'C':
-      return kRight;
-    case 'D':
-      return kLeft;
-    case 'H':
-      return kHome;
-    case 'F':
-      return kEnd;
-    case 'P':
-      return 0x3B;  // F1..F4
-    case 'Q':
-      return 0x3C;
-    case 'R':
-      return 0x3D;
-    case 'S':
-      return 0x3E;
-    case '~':
-      switch (number) {
-        case 1:
-        case 7:
-          return kHome;
-        case 4:
-        case 8:
-          return kEnd;
-        case 2:
-          return 0x52;  // Insert
-        case 3:
-          return kDelete;
-        case 5:
-          return 0x49;  // Page Up
-        case 6:
-          return 0x51;  // Page Down
-        case 11:
-        case 12:
-        case 13:
-        case 14:
-        case 15:
-          return static_cast<char>(0x3B + number - 11);
-        case 17:
-        case 18:
-        case 19:
-        case 20:
-        case 21:
-          return static_cast<char>(0x40 + number - 17);
-        case 23:
-          return static_cast<char>(0x85);
-        case 24:
-          return static_cast<char>(0x86);
-      }
+  if (final_byte == '~') {
+    for (const KeyOfNumber& key : kKeysByNumber)
+      if (key.number == number) return key.code;
+    return kOtherKey;
   }
+  for (const KeyOfByte& key : kKeysByFinalByte)
+    if (key.final_byte == final_byte) return key.code;
   return kOtherKey;
 }
 
-// The escape sequence at s[i] (an ESC): false while it may not be complete,
-// else its length and its key in `length` and `code`.
-bool ParseSequence(const std::string& s, size_t i, size_t& length, char& code) {
+bool ParseSequence(const std::string& s, size_t i, size_t& length, char& code);
+
+// ESC ESC: Alt with a special key (rxvt's ESC ESC [ D), or Alt+Escape.
+bool ParseAltSequence(const std::string& s, size_t i, size_t& length, char& code) {
+  if (i + 2 >= s.size()) return false;
+  if (s[i + 2] != '[' && s[i + 2] != 'O') {
+    length = 2;
+    return true;
+  }
+  if (!ParseSequence(s, i + 1, length, code)) return false;
+  length += 1;
   code = kOtherKey;
-  if (i + 1 >= s.size()) return false;
-  unsigned char kind = s[i + 1];
-  if (kind == 0x1b) {
-    // Alt with a special key (rxvt's ESC ESC [ D), or Alt+Escape.
-    if (i + 2 >= s.size()) return false;
-    if (s[i + 2] != '[' && s[i + 2] != 'O') {
-      length = 2;
-      return true;
-    }
-    if (!ParseSequence(s, i + 1, length, code)) return false;
-    length += 1;
-    code = kOtherKey;
-    return true;
-  }
-  if (kind != '[' && kind != 'O') {
-    // Alt with a key: ESC and one whole character (Alt+B, Alt+Backspace).
-    size_t character = utf8_text && kind >= 0x80 ? Utf8Length(s, i + 1) : 1;
-    if (character == 0) return false;
-    length = 1 + character;
-    return true;
-  }
-  size_t j = i + 2;
-  if (kind == '[' && j < s.size() && s[j] == '[') {
-    // The Linux console's F1 to F5: ESC [ [ A to E.
-    if (j + 1 >= s.size()) return false;
-    char letter = s[j + 1];
-    if (letter >= 'A' && letter <= 'E') code = static_cast<char>(0x3B + letter - 'A');
-    length = j + 2 - i;
-    return true;
-  }
-  // Parameters, then intermediates, then the final byte. The first number
-  // names a ~ key; any other number is a modifier (xterm's 1;5C for Ctrl,
-  // old ones' 5C), and so are rxvt's final $, ^ and @.
+  return true;
+}
+
+// Alt with a key: ESC and one whole character (Alt+B, Alt+Backspace).
+bool ParseAltKey(const std::string& s, size_t i, size_t& length) {
+  unsigned char key = s[i + 1];
+  size_t character = utf8_text && key >= 0x80 ? Utf8Length(s, i + 1) : 1;
+  if (character == 0) return false;
+  length = 1 + character;
+  return true;
+}
+
+// The Linux console's F1 to F5: ESC [ [ A to E.
+bool ParseLinuxFunctionKey(const std::string& s, size_t i, size_t& length, char& code) {
+  if (i + 3 >= s.size()) return false;
+  char letter = s[i + 3];
+  if (letter >= 'A' && letter <= 'E') code = static_cast<char>(0x3B + letter - 'A');
+  length = 4;
+  return true;
+}
+
+// The parameters of a CSI or SS3 sequence: the first number names a ~ key;
+// any other number is a modifier (xterm's 1;5C for Ctrl, old ones' 5C), and
+// so are private markers and intermediates.
+struct Parameters {
   int numbers[2] = {0, 0};
   int field = 0;
   bool modified = false;
+};
+
+// Reads the parameters and intermediates from s[j] on; the index of the
+// byte after them, the final byte if the sequence is whole.
+size_t ReadParameters(const std::string& s, size_t j, unsigned char kind, Parameters& p) {
   for (; j < s.size(); j++) {
     unsigned char b = s[j];
     if (b >= '0' && b <= '9') {
-      if (field < 2 && numbers[field] < 1000) numbers[field] = numbers[field] * 10 + (b - '0');
+      if (p.field < 2 && p.numbers[p.field] < 1000)
+        p.numbers[p.field] = p.numbers[p.field] * 10 + (b - '0');
     } else if (b == ';' || b == ':') {
-      field++;
+      p.field++;
     } else if (b == '$' && kind == '[') {
       break;  // rxvt's Shift: a final byte here
     } else if (b < 0x20 || b > 0x3F) {
       break;
     } else {
-      modified = true;  // private markers and intermediates: no key of ours
+      p.modified = true;
     }
   }
+  return j;
+}
+
+// A CSI (ESC [) or SS3 (ESC O) sequence. rxvt's final $, ^ and @ are
+// modifiers too.
+bool ParseControlSequence(const std::string& s, size_t i, size_t& length, char& code) {
+  unsigned char kind = s[i + 1];
+  Parameters p;
+  size_t j = ReadParameters(s, i + 2, kind, p);
   if (j >= s.size()) return false;
   unsigned char final_byte = s[j];
   if (final_byte != '$' && (final_byte < 0x40 || final_byte > 0x7E)) {
@@ -162,17 +149,31 @@ bool ParseSequence(const std::string& s, size_t i, size_t& length, char& code) {
     return true;
   }
   length = j + 1 - i;
-  if (field > 1 || numbers[1] > 1) modified = true;
-  if (final_byte != '~' && numbers[0] > 1) modified = true;
-  if (kind == 'O' && (numbers[0] > 0 || field > 0)) modified = true;
-  if (!modified && final_byte != '$') code = SpecialKeyCode(final_byte, numbers[0]);
+  bool modified = p.modified || p.field > 1 || p.numbers[1] > 1;
+  if (final_byte != '~' && p.numbers[0] > 1) modified = true;
+  if (kind == 'O' && (p.numbers[0] > 0 || p.field > 0)) modified = true;
+  if (!modified && final_byte != '$') code = SpecialKeyCode(final_byte, p.numbers[0]);
   return true;
 }
 
-// A terminal that hung up ends the program as a hang-up signal does: no key
-// can come any more, and a wait for one would never end.
+// The escape sequence at s[i] (an ESC): false while it may not be complete,
+// else its length and its key in `length` and `code`.
+bool ParseSequence(const std::string& s, size_t i, size_t& length, char& code) {
+  code = kOtherKey;
+  if (i + 1 >= s.size()) return false;
+  unsigned char kind = s[i + 1];
+  if (kind == 0x1b) return ParseAltSequence(s, i, length, code);
+  if (kind != '[' && kind != 'O') return ParseAltKey(s, i, length);
+  if (kind == '[' && i + 2 < s.size() && s[i + 2] == '[')
+    return ParseLinuxFunctionKey(s, i, length, code);
+  return ParseControlSequence(s, i, length, code);
+}
+
+// A terminal that hung up ends the program as a hang-up signal does, as a
+// termination request: no key can come any more, and a wait for one would
+// never end.
 void EndIfHungUp() {
-  if (input_hung_up) EndWithSignalReport(kHangUpError);
+  if (input_hung_up) EndWithSignalReport(SignalKind::kTerminationRequest);
 }
 
 // Reads what the terminal has sent and queues it as keys. An Escape that may

@@ -1,8 +1,9 @@
-// The line editor behind both prompts. It draws the prompt and the typed
-// text as one line that wraps at the screen's width, keeps the cursor where
-// the screen shows the editing position, and when the line is taller than
-// the screen shows the part around the cursor: the screen scrolls to it,
-// and only the rows that come in are drawn.
+// The line editor behind both prompts. Its whole state is one LineState;
+// each key changes the state, and then RefreshLine draws the whole line
+// again from it. A line taller than the screen shows the part around the
+// cursor: the screen scrolls to it.
+#include "console/line_editor.h"
+
 #include <algorithm>
 #include <string>
 
@@ -17,216 +18,110 @@ namespace {
 
 constexpr int kEditPauseMs = 25;
 
-// The prompt in front of the line, and the cell it starts in, as
-// ReadAnswerLine wrote it; EditLine redraws it with the line when the view
-// moves back to it or the size changes.
-bool prompt_recorded = false;
-std::string prompt_shown;
-int prompt_row = 1;
-int prompt_column = 1;
-long prompt_scrolled = 0;
-
-std::string ReadAnswerLine(const std::string& prompt) {
-  ConsoleStart();
-  if (!input_is_terminal) {
-    Flush();
-    return ReadStreamLine();
-  }
-  if (!ScreenRedrawn()) MeasureScreen();  // the size the user sees now, whatever happened before
-  MarkScreen();
-  prompt_recorded = true;
-  prompt_shown = prompt;
-  prompt_row = cursor_row;
-  prompt_column = cursor_column;
-  prompt_scrolled = scrolled_rows;
-  PrintText(prompt, false);
-  std::string line = EditLine();
-  prompt_recorded = false;
-  RecordDrawn(line);
-  PrintText("", true);
-  return line;
-}
-
-// The line being edited, as the screen shows it: the prompt, then the typed
-// text from `typed_from` on. Its first cell is column `left` of row `top_row`
-// as the screen stood when `top_scrolled` rows had scrolled away.
-struct EditedLine {
-  std::string line;
-  size_t typed_from = 0;
-  long top_row = 1;
-  long top_scrolled = 0;
-  int left = 1;
-  size_t position = 0;  // in bytes, always at the start of a character
-};
-EditedLine edit;
+LineState edited;  // the line being edited; written by EditFrom and the keys
 
 // The screen row of the line's first row now; above the screen when < 1.
-long Top() {
-  return edit.top_row - (scrolled_rows - edit.top_scrolled);
+long TopRow(const LineState& s) {
+  return s.top - scrolled_rows;
 }
 
 // Where the characters go: a count of cells from column 1 of the first row,
 // each row `columns` long, following PutBytes (a wide character that does
 // not fit in the last column starts the next row).
-long CellOf(long offset, size_t i) {
-  if (CharCells(edit.line, i) == 2 && columns > 1 && offset % columns == columns - 1) offset++;
+long CellOf(const LineState& s, long offset, size_t i) {
+  if (CharCells(s.line, i) == 2 && columns > 1 && offset % columns == columns - 1) offset++;
   return offset;
 }
 
-long OffsetOf(size_t end) {
-  long offset = edit.left - 1;
-  for (size_t i = 0; i < end; i += CharLength(edit.line, i))
-    offset = CellOf(offset, i) + CharCells(edit.line, i);
+long OffsetOf(const LineState& s, size_t end) {
+  long offset = s.left - 1;
+  for (size_t i = 0; i < end; i += CharLength(s.line, i))
+    offset = CellOf(s, offset, i) + CharCells(s.line, i);
   return offset;
 }
 
 // The first character whose cell is not before `target`; the end if none.
-size_t IndexFrom(long target) {
-  long offset = edit.left - 1;
+size_t IndexFrom(const LineState& s, long target) {
+  long offset = s.left - 1;
   size_t i = 0;
-  for (; i < edit.line.size(); i += CharLength(edit.line, i)) {
-    if (CellOf(offset, i) >= target) break;
-    offset = CellOf(offset, i) + CharCells(edit.line, i);
+  for (; i < s.line.size(); i += CharLength(s.line, i)) {
+    if (CellOf(s, offset, i) >= target) break;
+    offset = CellOf(s, offset, i) + CharCells(s.line, i);
   }
   return i;
 }
 
 // The last typed position whose cell is not beyond `target`.
-size_t PositionAt(long target) {
-  long offset = edit.left - 1;
-  size_t found = edit.typed_from;
-  for (size_t i = 0; i < edit.line.size();) {
-    offset = CellOf(offset, i) + CharCells(edit.line, i);
-    i += CharLength(edit.line, i);
+size_t PositionAt(const LineState& s, long target) {
+  long offset = s.left - 1;
+  size_t found = s.typed_from;
+  for (size_t i = 0; i < s.line.size();) {
+    offset = CellOf(s, offset, i) + CharCells(s.line, i);
+    i += CharLength(s.line, i);
     if (offset > target) break;
-    if (i > edit.typed_from) found = i;
+    if (i > s.typed_from) found = i;
   }
   return found;
 }
 
-bool HasMark(const std::string& bytes) {
-  for (size_t i = 0; i < bytes.size(); i += CharLength(bytes, i))
-    if (CharCells(bytes, i) == 0) return true;
-  return false;
+// The screen row of the line's last character (of its first cell when empty).
+long LastRow(const LineState& s) {
+  long end = OffsetOf(s, s.line.size());
+  return TopRow(s) + (end > 0 ? (end - 1) / columns : 0);
 }
 
-// When the cursor's row is off the screen, the screen scrolls to it and the
-// rows that come in are drawn too: `first` and `until` widen to them.
-void ScrollToCursor(long target, size_t& first, size_t& until) {
-  long row = Top() + target / columns;
-  if (row >= 1 && row <= rows) return;
-  long count = row > rows ? row - rows : row - 1;
-  bool moved_only = first == edit.line.size();
-  ScrollScreen(static_cast<int>(count));
-  long first_new_row = count > 0 ? std::max(1L, rows - count + 1) : 1;
-  first = std::min(first, IndexFrom((first_new_row - Top()) * columns));
-  // Down: the rows below the new ones still show what they showed.
-  if (moved_only && count < 0 && -count < rows) until = IndexFrom((1 - count - Top()) * columns);
+long CursorRow(const LineState& s) {
+  return TopRow(s) + OffsetOf(s, s.position) / columns;
 }
 
-// Brings the screen up to date from line[first] on: the characters from
-// there, and blanks over the cells up to `old_end` that the line no longer
-// reaches, on the rows the screen has; then the cursor to `position`. With
-// `follow_end` a line that grows past the bottom row scrolls up with it, as
-// far as the cursor stays in sight.
-void Show(size_t first, long old_end, bool follow_end) {
-  const std::string& line = edit.line;
-  long target = OffsetOf(edit.position);
-  size_t until = line.size();  // the characters to draw end before this one
-  ScrollToCursor(target, first, until);
-  long end = OffsetOf(line.size());
-  long last_row = Top() + (end > 0 ? (end - 1) / columns : 0);
-  if (follow_end && last_row > rows) {
-    long count = std::min(last_row - rows, Top() + target / columns - 1);
-    if (count > 0) {
-      ScrollScreen(static_cast<int>(count));
-      first = std::min(first, IndexFrom((std::max(1L, rows - count + 1) - Top()) * columns));
-    }
-  }
-  long visible_from = (1 - Top()) * columns;  // the first cell on the screen
-  size_t from = std::max(first, IndexFrom(visible_from));
-  long from_offset = from < line.size() ? CellOf(OffsetOf(from), from) : end;
-  long blanks_from = std::max(end, visible_from);
-  std::string bytes = line.substr(from, until > from ? until - from : 0);
-  if (until == line.size() && old_end > blanks_from)
-    bytes += std::string(old_end - blanks_from, ' ');
-  if (from == line.size()) from_offset = blanks_from;
-  long from_row = Top() + from_offset / columns;
-  if (!bytes.empty() && from_row >= 1 && from_row <= rows) {
-    PlaceCursor(static_cast<int>(from_row), static_cast<int>(from_offset % columns) + 1);
-    PutClipped(bytes);
-  }
-  PlaceCursor(static_cast<int>(Top() + target / columns), static_cast<int>(target % columns) + 1);
+// Scrolls the cursor's row onto the screen, to its nearer edge; see
+// RefreshLine for `follow_end`.
+void KeepInSight(const LineState& s, bool follow_end) {
+  long row = CursorRow(s);
+  if (row > rows) ScrollScreen(static_cast<int>(row - rows));
+  if (row < 1) ScrollScreen(static_cast<int>(row - 1));
+  if (!follow_end) return;
+  long count = std::min(LastRow(s) - rows, CursorRow(s) - 1);
+  if (count > 0) ScrollScreen(static_cast<int>(count));
 }
 
-// After a redraw of the screen (a new size, a continue after a stop) the
-// line starts where the redraw put the marked cell: the prompt's.
-void RedrawAll() {
-  edit.top_row = mark_row;
-  edit.top_scrolled = mark_scrolled;
-  edit.left = mark_column;
-  Show(0, 0, false);
-}
-
-// Puts `bytes` in place of line[from, to) and moves to `to_position`.
+// Puts `bytes` in place of line[from, to) and the cursor at `to_position`.
+// Stray bytes that now make a character with their neighbours are stepped
+// over as that one character.
 void Change(size_t from, size_t to, const std::string& bytes, size_t to_position) {
-  std::string& line = edit.line;
-  long old_end = OffsetOf(line.size());
-  bool end_was_shown = Top() + (old_end > 0 ? (old_end - 1) / columns : 0) <= rows;
-  bool marks = HasMark(line.substr(from, to - from)) || HasMark(bytes);
-  bool typing_at_end = from == to && to == line.size();
+  std::string& line = edited.line;
   line.replace(from, to - from, bytes);
-  // Stray bytes that now make a character with their neighbours are
-  // redrawn and stepped over as that one character.
-  size_t first = CharStart(line, from);
-  edit.position = CharStart(line, to_position);
-  if (edit.position < to_position) edit.position += CharLength(line, edit.position);
-  // A combining mark shows in the cell of the letter before it: a change
-  // next to a mark starts at that letter.
-  if (marks || (first < line.size() && CharCells(line, first) == 0)) {
-    while (first > edit.typed_from) {
-      first = CharStart(line, first - 1);
-      if (CharCells(line, first) > 0) break;
-    }
-  }
-  if (typing_at_end && first == from && !marks) {
-    PutBytes(bytes);
-    return;
-  }
-  Show(first, old_end, end_was_shown);
-}
-
-void MoveTo(size_t to) {
-  edit.position = to;
-  Show(edit.line.size(), 0, false);
+  edited.position = CharStart(line, to_position);
+  if (edited.position < to_position) edited.position += CharLength(line, edited.position);
 }
 
 // A key of one byte; false for the line's end.
 bool TakeByteKey(unsigned char c, const std::string& key) {
-  size_t position = edit.position;
+  size_t position = edited.position;
   if (c == '\r' || c == '\n') return false;
   if (c >= 32) {
     Change(position, position, key, position + 1);
   } else if (c == 8) {
-    if (position > edit.typed_from) {
-      size_t before = CharStart(edit.line, position - 1);
+    if (position > edited.typed_from) {
+      size_t before = CharStart(edited.line, position - 1);
       Change(before, position, "", before);
     }
   } else if (c == 9) {
     size_t count = 0;  // characters before the position
-    for (size_t i = edit.typed_from; i < position; i += CharLength(edit.line, i)) count++;
+    for (size_t i = edited.typed_from; i < position; i += CharLength(edited.line, i)) count++;
     std::string blanks(8 - count % 8, ' ');
     Change(position, position, blanks, position + blanks.size());
   } else if (c == 27) {
-    Change(edit.typed_from, edit.line.size(), "", edit.typed_from);
+    Change(edited.typed_from, edited.line.size(), "", edited.typed_from);
   }
   return true;
 }
 
+// The keys that move the cursor, and Delete.
 void TakeSpecialKey(char special) {
-  const std::string& line = edit.line;
-  long here = OffsetOf(edit.position);
-  size_t to = edit.position;
+  const std::string& line = edited.line;
+  long here = OffsetOf(edited, edited.position);
+  size_t& to = edited.position;
   switch (special) {
     case kDelete:
       if (to < line.size()) {
@@ -238,67 +133,131 @@ void TakeSpecialKey(char special) {
       break;
     // Left and Right step over a character with its combining marks.
     case kLeft:
-      if (to > edit.typed_from) to = CharStart(line, to - 1);
-      while (to > edit.typed_from && CharCells(line, to) == 0) to = CharStart(line, to - 1);
-      MoveTo(to);
+      if (to > edited.typed_from) to = CharStart(line, to - 1);
+      while (to > edited.typed_from && CharCells(line, to) == 0) to = CharStart(line, to - 1);
       break;
     case kRight:
       if (to < line.size()) to += CharLength(line, to);
       while (to < line.size() && CharCells(line, to) == 0) to += CharLength(line, to);
-      MoveTo(to);
       break;
     case kHome:
-      MoveTo(edit.typed_from);
+      to = edited.typed_from;
       break;
     case kEnd:
-      MoveTo(line.size());
+      to = line.size();
       break;
     // A screen row up or down, where the text reaches that far.
     case kUp:
-      if (here - columns >= OffsetOf(edit.typed_from)) MoveTo(PositionAt(here - columns));
+      if (here - columns >= OffsetOf(edited, edited.typed_from))
+        to = PositionAt(edited, here - columns);
       break;
     case kDown:
-      if (here + columns <= OffsetOf(line.size())) MoveTo(PositionAt(here + columns));
+      if (here + columns <= OffsetOf(edited, line.size())) to = PositionAt(edited, here + columns);
       break;
   }
 }
 
-}  // namespace
+// A key of any kind; false for the line's end.
+bool TakeKey(const std::string& key) {
+  unsigned char c = key[0];
+  if (c != 0 && key.size() > 1) {
+    // A UTF-8 character; the control characters 80-9F are ignored like
+    // those below 32.
+    if (c != 0xC2 || static_cast<unsigned char>(key[1]) >= 0xA0)
+      Change(edited.position, edited.position, key, edited.position + key.size());
+  } else if (key.size() == 1) {
+    return TakeByteKey(c, key);
+  } else if (key.size() == 2) {
+    TakeSpecialKey(key[1]);
+  }
+  return true;
+}
 
-std::string EditLine() {
+// A key, and the line drawn again; false for the line's end, when the
+// cursor goes to the end of the line. Without a terminal on the output there
+// is no screen to draw on: text typed at the end of the line is written as it
+// comes, and nothing else is.
+bool TakeKeyAndShow(const std::string& key) {
+  bool end_shown = LastRow(edited) <= rows;
+  size_t old_size = edited.line.size();
+  bool at_end = edited.position == old_size;
+  bool more = TakeKey(key);
+  if (!more) edited.position = edited.line.size();
+  RefreshLine(edited, end_shown);
+  if (!output_is_terminal && at_end && edited.line.size() > old_size &&
+      edited.line.size() == edited.position)
+    PutBytes(edited.line.substr(old_size));
+  Flush();
+  return more;
+}
+
+// Edits a line that starts with `prompt`, which stands on the screen from
+// column `left` of row `top` (as LineState counts it) on. After a redraw of
+// the screen (a new size, a continue after a stop) the line starts where the
+// redraw put the marked cell: the prompt's.
+std::string EditFrom(const std::string& prompt, int left, long top) {
   ConsoleStart();
   EscapeSequence("\x1b[?25h");  // the typed line's cursor is always shown
-  if (!prompt_recorded) MarkScreen();
-  edit.line = prompt_recorded ? prompt_shown : "";
-  edit.typed_from = edit.line.size();
-  edit.top_row = prompt_recorded ? prompt_row : cursor_row;
-  edit.top_scrolled = prompt_recorded ? prompt_scrolled : scrolled_rows;
-  edit.left = prompt_recorded ? prompt_column : cursor_column;
-  edit.position = edit.typed_from;
+  edited = LineState{prompt, prompt.size(), prompt.size(), left, top};
   for (;;) {
     std::string key = PollKey();
     if (key.empty()) {
-      if (ScreenRedrawn() && output_is_terminal) RedrawAll();
+      if (ScreenRedrawn() && output_is_terminal) {
+        edited.left = mark_column;
+        edited.top = mark_row + mark_scrolled;
+        RefreshLine(edited, false);
+      }
       Flush();
       WaitForKeys(kEditPauseMs);
       continue;
     }
-    unsigned char c = key[0];
-    if (c != 0 && key.size() > 1) {
-      // A UTF-8 character; the control characters 80-9F are ignored like
-      // those below 32.
-      if (c != 0xC2 || static_cast<unsigned char>(key[1]) >= 0xA0)
-        Change(edit.position, edit.position, key, edit.position + key.size());
-    } else if (key.size() == 1) {
-      if (!TakeByteKey(c, key)) break;
-    } else if (key.size() == 2) {
-      TakeSpecialKey(key[1]);
-    }
-    Flush();
+    if (!TakeKeyAndShow(key)) break;
   }
-  MoveTo(edit.line.size());
-  Flush();
-  return edit.line.substr(edit.typed_from);
+  return edited.line.substr(edited.typed_from);
+}
+
+std::string ReadAnswerLine(const std::string& prompt) {
+  ConsoleStart();
+  if (!input_is_terminal) {
+    Flush();
+    return ReadStreamLine();
+  }
+  if (!ScreenRedrawn()) MeasureScreen();  // the size the user sees now, whatever happened before
+  MarkScreen();
+  int left = cursor_column;
+  long top = cursor_row + scrolled_rows;
+  PrintText(prompt, false);
+  std::string line = EditFrom(prompt, left, top);
+  RecordDrawn(line);
+  PrintText("", true);
+  return line;
+}
+
+}  // namespace
+
+void RefreshLine(const LineState& s, bool follow_end) {
+  if (!output_is_terminal) return;
+  KeepInSight(s, follow_end);
+  long top = TopRow(s);
+  long end = OffsetOf(s, s.line.size());
+  size_t from = top >= 1 ? 0 : IndexFrom(s, (1 - top) * columns);
+  long from_cell = from < s.line.size() ? CellOf(s, OffsetOf(s, from), from) : end;
+  PlaceCursor(static_cast<int>(top + from_cell / columns),
+              static_cast<int>(from_cell % columns) + 1);
+  PutClipped(s.line.substr(from));
+  // Clearing to the screen's end takes only what the line no longer reaches:
+  // the prompt is the last thing the console wrote, so nothing stands below
+  // it. A line that reaches past the screen's last cell has nothing after it
+  // to clear, and a clear there would take that cell's character with it.
+  if (top + end / columns <= rows) ClearBelow();
+  long cursor = OffsetOf(s, s.position);
+  PlaceCursor(static_cast<int>(top + cursor / columns), static_cast<int>(cursor % columns) + 1);
+}
+
+std::string EditLine() {
+  ConsoleStart();
+  MarkScreen();
+  return EditFrom("", cursor_column, cursor_row + scrolled_rows);
 }
 
 std::string typed_line;

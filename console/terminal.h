@@ -1,7 +1,8 @@
 // The platform's terminal under the console: raw keyboard input without echo,
-// bytes out, the size of the window, and waits for typed input. Only the
-// console uses it, and closing everything (app/close_everything.cpp), which
-// puts the input mode back.
+// bytes out, the size of the window, and waits for typed input. The console
+// uses it; of the top floor, closing everything (app/close_everything.cpp)
+// puts the input mode back, the command line (app/command_line.cpp) reads
+// system_help_option and the menu (app/main_menu.cpp) output_is_terminal.
 //
 // TerminalOpen         learns the character set, switches input to raw keys, listens for resizes
 // TerminalRestore      puts the input mode back (safe inside a signal handler)

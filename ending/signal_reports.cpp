@@ -9,28 +9,30 @@
 
 namespace {
 
-constexpr int kFirstSignalError = 9;
-constexpr int kLastSignalError = 14;
+constexpr size_t kKinds = static_cast<size_t>(SignalKind::kAbort) + 1;
 constexpr size_t kLongestReport = 96;
 
-char reports[kLastSignalError + 1][kLongestReport];
-size_t report_lengths[kLastSignalError + 1];
+// The error, and so the report and the exit status, of each kind of signal,
+// in the order of SignalKind.
+constexpr int kErrorOfKind[kKinds] = {9, 10, 11, 12, 13, 14};
+
+char reports[kKinds][kLongestReport];
+size_t report_lengths[kKinds];
 
 }  // namespace
 
 void PrepareSignalReports() {
-  for (int error = kFirstSignalError; error <= kLastSignalError; error++) {
-    std::string report = AbortReport(error, 0);
+  for (size_t kind = 0; kind < kKinds; kind++) {
+    std::string report = AbortReport(kErrorOfKind[kind], 0);
     report.resize(std::min(report.size(), kLongestReport));
-    std::memcpy(reports[error], report.data(), report.size());
-    report_lengths[error] = report.size();
+    std::memcpy(reports[kind], report.data(), report.size());
+    report_lengths[kind] = report.size();
   }
 }
 
-void EndWithSignalReport(int error) {
+void EndWithSignalReport(SignalKind kind) {
   CloseEverything();
-  if (error >= kFirstSignalError && error <= kLastSignalError) {
-    WriteErrorStream(reports[error], report_lengths[error]);
-  }
-  EndProcessNow(error);
+  size_t k = static_cast<size_t>(kind);
+  WriteErrorStream(reports[k], report_lengths[k]);
+  EndProcessNow(kErrorOfKind[k]);
 }

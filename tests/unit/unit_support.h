@@ -6,11 +6,14 @@
 // Hex                a byte string as "FE FE 04 ..." for readable failures
 // StartPlainConsole  takes the console over as if neither side were a terminal
 // CapturedOutput     every byte written to standard output while a call runs
+// PretendTerminal    while it lives, the console writes to a terminal of a size
+//                    chosen, its cursor at 1,1 and nothing scrolled yet
 // ScratchDirectory   a fresh directory, removed with everything in it at the end
 #pragma once
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <clocale>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -21,6 +24,8 @@
 #include <string>
 
 #include "console/console.h"
+#include "console/screen.h"
+#include "console/terminal.h"
 
 inline std::string Bytes(std::initializer_list<int> values) {
   std::string bytes;
@@ -101,3 +106,42 @@ std::string CapturedOutput(Call call) {
   std::ifstream caught(name, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(caught), std::istreambuf_iterator<char>());
 }
+
+class PretendTerminal {
+ public:
+  PretendTerminal(int screen_rows, int screen_columns, bool utf8)
+      : rows_(rows), columns_(columns), locale_(std::setlocale(LC_CTYPE, nullptr)) {
+    StartPlainConsole();
+    output_is_terminal = true;
+    utf8_text = utf8;
+    std::setlocale(LC_CTYPE, utf8 ? "C.UTF-8" : "C");  // wcwidth's widths
+    rows = screen_rows;
+    columns = screen_columns;
+    cursor_row = cursor_column = 1;
+    scrolled_rows = 0;
+  }
+  ~PretendTerminal() {
+    output_is_terminal = false;
+    utf8_text = false;
+    std::setlocale(LC_CTYPE, locale_.c_str());
+    rows = rows_;
+    columns = columns_;
+    cursor_row = cursor_column = 1;
+    scrolled_rows = 0;
+  }
+  PretendTerminal(const PretendTerminal&) = delete;
+  PretendTerminal& operator=(const PretendTerminal&) = delete;
+
+  // The bytes `call` hands the terminal.
+  template <typename Call>
+  std::string Written(Call call) {
+    return CapturedOutput([&] {
+      call();
+      Flush();
+    });
+  }
+
+ private:
+  int rows_, columns_;
+  std::string locale_;
+};
