@@ -156,7 +156,8 @@ int PortWrite(const std::string& bytes, double seconds) {
     return kTimedOut;
   }
   // A driver that takes only part of the bytes gets the rest as room comes
-  // free, until the caller's time is up.
+  // free, until the caller's time is up. A step that ran out of time says
+  // so; whether time is left to try again is decided here.
   double deadline = SecondsNow() + seconds;
   size_t done = 0;
   while (done < bytes.size()) {

@@ -10,9 +10,12 @@
 // PortWaitInput    waits up to the given seconds for a received byte
 // PortRead         up to n bytes: first the waits for carrier and DSR when the
 //                  settings ask for them (up to their CD and DSR times), then
-//                  at most 100 ms for bytes not yet there
-// PortWrite        hands every byte to the driver, waiting at most the given
-//                  seconds (after the same modem waits); 0 or a PortError
+//                  at most 100 ms for bytes not yet there (on Windows a CTS
+//                  time puts the driver's interval timeout in its place)
+// PortWrite        after the same modem waits, hands the bytes to the driver
+//                  until the given seconds are up (on Windows a write under
+//                  way then ends at its own timeout); 0, or kTimedOut,
+//                  kHungUp or kPortFailed
 // PortHungUp       true once the line has hung up (the far end closed, the adapter
 //                  was pulled out): from then on no byte will come
 // PortClose        puts back the driver settings it changed, releases the port
