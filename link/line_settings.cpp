@@ -72,67 +72,78 @@ bool Keyword(const std::string& field, LineSettings& settings) {
   return true;
 }
 
-}  // namespace
-
-int ParseLineSettings(const std::string& options, LineSettings& settings) {
-  settings = LineSettings{};
+// The fields between the commas, blanks and tabs around each dropped; an
+// empty field still holds its position.
+std::vector<std::string> Fields(const std::string& options) {
   std::vector<std::string> fields;
   size_t start = 0;
   for (;;) {
     size_t comma = options.find(',', start);
     fields.push_back(Trimmed(options.substr(start, comma - start), " \t"));
-    if (comma == std::string::npos) break;
+    if (comma == std::string::npos) return fields;
     start = comma + 1;
   }
-  bool stop_bits_given = false;
+}
+
+bool ParityField(const std::string& field, LineSettings& settings) {
+  std::string parity = UpperCase(field);
+  if (parity == "N")
+    settings.parity = Parity::None;
+  else if (parity == "E")
+    settings.parity = Parity::Even;
+  else if (parity == "O")
+    settings.parity = Parity::Odd;
+  else if (parity == "S")
+    settings.parity = Parity::Space;
+  else if (parity == "M")
+    settings.parity = Parity::Mark;
+  else if (parity == "PE")
+    settings.parity = Parity::Even, settings.check_parity = true;
+  else
+    return false;
+  return true;
+}
+
+bool StopBitsField(const std::string& field, LineSettings& settings) {
+  double stop_bits = 0;
+  if (!PlainDecimal(field, stop_bits)) return false;
+  if (stop_bits == 1.0)
+    settings.stop_bits = StopBits::One;
+  else if (stop_bits == 1.5)
+    settings.stop_bits = StopBits::OneAndHalf;
+  else if (stop_bits == 2.0)
+    settings.stop_bits = StopBits::Two;
+  else
+    return false;
+  return true;
+}
+
+// A field at its position: speed, parity, data bits and stop bits first,
+// then keywords.
+bool Field(size_t position, const std::string& field, LineSettings& settings) {
+  if (position == 1) return DecimalField(field, false, settings.speed);
+  if (position == 2) return ParityField(field, settings);
+  if (position == 3) return DecimalField(field, false, settings.data_bits);
+  if (position == 4) return StopBitsField(field, settings);
+  return Keyword(field, settings);
+}
+
+// The stop bits when none are given: 1 above 110 bit/s, else 1.5 with 5
+// data bits and 2 with more.
+StopBits DefaultStopBits(const LineSettings& settings) {
+  if (settings.speed > 110) return StopBits::One;
+  return settings.data_bits == 5 ? StopBits::OneAndHalf : StopBits::Two;
+}
+
+}  // namespace
+
+int ParseLineSettings(const std::string& options, LineSettings& settings) {
+  settings = LineSettings{};
+  std::vector<std::string> fields = Fields(options);
   for (size_t i = 0; i < fields.size(); i++) {
-    const std::string& field = fields[i];
-    if (field.empty()) continue;
-    size_t position = i + 1;
-    if (position == 1) {
-      if (!DecimalField(field, false, settings.speed)) return 1;
-    } else if (position == 2) {
-      std::string parity = UpperCase(field);
-      if (parity == "N")
-        settings.parity = Parity::None;
-      else if (parity == "E")
-        settings.parity = Parity::Even;
-      else if (parity == "O")
-        settings.parity = Parity::Odd;
-      else if (parity == "S")
-        settings.parity = Parity::Space;
-      else if (parity == "M")
-        settings.parity = Parity::Mark;
-      else if (parity == "PE")
-        settings.parity = Parity::Even, settings.check_parity = true;
-      else
-        return 1;
-    } else if (position == 3) {
-      if (!DecimalField(field, false, settings.data_bits)) return 1;
-    } else if (position == 4) {
-      double stop_bits = 0;
-      if (!PlainDecimal(field, stop_bits)) return 1;
-      if (stop_bits == 1.0)
-        settings.stop_bits = StopBits::One;
-      else if (stop_bits == 1.5)
-        settings.stop_bits = StopBits::OneAndHalf;
-      else if (stop_bits == 2.0)
-        settings.stop_bits = StopBits::Two;
-      else
-        return 1;
-      stop_bits_given = true;
-    } else if (!Keyword(field, settings)) {
-      return 1;
-    }
+    if (!fields[i].empty() && !Field(i + 1, fields[i], settings)) return 1;
   }
-  if (!stop_bits_given) {
-    if (settings.speed > 110)
-      settings.stop_bits = StopBits::One;
-    else if (settings.data_bits == 5)
-      settings.stop_bits = StopBits::OneAndHalf;
-    else
-      settings.stop_bits = StopBits::Two;
-  }
+  if (fields.size() < 4 || fields[3].empty()) settings.stop_bits = DefaultStopBits(settings);
   return 0;
 }
 

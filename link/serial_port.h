@@ -1,16 +1,26 @@
 // The one serial port to the radio, and the monotonic clock that times replies.
 // The port is a plain byte stream: no translation, no buffering of its own.
+// serial_port.cpp holds the open, the reads and the writes, port_names.cpp the
+// names and the help; each system's file supplies the small steps beneath
+// them (port_steps.h).
 //
 // PortOpen         opens and configures the port; 0, or error 1, 2 or 8
 // PortHasInput     true when a received byte is waiting (never waits)
 // PortPending      how many received bytes are waiting (never waits)
 // PortWaitInput    waits up to the given seconds for a received byte
-// PortRead         up to n bytes; waits at most 100 ms for bytes not yet there
-// PortWrite        hands every byte to the driver, waiting at most the given seconds
+// PortRead         up to n bytes: first the waits for carrier and DSR when the
+//                  settings ask for them (up to their CD and DSR times), then
+//                  at most 100 ms for bytes not yet there (on Windows a CTS
+//                  time puts the driver's interval timeout in its place)
+// PortWrite        after the same modem waits, hands the bytes to the driver
+//                  until the given seconds are up (on Windows a write under
+//                  way then ends at its own timeout); 0, or kTimedOut,
+//                  kHungUp or kPortFailed
 // PortHungUp       true once the line has hung up (the far end closed, the adapter
 //                  was pulled out): from then on no byte will come
 // PortClose        puts back the driver settings it changed, releases the port
 // PortAbandon      the same from a signal handler
+// PauseMilliseconds  sleeps that long
 // SecondsNow       seconds from a monotonic clock, double precision
 // DevicePath       the device that port number n stands for on this system
 //                  (the one named by --port, when given, for every n); ""
@@ -35,44 +45,29 @@ extern std::string port_device;
 // written by PortOpen, printed by start-up just before the abort report.
 extern std::string port_problem;
 
-// Steps each system supplies (serial_port_posix.cpp, serial_port_win32.cpp)
-// to the open and the modem waits of serial_port.cpp:
-// PortIsOpen        whether the port is open
-// DeviceOpen        opens the device for reading and writing; 0, or 2 with
-//                   port_problem said
-// DeviceConfigure   queues, timeouts and line state; 0, 1 (refused) or 8 (no serial port)
-// ModemLineOn       reads whether a modem line is on; false when the status read fails
-// PauseMilliseconds sleeps that long
-// SerialDevices     the system's serial devices and what it says of each,
-//                   without opening any
-// DeviceKey         a device's name in the one form that every name of the
-//                   same device shares
-enum class ModemLine { Carrier, Dsr };
-bool PortIsOpen();
-int DeviceOpen(const std::string& path, unsigned port);
-int DeviceConfigure(const LineSettings& settings);
-bool ModemLineOn(ModemLine line, bool& on);
-void PauseMilliseconds(int ms);
-struct SerialDevice {
-  std::string path;
-  std::vector<std::string> about;  // driver, USB ids, product, other names
+// What went wrong, the same number on every system: PortWrite's result, and
+// the result of each system's steps beneath the port (port_steps.h).
+enum PortError {
+  kNoDevice = 1,     // there is no such device
+  kDeviceBusy,       // another program holds the device
+  kAccessDenied,     // this user may not open the device
+  kNotSerialPort,    // the device opened, but has no serial line settings
+  kSettingsRefused,  // the driver refused the settings or did not apply them
+  kHungUp,           // the line is gone: nothing will pass again (PortHungUp)
+  kTimedOut,         // the time ran out before every byte was handed over
+  kPortFailed,       // any other failure, the port not being open included
 };
-std::vector<SerialDevice> SerialDevices();
-std::string DeviceKey(const std::string& path);
-
-// The settings of the open port; written by PortOpen, read by the modem waits.
-extern LineSettings port_settings_in_use;
-bool ModemWaits();
 
 int PortOpen(const std::string& device_text);
 bool PortHasInput();
 unsigned PortPending();
 bool PortWaitInput(double seconds);
 std::string PortRead(unsigned count);
-void PortWrite(const std::string& bytes, double seconds);
+int PortWrite(const std::string& bytes, double seconds);
 bool PortHungUp();
 void PortClose();
 void PortAbandon();
+void PauseMilliseconds(int ms);
 double SecondsNow();
 std::string DevicePath(unsigned port);
 const char* PortNamesHelp();

@@ -1,5 +1,5 @@
-// The serial port on Linux: termios in raw mode, flock against a second user,
-// modem lines through their ioctls, poll(2) for every wait.
+// The serial port's steps on Linux: termios in raw mode, flock against a
+// second user, modem lines through their ioctls, poll(2) for every wait.
 #include <fcntl.h>
 #include <linux/serial.h>
 #include <poll.h>
@@ -13,18 +13,16 @@
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
 
+#include "link/port_steps.h"
 #include "link/serial_port.h"
 
 namespace {
-
-constexpr double kReadWait = 0.1;  // the longest a read waits for a byte not yet there
 
 int port_fd = -1;
 // Whether the open port has hung up; written by the reads, waits and writes.
@@ -38,113 +36,91 @@ struct termios line_mode_before;
 volatile sig_atomic_t line_mode_saved = 0;
 volatile sig_atomic_t low_latency_set = 0;  // the program switched it on
 
+// A failed step: the system's words for `error` in step_reason, and the
+// program's number for the failure.
+int Failed(int failure, int error) {
+  step_reason = std::strerror(error);
+  return failure;
+}
+
+// What a failed open or lock means, by its errno.
+int OpenFailure(int error) {
+  if (error == ENOENT || error == ENODEV || error == ENXIO) return kNoDevice;
+  if (error == EBUSY || error == EWOULDBLOCK) return kDeviceBusy;
+  if (error == EACCES || error == EPERM) return kAccessDenied;
+  return kPortFailed;
+}
+
+// The line has hung up: from now on nothing will pass.
+int HungUp(int error) {
+  hung_up = true;
+  return Failed(kHungUp, error);
+}
+
 int Milliseconds(double seconds) {
   if (seconds <= 0) return 0;
   return static_cast<int>(std::ceil(seconds * 1000.0));
 }
 
+// The speeds the kernel has a constant for, in bit/s.
+const struct {
+  uint32_t bits;
+  speed_t constant;
+} kSpeeds[] = {
+    {50, B50},         {75, B75},         {110, B110},         {134, B134},       {150, B150},
+    {200, B200},       {300, B300},       {600, B600},         {1200, B1200},     {1800, B1800},
+    {2400, B2400},     {4800, B4800},     {9600, B9600},       {19200, B19200},   {38400, B38400},
+    {57600, B57600},   {115200, B115200}, {230400, B230400},   {460800, B460800}, {500000, B500000},
+    {576000, B576000}, {921600, B921600}, {1000000, B1000000},
+};
+
 speed_t SpeedConstant(uint32_t speed) {
-  switch (speed) {
-    case 50:
-      return B50;
-    case 75:
-      return B75;
-    case 110:
-      return B110;
-    case 134:
-      return B134;
-    case 150:
-      return B150;
-    case 200:
-      return B200;
-    case 300:
-      return B300;
-    case 600:
-      return B600;
-    case 1200:
-      return B1200;
-    case 1800:
-      return B1800;
-    case 2400:
-      return B2400;
-    case 4800:
-      return B4800;
-    case 9600:
-      return B9600;
-    case 19200:
-      return B19200;
-    case 38400:
-      return B38400;
-    case 57600:
-      return B57600;
-    case 115200:
-      return B115200;
-    case 230400:
-      return B230400;
-    case 460800:
-      return B460800;
-    case 500000:
-      return B500000;
-    case 576000:
-      return B576000;
-    case 921600:
-      return B921600;
-    case 1000000:
-      return B1000000;
-  }
+  for (const auto& known : kSpeeds)
+    if (known.bits == speed) return known.constant;
   return B0;
 }
 
-// The line state of the settings. Linux has no driver queue sizes to set and
-// no 1.5 stop bits: asking for 2 stop bits with 5 data bits gives 1.5 on the
-// usual UARTs, and that is what 1.5 asks for.
-int ApplyLineState(const LineSettings& s) {
-  struct termios mode;
-  if (tcgetattr(port_fd, &mode) != 0) return 8;
-  speed_t speed = SpeedConstant(s.speed);
-  if (speed == B0) return 1;
-  line_mode_before = mode;
-  line_mode_saved = 1;
-  cfmakeraw(&mode);
-  mode.c_iflag &= ~(IXON | IXOFF | IXANY | INPCK | PARMRK | IGNPAR);
-  if (s.check_parity) mode.c_iflag |= INPCK;
-  mode.c_cflag &= ~(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS);
+// The framing bits of the settings in c_cflag: false for data bits this
+// system has no size for.
+bool SetFraming(const LineSettings& s, tcflag_t& flags) {
+  flags &= ~(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB);
   switch (s.data_bits) {
     case 5:
-      mode.c_cflag |= CS5;
+      flags |= CS5;
       break;
     case 6:
-      mode.c_cflag |= CS6;
+      flags |= CS6;
       break;
     case 7:
-      mode.c_cflag |= CS7;
+      flags |= CS7;
       break;
     case 8:
-      mode.c_cflag |= CS8;
+      flags |= CS8;
       break;
     default:
-      return 1;
+      return false;
   }
-  switch (s.parity) {
-    case Parity::None:
-      break;
-    case Parity::Even:
-      mode.c_cflag |= PARENB;
-      break;
-    case Parity::Odd:
-      mode.c_cflag |= PARENB | PARODD;
-      break;
-    case Parity::Space:
-      mode.c_cflag |= PARENB | CMSPAR;
-      break;
-    case Parity::Mark:
-      mode.c_cflag |= PARENB | CMSPAR | PARODD;
-      break;
-  }
-  if (s.stop_bits != StopBits::One) mode.c_cflag |= CSTOPB;
-  // Output held back by CTS, or RTS used for input flow control: both are
-  // CRTSCTS here. The program's own settings ask for neither.
-  if (s.cts_time > 0 || !s.suppress_rts) mode.c_cflag |= CRTSCTS;
+  if (s.parity != Parity::None) flags |= PARENB;
+  if (s.parity == Parity::Odd || s.parity == Parity::Mark) flags |= PARODD;
+  if (s.parity == Parity::Space || s.parity == Parity::Mark) flags |= CMSPAR;
+  // No 1.5 stop bits here: asking for 2 stop bits with 5 data bits gives 1.5
+  // on the usual UARTs, and that is what 1.5 asks for.
+  if (s.stop_bits != StopBits::One) flags |= CSTOPB;
+  return true;
+}
+
+// The raw mode of the request at that speed. Linux has no text mode for a
+// serial line and no gate on DSR: the line is always raw, and the DSR time
+// acts only through the program's own waits.
+bool RawMode(const LineRequest& request, speed_t speed, struct termios& mode) {
+  cfmakeraw(&mode);
+  mode.c_iflag &= ~(IXON | IXOFF | IXANY | INPCK | PARMRK | IGNPAR);
+  if (request.settings.check_parity) mode.c_iflag |= INPCK;
+  if (!SetFraming(request.settings, mode.c_cflag)) return false;
+  // Output held back by CTS and RTS used for input flow control are both
+  // CRTSCTS here.
+  mode.c_cflag &= ~CRTSCTS;
+  if (request.cts_flow || request.rts_flow) mode.c_cflag |= CRTSCTS;
   // CLOCAL: no wait for carrier at open or read; the CD and DSR waits of the
   // settings are made by the program itself. HUPCL stays as the port had it:
   // it acts only at the close, when the port's own mode is back, so whether
@@ -154,26 +130,39 @@ int ApplyLineState(const LineSettings& s) {
   mode.c_cc[VTIME] = 0;
   cfsetispeed(&mode, speed);
   cfsetospeed(&mode, speed);
-  if (tcsetattr(port_fd, TCSANOW, &mode) != 0) return 1;
-  // tcsetattr reports success when any one change applied: read it back.
+  return true;
+}
+
+// Applies the mode and reads it back: tcsetattr reports success when any
+// one change applied.
+int ApplyMode(const struct termios& mode) {
+  if (tcsetattr(port_fd, TCSANOW, &mode) != 0) return Failed(kSettingsRefused, errno);
   struct termios applied;
-  if (tcgetattr(port_fd, &applied) != 0) return 8;
+  if (tcgetattr(port_fd, &applied) != 0) return Failed(kNotSerialPort, errno);
   const tcflag_t checked = CSIZE | PARENB | PARODD | CSTOPB;
-  if (cfgetospeed(&applied) != speed || (applied.c_cflag & checked) != (mode.c_cflag & checked))
-    return 1;
-  // Linux raises RTS during open: put it down, DTR up. A pseudo-terminal has
-  // no modem lines and refuses these; that is not a failure.
+  if (cfgetospeed(&applied) != cfgetospeed(&mode) ||
+      (applied.c_cflag & checked) != (mode.c_cflag & checked))
+    return Failed(kSettingsRefused, EINVAL);
+  return 0;
+}
+
+// Linux raises RTS during open: RTS down unless it does flow control, DTR
+// up. A pseudo-terminal has no modem lines and refuses these; that is not a
+// failure.
+void SwitchModemLines(bool rts_flow) {
   int rts = TIOCM_RTS, dtr = TIOCM_DTR;
-  ioctl(port_fd, s.suppress_rts ? TIOCMBIC : TIOCMBIS, &rts);
+  ioctl(port_fd, rts_flow ? TIOCMBIS : TIOCMBIC, &rts);
   ioctl(port_fd, TIOCMBIS, &dtr);
-  // USB adapters hold received bytes for a latency period; ask for them at
-  // once where the driver can (ignored where it can't).
+}
+
+// USB adapters hold received bytes for a latency period; ask for them at
+// once where the driver can (ignored where it can't).
+void AskLowLatency() {
   struct serial_struct serial;
   if (ioctl(port_fd, TIOCGSERIAL, &serial) == 0 && !(serial.flags & ASYNC_LOW_LATENCY)) {
     serial.flags |= ASYNC_LOW_LATENCY;
     if (ioctl(port_fd, TIOCSSERIAL, &serial) == 0) low_latency_set = 1;
   }
-  return 0;
 }
 
 // Gives the driver back what the program changed: the low-latency flag and
@@ -195,32 +184,24 @@ void PutBackDriverSettings() {
   if (exclusive_set) ioctl(port_fd, TIOCNXCL);
 }
 
-void DescribeOpenFailure(const std::string& path, unsigned port, int error) {
-  std::string env = "QUENMAR_COM" + std::to_string(port);
-  port_problem = "cannot open COM" + std::to_string(port) + " (" + path + "): ";
-  if (error == EWOULDBLOCK || error == EBUSY) {
-    port_problem += "the port is in use by another program";
-  } else {
-    port_problem += std::strerror(error);
-    if (error == EACCES || error == EPERM)
-      port_problem +=
-          "; add your user to the device's group (dialout on most systems) and log in again";
-    else if (error == ENOENT || error == ENODEV || error == ENXIO)
-      port_problem +=
-          port_device.empty()
-              ? "; name your adapter's device with --port /dev/ttyUSB0 or " + env + "=/dev/ttyUSB0"
-              : "; ls /dev/serial/by-id/ lists the adapters plugged in";
-  }
-}
-
 }  // namespace
 
-std::string DevicePath(unsigned port) {
-  if (!port_device.empty()) return port_device;
-  std::string variable = "QUENMAR_COM" + std::to_string(port);
-  // Set but empty is "" (an error for the caller), never the default.
-  const char* named = std::getenv(variable.c_str());
-  if (named) return named;
+// A port number has no name of the system's own here: by default it is the
+// kernel's numbered serial port, ttyS0 for COM1.
+const PortWords port_words = {
+    false,
+    "/dev/ttyUSB0",
+    "/dev/ttyS(n-1)",
+    "ls /dev/serial/by-id/ lists the adapters plugged in",
+    "add your user to the device's group (dialout on most systems) and log in again",
+    "Your user needs access to the device: join the group that owns it (dialout\n"
+    "on most systems, uucp on Arch Linux; ls -l DEVICE shows it).\n",
+    "",
+    "crontab -e",
+    "0 3 * * * quenmar-setup --port /dev/ttyUSB0 --clock",
+};
+
+std::string DefaultDevice(unsigned port) {
   return "/dev/ttyS" + std::to_string(port - 1);
 }
 
@@ -294,77 +275,50 @@ std::vector<SerialDevice> SerialDevices() {
       if (DeviceKey(device.path) == key) device.about.push_back(link.path().string());
     }
   }
-  // Devices named by QUENMAR_COMn, which may be anything the system does not
-  // list as a serial port (an adapter's other name, a pseudo-terminal).
-  for (char** variable = environ; *variable; variable++) {
-    std::string text = *variable;
-    size_t equals = text.find('=');
-    if (text.compare(0, 11, "QUENMAR_COM") != 0 || equals == 11 || equals + 1 >= text.size() ||
-        text.find_first_not_of("0123456789", 11) != equals)
-      continue;
-    std::string path = text.substr(equals + 1);
-    std::string note = "named by " + text.substr(0, equals);
-    auto same = std::find_if(devices.begin(), devices.end(), [&](const SerialDevice& device) {
-      return DeviceKey(device.path) == DeviceKey(path);
-    });
-    if (same == devices.end()) {
-      devices.push_back({path, {note}});
-    } else {
-      same->about.push_back(note);
-    }
-  }
   return devices;
 }
 
-const char* PortEnvironmentHelp() {
-  return "  QUENMAR_COMn    the device of port n, for example QUENMAR_COM1=/dev/ttyUSB0;\n"
-         "                  set but empty, it is an error\n";
-}
-
-const char* ExamplesHelp() {
-  return "Examples:\n"
-         "  quenmar-setup --list-ports\n"
-         "  quenmar-setup --port /dev/ttyUSB0 --probe\n"
-         "  quenmar-setup --port /dev/ttyUSB0 --save backup.txt\n"
-         "  quenmar-setup --to-csv memories.txt memories.csv\n"
-         "  quenmar-setup --from-csv club-list.csv memories.txt\n"
-         "To set the clock every night at 03:00 (crontab -e):\n"
-         "  0 3 * * * quenmar-setup --port /dev/ttyUSB0 --clock\n";
-}
-
-const char* PortNamesHelp() {
-  return "Port n is the device named by --port when it is given, else the one named\n"
-         "by the environment variable QUENMAR_COMn when it is set, for example\n"
-         "QUENMAR_COM1=/dev/ttyUSB0, and /dev/ttyS(n-1) otherwise (COM1 is /dev/ttyS0).\n"
-         "Your user needs access to the device: join the group that owns it (dialout\n"
-         "on most systems, uucp on Arch Linux; ls -l DEVICE shows it).\n";
+std::vector<std::string> EnvironmentEntries() {
+  std::vector<std::string> entries;
+  for (char** entry = environ; *entry; entry++) entries.push_back(*entry);
+  return entries;
 }
 
 bool PortIsOpen() {
   return port_fd >= 0;
 }
 
-int DeviceOpen(const std::string& path, unsigned port) {
+int DeviceOpen(const std::string& path) {
   port_fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
   hung_up = false;
   if (port_fd < 0) {
-    DescribeOpenFailure(path, port, errno);
-    return 2;
+    int error = errno;
+    return Failed(OpenFailure(error), error);
   }
   // One program at a time: flock for everyone, TIOCEXCL too (root ignores it).
   if (flock(port_fd, LOCK_EX | LOCK_NB) != 0) {
     int error = errno;
     close(port_fd);
     port_fd = -1;
-    DescribeOpenFailure(path, port, error == EWOULDBLOCK ? EBUSY : error);
-    return 2;
+    return Failed(OpenFailure(error), error);
   }
   exclusive_set = ioctl(port_fd, TIOCEXCL) == 0;
   return 0;
 }
 
-int DeviceConfigure(const LineSettings& settings) {
-  return ApplyLineState(settings);
+int DeviceConfigure(const LineRequest& request) {
+  struct termios mode;
+  if (tcgetattr(port_fd, &mode) != 0) return Failed(kNotSerialPort, errno);
+  speed_t speed = SpeedConstant(request.settings.speed);
+  if (speed == B0) return Failed(kSettingsRefused, EINVAL);
+  line_mode_before = mode;
+  line_mode_saved = 1;
+  if (!RawMode(request, speed, mode)) return Failed(kSettingsRefused, EINVAL);
+  int applied = ApplyMode(mode);
+  if (applied != 0) return applied;
+  SwitchModemLines(request.rts_flow);
+  AskLowLatency();
+  return 0;
 }
 
 bool ModemLineOn(ModemLine line, bool& on) {
@@ -404,14 +358,12 @@ bool PortWaitInput(double seconds) {
   return ready > 0;
 }
 
-std::string PortRead(unsigned count) {
-  std::string bytes;
-  if (port_fd < 0 || !ModemWaits()) return bytes;
-  double deadline = SecondsNow() + kReadWait;
-  while (bytes.size() < count) {
+int DeviceRead(unsigned count, std::string& bytes) {
+  size_t wanted = bytes.size() + count;
+  double deadline = SecondsNow() + kReadWaitMs / 1000.0;
+  while (bytes.size() < wanted) {
     char buffer[256];
-    size_t want = std::min<size_t>(sizeof buffer, count - bytes.size());
-    ssize_t n = read(port_fd, buffer, want);
+    ssize_t n = read(port_fd, buffer, std::min<size_t>(sizeof buffer, wanted - bytes.size()));
     if (n > 0) {
       bytes.append(buffer, n);
       continue;
@@ -419,44 +371,32 @@ std::string PortRead(unsigned count) {
     if (n < 0 && errno == EINTR) continue;
     // With VMIN and VTIME 0 a terminal answers 0, not EAGAIN, when nothing
     // has come: wait for the byte. Any other failure is a hang-up or worse.
-    if (n < 0 && errno != EAGAIN) {
-      hung_up = true;
-      break;
-    }
+    if (n < 0 && errno != EAGAIN) return HungUp(errno);
     double left = deadline - SecondsNow();
-    if (left <= 0) break;
+    if (left <= 0) return 0;
     struct pollfd in = {port_fd, POLLIN, 0};
-    if (poll(&in, 1, Milliseconds(left)) <= 0) break;
-    if (in.revents & (POLLHUP | POLLERR | POLLNVAL)) {
-      hung_up = true;
-      break;
-    }
+    if (poll(&in, 1, Milliseconds(left)) <= 0) return 0;
+    if (in.revents & (POLLHUP | POLLERR | POLLNVAL)) return HungUp(EIO);
   }
-  return bytes;
+  return 0;
 }
 
-void PortWrite(const std::string& bytes, double seconds) {
-  if (port_fd < 0 || !ModemWaits()) return;
-  // One write; a driver that takes only part of it gets the rest as room
-  // comes free, until the caller's time is up.
-  double deadline = SecondsNow() + seconds;
-  size_t done = 0;
-  while (done < bytes.size()) {
-    ssize_t n = write(port_fd, bytes.data() + done, bytes.size() - done);
-    if (n > 0) {
-      done += n;
-      continue;
-    }
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0 && errno != EAGAIN) {
-      if (errno == EIO || errno == ENXIO || errno == ENODEV) hung_up = true;
-      return;
-    }
-    double left = deadline - SecondsNow();
-    if (left <= 0) return;
-    struct pollfd out = {port_fd, POLLOUT, 0};
-    if (poll(&out, 1, Milliseconds(left)) <= 0) return;
+int DeviceWrite(const char* data, size_t size, double seconds, size_t& written) {
+  written = 0;
+  ssize_t n = write(port_fd, data, size);
+  if (n > 0) {
+    written = n;
+    return 0;
   }
+  if (n < 0 && errno == EINTR) return 0;
+  if (n < 0 && (errno == EIO || errno == ENXIO || errno == ENODEV)) return HungUp(errno);
+  if (n < 0 && errno != EAGAIN) return Failed(kPortFailed, errno);
+  // No room: wait for some, as long as the caller's time lasts.
+  struct pollfd out = {port_fd, POLLOUT, 0};
+  int ready = seconds > 0 ? poll(&out, 1, Milliseconds(seconds)) : 0;
+  if (ready < 0 && errno != EINTR) return Failed(kPortFailed, errno);
+  if (ready == 0) return Failed(kTimedOut, ETIMEDOUT);
+  return 0;
 }
 
 bool PortHungUp() {

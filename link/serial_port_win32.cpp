@@ -1,4 +1,4 @@
-// The serial port on Windows: a synchronous handle from CreateFileA, the
+// The serial port's steps on Windows: a synchronous handle from CreateFileA, the
 // driver's queues, timeouts and DCB set through the Comm functions, the
 // driver's count of received bytes from ClearCommError, and the clock from
 // the performance counter.
@@ -6,25 +6,25 @@
 // After windows.h, which it needs.
 #include <setupapi.h>
 
+#include <cstdlib>
 #include <string>
 #include <vector>
 
+#include "link/port_steps.h"
 #include "link/serial_port.h"
 #include "text/text.h"
 
 namespace {
 
 constexpr DWORD kDefaultQueue = 16384;  // bytes, when the driver names no size
-// A read returns at once with what has arrived, or waits this long for the
-// first byte: long enough for the echo of a byte just written at 1200 bit/s,
-// short enough that a silent line never holds the program.
-constexpr DWORD kReadWaitMs = 100;
 // A write may take its bytes' line time and this much more.
 constexpr DWORD kWriteMarginMs = 100;
 
 HANDLE port_handle = INVALID_HANDLE_VALUE;
 // Whether the open port has failed as a removed device does; written by the
-// reads, waits and writes.
+// reads, waits and writes. A pulled-out USB adapter fails every call on its
+// handle, with codes that vary by driver: any failed call on the open
+// handle is taken for that.
 bool hung_up = false;
 
 // The timeouts and line state the port had before the program changed them,
@@ -70,19 +70,47 @@ BYTE StopBitsValue(StopBits stop_bits) {
   return ONESTOPBIT;
 }
 
-// Queues, timeouts and line state, each step only after the one before it
-// succeeded: 0, 1 when the driver refuses a setting, 8 when the device does
-// not give its properties, timeouts or line state.
-int Configure(const LineSettings& s) {
+std::string SystemMessage(DWORD code) {
+  char text[256];
+  DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                                code, 0, text, sizeof text, nullptr);
+  while (length > 0 && (text[length - 1] == '\r' || text[length - 1] == '\n' ||
+                        text[length - 1] == ' ' || text[length - 1] == '.'))
+    length--;
+  if (length == 0) return "Windows error " + std::to_string(code);
+  return std::string(text, length);
+}
+
+// A failed step: the system's words for `code` in step_reason, and the
+// program's number for the failure.
+int Failed(int failure, DWORD code) {
+  step_reason = SystemMessage(code);
+  return failure;
+}
+
+// The line has hung up: from now on nothing will pass.
+int HungUp(DWORD code) {
+  hung_up = true;
+  return Failed(kHungUp, code);
+}
+
+// The driver's queues: the sizes asked for, else the driver's own.
+int SetQueues(const LineSettings& s) {
   COMMPROP properties{};
-  if (!GetCommProperties(port_handle, &properties)) return 8;
+  if (!GetCommProperties(port_handle, &properties)) return Failed(kNotSerialPort, GetLastError());
   DWORD receive = QueueSize(s.receive_queue, properties.dwCurrentRxQueue, properties.dwMaxRxQueue);
   DWORD transmit =
       QueueSize(s.transmit_queue, properties.dwCurrentTxQueue, properties.dwMaxTxQueue);
-  if (!SetupComm(port_handle, receive, transmit)) return 1;
+  if (!SetupComm(port_handle, receive, transmit)) return Failed(kSettingsRefused, GetLastError());
+  return 0;
+}
 
+// The read and write timeouts. With a CTS time, a read ends that long after
+// a byte with no next one, and waits for its first byte as long as the
+// driver does; without one, a read waits at most kReadWaitMs.
+int SetTimeouts(const LineSettings& s) {
   COMMTIMEOUTS timeouts{};
-  if (!GetCommTimeouts(port_handle, &timeouts)) return 8;
+  if (!GetCommTimeouts(port_handle, &timeouts)) return Failed(kNotSerialPort, GetLastError());
   timeouts_before = timeouts;
   timeouts_saved = 1;
   if (s.cts_time > 0) {
@@ -104,29 +132,34 @@ int Configure(const LineSettings& s) {
   // frame writer for ever.
   timeouts.WriteTotalTimeoutMultiplier = s.speed > 0 ? (10000 + s.speed - 1) / s.speed : 0;
   timeouts.WriteTotalTimeoutConstant = kWriteMarginMs + s.cts_time;
-  if (!SetCommTimeouts(port_handle, &timeouts)) return 1;
+  if (!SetCommTimeouts(port_handle, &timeouts)) return Failed(kSettingsRefused, GetLastError());
+  return 0;
+}
 
+// The line state of the request; DTR on after it.
+int SetLineState(const LineRequest& request) {
+  const LineSettings& s = request.settings;
   DCB line{};
   line.DCBlength = sizeof line;
-  if (!GetCommState(port_handle, &line)) return 8;
+  if (!GetCommState(port_handle, &line)) return Failed(kNotSerialPort, GetLastError());
   line_before = line;
   line_saved = 1;
   line.BaudRate = s.speed;
   line.ByteSize = static_cast<BYTE>(s.data_bits);
   line.Parity = ParityValue(s.parity);
   line.StopBits = StopBitsValue(s.stop_bits);
-  line.fBinary = s.text_mode ? FALSE : TRUE;
+  line.fBinary = request.binary ? TRUE : FALSE;
   line.fParity = s.check_parity ? TRUE : FALSE;
-  line.fOutxCtsFlow = s.cts_time > 0 ? TRUE : FALSE;
+  line.fOutxCtsFlow = request.cts_flow ? TRUE : FALSE;
   line.fOutxDsrFlow = FALSE;
-  line.fDtrControl = s.keep_dtr ? DTR_CONTROL_ENABLE : DTR_CONTROL_DISABLE;
-  line.fDsrSensitivity = s.dsr_time > 0 ? TRUE : FALSE;
+  line.fDtrControl = request.dtr_control ? DTR_CONTROL_ENABLE : DTR_CONTROL_DISABLE;
+  line.fDsrSensitivity = request.dsr_gate ? TRUE : FALSE;
   line.fOutX = FALSE;
   line.fInX = FALSE;
   line.fNull = FALSE;
-  line.fRtsControl = s.suppress_rts ? RTS_CONTROL_DISABLE : RTS_CONTROL_HANDSHAKE;
+  line.fRtsControl = request.rts_flow ? RTS_CONTROL_HANDSHAKE : RTS_CONTROL_DISABLE;
   line.fAbortOnError = FALSE;
-  if (!SetCommState(port_handle, &line)) return 1;
+  if (!SetCommState(port_handle, &line)) return Failed(kSettingsRefused, GetLastError());
   // DTR on whatever fDtrControl says; a driver without modem lines may
   // refuse, and that is no reason to give up the port.
   EscapeCommFunction(port_handle, SETDTR);
@@ -140,32 +173,23 @@ void PutBackDriverSettings() {
   if (InterlockedExchange(&timeouts_saved, 0) != 0) SetCommTimeouts(port_handle, &timeouts_before);
 }
 
-std::string SystemMessage(DWORD code) {
-  char text[256];
-  DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-                                code, 0, text, sizeof text, nullptr);
-  while (length > 0 && (text[length - 1] == '\r' || text[length - 1] == '\n' ||
-                        text[length - 1] == ' ' || text[length - 1] == '.'))
-    length--;
-  if (length == 0) return "Windows error " + std::to_string(code);
-  return std::string(text, length);
-}
-
-void DescribeOpenFailure(const std::string& path, unsigned port, DWORD code) {
-  port_problem = "cannot open COM" + std::to_string(port) + " (" + path + "): ";
-  if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND)
-    port_problem +=
-        "there is no such port; Device Manager lists the ports under \"Ports (COM & LPT)\"";
-  else if (code == ERROR_ACCESS_DENIED || code == ERROR_SHARING_VIOLATION)
-    port_problem += "the port is in use by another program";
-  else
-    port_problem += SystemMessage(code);
-}
-
 }  // namespace
 
-std::string DevicePath(unsigned port) {
-  if (!port_device.empty()) return port_device;
+// Port n is the system's own COMn; no setting names another for it.
+const PortWords port_words = {
+    true,
+    "COM3",
+    "COMn, as Device Manager lists it under \"Ports (COM & LPT)\"",
+    "Device Manager lists the ports under \"Ports (COM & LPT)\"",
+    "",
+    "COM10 and above are opened through their device names (\\\\.\\COMn).\n",
+    " (Command Prompt or PowerShell)",
+    "Task Scheduler, from the command line",
+    "schtasks /create /sc daily /st 03:00 /tn \"Radio clock\" /tr "
+    "\"C:\\quenmar\\quenmar-setup.exe --port COM3 --clock\"",
+};
+
+std::string DefaultDevice(unsigned port) {
   std::string name = "COM" + std::to_string(port);
   // Only COM1 to COM9 are reserved names in every folder; the others exist
   // in the device namespace alone.
@@ -240,45 +264,36 @@ std::vector<SerialDevice> SerialDevices() {
   return devices;
 }
 
-const char* PortEnvironmentHelp() {
-  return "";
-}
-
-const char* ExamplesHelp() {
-  return "Examples (Command Prompt or PowerShell):\n"
-         "  quenmar-setup --list-ports\n"
-         "  quenmar-setup --port COM3 --probe\n"
-         "  quenmar-setup --port COM3 --save backup.txt\n"
-         "  quenmar-setup --to-csv memories.txt memories.csv\n"
-         "  quenmar-setup --from-csv club-list.csv memories.txt\n"
-         "To set the clock every night at 03:00 (Task Scheduler, from the command line):\n"
-         "  schtasks /create /sc daily /st 03:00 /tn \"Radio clock\" /tr "
-         "\"C:\\quenmar\\quenmar-setup.exe --port COM3 --clock\"\n";
-}
-
-const char* PortNamesHelp() {
-  return "Port n is COMn, as Device Manager lists it under \"Ports (COM & LPT)\".\n"
-         "COM10 and above are opened through their device names (\\\\.\\COMn).\n"
-         "--port names the device to open instead, for example --port COM3.\n";
+std::vector<std::string> EnvironmentEntries() {
+  std::vector<std::string> entries;
+  for (char** entry = _environ; entry && *entry; entry++) entries.push_back(*entry);
+  return entries;
 }
 
 bool PortIsOpen() {
   return port_handle != INVALID_HANDLE_VALUE;
 }
 
-int DeviceOpen(const std::string& path, unsigned port) {
+int DeviceOpen(const std::string& path) {
   port_handle = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE,
                             FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
   hung_up = false;
-  if (port_handle == INVALID_HANDLE_VALUE) {
-    DescribeOpenFailure(path, port, GetLastError());
-    return 2;
-  }
-  return 0;
+  if (port_handle != INVALID_HANDLE_VALUE) return 0;
+  DWORD code = GetLastError();
+  if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND) return Failed(kNoDevice, code);
+  // A COM port open in another program is refused as access denied.
+  if (code == ERROR_ACCESS_DENIED || code == ERROR_SHARING_VIOLATION)
+    return Failed(kDeviceBusy, code);
+  return Failed(kPortFailed, code);
 }
 
-int DeviceConfigure(const LineSettings& settings) {
-  return Configure(settings);
+// Queues, timeouts and line state, each only after the one before it
+// succeeded.
+int DeviceConfigure(const LineRequest& request) {
+  int done = SetQueues(request.settings);
+  if (done == 0) done = SetTimeouts(request.settings);
+  if (done == 0) done = SetLineState(request);
+  return done;
 }
 
 bool ModemLineOn(ModemLine line, bool& on) {
@@ -315,35 +330,25 @@ bool PortWaitInput(double seconds) {
   }
 }
 
-std::string PortRead(unsigned count) {
-  std::string bytes;
-  if (port_handle == INVALID_HANDLE_VALUE || count == 0 || !ModemWaits()) return bytes;
-  bytes.resize(count);
+int DeviceRead(unsigned count, std::string& bytes) {
+  size_t had = bytes.size();
+  bytes.resize(had + count);
   DWORD got = 0;
-  if (!ReadFile(port_handle, bytes.data(), count, &got, nullptr)) {
-    hung_up = true;
-    got = 0;
-  }
-  bytes.resize(got);
-  return bytes;
+  int failed =
+      ReadFile(port_handle, bytes.data() + had, count, &got, nullptr) ? 0 : HungUp(GetLastError());
+  bytes.resize(had + (failed ? 0 : got));
+  return failed;
 }
 
-void PortWrite(const std::string& bytes, double seconds) {
-  if (port_handle == INVALID_HANDLE_VALUE || bytes.empty() || !ModemWaits()) return;
-  // One WriteFile; should the driver take only part before its write timeout,
-  // the rest goes in another while the caller's time lasts.
-  double deadline = SecondsNow() + seconds;
-  size_t done = 0;
-  while (done < bytes.size()) {
-    DWORD written = 0;
-    if (!WriteFile(port_handle, bytes.data() + done, static_cast<DWORD>(bytes.size() - done),
-                   &written, nullptr)) {
-      hung_up = true;
-      return;
-    }
-    done += written;
-    if (SecondsNow() >= deadline) return;
-  }
+// One WriteFile, which ends at the latest after the write timeout set at
+// the open; bytes it did not take are the caller's to offer again.
+int DeviceWrite(const char* data, size_t size, double /*seconds*/, size_t& written) {
+  DWORD took = 0;
+  written = 0;
+  if (!WriteFile(port_handle, data, static_cast<DWORD>(size), &took, nullptr))
+    return HungUp(GetLastError());
+  written = took;
+  return took < size ? Failed(kTimedOut, ERROR_TIMEOUT) : 0;
 }
 
 bool PortHungUp() {

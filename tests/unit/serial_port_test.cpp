@@ -291,6 +291,20 @@ TEST_F(OpenPortTest, AWriteOfFdPutsExactlyThatByteOnTheLine) {
   EXPECT_EQ(Hex(line.Received(2, 0.2)), "FD ");
 }
 
+TEST_F(OpenPortTest, AWriteSaysWhetherEveryByteWentOut) {
+  EXPECT_EQ(PortWrite("\xFD", 1.0), 0);
+  // Nobody reads at the far end: the driver's buffer fills, and the rest
+  // cannot be handed over in time.
+  double start = SecondsNow();
+  EXPECT_EQ(PortWrite(std::string(1 << 20, 'x'), 0.2), kTimedOut);
+  EXPECT_LT(SecondsNow() - start, 1.0);
+  line.Close();
+  EXPECT_EQ(PortWrite("\xFD", 1.0), kHungUp);
+  EXPECT_TRUE(PortHungUp());
+  PortClose();
+  EXPECT_EQ(PortWrite("\xFD", 1.0), kPortFailed);
+}
+
 // ---- Frames ----
 
 const std::string kClockFrame =

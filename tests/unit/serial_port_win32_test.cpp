@@ -47,7 +47,7 @@ TEST(Port, WithoutAnOpenPortNothingWaitsAndNothingComes) {
   EXPECT_FALSE(PortHasInput());
   EXPECT_EQ(PortPending(), 0u);
   EXPECT_EQ(PortRead(3), "");
-  PortWrite("\xFD", 1.0);
+  EXPECT_EQ(PortWrite("\xFD", 1.0), kPortFailed);
   double start = SecondsNow();
   EXPECT_FALSE(PortWaitInput(0.5));
   EXPECT_LT(SecondsNow() - start, 0.4);
