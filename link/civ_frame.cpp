@@ -63,8 +63,12 @@ std::string SendOnce(const std::string& frame, bool first) {
   // starts the reply. Writing and echo share one deadline.
   double wait = frame.size() * kByteTime + kEchoMargin;
   double deadline = SecondsNow() + wait;
-  PortWrite(frame, wait);
+  int written = PortWrite(frame, wait);
   TraceBytes(first ? "sent" : "again", frame);
+  // The echo that does not come says the rest; the trace says why.
+  if (written == kTimedOut) TraceNote("the port did not take the whole frame in time");
+  if (written == kHungUp) TraceNote("the port hung up during the write");
+  if (written == kPortFailed) TraceNote("the write to the port failed");
   std::string echo = ReadUntil(frame.size(), deadline);
   TraceBytes("echo", echo);
   return echo;

@@ -21,6 +21,7 @@
 
 #include "jobs/jobs.h"
 #include "link/civ_frame.h"
+#include "link/port_trace.h"
 #include "unit_support.h"
 
 namespace {
@@ -449,12 +450,21 @@ TEST_F(OpenPortTest, AFloodEndsTheWindowAtItsBoundUnanswered) {
 
 TEST_F(OpenPortTest, AHangUpEndsTheExchangeAtOnce) {
   line.Close();
+  std::FILE* trace = std::tmpfile();
+  TraceStart(trace);
   double start = SecondsNow();
   ExchangeResult exchanged = Exchange(kClockFrame);
   EXPECT_LT(SecondsNow() - start, 1.0);
   EXPECT_FALSE(exchanged.answered);
   EXPECT_TRUE(exchanged.hung_up);
   EXPECT_EQ(exchanged.sent.tries, 1);
+  // The trace says why no echo came.
+  TraceStart(nullptr);
+  std::rewind(trace);
+  std::string traced(4096, '\0');
+  traced.resize(std::fread(traced.data(), 1, traced.size(), trace));
+  std::fclose(trace);
+  EXPECT_NE(traced.find("the port hung up during the write"), std::string::npos) << traced;
 }
 
 TEST_F(OpenPortTest, StaleInputIsThrownAwayBeforeAFrame) {
