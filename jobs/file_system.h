@@ -1,8 +1,8 @@
 // The file system underneath the file rules: the steps each system takes
-// (file_facts_posix.cpp and memory_file_posix.cpp, memory_file_win32.cpp;
-// CMake chooses), each
-// answering one small question or doing one thing, and no policy. What is
-// done with them is decided above, in file_access.cpp and memory_file.cpp.
+// (file_facts_posix.cpp and memory_file_posix.cpp, or memory_file_win32.cpp,
+// as CMake chooses), each answering one small question or doing one thing,
+// and no policy. What is done with them is decided above, in file_access.cpp
+// and memory_file.cpp.
 //
 // One contract for every step that can fail: it returns 0, or an error
 // number, and leaves the system's words for that error in file_reason. The
@@ -16,7 +16,8 @@
 // FileFolderOf      the folder that holds a name; at the top, the name itself
 // FileFullName      the name as the system takes it (a folder's name refused)
 // FileLookAtName    one name itself, a link not followed, and its folder
-// FileLookAt        what a name leads to, links followed; its folder must be there
+// FileLookAt        what a name leads to, links followed; a new file's folder
+//                   must be there (on Windows the temporary's failure tells)
 // FileMayOpenToWrite  whether this process may open the file to write it
 // FileMayAddName    whether this process may add names to a name's folder
 // FileReason        puts the system's words for an error number in file_reason

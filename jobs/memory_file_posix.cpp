@@ -3,7 +3,6 @@
 // attributes, flush, replace), each answering one question. What is done
 // with them is decided in file_access.cpp and memory_file.cpp.
 #include <fcntl.h>
-#include <libgen.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
@@ -12,7 +11,6 @@
 #include <cerrno>
 #include <climits>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -41,6 +39,7 @@ Temporary temporary;           // the new contents of the file being written (fd
 Temporary backup_temporary;    // a backup being copied
 std::string temporary_beside;  // the file that `temporary` is to replace
 
+// The contract of file_system.h: the error number, its words in file_reason.
 int Reason(int error = errno) {
   return FileReason(error);
 }
