@@ -23,6 +23,7 @@ constexpr const char* kUntrustedLink =
     "folder's owner, is not followed";
 constexpr const char* kNotPlain = "not a plain file";
 
+// A refusal of the rules' own, in their words rather than the system's.
 int Refuse(int error, const char* reason) {
   file_reason = reason;
   return error;
@@ -98,10 +99,9 @@ std::FILE* FileOpenForAppending(const std::string& name) {
   if (FileLookUp(name, facts) != 0) return nullptr;
   // Looked at before the open: opening a device or a FIFO may wait, or do
   // something to it.
-  if (facts.exists && !facts.regular) return Refuse(0, kNotPlain), nullptr;
   std::FILE* file = nullptr;
-  if (FileOpenAtEnd(facts.path, file) != 0) return nullptr;
-  // One put there since the look.
-  if (!file) Refuse(0, kNotPlain);
+  if ((!facts.exists || facts.regular) && FileOpenAtEnd(facts.path, file) != 0) return nullptr;
+  // Not a plain file, now or by the time of the open.
+  if (!file) file_reason = kNotPlain;
   return file;
 }

@@ -2,7 +2,8 @@
 // file system's facts (jobs/file_system.h), the same on every system.
 //
 // FileLookUp          what a name about to be written leads to, by the link
-//                     rule; fails for a folder, a bad name, a missing folder
+//                     rule; fails for a folder, a bad name, and (POSIX) a
+//                     missing folder
 // FileMayWrite        whether the file looked up may be written over
 // FileMayMake         whether a new file may be put at a name, and with
 //                     `replace` over what is there now
