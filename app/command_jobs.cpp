@@ -11,6 +11,7 @@
 #include "ending/fatal.h"
 #include "jobs/channel_line.h"
 #include "jobs/csv_conversion.h"
+#include "jobs/file_access.h"
 #include "jobs/jobs.h"
 #include "jobs/memory_file.h"
 #include "link/civ_frame.h"

@@ -14,6 +14,7 @@
 #include "console/console.h"
 #include "ending/fatal.h"
 #include "jobs/backup_name.h"
+#include "jobs/file_access.h"
 #include "jobs/jobs.h"
 #include "jobs/memory_file.h"
 #include "link/port_trace.h"

@@ -4,6 +4,7 @@
 #include "jobs/memory_file.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -16,13 +17,14 @@
 #include "ending/fatal.h"
 #include "jobs/backup_name.h"
 #include "jobs/channel_line.h"
+#include "jobs/file_access.h"
+#include "jobs/file_system.h"
 #include "link/civ_frame.h"
 #include "text/text.h"
 
 std::vector<size_t> utf8_separator_columns;
 const std::string standard_stream_name = "-";
 std::string file_problem;
-std::string file_reason;
 std::string backup_made;
 bool file_had_byte_order_mark = false;
 
@@ -85,10 +87,12 @@ std::string SeparatorsAsB3(const std::string& line) {
 bool FillReadBuffer() {
   if (read_position < read_length) return true;
   if (!reading || read_ended) return false;
-  read_length = FileRead(read_buffer, sizeof read_buffer);
+  unsigned long count = 0;
+  int error = FileRead(read_buffer, sizeof read_buffer, count);
+  read_length = static_cast<long>(count);
   read_position = 0;
   if (read_length > 0) return true;
-  if (read_length < 0) {
+  if (error != 0) {
     read_failed = true;
     Problem("cannot read", read_name);
   }
@@ -102,11 +106,13 @@ bool FileHolds(const std::string& path, const std::string& bytes) {
   if (FileOpenForReading(path) != 0) return false;
   std::string old;
   char buffer[kReadBufferSize];
-  long got = 0;
-  while (old.size() <= bytes.size() && (got = FileRead(buffer, sizeof buffer)) > 0)
+  unsigned long got = 0;
+  int error = 0;
+  while (old.size() <= bytes.size() && (error = FileRead(buffer, sizeof buffer, got)) == 0 &&
+         got > 0)
     old.append(buffer, got);
   FileCloseForReading();
-  return got >= 0 && old == bytes;
+  return error == 0 && old == bytes;
 }
 
 int Fail(const char* what) {
@@ -143,7 +149,8 @@ int KeepBackup() {
 int WriteInPlace() {
   unsigned long long new_size = write_buffer.size();
   std::string old(std::min<unsigned long long>(new_size, target.size), '\0');
-  bool kept = old.empty() || FileReadAt(0, old.data(), old.size()) == static_cast<long>(old.size());
+  unsigned long got = 0;
+  bool kept = old.empty() || (FileReadAt(0, old.data(), old.size(), got) == 0 && got == old.size());
   if (!kept) {
     Fail("cannot read");
     FileAbandonWrite();
@@ -207,7 +214,7 @@ int OpenForWriting(const std::string& name) {
     writing = Writing::kStream;
     return FileOpenExisting(target.path, false) == 0 ? 0 : Fail("cannot write");
   }
-  if (target.exists && FileMayWrite(target.path) != 0) return Fail("cannot write");
+  if (target.exists && FileMayWrite(target) != 0) return Fail("cannot write");
   // The backup's folder must take it: learnt now, not after the radio session.
   std::string backup = target.exists ? BackupOfTarget() : "";
   if (!backup.empty() && FileMayMake(backup, IsSimpleBackup(backup)) != 0) {
@@ -222,11 +229,11 @@ int OpenForWriting(const std::string& name) {
     int made = FileMakeTemporary(target.path);
     // No room beside it (a folder we may not write in): the file is still
     // written, in place.
-    if (made == kFolderRefused && target.exists) {
+    if (made == EACCES && target.exists) {
       in_place = true;
     } else if (made != 0) {
       return Fail("cannot create");
-    } else if (target.exists && !FileCopyAttributes(target.path)) {
+    } else if (target.exists && FileCopyAttributes(target.path) != 0) {
       FileAbandonWrite();
       in_place = true;
     }
@@ -281,8 +288,10 @@ void OpenMemoryFileForReading(const std::string& name) {
   if (name.empty()) {
     last_error = 1;
   } else {
-    last_error = name == standard_stream_name ? FileOpenStandardInput() : FileOpenForReading(name);
-    if (last_error != 0) Problem("cannot open", name);
+    int error = name == standard_stream_name ? FileOpenStandardInput() : FileOpenForReading(name);
+    // The system's reason goes into the line; the report has the program's number.
+    last_error = error == 0 ? 0 : 2;
+    if (error != 0) Problem("cannot open", name);
   }
   reading = last_error == 0;
   // A UTF-8 byte-order mark, as Windows editors write, is not part of the text.
@@ -373,6 +382,11 @@ void CloseMemoryFileAfterReading() {
 void EndWithFileProblem(int report_line) {
   if (!file_problem.empty()) PrintProblem(Displayed(file_problem));
   FatalError(report_line);
+}
+
+void MemoryFileAbandon() {
+  FileAbandonWrite();
+  FileCloseForReading();
 }
 
 bool SameFile(const std::string& one, const std::string& other) {

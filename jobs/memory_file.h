@@ -24,6 +24,9 @@
 //                     there is one), then the abort report of report_line
 // SameFile            true when two names lead to one file (or are one text)
 //
+// Every file goes through the rules of file_access.h and the steps of
+// file_system.h underneath them.
+//
 // These files are read and written through the procedures here: the memory
 // file, CSV files, and --check. The name "-" is the standard input stream to
 // read and the standard output stream to write (no backup, no replacing).
@@ -70,47 +73,3 @@ void CloseMemoryFileAfterReading();
 void MemoryFileAbandon();
 [[noreturn]] void EndWithFileProblem(int report_line);
 bool SameFile(const std::string& one, const std::string& other);
-
-// What the file system says of a name about to be written.
-struct FileFacts {
-  std::string path;          // where the name leads, symbolic links followed
-  bool exists = false;       // something is there
-  bool regular = false;      // a plain file; anything else (a device, a FIFO) is a stream
-  bool other_links = false;  // the file has further names (hard links)
-  unsigned long long size = 0;
-};
-
-// The file system underneath (memory_file_posix.cpp, memory_file_win32.cpp):
-// the steps each system takes, and no policy. Those returning int give 0 on
-// success; on failure they leave the system's reason in file_reason.
-extern std::string file_reason;
-constexpr int kFolderRefused = 3;  // FileMakeTemporary: the folder takes no new file
-int FileLookUp(const std::string& name, FileFacts& facts);  // fails for a folder, a bad name
-int FileMayWrite(const std::string& path);
-int FileMakeTemporary(const std::string& beside);
-bool FileCopyAttributes(const std::string& from);  // false: the temporary cannot look like it
-int FileOpenExisting(const std::string& path, bool in_place);
-int FileOpenStandardOutput();
-int FileWrite(const std::string& bytes);  // at the end of what was written so far
-long FileReadAt(unsigned long long offset, char* buffer, unsigned long size);
-int FileWriteAt(unsigned long long offset, const std::string& bytes);
-int FileReserve(unsigned long long size);
-int FileSetSize(unsigned long long size);
-int FileFlushAndClose();
-int FileReplace(const std::string& path);  // the closed temporary takes the place of path
-// Whether a new file may be put at `path` (its folder takes new names) and,
-// with `replace`, over what is there now.
-int FileMayMake(const std::string& path, bool replace);
-// Keeps the file `from` as `backup`, complete and on the disk before it gets
-// that name: with `replace` over what `backup` was (never through it, if it is
-// a link), else only when no such name exists. `by_link` when `from` is about
-// to be replaced by a new file: a second name of it is then backup enough.
-int FileBackUp(const std::string& from, const std::string& backup, bool replace, bool by_link);
-// The trace file, opened to append: a plain file only, created when missing,
-// a link followed by the rule of FileLookUp; nullptr with file_reason.
-std::FILE* FileOpenForAppending(const std::string& name);
-void FileAbandonWrite();  // safe inside a signal handler
-int FileOpenForReading(const std::string& name);
-int FileOpenStandardInput();
-long FileRead(char* buffer, unsigned long size);  // the count, 0 at the end, -1 on an error
-void FileCloseForReading();

@@ -1,9 +1,8 @@
-// The file system on POSIX systems: the steps of writing and reading a file
-// (look up a name, make a temporary file beside it, copy a file's owner and
+// The file system on POSIX systems: the steps of jobs/file_system.h (look at
+// a name, make a temporary file beside it, copy a file's owner and
 // attributes, flush, replace), each answering one question. What is done
-// with them is decided in memory_file.cpp.
+// with them is decided in file_access.cpp and memory_file.cpp.
 #include <fcntl.h>
-#include <libgen.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
@@ -12,12 +11,11 @@
 #include <cerrno>
 #include <climits>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
 
-#include "jobs/memory_file.h"
+#include "jobs/file_system.h"
 
 namespace {
 
@@ -41,60 +39,13 @@ Temporary temporary;           // the new contents of the file being written (fd
 Temporary backup_temporary;    // a backup being copied
 std::string temporary_beside;  // the file that `temporary` is to replace
 
-constexpr const char* kUntrustedLink =
-    "a symbolic link in a folder that everyone may write in, owned by neither this user nor the "
-    "folder's owner, is not followed";
-
+// The contract of file_system.h: the error number, its words in file_reason.
 int Reason(int error = errno) {
-  file_reason = std::strerror(error);
-  return 2;
+  return FileReason(error);
 }
 
-// A link in a sticky folder that others may write in (like /tmp) is followed
-// only when it belongs to us or to the folder's owner: otherwise anyone could
-// point our file elsewhere. This is the kernel's fs.protected_symlinks rule,
-// kept here whether or not the kernel has it on, as the program resolves the
-// link itself.
-bool TrustedLink(const std::string& path, const struct stat& link) {
-  std::string copy = path;
-  struct stat folder;
-  if (stat(dirname(copy.data()), &folder) != 0) return true;
-  bool shared = (folder.st_mode & S_ISVTX) && (folder.st_mode & S_IWOTH);
-  return !shared || link.st_uid == geteuid() || link.st_uid == folder.st_uid;
-}
-
-// The same rule for every link among the folders on the way to a name.
-bool TrustedFolders(const std::string& path) {
-  for (size_t slash = path.find('/', 1); slash != std::string::npos;
-       slash = path.find('/', slash + 1)) {
-    std::string folder = path.substr(0, slash);
-    struct stat seen;
-    if (lstat(folder.c_str(), &seen) == 0 && S_ISLNK(seen.st_mode) && !TrustedLink(folder, seen))
-      return false;
-  }
-  return true;
-}
-
-// Where a chain of symbolic links ends, whether or not anything is there
-// yet; false for a link the rule above does not follow.
-bool LinkTarget(const std::string& name, std::string& path) {
-  path = name;
-  for (int hops = 0; hops < 40; hops++) {
-    if (!TrustedFolders(path)) return false;
-    struct stat seen;
-    if (lstat(path.c_str(), &seen) != 0 || !S_ISLNK(seen.st_mode)) return true;
-    if (!TrustedLink(path, seen)) return false;
-    char target[PATH_MAX];
-    ssize_t length = readlink(path.c_str(), target, sizeof target - 1);
-    if (length < 0) return true;
-    std::string next(target, length);
-    if (next[0] != '/') {
-      size_t slash = path.find_last_of('/');
-      if (slash != std::string::npos) next = path.substr(0, slash + 1) + next;
-    }
-    path = next;
-  }
-  return true;
+std::string BaseOf(const std::string& path) {
+  return path.substr(path.find_last_of('/') + 1);
 }
 
 // A name for a temporary file in `directory`, unused so far: named after
@@ -172,17 +123,8 @@ void RemoveTemporary(Temporary& made) {
   }
 }
 
-std::string FolderOf(const std::string& path) {
-  std::string copy = path;
-  return dirname(copy.data());
-}
-
-std::string BaseOf(const std::string& path) {
-  return path.substr(path.find_last_of('/') + 1);
-}
-
 void SyncFolder(const std::string& path) {
-  int directory = open(FolderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  int directory = open(FileFolderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (directory >= 0) {
     fsync(directory);
     close(directory);
@@ -212,30 +154,42 @@ bool AttributeNames(const std::string& path, int fd, std::vector<std::string>& n
 }
 
 // Gives the new file `fd` what the old one had: owner and group, extended
-// attributes and ACLs (and none the old one lacked), permission bits. False
-// when any of it cannot be done: the rename would then change the file.
-bool TakeOverFrom(int fd, const std::string& path, const struct stat& old) {
-  if (fd < 0) return false;
-  if (fchown(fd, old.st_uid, old.st_gid) != 0) return false;
+// attributes and ACLs (and none the old one lacked), permission bits. An
+// error when any of it cannot be done: the rename would then change the file.
+int TakeOverFrom(int fd, const std::string& path, const struct stat& old) {
   std::vector<std::string> old_names, new_names;
-  if (!AttributeNames(path, -1, old_names) || !AttributeNames("", fd, new_names)) return false;
+  if (fchown(fd, old.st_uid, old.st_gid) != 0 || !AttributeNames(path, -1, old_names) ||
+      !AttributeNames("", fd, new_names))
+    return Reason();
   for (const std::string& name : new_names) {
     bool on_old = false;
     for (const std::string& kept : old_names) on_old = on_old || kept == name;
-    if (!on_old && fremovexattr(fd, name.c_str()) != 0) return false;
+    if (!on_old && fremovexattr(fd, name.c_str()) != 0) return Reason();
   }
   for (const std::string& name : old_names) {
     ssize_t size = getxattr(path.c_str(), name.c_str(), nullptr, 0);
-    if (size < 0) return false;
+    if (size < 0) return Reason();
     std::vector<char> value(size);
     size = getxattr(path.c_str(), name.c_str(), value.data(), value.size());
-    if (size < 0 || fsetxattr(fd, name.c_str(), value.data(), size, 0) != 0) return false;
+    if (size < 0 || fsetxattr(fd, name.c_str(), value.data(), size, 0) != 0) return Reason();
   }
   // After the owner: a change of owner clears the set-id bits.
-  return fchmod(fd, old.st_mode & 07777) == 0;
+  return fchmod(fd, old.st_mode & 07777) == 0 ? 0 : Reason();
 }
 
-// Copies the file `in` into `out`, flushed to the disk. 0, or 2 with the reason.
+// Writes every byte, at `offset` when it is given, else at the file's position.
+int WriteAll(int fd, const char* bytes, size_t size, off_t offset = -1) {
+  for (size_t done = 0; done < size;) {
+    ssize_t n = offset < 0 ? write(fd, bytes + done, size - done)
+                           : pwrite(fd, bytes + done, size - done, offset + done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return Reason(n == 0 ? ENOSPC : errno);
+    done += n;
+  }
+  return 0;
+}
+
+// Copies the file `in` into `out`, flushed to the disk.
 int CopyBytes(int in, int out) {
   char buffer[8192];
   for (;;) {
@@ -243,63 +197,60 @@ int CopyBytes(int in, int out) {
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) return Reason();
     if (n == 0) break;
-    for (ssize_t done = 0; done < n;) {
-      ssize_t put = write(out, buffer + done, n - done);
-      if (put < 0 && errno == EINTR) continue;
-      if (put <= 0) return Reason(put == 0 ? ENOSPC : errno);
-      done += put;
-    }
+    if (int error = WriteAll(out, buffer, n)) return error;
   }
   return fsync(out) == 0 ? 0 : Reason();
 }
 
-// A sticky folder lets only the owner of a name (or of the folder) rename
-// over it: whether this user may replace `path`.
-bool MayReplaceName(const std::string& path) {
-  struct stat folder, seen;
-  if (lstat(path.c_str(), &seen) != 0 || stat(FolderOf(path).c_str(), &folder) != 0) return true;
-  uid_t user = geteuid();
-  return !(folder.st_mode & S_ISVTX) || user == 0 || seen.st_uid == user || folder.st_uid == user;
+// A named temporary takes its final name; when it cannot, it goes, and the
+// reason stays in file_reason.
+int RenameTemporary(Temporary& made, const std::string& path) {
+  if (rename(made.path, path.c_str()) != 0) {
+    int error = Reason();
+    RemoveTemporary(made);
+    return error;
+  }
+  made.named = 0;
+  SyncFolder(path);
+  return 0;
+}
+
+// A copy of `from` in a temporary beside `backup`, complete and on the disk
+// with the old file's owner, group and mode (as far as this user may give
+// them), then named: over NAME~ in one step, never over a numbered one.
+int BackUpByCopy(int in, const std::string& backup, bool replace) {
+  std::string folder = FileFolderOf(backup), base = BaseOf(backup);
+  struct stat old;
+  if (fstat(in, &old) != 0) return Reason();
+  int made = MakeTemporaryFile(folder, base, backup_temporary);
+  if (made != 0) return Reason(made);
+  int out = backup_temporary.fd;
+  int result = CopyBytes(in, out);
+  if (result == 0) {
+    if (fchown(out, old.st_uid, old.st_gid) != 0 && fchown(out, -1, old.st_gid) != 0)
+      errno = 0;  // a backup of this user's, then
+    fchmod(out, old.st_mode & 07777);
+    made = NameTemporary(folder, base, backup_temporary);
+    if (made != 0) result = Reason(made);
+  }
+  if (result == 0 && replace) {
+    if (rename(backup_temporary.path, backup.c_str()) != 0) result = Reason();
+    if (result == 0) backup_temporary.named = 0;
+  } else if (result == 0 && link(backup_temporary.path, backup.c_str()) != 0) {
+    result = Reason();
+  }
+  close(out);
+  backup_temporary.fd = -1;
+  RemoveTemporary(backup_temporary);
+  if (result == 0) SyncFolder(backup);
+  return result;
 }
 
 }  // namespace
 
-int FileLookUp(const std::string& name, FileFacts& facts) {
-  // "out/" names a folder, never a file to write.
-  if (!name.empty() && name.back() == '/') return Reason(EISDIR);
-  if (!LinkTarget(name, facts.path)) {
-    file_reason = kUntrustedLink;
-    return 2;
-  }
-  struct stat old;
-  facts.exists = stat(facts.path.c_str(), &old) == 0;
-  // A name too long, a file used as a folder, a loop of links...
-  if (!facts.exists && errno != ENOENT) return Reason();
-  if (facts.exists && S_ISDIR(old.st_mode)) return Reason(EISDIR);
-  facts.regular = facts.exists && S_ISREG(old.st_mode);
-  facts.other_links = facts.regular && old.st_nlink > 1;
-  facts.size = facts.regular ? old.st_size : 0;
-  // The folder must be there, or the temporary file's error would name it.
-  return 0;
-}
-
-// A file that the save may overwrite: one we may write, and not one that
-// nobody may write. The second is refused even for root, as the read-only
-// attribute is on Windows: whoever took every write bit away meant it.
-int FileMayWrite(const std::string& path) {
-  struct stat file;
-  if (stat(path.c_str(), &file) != 0) return Reason();
-  if ((file.st_mode & 0222) == 0) return Reason(EACCES);
-  return faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) == 0 ? 0 : Reason();
-}
-
 int FileMakeTemporary(const std::string& beside) {
   temporary_beside = beside;
-  int made = MakeTemporaryFile(FolderOf(beside), BaseOf(beside), temporary);
-  if (made == EACCES) {
-    Reason(made);
-    return kFolderRefused;
-  }
+  int made = MakeTemporaryFile(FileFolderOf(beside), BaseOf(beside), temporary);
   if (made != 0) return Reason(made);
   write_fd = temporary.fd;
   // A new file gets what a plain create would give it.
@@ -309,15 +260,16 @@ int FileMakeTemporary(const std::string& beside) {
   return 0;
 }
 
-bool FileCopyAttributes(const std::string& from) {
+int FileCopyAttributes(const std::string& from) {
   struct stat old;
-  return stat(from.c_str(), &old) == 0 && TakeOverFrom(write_fd, from, old);
+  if (write_fd < 0) return Reason(EBADF);
+  return stat(from.c_str(), &old) == 0 ? TakeOverFrom(write_fd, from, old) : Reason();
 }
 
 int FileOpenExisting(const std::string& path, bool in_place) {
   // O_NONBLOCK so that a FIFO without a reader gives an error, not a wait.
   // The links on the way were followed by the rule of FileLookUp: one
-  // planted since is not.
+  // planted at the name since is not.
   write_fd =
       open(path.c_str(), (in_place ? O_RDWR : O_WRONLY) | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
   if (write_fd < 0) return Reason();
@@ -332,37 +284,22 @@ int FileOpenStandardOutput() {
 }
 
 int FileWrite(const std::string& bytes) {
-  size_t done = 0;
-  while (done < bytes.size()) {
-    ssize_t n = write(write_fd, bytes.data() + done, bytes.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return Reason(n == 0 ? ENOSPC : errno);
-    done += n;
-  }
-  return 0;
+  return WriteAll(write_fd, bytes.data(), bytes.size());
 }
 
-long FileReadAt(unsigned long long offset, char* buffer, unsigned long size) {
-  unsigned long done = 0;
-  while (done < size) {
-    ssize_t n = pread(write_fd, buffer + done, size - done, offset + done);
+int FileReadAt(unsigned long long offset, char* buffer, unsigned long size, unsigned long& count) {
+  for (count = 0; count < size;) {
+    ssize_t n = pread(write_fd, buffer + count, size - count, offset + count);
     if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return Reason(), -1;
+    if (n < 0) return Reason();
     if (n == 0) break;
-    done += n;
+    count += n;
   }
-  return static_cast<long>(done);
+  return 0;
 }
 
 int FileWriteAt(unsigned long long offset, const std::string& bytes) {
-  size_t done = 0;
-  while (done < bytes.size()) {
-    ssize_t n = pwrite(write_fd, bytes.data() + done, bytes.size() - done, offset + done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return Reason(n == 0 ? ENOSPC : errno);
-    done += n;
-  }
-  return 0;
+  return WriteAll(write_fd, bytes.data(), bytes.size(), static_cast<off_t>(offset));
 }
 
 int FileReserve(unsigned long long size) {
@@ -391,7 +328,7 @@ int FileFlushAndClose() {
   // An unnamed temporary file gets its name now, complete, to be renamed
   // into its place.
   if (result == 0 && fd == temporary.fd) {
-    int named = NameTemporary(FolderOf(temporary_beside), BaseOf(temporary_beside), temporary);
+    int named = NameTemporary(FileFolderOf(temporary_beside), BaseOf(temporary_beside), temporary);
     if (named != 0) result = Reason(named);
   }
   if (fd == temporary.fd) temporary.fd = -1;
@@ -399,42 +336,18 @@ int FileFlushAndClose() {
   return result;
 }
 
-namespace {
-
-// A named temporary takes its final name; when it cannot, it goes, and the
-// reason stays in file_reason.
-int RenameTemporary(Temporary& made, const std::string& path) {
-  if (rename(made.path, path.c_str()) != 0) {
-    Reason();
-    RemoveTemporary(made);
-    return 2;
-  }
-  made.named = 0;
-  SyncFolder(path);
-  return 0;
-}
-
-}  // namespace
-
 int FileReplace(const std::string& path) {
   return RenameTemporary(temporary, path);
 }
 
-int FileMayMake(const std::string& path, bool replace) {
-  std::string folder = FolderOf(path);
-  if (faccessat(AT_FDCWD, folder.c_str(), W_OK | X_OK, AT_EACCESS) != 0) return Reason();
-  return replace && !MayReplaceName(path) ? Reason(EPERM) : 0;
-}
-
 int FileBackUp(const std::string& from, const std::string& backup, bool replace, bool by_link) {
-  std::string folder = FolderOf(backup), base = BaseOf(backup);
   // A second name of the old file is its backup at no cost when the file is
   // about to be replaced by a new one: owner, mode and all stay as they were.
   if (by_link) {
     if (!replace) {
       if (link(from.c_str(), backup.c_str()) == 0) return SyncFolder(backup), 0;
       if (errno == EEXIST) return Reason();
-    } else if (FreshName(folder, base, backup_temporary.path) &&
+    } else if (FreshName(FileFolderOf(backup), BaseOf(backup), backup_temporary.path) &&
                link(from.c_str(), backup_temporary.path) == 0) {
       backup_temporary.named = 1;
       return RenameTemporary(backup_temporary, backup);
@@ -443,66 +356,27 @@ int FileBackUp(const std::string& from, const std::string& backup, bool replace,
   }
   int in = open(from.c_str(), O_RDONLY | O_CLOEXEC);
   if (in < 0) return Reason();
-  struct stat old;
-  int result = fstat(in, &old) == 0 ? 0 : Reason();
-  int made = result == 0 ? MakeTemporaryFile(folder, base, backup_temporary) : 0;
-  if (made != 0) result = Reason(made);
-  if (result == 0) {
-    int out = backup_temporary.fd;
-    result = CopyBytes(in, out);
-    // The old file's owner, group and mode, as far as this user may give them.
-    if (result == 0) {
-      if (fchown(out, old.st_uid, old.st_gid) != 0 && fchown(out, -1, old.st_gid) != 0)
-        errno = 0;  // a backup of this user's, then
-      fchmod(out, old.st_mode & 07777);
-    }
-    // Whole and on the disk: only now does it get the backup's name, over
-    // NAME~ in one step, and never over a numbered one.
-    made = result == 0 ? NameTemporary(folder, base, backup_temporary) : 0;
-    if (made != 0) result = Reason(made);
-    if (result == 0 && replace) {
-      if (rename(backup_temporary.path, backup.c_str()) != 0) result = Reason();
-      if (result == 0) backup_temporary.named = 0;
-    } else if (result == 0 && link(backup_temporary.path, backup.c_str()) != 0) {
-      result = Reason();
-    }
-    close(out);
-    backup_temporary.fd = -1;
-    RemoveTemporary(backup_temporary);
-    if (result == 0) SyncFolder(backup);
-  }
+  int result = BackUpByCopy(in, backup, replace);
   close(in);
   return result;
 }
 
-std::FILE* FileOpenForAppending(const std::string& name) {
-  std::string path;
-  if (!LinkTarget(name, path)) {
-    file_reason = kUntrustedLink;
-    return nullptr;
-  }
-  // Looked at before the open: opening a device or a FIFO may wait, or do
-  // something to it.
-  struct stat seen;
-  if (stat(path.c_str(), &seen) == 0 && !S_ISREG(seen.st_mode)) {
-    file_reason = S_ISDIR(seen.st_mode) ? std::strerror(EISDIR) : "not a plain file";
-    return nullptr;
-  }
+int FileOpenAtEnd(const std::string& path, std::FILE*& file) {
+  file = nullptr;
   int fd =
       open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0666);
-  if (fd < 0) return Reason(), nullptr;
+  if (fd < 0) return Reason();
+  struct stat seen;
   if (fstat(fd, &seen) != 0 || !S_ISREG(seen.st_mode)) {
-    file_reason = "not a plain file";
     close(fd);
-    return nullptr;
+    return 0;
   }
   fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-  std::FILE* file = fdopen(fd, "a");
-  if (!file) {
-    Reason();
-    close(fd);
-  }
-  return file;
+  file = fdopen(fd, "a");
+  if (file) return 0;
+  int error = Reason();
+  close(fd);
+  return error;
 }
 
 int FileOpenForReading(const std::string& name) {
@@ -510,11 +384,11 @@ int FileOpenForReading(const std::string& name) {
   read_fd = open(name.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (read_fd < 0) return Reason();
   struct stat seen;
-  if (fstat(read_fd, &seen) != 0 || S_ISDIR(seen.st_mode)) {
-    Reason(S_ISDIR(seen.st_mode) ? EISDIR : errno);
+  int error = fstat(read_fd, &seen) != 0 ? errno : S_ISDIR(seen.st_mode) ? EISDIR : 0;
+  if (error != 0) {
     close(read_fd);
     read_fd = -1;
-    return 2;
+    return Reason(error);
   }
   // O_NONBLOCK only kept a FIFO without a writer from holding up the open.
   fcntl(read_fd, F_SETFL, fcntl(read_fd, F_GETFL) & ~O_NONBLOCK);
@@ -527,12 +401,12 @@ int FileOpenStandardInput() {
   return 0;
 }
 
-long FileRead(char* buffer, unsigned long size) {
+int FileRead(char* buffer, unsigned long size, unsigned long& count) {
   for (;;) {
     ssize_t n = read(read_fd, buffer, size);
     if (n < 0 && errno == EINTR) continue;
-    if (n < 0) Reason();
-    return n < 0 ? -1 : static_cast<long>(n);
+    count = n < 0 ? 0 : static_cast<unsigned long>(n);
+    return n < 0 ? Reason() : 0;
   }
 }
 
@@ -549,9 +423,4 @@ void FileAbandonWrite() {
   write_standard = false;
   RemoveTemporary(temporary);
   RemoveTemporary(backup_temporary);
-}
-
-void MemoryFileAbandon() {
-  FileAbandonWrite();
-  FileCloseForReading();
 }

@@ -1,13 +1,17 @@
-// The file system on Windows: the steps of writing and reading a file (look
-// up a name, make a temporary file beside it, keep a file's attributes,
-// flush, replace), each answering one question. What is done with them is
-// decided in memory_file.cpp, for Windows as for POSIX systems.
+// The file system on Windows: the steps of jobs/file_system.h (look at a
+// name, make a temporary file beside it, keep a file's attributes, flush,
+// replace), each answering one question. What is done with them is decided
+// in file_access.cpp and memory_file.cpp, for Windows as for POSIX systems.
+// Windows has no owners in the POSIX sense and no sticky folders: its facts
+// say so, and the rules built on them let everything through.
 #include <windows.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <string>
 
-#include "jobs/memory_file.h"
+#include "jobs/file_system.h"
 
 namespace {
 
@@ -15,7 +19,6 @@ HANDLE write_handle = INVALID_HANDLE_VALUE;
 HANDLE read_handle = INVALID_HANDLE_VALUE;
 bool write_standard = false;  // the standard output's handle: not closed here
 bool read_standard = false;
-DWORD old_attributes = 0;  // of the file being replaced, 0 for a new one
 
 // The temporary file's name, kept in a fixed buffer so that the console's
 // control handler can remove it. Empty when there is none.
@@ -29,7 +32,25 @@ constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELE
 constexpr DWORD kKeptAttributes =
     FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
 
-// The system's text for an error, without its line end.
+// Windows' errors and the numbers of file_system.h that mean the same. A
+// folder named where a file should be is EISDIR, in Windows' words for it.
+struct SameError {
+  DWORD windows;
+  int error;
+};
+constexpr SameError kSameErrors[] = {
+    {ERROR_FILE_NOT_FOUND, ENOENT},   {ERROR_PATH_NOT_FOUND, ENOENT},
+    {ERROR_ACCESS_DENIED, EACCES},    {ERROR_DISK_FULL, ENOSPC},
+    {ERROR_HANDLE_DISK_FULL, ENOSPC}, {ERROR_FILE_EXISTS, EEXIST},
+    {ERROR_ALREADY_EXISTS, EEXIST},   {ERROR_FILENAME_EXCED_RANGE, ENAMETOOLONG},
+    {ERROR_INVALID_NAME, EINVAL},     {ERROR_DIRECTORY, EISDIR},
+    {ERROR_SHARING_VIOLATION, EBUSY}, {ERROR_WRITE_PROTECT, EROFS},
+    {ERROR_BROKEN_PIPE, EPIPE},       {ERROR_INVALID_HANDLE, EBADF},
+    {ERROR_NOT_SAME_DEVICE, EXDEV},
+};
+
+// The system's words for an error, without their line end, in file_reason;
+// its number by the table, EIO for one without.
 int Reason(DWORD error = GetLastError()) {
   char text[512];
   DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
@@ -38,35 +59,38 @@ int Reason(DWORD error = GetLastError()) {
                         text[length - 1] == ' ' || text[length - 1] == '.'))
     length--;
   file_reason = length > 0 ? std::string(text, length) : "error " + std::to_string(error);
-  return 2;
+  for (const SameError& same : kSameErrors)
+    if (same.windows == error) return same.error;
+  return EIO;
 }
 
 bool IsDevicePath(const std::string& path) {
   return path.rfind("\\\\.\\", 0) == 0;
 }
 
-// Where a symbolic link ends, for a link to an existing file; any other
-// name as it is.
-std::string LinkTarget(const std::string& name, DWORD attributes) {
-  if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_REPARSE_POINT))
-    return name;
+// Where a symbolic link ends, for a link to an existing file: the system
+// follows the whole chain at once. "" when it cannot tell, or when the name
+// is a reparse point of another kind, which ends where it stands.
+std::string LinkTarget(const std::string& name) {
   HANDLE file = CreateFileA(name.c_str(), 0, kShareAll, nullptr, OPEN_EXISTING,
                             FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return name;
+  if (file == INVALID_HANDLE_VALUE) return "";
   char final_path[MAX_PATH];
   DWORD length =
       GetFinalPathNameByHandleA(file, final_path, sizeof final_path, FILE_NAME_NORMALIZED);
   CloseHandle(file);
-  if (length == 0 || length >= sizeof final_path) return name;
+  if (length == 0 || length >= sizeof final_path) return "";
   std::string path(final_path, length);
   // "\\?\C:\..." back to "C:\...", "\\?\UNC\server\..." to "\\server\...".
-  if (path.rfind("\\\\?\\UNC\\", 0) == 0) return "\\" + path.substr(7);
-  if (path.rfind("\\\\?\\", 0) == 0) return path.substr(4);
-  return path;
+  if (path.rfind("\\\\?\\UNC\\", 0) == 0) path = "\\" + path.substr(7);
+  if (path.rfind("\\\\?\\", 0) == 0) path = path.substr(4);
+  return path == name ? "" : path;
 }
 
+}  // namespace
+
 // The folder part of a path, "." when it has none.
-std::string FolderOf(const std::string& path) {
+std::string FileFolderOf(const std::string& path) {
   size_t separator = path.find_last_of("\\/");
   if (separator == std::string::npos) {
     if (path.size() >= 2 && path[1] == ':') return path.substr(0, 2) + ".";
@@ -76,6 +100,8 @@ std::string FolderOf(const std::string& path) {
   if (separator == 2 && path[1] == ':') return path.substr(0, 3);
   return path.substr(0, separator);
 }
+
+namespace {
 
 void RemoveTemporary() {
   if (InterlockedExchange(&temporary_exists, 0) != 0) DeleteFileA(temporary_path);
@@ -102,8 +128,18 @@ int WriteAll(HANDLE file, const std::string& bytes) {
 
 }  // namespace
 
-int FileLookUp(const std::string& name, FileFacts& facts) {
-  old_attributes = 0;
+int FileReason(int error) {
+  for (const SameError& same : kSameErrors)
+    if (same.error == error) return Reason(same.windows), error;
+  file_reason = std::strerror(error);
+  return error;
+}
+
+UserFacts FileUser() {
+  return UserFacts();
+}
+
+int FileFullName(const std::string& name, std::string& path) {
   // "out\\" names a folder, never a file to write.
   if (!name.empty() && (name.back() == '\\' || name.back() == '/'))
     return Reason(ERROR_INVALID_NAME);
@@ -111,23 +147,42 @@ int FileLookUp(const std::string& name, FileFacts& facts) {
   DWORD length = GetFullPathNameA(name.c_str(), sizeof full_path, full_path, nullptr);
   if (length == 0) return Reason();
   if (length >= sizeof full_path) return Reason(ERROR_FILENAME_EXCED_RANGE);
-  // CON, NUL, COM1 and the like, wherever they are named: written as a stream.
-  if (IsDevicePath(full_path)) {
-    facts.path = full_path;
+  path = full_path;
+  return 0;
+}
+
+// A link is a reparse point; owners and sticky folders stay as NameFacts
+// has them: none.
+int FileLookAtName(const std::string& path, NameFacts& facts) {
+  facts = NameFacts();
+  if (IsDevicePath(path)) {
     facts.exists = true;
     return 0;
   }
-  DWORD attributes = GetFileAttributesA(full_path);
-  facts.path = LinkTarget(full_path, attributes);
-  if (facts.path != full_path) attributes = GetFileAttributesA(facts.path.c_str());
+  DWORD attributes = GetFileAttributesA(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return Reason();
+  facts.exists = true;
+  facts.link = attributes & FILE_ATTRIBUTE_REPARSE_POINT;
+  if (facts.link) facts.target = LinkTarget(path);
+  return 0;
+}
+
+int FileLookAt(const std::string& path, FileFacts& facts) {
+  // CON, NUL, COM1 and the like, wherever they are named: written as a stream.
+  if (IsDevicePath(path)) {
+    facts.exists = true;
+    return 0;
+  }
+  DWORD attributes = GetFileAttributesA(path.c_str());
   facts.exists = attributes != INVALID_FILE_ATTRIBUTES;
   if (!facts.exists) {
     DWORD error = GetLastError();
     // A missing folder is named by the temporary file's failure.
     return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? 0 : Reason(error);
   }
-  if (attributes & FILE_ATTRIBUTE_DIRECTORY) return Reason(ERROR_DIRECTORY);
-  HANDLE file = CreateFileA(facts.path.c_str(), 0, kShareAll, nullptr, OPEN_EXISTING, 0, nullptr);
+  facts.folder = attributes & FILE_ATTRIBUTE_DIRECTORY;
+  if (facts.folder) return 0;
+  HANDLE file = CreateFileA(path.c_str(), 0, kShareAll, nullptr, OPEN_EXISTING, 0, nullptr);
   if (file == INVALID_HANDLE_VALUE) return Reason();
   BY_HANDLE_FILE_INFORMATION information;
   bool known = GetFileInformationByHandle(file, &information) != 0;
@@ -136,19 +191,15 @@ int FileLookUp(const std::string& name, FileFacts& facts) {
   if (!known) return Reason();
   // Other names of the same file, which replacing it would part from it.
   facts.other_links = information.nNumberOfLinks > 1;
+  facts.write_bits = !(attributes & FILE_ATTRIBUTE_READONLY);
   facts.size =
       (static_cast<unsigned long long>(information.nFileSizeHigh) << 32) | information.nFileSizeLow;
-  old_attributes = attributes & kKeptAttributes;
   return 0;
 }
 
-// A read-only file can't be written, and so can't be replaced either; nor
-// can a file whose access rules refuse us writing, though the folder would
-// let us replace it.
-int FileMayWrite(const std::string& path) {
-  DWORD attributes = GetFileAttributesA(path.c_str());
-  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
-    return Reason(ERROR_ACCESS_DENIED);
+// A file whose access rules refuse us writing can't be written, though the
+// folder would let us replace it.
+int FileMayOpenToWrite(const std::string& path) {
   HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, kShareAll, nullptr, OPEN_EXISTING,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return Reason();
@@ -156,29 +207,31 @@ int FileMayWrite(const std::string& path) {
   return 0;
 }
 
+// The folder's rights are the system's to judge when the backup is made.
+int FileMayAddName(const std::string&) {
+  return 0;
+}
+
 // GetTempFileNameA makes the file, with a name no other file has, in the
 // target's folder: the replace then needs no copy.
 int FileMakeTemporary(const std::string& beside) {
-  if (GetTempFileNameA(FolderOf(beside).c_str(), "qnm", 0, temporary_path) == 0) {
-    DWORD error = GetLastError();
-    Reason(error);
-    return error == ERROR_ACCESS_DENIED ? kFolderRefused : 2;
-  }
+  if (GetTempFileNameA(FileFolderOf(beside).c_str(), "qnm", 0, temporary_path) == 0)
+    return Reason();
   temporary_exists = 1;
   write_handle = CreateFileA(temporary_path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE,
                              nullptr, TRUNCATE_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (write_handle == INVALID_HANDLE_VALUE) {
-    Reason();
+    int error = Reason();
     RemoveTemporary();
-    return 2;
+    return error;
   }
   return 0;
 }
 
 // ReplaceFileA gives the new file the old one's access rules and creation
 // time; FileReplace sets the attributes that describe the data itself.
-bool FileCopyAttributes(const std::string&) {
-  return true;
+int FileCopyAttributes(const std::string&) {
+  return 0;
 }
 
 int FileOpenExisting(const std::string& path, bool in_place) {
@@ -198,17 +251,17 @@ int FileWrite(const std::string& bytes) {
   return WriteAll(write_handle, bytes);
 }
 
-long FileReadAt(unsigned long long offset, char* buffer, unsigned long size) {
-  if (!Seek(write_handle, offset)) return Reason(), -1;
-  unsigned long done = 0;
-  while (done < size) {
+int FileReadAt(unsigned long long offset, char* buffer, unsigned long size, unsigned long& count) {
+  count = 0;
+  if (!Seek(write_handle, offset)) return Reason();
+  while (count < size) {
     DWORD got = 0;
-    if (!ReadFile(write_handle, buffer + done, static_cast<DWORD>(size - done), &got, nullptr))
-      return Reason(), -1;
+    if (!ReadFile(write_handle, buffer + count, static_cast<DWORD>(size - count), &got, nullptr))
+      return Reason();
     if (got == 0) break;
-    done += got;
+    count += got;
   }
-  return static_cast<long>(done);
+  return 0;
 }
 
 int FileWriteAt(unsigned long long offset, const std::string& bytes) {
@@ -243,10 +296,11 @@ int FileFlushAndClose() {
 }
 
 int FileReplace(const std::string& path) {
-  bool exists = GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+  DWORD attributes = GetFileAttributesA(path.c_str());
+  bool exists = attributes != INVALID_FILE_ATTRIBUTES;
   // Set beforehand too: not every implementation of ReplaceFileA keeps them.
-  if (exists && old_attributes != 0)
-    SetFileAttributesA(temporary_path, old_attributes);  // a failure only loses the attributes
+  if (exists && (attributes & kKeptAttributes) != 0)
+    SetFileAttributesA(temporary_path, attributes & kKeptAttributes);  // a failure only loses them
   if (exists && ReplaceFileA(path.c_str(), temporary_path, nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS,
                              nullptr, nullptr)) {
     temporary_exists = 0;
@@ -257,21 +311,16 @@ int FileReplace(const std::string& path) {
     temporary_exists = 0;
     return 0;
   }
-  Reason();
+  int error = Reason();
   RemoveTemporary();
-  return 2;
-}
-
-// The folder's rights are the system's to judge when the backup is made.
-int FileMayMake(const std::string&, bool) {
-  return 0;
+  return error;
 }
 
 // A copy beside the backup, flushed, then moved to the backup's name: over
 // NAME~ with `replace`, else only to a name that is free.
 int FileBackUp(const std::string& from, const std::string& backup, bool replace, bool) {
   char copy_path[MAX_PATH];
-  if (GetTempFileNameA(FolderOf(backup).c_str(), "qnb", 0, copy_path) == 0) return Reason();
+  if (GetTempFileNameA(FileFolderOf(backup).c_str(), "qnb", 0, copy_path) == 0) return Reason();
   int result = CopyFileA(from.c_str(), copy_path, FALSE) ? 0 : Reason();
   if (result == 0) {
     HANDLE copy = CreateFileA(copy_path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
@@ -291,18 +340,9 @@ int FileBackUp(const std::string& from, const std::string& backup, bool replace,
   return result;
 }
 
-// A device (CON, NUL, COM1, a pipe) is no trace file.
-std::FILE* FileOpenForAppending(const std::string& name) {
-  char full_path[MAX_PATH];
-  DWORD length = GetFullPathNameA(name.c_str(), sizeof full_path, full_path, nullptr);
-  if (length == 0 || length >= sizeof full_path) return Reason(), nullptr;
-  if (IsDevicePath(full_path)) {
-    file_reason = "not a plain file";
-    return nullptr;
-  }
-  std::FILE* file = std::fopen(full_path, "a");
-  if (!file) Reason();
-  return file;
+int FileOpenAtEnd(const std::string& path, std::FILE*& file) {
+  file = std::fopen(path.c_str(), "a");
+  return file ? 0 : Reason();
 }
 
 int FileOpenForReading(const std::string& name) {
@@ -319,14 +359,14 @@ int FileOpenStandardInput() {
   return read_handle == INVALID_HANDLE_VALUE || read_handle == nullptr ? Reason() : 0;
 }
 
-long FileRead(char* buffer, unsigned long size) {
+int FileRead(char* buffer, unsigned long size, unsigned long& count) {
   DWORD got = 0;
-  if (ReadFile(read_handle, buffer, static_cast<DWORD>(size), &got, nullptr))
-    return static_cast<long>(got);
+  bool read = ReadFile(read_handle, buffer, static_cast<DWORD>(size), &got, nullptr);
+  count = read ? got : 0;
+  if (read) return 0;
   DWORD error = GetLastError();
   if (error == ERROR_BROKEN_PIPE || error == ERROR_HANDLE_EOF) return 0;  // a pipe's end
-  Reason(error);
-  return -1;
+  return Reason(error);
 }
 
 void FileCloseForReading() {
@@ -340,9 +380,4 @@ void FileAbandonWrite() {
   write_handle = INVALID_HANDLE_VALUE;
   write_standard = false;
   RemoveTemporary();
-}
-
-void MemoryFileAbandon() {
-  FileAbandonWrite();
-  FileCloseForReading();
 }

@@ -9,12 +9,14 @@
 #include <sys/xattr.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
 
 #include "ending/fatal.h"
+#include "jobs/file_access.h"
 #include "jobs/memory_file.h"
 #include "memory_file_support.h"
 #include "unit_support.h"
@@ -128,6 +130,30 @@ TEST_F(WriteMemoryFileTest, ALinkInAStickyFolderIsFollowedOnlyForItsOwners) {
     EXPECT_EQ(last_error, c.error) << c.owner;
     CloseMemoryFileAfterWriting();
     EXPECT_EQ(std::filesystem::exists(target), c.error == 0) << c.owner;
+  }
+}
+
+// There, too, a name may be replaced only by its owner, the folder's owner
+// or root: learnt before a save begins, not from the rename that fails.
+TEST_F(WriteMemoryFileTest, ANameInAStickyFolderIsReplacedOnlyByItsOwners) {
+  if (geteuid() != 0) GTEST_SKIP() << "needs root to act as others";
+  std::string shared = directory / "shared";
+  std::filesystem::create_directory(shared);
+  ASSERT_EQ(chmod(directory.path().c_str(), 0755), 0);
+  ASSERT_EQ(chown(shared.c_str(), 65532, 65532), 0);
+  ASSERT_EQ(chmod(shared.c_str(), 01777), 0);
+  const struct {
+    uid_t owner, user;
+    int error;
+  } cases[] = {{65534, 65534, 0}, {65533, 65532, 0}, {65533, 0, 0}, {65533, 65534, EPERM}};
+  for (const auto& c : cases) {
+    std::string name = shared + "/kept~";
+    std::ofstream(name) << "old";
+    ASSERT_EQ(chown(name.c_str(), c.owner, c.owner), 0);
+    ASSERT_EQ(seteuid(c.user), 0);
+    int error = FileMayMake(name, true);
+    ASSERT_EQ(seteuid(0), 0);
+    EXPECT_EQ(error, c.error) << c.owner << " " << c.user;
   }
 }
 
