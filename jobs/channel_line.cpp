@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <string>
+#include <vector>
 
 #include "link/civ_frame.h"
 #include "text/text.h"
@@ -15,6 +16,7 @@ const std::string ModeNames[9] = {"LSB ", "USB ", "AM  ", "CW  ", "FSK ",
 const std::string FilterNames[11] = {"", "6.0", "2.4", "1.8", ".50", ".25", "", "", "", "", ""};
 
 const std::string utf8_separator = "\xE2\x94\x82";
+std::vector<size_t> utf8_separator_columns;
 
 std::string Columns(const std::string& line, size_t first, size_t width) {
   if (line.size() < first) return "";
@@ -100,4 +102,26 @@ bool ParseChannelLine(const std::string& line, ChannelFields& fields) {
   fields.mode = current_mode;
   fields.filter = current_filter;
   return true;
+}
+
+// A line saved by this program has B3 in column 4 and is read byte for byte:
+// a name holding E2 94 82 keeps those three bytes. A line without it may come
+// from a UTF-8 editor, which holds the separator as U+2502, three bytes; they
+// stand for the one byte B3 so that such a file loads like the original.
+// Columns are then counted with the separator as one byte.
+std::string SeparatorsAsB3(const std::string& line) {
+  utf8_separator_columns.clear();
+  if (line.size() >= 4 && line[3] == column_separator) return line;
+  size_t found = line.find(utf8_separator);
+  if (found == std::string::npos) return line;
+  std::string taken;
+  size_t from = 0;
+  for (; found != std::string::npos; found = line.find(utf8_separator, from)) {
+    taken.append(line, from, found - from);
+    taken += column_separator;
+    utf8_separator_columns.push_back(taken.size());
+    from = found + utf8_separator.size();
+  }
+  taken.append(line, from, std::string::npos);
+  return taken;
 }

@@ -22,7 +22,6 @@
 #include "link/civ_frame.h"
 #include "text/text.h"
 
-std::vector<size_t> utf8_separator_columns;
 const std::string standard_stream_name = "-";
 std::string file_problem;
 std::string backup_made;
@@ -58,28 +57,6 @@ long read_position = 0;
 
 void Problem(const char* what, const std::string& name) {
   file_problem = std::string(what) + " \"" + name + "\": " + file_reason;
-}
-
-// A line saved by this program has B3 in column 4 and is read byte for byte:
-// a name holding E2 94 82 keeps those three bytes. A line without it may come
-// from a UTF-8 editor, which holds the separator as U+2502, three bytes; they
-// stand for the one byte B3 so that such a file loads like the original.
-// Columns are then counted with the separator as one byte.
-std::string SeparatorsAsB3(const std::string& line) {
-  utf8_separator_columns.clear();
-  if (line.size() >= 4 && line[3] == column_separator) return line;
-  size_t found = line.find(utf8_separator);
-  if (found == std::string::npos) return line;
-  std::string taken;
-  size_t from = 0;
-  for (; found != std::string::npos; found = line.find(utf8_separator, from)) {
-    taken.append(line, from, found - from);
-    taken += column_separator;
-    utf8_separator_columns.push_back(taken.size());
-    from = found + utf8_separator.size();
-  }
-  taken.append(line, from, std::string::npos);
-  return taken;
 }
 
 // Fills the read buffer when it is used up; false at the end of the file or

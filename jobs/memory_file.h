@@ -36,11 +36,6 @@
 #include <string>
 #include <vector>
 
-// The columns of the last line ReadChannelLine returned whose B3 stood in the
-// file as utf8_separator, ascending. Written by ReadChannelLine, read by
-// --check to count columns as the file has them.
-extern std::vector<size_t> utf8_separator_columns;
-
 // A line read ends at its line end or after this many bytes, whichever comes
 // first, so that any file, however large or binary, reads in bounded memory.
 constexpr size_t kLineLimit = 4096;
