@@ -9,9 +9,9 @@
 
 #include <cerrno>
 #include <climits>
-#include <cstring>
 #include <string>
 
+#include "ending/system_error.h"
 #include "jobs/file_system.h"
 
 namespace {
@@ -31,7 +31,7 @@ std::string LinkText(const std::string& path) {
 }  // namespace
 
 int FileReason(int error) {
-  file_reason = std::strerror(error);
+  file_reason = SystemErrorText(error);
   return error;
 }
 

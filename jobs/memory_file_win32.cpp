@@ -11,6 +11,7 @@
 #include <cstring>
 #include <string>
 
+#include "ending/system_error.h"
 #include "jobs/file_system.h"
 
 namespace {
@@ -52,13 +53,7 @@ constexpr SameError kSameErrors[] = {
 // The system's words for an error, without their line end, in file_reason;
 // its number by the table, EIO for one without.
 int Reason(DWORD error = GetLastError()) {
-  char text[512];
-  DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-                                error, 0, text, sizeof text, nullptr);
-  while (length > 0 && (text[length - 1] == '\n' || text[length - 1] == '\r' ||
-                        text[length - 1] == ' ' || text[length - 1] == '.'))
-    length--;
-  file_reason = length > 0 ? std::string(text, length) : "error " + std::to_string(error);
+  file_reason = SystemErrorText(error);
   for (const SameError& same : kSameErrors)
     if (same.windows == error) return same.error;
   return EIO;

@@ -13,12 +13,12 @@
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
 
+#include "ending/system_error.h"
 #include "link/port_steps.h"
 #include "link/serial_port.h"
 
@@ -39,7 +39,7 @@ volatile sig_atomic_t low_latency_set = 0;  // the program switched it on
 // A failed step: the system's words for `error` in step_reason, and the
 // program's number for the failure.
 int Failed(int failure, int error) {
-  step_reason = std::strerror(error);
+  step_reason = SystemErrorText(error);
   return failure;
 }
 

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "ending/system_error.h"
 #include "link/port_steps.h"
 #include "link/serial_port.h"
 #include "text/text.h"
@@ -70,21 +71,10 @@ BYTE StopBitsValue(StopBits stop_bits) {
   return ONESTOPBIT;
 }
 
-std::string SystemMessage(DWORD code) {
-  char text[256];
-  DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-                                code, 0, text, sizeof text, nullptr);
-  while (length > 0 && (text[length - 1] == '\r' || text[length - 1] == '\n' ||
-                        text[length - 1] == ' ' || text[length - 1] == '.'))
-    length--;
-  if (length == 0) return "Windows error " + std::to_string(code);
-  return std::string(text, length);
-}
-
 // A failed step: the system's words for `code` in step_reason, and the
 // program's number for the failure.
 int Failed(int failure, DWORD code) {
-  step_reason = SystemMessage(code);
+  step_reason = SystemErrorText(code);
   return failure;
 }
 
