@@ -105,7 +105,7 @@ const char kUsage[] =
 
 // One option: its name and where what it gives goes. An option that sets a
 // flag takes no value; the others take the text after "=" or the next argument.
-struct OptionSpec {
+struct KnownOption {
   const char* name;
   bool* flag = nullptr;
   std::string* text = nullptr;                // a text that may not be empty
@@ -117,7 +117,7 @@ struct OptionSpec {
   std::optional<FaultKind> fault = std::nullopt;  // "CODE[:CHANNEL[:TIMES]]", for AddFault
 };
 
-const OptionSpec kOptions[] = {
+const KnownOption kOptions[] = {
     {.name = "--link", .text = &options.link},
     {.name = "--memory", .text = &options.memory},
     {.name = "--log", .text = &options.log},
@@ -149,26 +149,26 @@ const OptionSpec kOptions[] = {
     {.name = "--noise-before", .flag = &options.noise_before},
 };
 
-const OptionSpec* FindOption(const std::string& name) {
-  for (const OptionSpec& spec : kOptions) {
-    if (name == spec.name) return &spec;
+const KnownOption* FindOption(const std::string& name) {
+  for (const KnownOption& known : kOptions) {
+    if (name == known.name) return &known;
   }
   return nullptr;
 }
 
 // Puts an option's value where it goes; false when the value is not one it takes.
-bool TakeValue(const OptionSpec& spec, const std::string& value) {
-  if (spec.fault) return AddFault(*spec.fault, value);
-  if (spec.text || spec.texts) {
+bool TakeValue(const KnownOption& known, const std::string& value) {
+  if (known.fault) return AddFault(*known.fault, value);
+  if (known.text || known.texts) {
     if (value.empty()) return false;
-    if (spec.text) *spec.text = value;
-    if (spec.texts) spec.texts->push_back(value);
+    if (known.text) *known.text = value;
+    if (known.texts) known.texts->push_back(value);
     return true;
   }
   long number = 0;
-  if (!WholeNumber(value, spec.lowest, spec.highest, number)) return false;
-  if (spec.number) *spec.number = number;
-  if (spec.numbers) spec.numbers->push_back(number);
+  if (!WholeNumber(value, known.lowest, known.highest, number)) return false;
+  if (known.number) *known.number = number;
+  if (known.numbers) known.numbers->push_back(number);
   return true;
 }
 
@@ -188,18 +188,18 @@ int ParseOptions(int argc, char** argv) {
       std::fputs(kUsage, stdout);
       return -1;
     }
-    const OptionSpec* spec = FindOption(option);
-    if (!spec || (spec->flag && has_value)) {
+    const KnownOption* known = FindOption(option);
+    if (!known || (known->flag && has_value)) {
       std::fprintf(stderr, "quenmar-radio-sim: unknown option %s (see --help)\n", argv[i]);
       return 2;
     }
-    if (spec->flag) {
-      *spec->flag = true;
+    if (known->flag) {
+      *known->flag = true;
       continue;
     }
     bool given = has_value || i + 1 < argc;
     if (given && !has_value) value = argv[++i];
-    if (!given || !TakeValue(*spec, value)) {
+    if (!given || !TakeValue(*known, value)) {
       std::fprintf(stderr, "quenmar-radio-sim: %s needs a valid value (see --help)\n",
                    option.c_str());
       return 2;
