@@ -186,13 +186,8 @@ void RefuseDeviceArguments(const std::vector<std::string>& arguments) {
   }
   for (const std::string& argument : arguments) {
     std::string number = ComNumber(argument);
-    if (!number.empty()) {
-      UsageError(argument + " is not opened: arguments without C= keep COM1; to open it, use C=" +
-                 number + " or --port " + argument);
-    }
-    if (!LooksLikeDevice(argument)) continue;
-    UsageError(argument +
-               " is not opened: arguments without C= keep COM1; to open it, use --port " +
-               argument);
+    if (number.empty() && !LooksLikeDevice(argument)) continue;
+    UsageError(argument + " is not opened: arguments without C= keep COM1; to open it, use " +
+               (number.empty() ? "" : "C=" + number + " or ") + "--port " + argument);
   }
 }

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "app/command_jobs.h"
 #include "console/console.h"
 #include "console/terminal.h"
 #include "console/typed_answers.h"
@@ -68,8 +69,7 @@ void LoadMemories() {
 void SaveMemories() {
   SaveResult result = SaveMemoriesInto(AskFileName("What file to open to write memories? "));
   if (!result.unanswered.command) return;
-  PrintProblem(Displayed(
-      UnansweredText(result.unanswered, "the save stopped and the file was left as it was")));
+  ReportUnanswered(result.unanswered, "the save stopped and the file was left as it was");
   last_error = 2;
   FatalError(kWriteCloseLine);
 }

@@ -18,7 +18,6 @@
 // PromptText     writes the prompt, edits a line, returns its first item's text
 // WaitForKey     "Press any key to continue" and a wait for one key
 // PollKey        the next queued key, or "" at once when none is waiting
-// EditLine       the typed line behind both prompts
 // PrintProgress  one line on the standard error stream, rewritten in place, when
 //                that is a terminal; "" clears it. Needs no ConsoleStart.
 // PrintProblem   one line "quenmar-setup: text" on the standard error stream,
@@ -57,7 +56,6 @@ int16_t PromptNumber(const std::string& prompt);
 std::string PromptText(const std::string& prompt);
 void WaitForKey();
 std::string PollKey();
-std::string EditLine();
 void PrintProgress(const std::string& text);
 void PrintProblem(const std::string& text);
 void ShowProgress(const char* menu_text, int channel, int channels);

@@ -6,7 +6,8 @@
 //                 its PC scan code; every escape sequence is one key, and one the
 //                 program has no use for has scan code kOtherKey. Bytes that may
 //                 still become more of a key stay in `pending` unless input is idle.
-// WaitForKeys     waits up to ms milliseconds for typed input or a new size
+// WaitForKeys     waits up to ms milliseconds for typed input, a new size or a
+//                 continue after a stop
 // ReadStreamLine  the next line of a standard input that is no terminal, without its line end
 #pragma once
 #include <string>

@@ -254,12 +254,6 @@ void RefreshLine(const LineState& s, bool follow_end) {
   PlaceCursor(static_cast<int>(top + cursor / columns), static_cast<int>(cursor % columns) + 1);
 }
 
-std::string EditLine() {
-  ConsoleStart();
-  MarkScreen();
-  return EditFrom("", cursor_column, cursor_row + scrolled_rows);
-}
-
 std::string typed_line;
 
 int16_t PromptNumber(const std::string& prompt) {

@@ -1,5 +1,5 @@
 // The line editor's state and the one way it reaches the screen (the editor
-// itself, EditLine and the two prompts, is in console.h). The prompt and the
+// itself, behind the two prompts, is in console.h). The prompt and the
 // typed text are one line that wraps at the screen's width; after every key
 // the editor draws that whole line again from its state, into the screen's
 // output buffer, to go out in one write.

@@ -13,7 +13,8 @@
 //                      as the program found it)
 // TerminalWrite        writes bytes to the screen in one go
 // TerminalReadBytes    what has been typed and is waiting, without waiting
-// TerminalWaitInput    waits up to ms milliseconds for typed input or a new size
+// TerminalWaitInput    waits up to ms milliseconds for typed input, a new size or a
+//                      continue after a stop
 // TerminalReadStream   bytes of a standard input that is not a terminal; 0 at its end
 // TerminalBeep         sounds the terminal's bell
 // TerminalCharWidth    the cells a character takes on the screen (utf8_text only): 0, 1 or 2

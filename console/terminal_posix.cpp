@@ -219,7 +219,7 @@ std::string TerminalReadBytes() {
 bool TerminalWaitInput(int ms) {
   struct pollfd in = {STDIN_FILENO, POLLIN, 0};
   struct timespec wait = {ms / 1000, (ms % 1000) * 1000000L};
-  // SIGWINCH may come only in here; it ends the wait early.
+  // SIGWINCH and SIGCONT may come only in here; each ends the wait early.
   int ready = ppoll(&in, 1, &wait, &mask_while_waiting);
   if (ready > 0 && (in.revents & (POLLHUP | POLLERR | POLLNVAL))) input_hung_up = true;
   return ready > 0;

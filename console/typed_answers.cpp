@@ -159,7 +159,7 @@ std::string ItemNote(const std::string& line) {
   std::string item = FirstItem(line, false);
   if (item == line) return "";
   std::string note;
-  auto add = [&](const char* reason) {
+  auto add = [&](const std::string& reason) {
     if (!note.empty()) note += ", ";
     note += reason;
   };
@@ -171,6 +171,7 @@ std::string ItemNote(const std::string& line) {
   } else if (line.find(',', start) != std::string::npos) {
     add("a comma ends the name");
   }
-  if (item.size() == kTextItemLimit) add("a name holds at most 4096 bytes");
+  if (item.size() == kTextItemLimit)
+    add("a name holds at most " + std::to_string(kTextItemLimit) + " bytes");
   return note;
 }
