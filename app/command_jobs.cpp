@@ -44,10 +44,6 @@ std::string ChannelText(const RadioChannel& channel) {
   return text + " " + Quoted(channel.name);
 }
 
-std::string Count(int count, const char* what) {
-  return std::to_string(count) + " " + what + (count == 1 ? "" : "s");
-}
-
 int ProbeJob() {
   ProbeResult probe = ProbeRadio();
   if (probe.unanswered.command) {

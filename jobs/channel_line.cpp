@@ -91,7 +91,7 @@ bool ParseChannelLine(const std::string& line, ChannelFields& fields) {
   // nothing, like an empty channel, and its other columns are not looked at.
   if (frequency.size() != kMegahertzWidth + kDecimalsWidth) return false;
   for (char c : frequency) {
-    if (c < '0' || c > '9') return false;
+    if (!IsDigit(c)) return false;
   }
   fields.frequency = frequency;
   fields.name = Columns(line, kNameColumn, kNameLength);

@@ -88,7 +88,7 @@ int FileMayMake(const std::string& path, bool replace) {
   int error = FileMayAddName(path);
   if (error != 0 || !replace) return error;
   NameFacts seen;
-  if (FileLookAtName(path, seen) != 0 || !seen.exists || !seen.folder_sticky) return 0;
+  if (FileLookAtName(path, seen) != 0 || !seen.folder_sticky) return 0;
   UserFacts user = FileUser();
   bool owner = user.privileged || seen.owner == user.id || seen.folder_owner == user.id;
   return owner ? 0 : FileReason(EPERM);

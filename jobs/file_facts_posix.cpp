@@ -63,7 +63,6 @@ int FileLookAtName(const std::string& path, NameFacts& facts) {
     facts.folder_others_write = folder.st_mode & S_IWOTH;
   }
   if (lstat(path.c_str(), &seen) != 0) return FileReason(errno);
-  facts.exists = true;
   facts.owner = seen.st_uid;
   facts.link = S_ISLNK(seen.st_mode);
   if (facts.link) facts.target = LinkText(path);

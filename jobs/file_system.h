@@ -58,7 +58,6 @@ struct FileFacts {
 // What the file system says of one name itself, not followed if a link, and
 // of the folder that holds it.
 struct NameFacts {
-  bool exists = false;
   bool link = false;                 // a symbolic link
   std::string target;                // where the link points, "" when unreadable
   unsigned long owner = 0;           // the user who owns the name

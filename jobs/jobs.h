@@ -39,8 +39,9 @@
 //                   why not, in words
 // SaveChosenChannelsInto  the save of the chosen channels only: their lines
 //                   replaced in an existing memory file, every other byte kept
-// MemoryFileLines   how many lines a load finds in a memory file's bytes (up to
-//                   a Ctrl-Z), after a byte-order mark
+// MemoryFileLines   how many lines a memory file's bytes hold, after a byte-order
+//                   mark: up to a Ctrl-Z, as for a load (a line longer than a
+//                   load's kLineLimit counts once here, where a load reads two)
 // WithChannelLines  those bytes with the lines of some channels replaced (an
 //                   empty text keeps a line): each new line keeps the old
 //                   one's line end and separator form, every other byte stays

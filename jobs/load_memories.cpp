@@ -10,6 +10,7 @@
 #include "jobs/memory_file.h"
 #include "link/civ_frame.h"
 #include "link/port_trace.h"
+#include "text/text.h"
 
 namespace {
 
@@ -34,10 +35,6 @@ Sent Send(const std::string& frame, const char* command, int channel, LoadTally&
               ": sending it again");
     tally.sent_again++;
   }
-}
-
-std::string Count(int count, const char* what) {
-  return std::to_string(count) + " " + what + (count == 1 ? "" : "s");
 }
 
 }  // namespace

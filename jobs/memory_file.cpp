@@ -7,11 +7,9 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <string>
 #include <system_error>
-#include <vector>
 
 #include "console/console.h"
 #include "ending/fatal.h"
@@ -19,7 +17,6 @@
 #include "jobs/channel_line.h"
 #include "jobs/file_access.h"
 #include "jobs/file_system.h"
-#include "link/civ_frame.h"
 #include "text/text.h"
 
 const std::string standard_stream_name = "-";
@@ -27,10 +24,11 @@ std::string file_problem;
 std::string backup_made;
 bool file_had_byte_order_mark = false;
 
+const std::string byte_order_mark = "\xEF\xBB\xBF";
+
 namespace {
 
 constexpr size_t kReadBufferSize = 8192;
-const std::string kByteOrderMark = "\xEF\xBB\xBF";
 
 // How a file being written reaches its place.
 enum class Writing {
@@ -47,8 +45,7 @@ FileFacts target;
 
 bool reading = false;
 bool read_ended = false;
-bool read_ctrl_z = false;  // a Ctrl-Z ended the file
-size_t ctrl_z_column = 0;
+size_t ctrl_z_column = 0;  // where a Ctrl-Z ended the file, 0 while none has
 bool read_failed = false;
 std::string read_name;
 char read_buffer[kReadBufferSize];
@@ -257,7 +254,7 @@ void AbandonMemoryFileWriting() {
 
 void OpenMemoryFileForReading(const std::string& name) {
   read_length = read_position = 0;
-  read_ended = read_failed = read_ctrl_z = false;
+  read_ended = read_failed = false;
   ctrl_z_column = 0;
   file_had_byte_order_mark = false;
   read_name = name;
@@ -273,7 +270,7 @@ void OpenMemoryFileForReading(const std::string& name) {
   reading = last_error == 0;
   // A UTF-8 byte-order mark, as Windows editors write, is not part of the text.
   if (reading && FillReadBuffer() && read_length >= 3 &&
-      kByteOrderMark.compare(0, 3, read_buffer, 3) == 0) {
+      byte_order_mark.compare(0, 3, read_buffer, 3) == 0) {
     read_position = 3;
     file_had_byte_order_mark = true;
   }
@@ -312,7 +309,7 @@ std::string ReadChannelLine() {
     if (stop == read_length) continue;
     char ender = read_buffer[read_position++];
     if (ender == kEndOfFile) {
-      read_ended = read_ctrl_z = true;
+      read_ended = true;
       ctrl_z_column = line.size() + 1;
       break;
     }
@@ -329,13 +326,12 @@ bool MoreLinesToRead() {
   if (read_ended) return false;
   if (!FillReadBuffer()) return false;
   if (read_buffer[read_position] != kEndOfFile) return true;
-  read_ctrl_z = true;
   ctrl_z_column = 1;
   return false;
 }
 
 size_t CtrlZColumn() {
-  return read_ctrl_z ? ctrl_z_column : 0;
+  return ctrl_z_column;
 }
 
 bool ReadFailed() {

@@ -31,14 +31,14 @@
 // file, CSV files, and --check. The name "-" is the standard input stream to
 // read and the standard output stream to write (no backup, no replacing).
 #pragma once
-#include <cstdint>
-#include <cstdio>
 #include <string>
-#include <vector>
 
 // A line read ends at its line end or after this many bytes, whichever comes
 // first, so that any file, however large or binary, reads in bounded memory.
 constexpr size_t kLineLimit = 4096;
+
+// EF BB BF: the UTF-8 byte-order mark that Windows editors put before the text.
+extern const std::string byte_order_mark;
 
 // The name that stands for the standard input or output stream.
 extern const std::string standard_stream_name;

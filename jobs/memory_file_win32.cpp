@@ -150,13 +150,9 @@ int FileFullName(const std::string& name, std::string& path) {
 // has them: none.
 int FileLookAtName(const std::string& path, NameFacts& facts) {
   facts = NameFacts();
-  if (IsDevicePath(path)) {
-    facts.exists = true;
-    return 0;
-  }
+  if (IsDevicePath(path)) return 0;
   DWORD attributes = GetFileAttributesA(path.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) return Reason();
-  facts.exists = true;
   facts.link = attributes & FILE_ATTRIBUTE_REPARSE_POINT;
   if (facts.link) facts.target = LinkTarget(path);
   return 0;

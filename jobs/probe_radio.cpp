@@ -10,6 +10,6 @@ ProbeResult ProbeRadio() {
   probe.frequency = DecodeFrequency();
   if (!AskForAnswer(ReadMode, "", false, "ReadMode", probe.unanswered)) return probe;
   probe.mode = ReplyByte(kReplyMode);
-  probe.filter = civ_buffer.size() > kReplyFilter ? ReplyByte(kReplyFilter) : 0;
+  probe.filter = ReplyFilter();
   return probe;
 }

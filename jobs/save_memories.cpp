@@ -20,11 +20,11 @@ namespace {
 
 // No memory file comes near this size; a file that does is not one.
 constexpr size_t kMemoryFileLimit = 1 << 20;
-const std::string kByteOrderMark = "\xEF\xBB\xBF";
 
 // Where one line of a memory file's bytes begins, and where its text ends:
-// its CR LF or LF, a Ctrl-Z or the end of the file follows. The lines are
-// those a load reads: a Ctrl-Z ends the file.
+// its CR LF or LF, a Ctrl-Z or the end of the file follows. A Ctrl-Z ends
+// the file, as for a load; a line longer than a load's kLineLimit stays one
+// line here, where a load reads it as two.
 struct LineSpan {
   size_t begin;
   size_t end;
@@ -32,7 +32,7 @@ struct LineSpan {
 
 std::vector<LineSpan> LineSpans(const std::string& file) {
   std::vector<LineSpan> spans;
-  size_t stop = std::min(file.find('\x1A'), file.size());
+  size_t stop = std::min(file.find(kEndOfFile), file.size());
   for (size_t begin = 0; begin < stop;) {
     size_t end = std::min(file.find('\n', begin), stop);
     size_t text_end = end > begin && file[end - 1] == '\r' ? end - 1 : end;
@@ -88,11 +88,10 @@ std::string WhyNotUpdated(const std::string& name, std::string& bytes) {
     return quoted + " is not a plain file: a save of some channels replaces their lines in a " +
            "memory file" + save_all;
   bool whole = ReadWholeFile(name, bytes);
-  std::vector<LineSpan> spans = LineSpans(bytes);
   if (!whole || KindOfFile(name) != FileKind::kMemoryFile)
     return quoted + " is not a memory file (its first line has no separator in column 4): " +
            "nothing is sent and the file is left as it is";
-  int lines = static_cast<int>(spans.size());
+  int lines = MemoryFileLines(bytes);
   for (int channel = lines; channel < kChannels; channel++) {
     if (channel_chosen[channel])
       return quoted + " holds " + std::to_string(lines) + " lines: channel " +
@@ -139,7 +138,7 @@ RadioChannel ReadRadioChannel(int channel) {
   // radio of the family may send the mode alone: the filter is then 0.
   read.mode = ReplyByte(kReplyMode);
   if (ValidMode(read.mode)) current_mode = static_cast<int16_t>(read.mode);
-  read.filter = civ_buffer.size() > kReplyFilter ? ReplyByte(kReplyFilter) : 0;
+  read.filter = ReplyFilter();
   read.name = "       ";
   // A refused name read is an answer: a radio or channel without a name.
   if (!AskForAnswer(ReadName, "", true, "ReadName", unanswered)) return read;
@@ -158,7 +157,7 @@ SaveResult SaveChosenChannelsInto(const std::string& name) {
   std::string bytes;
   result.refusal = WhyNotUpdated(name, bytes);
   if (!result.refusal.empty()) return result;
-  bool byte_order_mark = file_had_byte_order_mark;
+  bool had_mark = file_had_byte_order_mark;
   OpenMemoryFileForWriting(name);
   if (last_error != 0) EndWithFileProblem(kWriteOpenLine);
   std::string lines[kChannels];
@@ -174,7 +173,7 @@ SaveResult SaveChosenChannelsInto(const std::string& name) {
     lines[channel] =
         FormatChannelLine(channel, read.filled, read.frequency, read.name, read.mode, read.filter);
   }
-  WriteMemoryFileBytes((byte_order_mark ? kByteOrderMark : "") + WithChannelLines(bytes, lines));
+  WriteMemoryFileBytes((had_mark ? byte_order_mark : "") + WithChannelLines(bytes, lines));
   PrintProgress("");
   CloseMemoryFileAfterWriting();
   if (last_error != 0) EndWithFileProblem(kWriteCloseLine);

@@ -244,6 +244,11 @@ int ReplyByte(size_t position) {
              : 0;
 }
 
+int ReplyFilter() {
+  // A mode-only reply has its FD where the filter would stand.
+  return civ_buffer.size() > kReplyFilter ? ReplyByte(kReplyFilter) : 0;
+}
+
 bool ReplyAnswers(char command, bool refusal_answers) {
   if (refusal_answers && ReplyStatusIs(ReplyRefused)) return true;
   // Data bytes: those between the status byte and the FD.

@@ -18,6 +18,8 @@
 //                  10 MHz down to 10 Hz ("1423450"); nine zeros when it is empty
 // PackedDecimal    two digit characters to one packed-decimal byte
 // ReplyByte        the byte of the reply in civ_buffer at a position, 0 past its end
+// ReplyFilter      the filter of a ReadMode reply in civ_buffer; 0 when the radio
+//                  sent the mode alone
 // ReplyAnswers     whether the reply in civ_buffer answers a command: a read's data
 //                  (4 or 5 decimal frequency bytes, the mode byte, a name), a setting's
 //                  FB; or FA, when a refusal is an answer too
@@ -77,6 +79,7 @@ std::string EncodeFrequency(const std::string& digits);
 std::string DecodeFrequency();
 char PackedDecimal(char tens, char units);
 int ReplyByte(size_t position);
+int ReplyFilter();
 bool ReplyAnswers(char command, bool refusal_answers);
 bool ReplyStatusIs(char code);
 

@@ -18,7 +18,7 @@ bool DecimalField(const std::string& text, bool empty_is_zero, uint32_t& value) 
   }
   uint64_t number = 0;
   for (char c : text) {
-    if (c < '0' || c > '9') return false;
+    if (!IsDigit(c)) return false;
     number = number * 10 + (c - '0');
     if (number > 0xFFFFFFFFull) return false;
   }
@@ -30,7 +30,7 @@ bool DecimalField(const std::string& text, bool empty_is_zero, uint32_t& value) 
 bool PlainDecimal(const std::string& text, double& value) {
   bool digits = false, point = false;
   for (char c : text) {
-    if (c >= '0' && c <= '9')
+    if (IsDigit(c))
       digits = true;
     else if (c == '.' && !point)
       point = true;
@@ -151,7 +151,7 @@ int ParseDeviceText(const std::string& device_text, unsigned& port, LineSettings
   if (device_text.size() < 4 || UpperCase(device_text.substr(0, 3)) != "COM") return 2;
   size_t i = 3;
   uint64_t number = 0;
-  while (i < device_text.size() && device_text[i] >= '0' && device_text[i] <= '9') {
+  while (i < device_text.size() && IsDigit(device_text[i])) {
     number = number * 10 + (device_text[i] - '0');
     if (number > 0xFFFFFFFFull) return 2;
     i++;

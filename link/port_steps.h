@@ -20,6 +20,12 @@
 // DeviceKey         a device's name in the one form that every name of the
 //                   same device shares
 // EnvironmentEntries  the environment, one NAME=value text an entry
+//
+// Shared by the steps, made in serial_port.cpp:
+// Failed            a failed step's outcome: the system's words for its error
+//                   number in step_reason, and the program's number for the failure
+// HungUp            the same for a line that has hung up, which port_hung_up
+//                   then says until the next open
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -32,6 +38,10 @@
 // The system's words for the last failed step ("No such file or directory");
 // written by the failing step, read by serial_port.cpp for the user's advice.
 extern std::string step_reason;
+
+// Whether the open port has hung up (the far end closed, the adapter was
+// pulled out); written by the steps, cleared by DeviceOpen, read by PortHungUp.
+extern bool port_hung_up;
 
 // The longest a read waits for a byte not yet there: long enough for the
 // echo of a byte just written at 1200 bit/s, short enough that a silent
@@ -82,3 +92,5 @@ std::string DefaultDevice(unsigned port);
 std::vector<SerialDevice> SerialDevices();
 std::string DeviceKey(const std::string& path);
 std::vector<std::string> EnvironmentEntries();
+int Failed(int failure, unsigned long error);
+int HungUp(unsigned long error);

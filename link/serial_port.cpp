@@ -7,10 +7,12 @@
 
 #include <string>
 
+#include "ending/system_error.h"
 #include "link/port_steps.h"
 
 std::string port_problem;
 std::string step_reason;
+bool port_hung_up = false;
 
 namespace {
 
@@ -135,6 +137,20 @@ int PortOpen(const std::string& device_text) {
   return result;
 }
 
+int Failed(int failure, unsigned long error) {
+  step_reason = SystemErrorText(error);
+  return failure;
+}
+
+int HungUp(unsigned long error) {
+  port_hung_up = true;
+  return Failed(kHungUp, error);
+}
+
+bool PortHungUp() {
+  return port_hung_up;
+}
+
 bool PortHasInput() {
   return PortPending() > 0;
 }
@@ -147,14 +163,8 @@ std::string PortRead(unsigned count) {
 }
 
 int PortWrite(const std::string& bytes, double seconds) {
-  if (!PortIsOpen()) {
-    step_reason = "the port is not open";
-    return kPortFailed;
-  }
-  if (!ModemWaits()) {
-    step_reason = "the radio interface does not answer (no DSR or carrier)";
-    return kTimedOut;
-  }
+  if (!PortIsOpen()) return kPortFailed;
+  if (!ModemWaits()) return kTimedOut;
   // A driver that takes only part of the bytes gets the rest as room comes
   // free, until the caller's time is up. A step that ran out of time says
   // so; whether time is left to try again is decided here.
@@ -166,11 +176,7 @@ int PortWrite(const std::string& bytes, double seconds) {
         DeviceWrite(bytes.data() + done, bytes.size() - done, deadline - SecondsNow(), written);
     done += written;
     if (error != 0 && error != kTimedOut) return error;
-    if (done < bytes.size() && SecondsNow() >= deadline) {
-      step_reason = "the driver took " + std::to_string(done) + " of " +
-                    std::to_string(bytes.size()) + " bytes in time";
-      return kTimedOut;
-    }
+    if (done < bytes.size() && SecondsNow() >= deadline) return kTimedOut;
   }
   return 0;
 }

@@ -18,15 +18,12 @@
 #include <string>
 #include <vector>
 
-#include "ending/system_error.h"
 #include "link/port_steps.h"
 #include "link/serial_port.h"
 
 namespace {
 
 int port_fd = -1;
-// Whether the open port has hung up; written by the reads, waits and writes.
-bool hung_up = false;
 bool exclusive_set = false;
 
 // What the port had before the program changed it, put back at every ending
@@ -36,25 +33,12 @@ struct termios line_mode_before;
 volatile sig_atomic_t line_mode_saved = 0;
 volatile sig_atomic_t low_latency_set = 0;  // the program switched it on
 
-// A failed step: the system's words for `error` in step_reason, and the
-// program's number for the failure.
-int Failed(int failure, int error) {
-  step_reason = SystemErrorText(error);
-  return failure;
-}
-
 // What a failed open or lock means, by its errno.
 int OpenFailure(int error) {
   if (error == ENOENT || error == ENODEV || error == ENXIO) return kNoDevice;
   if (error == EBUSY || error == EWOULDBLOCK) return kDeviceBusy;
   if (error == EACCES || error == EPERM) return kAccessDenied;
   return kPortFailed;
-}
-
-// The line has hung up: from now on nothing will pass.
-int HungUp(int error) {
-  hung_up = true;
-  return Failed(kHungUp, error);
 }
 
 int Milliseconds(double seconds) {
@@ -290,7 +274,7 @@ bool PortIsOpen() {
 
 int DeviceOpen(const std::string& path) {
   port_fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-  hung_up = false;
+  port_hung_up = false;
   if (port_fd < 0) {
     int error = errno;
     return Failed(OpenFailure(error), error);
@@ -346,7 +330,7 @@ bool PortWaitInput(double seconds) {
   int ready = poll(&in, 1, ms);
   if (ready > 0 && (in.revents & (POLLHUP | POLLERR | POLLNVAL)) && PortPending() == 0) {
     // The far end has gone: nothing will come, and the caller is told at once.
-    hung_up = true;
+    port_hung_up = true;
     return false;
   }
   if (ready > 0 && PortPending() == 0) {
@@ -397,10 +381,6 @@ int DeviceWrite(const char* data, size_t size, double seconds, size_t& written) 
   if (ready < 0 && errno != EINTR) return Failed(kPortFailed, errno);
   if (ready == 0) return Failed(kTimedOut, ETIMEDOUT);
   return 0;
-}
-
-bool PortHungUp() {
-  return hung_up;
 }
 
 void PortClose() {

@@ -10,7 +10,6 @@
 #include <string>
 #include <vector>
 
-#include "ending/system_error.h"
 #include "link/port_steps.h"
 #include "link/serial_port.h"
 #include "text/text.h"
@@ -22,11 +21,9 @@ constexpr DWORD kDefaultQueue = 16384;  // bytes, when the driver names no size
 constexpr DWORD kWriteMarginMs = 100;
 
 HANDLE port_handle = INVALID_HANDLE_VALUE;
-// Whether the open port has failed as a removed device does; written by the
-// reads, waits and writes. A pulled-out USB adapter fails every call on its
-// handle, with codes that vary by driver: any failed call on the open
-// handle is taken for that.
-bool hung_up = false;
+// A pulled-out USB adapter fails every call on its handle, with codes that
+// vary by driver: any failed call on the open handle is taken for a hang-up
+// (port_hung_up).
 
 // The timeouts and line state the port had before the program changed them,
 // put back at every ending (PutBackDriverSettings). Each flag is set once its
@@ -69,19 +66,6 @@ BYTE StopBitsValue(StopBits stop_bits) {
       return TWOSTOPBITS;
   }
   return ONESTOPBIT;
-}
-
-// A failed step: the system's words for `code` in step_reason, and the
-// program's number for the failure.
-int Failed(int failure, DWORD code) {
-  step_reason = SystemErrorText(code);
-  return failure;
-}
-
-// The line has hung up: from now on nothing will pass.
-int HungUp(DWORD code) {
-  hung_up = true;
-  return Failed(kHungUp, code);
 }
 
 // The driver's queues: the sizes asked for, else the driver's own.
@@ -267,7 +251,7 @@ bool PortIsOpen() {
 int DeviceOpen(const std::string& path) {
   port_handle = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE,
                             FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
-  hung_up = false;
+  port_hung_up = false;
   if (port_handle != INVALID_HANDLE_VALUE) return 0;
   DWORD code = GetLastError();
   if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND) return Failed(kNoDevice, code);
@@ -302,7 +286,7 @@ unsigned PortPending() {
   COMSTAT status{};
   if (port_handle == INVALID_HANDLE_VALUE) return 0;
   if (!ClearCommError(port_handle, &errors, &status)) {
-    hung_up = true;  // a USB adapter pulled out fails every call on its handle
+    port_hung_up = true;  // a USB adapter pulled out fails every call on its handle
     return 0;
   }
   return status.cbInQue;
@@ -313,7 +297,7 @@ bool PortWaitInput(double seconds) {
   double deadline = SecondsNow() + seconds;
   for (;;) {
     if (PortPending() > 0) return true;
-    if (hung_up || SecondsNow() >= deadline) return false;
+    if (port_hung_up || SecondsNow() >= deadline) return false;
     // A millisecond is a tenth of a byte at 1200 bit/s: short enough to
     // miss nothing, long enough not to spin.
     Sleep(1);
@@ -339,10 +323,6 @@ int DeviceWrite(const char* data, size_t size, double /*seconds*/, size_t& writt
     return HungUp(GetLastError());
   written = took;
   return took < size ? Failed(kTimedOut, ERROR_TIMEOUT) : 0;
-}
-
-bool PortHungUp() {
-  return hung_up;
 }
 
 void PortClose() {

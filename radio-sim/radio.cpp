@@ -18,9 +18,9 @@ std::string radio_clock(6, '\0');
 bool refuse_recall = false;
 bool refuse_reads = false;
 bool short_names = false;
-std::vector<Fault> faults;
-
 namespace {
+
+std::vector<Fault> faults;  // the ones AddFault took, in order
 
 std::string Ok() {
   return ReplyFrame(std::string(1, ReplyOk));

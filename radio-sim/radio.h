@@ -46,7 +46,6 @@ struct Fault {
   int channel = -1;  // -1: any channel
   long left = -1;    // times still to come; -1: always
 };
-extern std::vector<Fault> faults;
 
 bool AddFault(FaultKind kind, const std::string& text);
 std::string AnswerCommand(char command, const std::string& data);

@@ -16,6 +16,10 @@ bool IsDigit(char c) {
   return c >= '0' && c <= '9';
 }
 
+std::string Count(int count, const char* what) {
+  return std::to_string(count) + " " + what + (count == 1 ? "" : "s");
+}
+
 std::string Hex2(unsigned char byte) {
   const char* digits = "0123456789ABCDEF";
   return {digits[byte >> 4], digits[byte & 15]};

@@ -3,6 +3,7 @@
 // includes nothing of the program's own, so no include cycle can pass through it.
 //
 // IsDigit     whether a byte is a decimal digit, 0-9, in any locale
+// Count       a count and what it counts, plural unless it is 1: "1 channel", "3 warnings"
 // Hex2        a byte as two upper-case hexadecimal digits
 // UpperCase   the text with a-z made A-Z, every other byte as it is
 // Trimmed     the text without the given blanks before and after it
@@ -28,6 +29,7 @@
 #include <string>
 
 bool IsDigit(char c);
+std::string Count(int count, const char* what);
 std::string Hex2(unsigned char byte);
 std::string UpperCase(std::string text);
 std::string Trimmed(const std::string& text, const char* blanks = " ");
