@@ -20,7 +20,6 @@ std::FILE* findings = stdout;  // nullptr: the findings are counted, not shown
 int warnings = 0;
 bool utf8_noted = false;
 bool utf8_name_noted = false;
-int loaded = 0;
 // A line's findings wait until the line is done, to come out in column order.
 struct Finding {
   size_t column;  // in the file's bytes
@@ -262,7 +261,6 @@ bool CheckLine(int number, const std::string& line, ChannelFields& fields) {
     ExplainNothingLoaded(number, line);
     return false;
   }
-  loaded++;
   CheckLabel(number, line);
   for (size_t column : kSeparatorColumns) {
     if (line.size() >= column && line[column - 1] != column_separator) {
@@ -303,7 +301,7 @@ bool CheckChannelLine(int number, const std::string& line, ChannelFields& fields
 void BeginMemoryFileCheck(const std::string& name, std::FILE* out) {
   file_name = name;
   findings = out;
-  warnings = loaded = mode_line = filter_line = ctrl_z_line = 0;
+  warnings = mode_line = filter_line = ctrl_z_line = 0;
   ctrl_z_column = 0;
   checking_line = 0;
   utf8_noted = utf8_name_noted = false;
@@ -312,10 +310,6 @@ void BeginMemoryFileCheck(const std::string& name, std::FILE* out) {
     PrintDiagnostic(findings, file_name, 1, 1, "note",
                     "the file begins with a UTF-8 byte-order mark (EF BB BF), which a load skips");
   }
-}
-
-int MemoryFileCheckWarnings() {
-  return warnings;
 }
 
 int EndMemoryFileCheck(int number) {
@@ -349,7 +343,8 @@ int EndMemoryFileCheck(int number) {
   return warnings;
 }
 
-FileCheck CheckMemoryFile(const std::string& name, std::FILE* out) {
+CheckedFile ReadCheckedMemoryFile(const std::string& name, std::FILE* out) {
+  CheckedFile checked;
   OpenMemoryFileForReading(name);
   if (last_error != 0) EndWithFileProblem(kReadOpenLine);
   BeginMemoryFileCheck(name, out);
@@ -357,15 +352,23 @@ FileCheck CheckMemoryFile(const std::string& name, std::FILE* out) {
   for (; number <= kChannels && MoreLinesToRead(); number++) {
     std::string line = ReadChannelLine();
     if (ReadFailed()) break;
-    ChannelFields fields;
-    CheckChannelLine(number, line, fields);
+    int before = warnings;
+    checked.loads[number - 1] = CheckChannelLine(number, line, checked.fields[number - 1]);
+    checked.line_warnings[number - 1] = warnings - before;
   }
   if (ReadFailed()) {
+    // Nothing of a file that could not be read is used.
     CloseMemoryFileAfterReading();
     EndWithFileProblem(kReadCloseLine);
   }
-  EndMemoryFileCheck(number);
+  checked.warnings = EndMemoryFileCheck(number);
   CloseMemoryFileAfterReading();
   if (last_error != 0) EndWithFileProblem(kReadCloseLine);
-  return {loaded, warnings};
+  return checked;
+}
+
+FileCheck CheckMemoryFile(const std::string& name, std::FILE* out) {
+  CheckedFile checked = ReadCheckedMemoryFile(name, out);
+  return {static_cast<int>(std::count(checked.loads, checked.loads + kChannels, true)),
+          checked.warnings};
 }

@@ -27,13 +27,15 @@
 // CheckMemoryFile   the check of --check: reads a memory file as a load does and
 //                   says on `out` where the load differs from what a line seems
 //                   to say; returns the channels it loads and the warnings
+// ReadCheckedMemoryFile  the same reading of a whole memory file for a load:
+//                   what each line loads, and the warnings of each line and
+//                   of the file
 // BeginMemoryFileCheck / CheckChannelLine / EndMemoryFileCheck
 //                   that check a line at a time, for a job that reads the file
 //                   itself, once it is open (Begin notes its byte-order mark):
 //                   findings go to `out`; CheckChannelLine gives what
 //                   ParseChannelLine gives, EndMemoryFileCheck takes the number
-//                   of the first line not read and returns the warnings;
-//                   MemoryFileCheckWarnings: the warnings given so far
+//                   of the first line not read and returns the warnings
 // ChooseChannels    a --channels list ("12", "0,5-7,61") into channel_chosen and
 //                   some_channels; "" when it names channels 0-61 only, else
 //                   why not, in words
@@ -60,6 +62,7 @@
 #include <string>
 #include <vector>
 
+#include "jobs/channel_line.h"
 #include "link/civ_frame.h"
 
 constexpr int kChannels = 62;
@@ -92,6 +95,15 @@ struct Unanswered {
 // job, read by the jobs' loops.
 extern std::vector<bool> channel_chosen;
 extern bool some_channels;
+
+// A memory file read as a load reads it, a line a channel: whether each line
+// loads its channel and what it sends, and the warnings --check gives.
+struct CheckedFile {
+  bool loads[kChannels] = {};
+  ChannelFields fields[kChannels];
+  int line_warnings[kChannels] = {};  // those of each line
+  int warnings = 0;                   // all of them, the file's as a whole too
+};
 
 struct FileCheck {
   int loaded = 0;  // channels a load of the file programs
@@ -182,11 +194,10 @@ ClockSetting ClockSettingNow();
 ClockResult SendClockSetting(const ClockSetting& setting);
 std::string UnansweredText(const Unanswered& unanswered, const std::string& outcome);
 FileCheck CheckMemoryFile(const std::string& name, std::FILE* out);
+CheckedFile ReadCheckedMemoryFile(const std::string& name, std::FILE* out);
 void BeginMemoryFileCheck(const std::string& name, std::FILE* out);
-struct ChannelFields;
 bool CheckChannelLine(int number, const std::string& line, ChannelFields& fields);
 int EndMemoryFileCheck(int number);
-int MemoryFileCheckWarnings();
 std::string ChooseChannels(const std::string& list);
 char ChannelByte(int channel);
 ExchangeResult Exchange(const std::string& frame);

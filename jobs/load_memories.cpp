@@ -63,34 +63,6 @@ std::string NameAsSent(const std::string& name) {
 
 namespace {
 
-// The whole file, read as --check reads it, so that a file with findings can
-// be held back before a frame is sent; returns the findings that count (with
-// --channels, those of the chosen lines and of the file as a whole).
-int ReadLoadFile(const std::string& name, std::FILE* findings, bool (&filled)[kChannels],
-                 ChannelFields (&file)[kChannels]) {
-  OpenMemoryFileForReading(name);
-  if (last_error != 0) EndWithFileProblem(kReadOpenLine);
-  BeginMemoryFileCheck(name, findings);
-  int number = 1;
-  int passed_over = 0;
-  for (; number <= kChannels && MoreLinesToRead(); number++) {
-    std::string line = ReadChannelLine();
-    if (ReadFailed()) break;
-    int before = MemoryFileCheckWarnings();
-    filled[number - 1] = CheckChannelLine(number, line, file[number - 1]);
-    if (!channel_chosen[number - 1]) passed_over += MemoryFileCheckWarnings() - before;
-  }
-  if (ReadFailed()) {
-    // Nothing of a file that could not be read is sent.
-    CloseMemoryFileAfterReading();
-    EndWithFileProblem(kReadCloseLine);
-  }
-  int counted = EndMemoryFileCheck(number) - passed_over;
-  CloseMemoryFileAfterReading();
-  if (last_error != 0) EndWithFileProblem(kReadCloseLine);
-  return counted;
-}
-
 // One channel's five frames; the first refused ends the channel, since the
 // frames after it would store into the channel selected before, or a channel
 // half set.
@@ -129,9 +101,13 @@ void LoadChannel(int channel, const ChannelFields& fields, LoadTally& tally) {
 
 LoadTally LoadMemoriesFrom(const std::string& name, std::FILE* findings, bool despite_findings) {
   LoadTally tally;
-  bool filled[kChannels] = {};
-  ChannelFields file[kChannels];
-  tally.findings = ReadLoadFile(name, findings, filled, file);
+  // The whole file, read as --check reads it, so that a file with findings
+  // is held back before a frame is sent. The findings that count are those
+  // of the chosen lines and of the file as a whole.
+  CheckedFile checked = ReadCheckedMemoryFile(name, findings);
+  tally.findings = checked.warnings;
+  for (int channel = 0; channel < kChannels; channel++)
+    if (!channel_chosen[channel]) tally.findings -= checked.line_warnings[channel];
   tally.left = kChannels;
   if (tally.findings > 0 && !despite_findings) {
     tally.held_back = true;
@@ -141,7 +117,7 @@ LoadTally LoadMemoriesFrom(const std::string& name, std::FILE* findings, bool de
   for (int channel = 0; channel < kChannels; channel++) {
     if (!channel_chosen[channel]) continue;
     if (!tally.unanswered.command) ShowProgress("Loading memory ", channel, kChannels);
-    if (!filled[channel]) {
+    if (!checked.loads[channel]) {
       if (some_channels) tally.empty_chosen.push_back(channel);
       continue;
     }
@@ -151,7 +127,7 @@ LoadTally LoadMemoriesFrom(const std::string& name, std::FILE* findings, bool de
       tally.not_sent++;
       continue;
     }
-    LoadChannel(channel, file[channel], tally);
+    LoadChannel(channel, checked.fields[channel], tally);
   }
   tally.left = kChannels - loads;
   PrintProgress("");
