@@ -103,6 +103,43 @@ bool LooksLikeDevice(const std::string& argument) {
          (argument.compare(0, 3, "tty") == 0 || argument.compare(0, 3, "cua") == 0);
 }
 
+// True when an argument is one of this program's options (with or without
+// a value after "="), or the "--" that ends them.
+bool IsOptionWord(const std::string& argument) {
+  std::string name = LongForm(argument);
+  if (name == "--") return true;
+  if (name.compare(0, 2, "--") == 0) name = name.substr(0, name.find('='));
+  return FindOption(name) != nullptr;
+}
+
+// What an option's values are, in words: "a file name" for FILE, "two file
+// names" for MEMORY_FILE CSV_FILE; any other value as --help names it.
+std::string ValueWords(const Option& option) {
+  std::string values = option.values;
+  if (values == "DEVICE") return "a device name";
+  if (values == "LIST") return "a list of channels";
+  if (values.size() >= 4 && values.compare(values.size() - 4, 4, "FILE") == 0)
+    return option.value_count == 1 ? "a file name" : "two file names, " + values;
+  return option.value_count == 1 ? "a value, " + values : "its values, " + values;
+}
+
+// A word the options leave over is used only by the port rule, which takes
+// the first word that holds "C=" and everything after it. Any word before
+// that one would be dropped without a word: it is refused instead, a device
+// with the way to name it so that it opens.
+void RefuseUnusedWords(const std::vector<std::string>& rest) {
+  for (const std::string& argument : rest) {
+    if (UpperCase(argument).find("C=") != std::string::npos) return;
+    std::string number = ComNumber(argument);
+    if (!number.empty() || LooksLikeDevice(argument)) {
+      UsageError(argument + " is not opened: only C=n and --port name the port; to open it, use " +
+                 PortAdvice(argument, number));
+    }
+    UsageError("'" + argument +
+               "' is not used: it is neither an option, an option's value nor after C=");
+  }
+}
+
 }  // namespace
 
 void EndWithUsageError(const std::string& text) {
@@ -118,6 +155,7 @@ std::string OptionFormFor(const std::string& name) {
 
 std::vector<std::string> ReadCommandLine(int argc, const char* const* argv) {
   std::vector<std::string> rest;
+  std::vector<std::string> given;  // the options read so far
   bool options_ended = false;
   for (int i = 1; i < argc; i++) {
     std::string argument = argv[i];
@@ -142,6 +180,11 @@ std::vector<std::string> ReadCommandLine(int argc, const char* const* argv) {
     }
     const Option* option = FindOption(name);
     if (!option) UsageError("unknown option '" + name + "'");
+    // Given twice, one of the two would be dropped without a word.
+    for (const std::string& earlier : given) {
+      if (earlier == name) UsageError("option '" + name + "' is given twice");
+    }
+    given.push_back(name);
     if (static_cast<int>(values.size()) > option->value_count) {
       UsageError("option '" + name + "' takes no value");
     }
@@ -149,7 +192,11 @@ std::vector<std::string> ReadCommandLine(int argc, const char* const* argv) {
       UsageError("option '" + name + "' takes its values as separate arguments");
     }
     while (static_cast<int>(values.size()) < option->value_count) {
-      if (++i >= argc) UsageError("option '" + name + "' needs " + OptionFormFor(name));
+      // An option where a value belongs was meant as an option: the value
+      // is missing.
+      if (++i >= argc) UsageError(name + " needs " + ValueWords(*option));
+      if (IsOptionWord(argv[i]))
+        UsageError(name + " needs " + ValueWords(*option) + "; " + argv[i] + " is an option");
       values.push_back(argv[i]);
     }
     if (option->setting && option->value_count == 0) {
@@ -173,21 +220,6 @@ std::vector<std::string> ReadCommandLine(int argc, const char* const* argv) {
   if (!force_given.empty() && requested_job != "--load")
     UsageError("option '--force' goes with --load only");
   ChooseChannelsOrEnd();
+  RefuseUnusedWords(rest);
   return rest;
-}
-
-void RefuseDeviceArguments(const std::vector<std::string>& arguments) {
-  // Every serial tool takes the device as an argument; this program keeps
-  // COM1 for any argument without "C=", and opening another port than the
-  // one named is never what was meant.
-  if (!port_device.empty()) return;
-  for (const std::string& argument : arguments) {
-    if (UpperCase(argument).find("C=") != std::string::npos) return;
-  }
-  for (const std::string& argument : arguments) {
-    std::string number = ComNumber(argument);
-    if (number.empty() && !LooksLikeDevice(argument)) continue;
-    UsageError(argument + " is not opened: arguments without C= keep COM1; to open it, use " +
-               (number.empty() ? "" : "C=" + number + " or ") + "--port " + argument);
-  }
 }

@@ -4,17 +4,17 @@
 //
 // ReadCommandLine  takes the options out of argv into the variables below;
 //                  returns the arguments left for the port rule. An unknown
-//                  option, a missing or empty value, two jobs at once or a
+//                  option, an option given twice, a missing or empty value
+//                  or one that is itself an option, two jobs at once, a
 //                  --channels list that is bad or without --save, --load or
-//                  --compare end the program with a one-line message and
-//                  status 2.
+//                  --compare, and any argument that is neither an option, an
+//                  option's value nor the port rule's (the first word that
+//                  holds "C=" and those after it) end the program with a
+//                  one-line message and status 2. A device given as such an
+//                  argument is named with the way to open it (PortAdvice).
 // EndWithUsageError  the one ending of a usage error or a refusal before any
 //                  job: the line on the error stream, then status 2
 // OptionFormFor    "--save FILE" for an option name, as the messages show it
-// RefuseDeviceArguments  ends the program with one line and status 2 when an
-//                  argument left for the port rule looks like a device (holds
-//                  a / or \, or is COMn, ttyXXX or cuaXXX), present or not,
-//                  but neither "C=" nor --port is there: the user meant --port
 #pragma once
 #include <string>
 #include <vector>
@@ -36,4 +36,3 @@ extern std::string force_given;
 std::vector<std::string> ReadCommandLine(int argc, const char* const* argv);
 [[noreturn]] void EndWithUsageError(const std::string& text);
 std::string OptionFormFor(const std::string& name);
-void RefuseDeviceArguments(const std::vector<std::string>& arguments);

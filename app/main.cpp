@@ -281,7 +281,6 @@ int main(int argc, char** argv) {
     for (const std::string& line : PortListing()) std::puts(line.c_str());
     return ResultsWritten(kAllWell);
   }
-  RefuseDeviceArguments(port_words);
   port_name = PortNameFromArguments(port_words);
   RefuseEmptyDevice(port_name + port_settings);
   // A job from the command line draws nothing and leaves the terminal alone.

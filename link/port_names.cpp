@@ -86,6 +86,21 @@ std::vector<std::string> PortListing() {
   return lines;
 }
 
+std::string PortAdvice(const std::string& argument, const std::string& number) {
+  std::string device = argument;
+  // A device's own name without its folder (ttyUSB0) opens only from there:
+  // the folder is the one of this system's example device.
+  if (!port_words.system_names_ports && argument.find_first_of("/\\") == std::string::npos) {
+    std::string example = port_words.example;
+    device = example.substr(0, example.rfind('/') + 1) + argument;
+  }
+  // Where COMn is no name of the system's own, --port COMn opens a file of
+  // that name in the current folder: C=n is the only way there.
+  if (number.empty()) return "--port " + device;
+  if (!port_words.system_names_ports) return "C=" + number;
+  return "C=" + number + " or --port " + argument;
+}
+
 const char* PortEnvironmentHelp() {
   static const std::string text = VariablesNamePorts()
                                       ? std::string(

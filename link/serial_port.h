@@ -25,6 +25,9 @@
 // DevicePath       the device that port number n stands for on this system
 //                  (the one named by --port, when given, for every n); ""
 //                  when a setting names it but is empty
+// PortAdvice       how to write an argument that names a device (COM3, with
+//                  its number 3; /dev/ttyUSB0, without one) so that it opens
+//                  here: "C=3", "C=3 or --port COM3", "--port /dev/ttyUSB0"
 // PortNamesHelp    how a port number finds its device here, for --help
 // PortEnvironmentHelp  the environment variables that name devices here, for --help
 // ExamplesHelp     examples of the jobs as written on this system, for --help
@@ -70,6 +73,7 @@ void PortAbandon();
 void PauseMilliseconds(int ms);
 double SecondsNow();
 std::string DevicePath(unsigned port);
+std::string PortAdvice(const std::string& argument, const std::string& number);
 const char* PortNamesHelp();
 const char* PortEnvironmentHelp();
 const char* ExamplesHelp();

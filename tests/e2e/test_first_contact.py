@@ -86,8 +86,15 @@ class FirstContactTest(unittest.TestCase):
             (["--clock"], {"QUENMAR_COM1": ""}, 2, "",
              "quenmar-setup: QUENMAR_COM1 is set but empty; set it to the device, or unset it "
              + usage),
-            ([port], {}, 2, "", "quenmar-setup: %s is not opened: arguments without C= keep COM1;"
+            ([port], {}, 2, "", "quenmar-setup: %s is not opened: only C=n and --port name the port;"
              " to open it, use --port %s %s" % (port, port, usage)),
+            # Every word is used or refused, and none is taken for another.
+            (["--save", "a.txt", "b.txt"], {}, 2, "", "quenmar-setup: 'b.txt' is not used: it is"
+             " neither an option, an option's value nor after C= " + usage),
+            (["--load", "a.txt", "--load", "b.txt"], {}, 2, "",
+             "quenmar-setup: option '--load' is given twice " + usage),
+            (["--trace", "--probe"], {}, 2, "",
+             "quenmar-setup: --trace needs a file name; --probe is an option " + usage),
         ]
         for args, env, status, out_start, errors in cases:
             with self.subTest(args=args, env=env):

@@ -118,7 +118,7 @@ class StartUpTest(unittest.TestCase):
     def test_port_name_from_the_command_line(self):
         master, port = stand_in_port()
         try:
-            result = self.run_plain(["x", "c=2"], {"QUENMAR_COM2": port})
+            result = self.run_plain(["c=2"], {"QUENMAR_COM2": port})
             self.assertEqual(result.returncode, 0)
             self.assertTrue(result.stdout.startswith(b"COM2\r\nQuenmar Setup Program\r\n"), result.stdout)
             result = self.run_plain(["c=1:9600"], {"QUENMAR_COM1": port})
@@ -161,17 +161,15 @@ class StartUpTest(unittest.TestCase):
         master, port = stand_in_port()
         try:
             # Whether the device is there or not: an unplugged adapter is refused too.
-            for argument, hint in ((port, "--port " + port), ("/dev/ttyUSB7", "--port /dev/ttyUSB7"),
-                                   ("ttyUSB0", "--port ttyUSB0"), ("cuaU0", "--port cuaU0"),
-                                   ("COM3", "C=3 or --port COM3")):
-                result = self.run_plain([argument], {"QUENMAR_COM1": port})
-                self.assertEqual((result.returncode, result.stdout), (2, b""), argument)
-                self.assertTrue(result.stderr.decode().startswith(
-                    "quenmar-setup: %s is not opened: arguments without C= keep COM1; to open it, "
-                    "use %s" % (argument, hint)), result.stderr)
-            for args in ([port, "c=1"], [port, "--port", port], ["COMMON"], ["tty"]):
+            # The advice is what opens it here: --port COM3 would open ./COM3.
+            for args, hint in (([port], "--port " + port), (["/dev/ttyUSB7"], "--port /dev/ttyUSB7"),
+                               (["ttyUSB0"], "--port /dev/ttyUSB0"), (["cuaU0", "c=1"], "--port /dev/cuaU0"),
+                               (["COM3", "--port", port], "C=3")):
                 result = self.run_plain(args, {"QUENMAR_COM1": port})
-                self.assertEqual((result.returncode, result.stderr), (0, b""), args)
+                self.assertEqual((result.returncode, result.stdout), (2, b""), args)
+                self.assertEqual(result.stderr.decode(),
+                                 "quenmar-setup: %s is not opened: only C=n and --port name the port; to open"
+                                 " it, use %s (see quenmar-setup --help)\n" % (args[0], hint))
         finally:
             os.close(master)
 

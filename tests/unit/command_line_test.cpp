@@ -39,7 +39,7 @@ TEST(CommandLine, AJobTakesItsFileName) {
   EXPECT_EQ(job_values, std::vector<std::string>{"mem.txt"});
   Read({"--compare=C=2.txt"});
   EXPECT_EQ(job_values, std::vector<std::string>{"C=2.txt"});
-  EXPECT_EXIT(Read({"--load"}), testing::ExitedWithCode(2), "needs --load FILE");
+  EXPECT_EXIT(Read({"--load"}), testing::ExitedWithCode(2), "--load needs a file name");
   EXPECT_EXIT(Read({"--clock", "--save", "x"}), testing::ExitedWithCode(2), "cannot be given");
   Read({"--force", "--load", "mem.txt"});
   EXPECT_EQ(force_given, "--force");
@@ -58,8 +58,38 @@ TEST(CommandLine, UnknownOrMisusedOptionsEndWithStatus2) {
   EXPECT_EXIT(Read({"--help", "--version"}), testing::ExitedWithCode(2),
               "cannot be given together");
   EXPECT_EXIT(Read({"--to-csv", "mem.txt"}), testing::ExitedWithCode(2),
-              "needs --to-csv MEMORY_FILE CSV_FILE");
+              "--to-csv needs two file names, MEMORY_FILE CSV_FILE");
   EXPECT_EXIT(Read({"--from-csv=a.csv", "b"}), testing::ExitedWithCode(2), "separate arguments");
+}
+
+// Every word is used or refused: none is dropped, none is taken twice over.
+TEST(CommandLine, WordsThatWouldBeDroppedAreRefused) {
+  const struct {
+    std::vector<const char*> words;
+    const char* message;
+  } cases[] = {
+      {{"--save", "a.txt", "b.txt"}, "'b.txt' is not used: it is neither an option"},
+      {{"--probe", "extra"}, "'extra' is not used"},
+      {{"x", "c=2"}, "'x' is not used"},
+      {{"--check", "a.txt", "--", "b"}, "'b' is not used"},
+      {{"--channels", "5", "--channels", "7", "--load", "a"}, "'--channels' is given twice"},
+      {{"--load", "a", "--load=b"}, "'--load' is given twice"},
+      {{"-h", "--help"}, "'--help' is given twice"},
+      {{"--trace", "--probe"}, "--trace needs a file name; --probe is an option"},
+      {{"--port", "--save=x"}, "--port needs a device name; --save=x is an option"},
+      {{"--to-csv", "a", "-h"}, "needs two file names, MEMORY_FILE CSV_FILE; -h is an option"},
+      {{"--channels", "--", "--load", "a"}, "; -- is an option"},
+      {{"COM3"}, "COM3 is not opened: only C=n and --port name the port; to open it, use C=3"},
+      {{"ttyUSB0", "c=1"}, "to open it, use --port "},
+  };
+  for (const auto& one : cases) {
+    EXPECT_EXIT(Read(one.words), testing::ExitedWithCode(2), one.message) << one.words[0];
+  }
+  // What the port rule takes is used: the first word with C= and all after it.
+  EXPECT_EQ(PortNameFromArguments(Read({"--probe", "c=2", "x"})), "COM2 X");
+  // A value that only looks like an option is a value.
+  Read({"--save", "-x.txt"});
+  EXPECT_EQ(job_values, std::vector<std::string>{"-x.txt"});
 }
 
 TEST(CommandLine, AConversionTakesTwoFileNames) {
@@ -85,9 +115,9 @@ TEST(CommandLine, ShortSpellings) {
 }
 
 TEST(CommandLine, ALoneDashIsAFileAndTwoDashesEndTheOptions) {
-  EXPECT_EQ(Read({"-", "--save", "-"}), std::vector<std::string>{"-"});
+  EXPECT_EQ(Read({"--save", "-", "c=-"}), std::vector<std::string>{"c=-"});
   EXPECT_EQ(job_values, std::vector<std::string>{"-"});
-  EXPECT_EQ(Read({"--", "--save", "-h", "c=2"}), (std::vector<std::string>{"--save", "-h", "c=2"}));
+  EXPECT_EQ(Read({"--", "c=2", "--save", "-h"}), (std::vector<std::string>{"c=2", "--save", "-h"}));
   EXPECT_EQ(requested_job, "");
 }
 
