@@ -2,6 +2,7 @@
 // results and turned into the exit status.
 #include "app/command_jobs.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -64,10 +65,14 @@ int SaveJob(const std::string& name) {
     PrintProblem(result.refusal);
     return kUsageError;
   }
-  if (!backup_made.empty()) PrintLine(backup_made + " keeps the old contents");
-  if (!result.unanswered.command) return kAllWell;
-  ReportUnanswered(result.unanswered, "the save stopped and the file was left as it was");
-  return kRadioStoppedAnswering;
+  if (result.unanswered.command) {
+    ReportUnanswered(result.unanswered, "the save stopped and the file was left as it was");
+    return kRadioStoppedAnswering;
+  }
+  // The summary goes where the results go, unless the file itself goes there.
+  std::string summary = SaveSummary(result, name, false) + "\n";
+  std::fputs(summary.c_str(), name == standard_stream_name ? stderr : stdout);
+  return kAllWell;
 }
 
 int LoadJob(const std::string& name) {
@@ -76,10 +81,10 @@ int LoadJob(const std::string& name) {
   LoadTally tally = LoadMemoriesFrom(name, stderr, !force_given.empty());
   if (tally.held_back) {
     PrintProblem("nothing is sent: --check finds " + Count(tally.findings, "warning") +
-                 (some_channels ? " in the chosen lines of " : " in ") + name +
-                 " (above); mend them, or load it as it stands, as menu choice 1 does, "
-                 "with --load " +
-                 name + (some_channels ? " --channels " + channel_list : "") + " --force");
+                 (some_channels ? " in the chosen lines of " : " in ") + name + " (above); mend " +
+                 (tally.findings == 1 ? "it" : "them") +
+                 ", or load it as it stands, as menu choice 1 does, with --load " + name +
+                 (some_channels ? " --channels " + channel_list : "") + " --force");
     return kFoundSomething;
   }
   for (int channel : tally.empty_chosen)
@@ -109,25 +114,65 @@ int ClockJob() {
   return kAllWell;
 }
 
+// A channel whose line --check warns of was compared with what a load
+// sends, not with what the line shows: its line says so.
+std::string LineMark(const std::string& name) {
+  return " (what a load sends, not what the line shows: see --check " + Displayed(name) + ")";
+}
+
+bool Marked(const Comparison& comparison, int channel) {
+  const std::vector<int>& marked = comparison.lines_with_findings;
+  return std::find(marked.begin(), marked.end(), channel) != marked.end();
+}
+
 int CompareJob(const std::string& name) {
   Comparison comparison = CompareMemoriesWith(name);
+  std::vector<int> shown;
   for (const ChannelDifference& difference : comparison.differences) {
+    shown.push_back(difference.channel);
     PrintLine("channel " + std::to_string(difference.channel) + ": radio " +
               ChannelText(difference.radio) + ", file " + ChannelText(difference.file) +
-              (difference.file.filled ? "" : ": a load leaves it as the radio has it"));
+              (difference.file.filled ? "" : ": a load leaves it as the radio has it") +
+              (Marked(comparison, difference.channel) ? LineMark(name) : ""));
+  }
+  // Those that agree only with what a load sends.
+  for (int channel : comparison.lines_with_findings) {
+    if (std::find(shown.begin(), shown.end(), channel) != shown.end()) continue;
+    PrintLine("channel " + std::to_string(channel) + ": radio and file agree" + LineMark(name));
   }
   if (comparison.unanswered.command) {
     ReportUnanswered(comparison.unanswered, "the comparison stopped");
     return kRadioStoppedAnswering;
   }
   int differ = static_cast<int>(comparison.differences.size());
-  PrintLine(std::to_string(comparison.compared) + " channels compared, " +
+  PrintLine(Count(comparison.compared, "channel") + " compared, " +
             std::to_string(comparison.compared - differ) + " agree, " + std::to_string(differ) +
             " differ");
   return differ == 0 ? kAllWell : kFoundSomething;
 }
 
 }  // namespace
+
+std::string SaveSummary(const SaveResult& result, const std::string& name, bool other_kind) {
+  std::string text = Displayed(name) + ": " + Count(result.read, "channel") + " saved, " +
+                     std::to_string(result.filled) + " filled";
+  if (!backup_made.empty()) {
+    text += "; " + Displayed(backup_made) + " keeps the old contents";
+    if (other_kind) text += ", which were not a memory file";
+  } else if (other_kind) {
+    text += "; it was not a memory file, and no backup was kept";
+  }
+  return text;
+}
+
+bool HoldsOtherKind(const std::string& name) {
+  // Only where the save's own open would go: a name that open refuses (a
+  // planted link) it reports itself, and nothing is read through it here.
+  FileFacts facts;
+  if (name == standard_stream_name || FileLookUp(name, facts) != 0) return false;
+  FileKind kind = KindOfFile(facts.path);
+  return kind == FileKind::kCsv || kind == FileKind::kOther;
+}
 
 void ReportUnanswered(const Unanswered& unanswered, const std::string& outcome) {
   PrintProgress("");
@@ -185,13 +230,13 @@ int ConversionJob(const std::string& job, const std::string& input, const std::s
   }
   // The summary goes where the results go, unless the converted file itself
   // goes there.
-  std::string channels =
-      conversion.written ? std::to_string(conversion.channels) : "not written, no";
+  std::string channels = Count(conversion.channels, "channel");
+  if (!conversion.written) channels = "not written, no channels";
   std::string empty = conversion.written && !to_csv
                           ? std::to_string(kChannels - conversion.channels) + " empty, "
                           : "";
-  std::string summary = Displayed(output) + ": " + channels + " channels from " + Displayed(input) +
-                        ", " + empty + std::to_string(conversion.warnings) + " warnings";
+  std::string summary = Displayed(output) + ": " + channels + " from " + Displayed(input) + ", " +
+                        empty + Count(conversion.warnings, "warning");
   if (!backup_made.empty()) summary += "; " + Displayed(backup_made) + " keeps the old contents";
   summary += "\n";
   std::fputs(summary.c_str(), output == standard_stream_name ? stderr : stdout);

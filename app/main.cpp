@@ -49,17 +49,21 @@ const char kUsage[] =
     "  --list-ports    list the serial devices and the port numbers that stand\n"
     "                  for them, opening none of them; status 0\n"
     "  --trace FILE    append every byte written to and read from the port to\n"
-    "                  FILE, with times, to see why the radio does not answer\n"
-    "                  (a plain file only; the run goes on untraced otherwise)\n"
+    "                  FILE, with times, to see why the radio does not answer;\n"
+    "                  FILE - is the error stream, to watch the exchange, as is\n"
+    "                  a name of what a standard stream is (/dev/stderr, its\n"
+    "                  terminal or pipe); any other FILE is a plain file, and\n"
+    "                  the run goes on untraced when it cannot be opened\n"
     "\n"
     "One job without the menu, for scripts and cron: nothing is drawn, progress\n"
     "(\"channel 17 of 62\") goes to the error stream when it is a terminal, and\n"
     "results go to the standard output stream.\n"
     "  --probe         read the radio's frequency and mode, changing nothing,\n"
     "                  and print them: \"radio 04 answered: 14.23450 MHz USB 2.4\";\n"
-    "                  status 0\n"
-    "  --save FILE     the radio's 62 channels into FILE, as menu choice 2 does;\n"
-    "                  status 0 when FILE is written. An existing FILE that is\n"
+    "                  status 0, or 5 (below)\n"
+    "  --save FILE     the radio's 62 channels into FILE, as menu choice 2 does,\n"
+    "                  then one line: the channels filled, FILE, the backup\n"
+    "                  made; status 0 when FILE is written. An existing FILE that is\n"
     "                  not a memory file (a CSV, or a first line that is neither\n"
     "                  a channel line nor empty) is not replaced: status 2\n"
     "  --load FILE     read FILE as --check does, its findings on the error\n"
@@ -82,7 +86,9 @@ const char kUsage[] =
     "                  channel FILE leaves empty that the radio holds filled (a\n"
     "                  load cannot empty a channel); one line per channel that\n"
     "                  differs, then a summary; status 0 when all agree, 3 when\n"
-    "                  some differ\n"
+    "                  some differ. A channel whose line --check warns of is\n"
+    "                  marked \"(line differs from what it shows)\": the comparison\n"
+    "                  is with what a load sends\n"
     "  --channels LIST with --save, --load or --compare: those channels only,\n"
     "                  numbers and ranges (12, 0,5-7,61), in channel order. A load\n"
     "                  sends them what a load of the whole file sends and names\n"
@@ -132,16 +138,24 @@ const char kUsage[] =
     "  -V, --version   show the version\n"
     "  --              end of the options: what follows is for the C= rule\n"
     "\n"
-    "Exit status: 0 when all is well; 3 when a probe, check or comparison finds\n"
-    "something; 1, 2 or 8 with the abort report when the port or a file cannot\n"
-    "be opened; 2 for a usage error (an unknown option, an empty device, a\n"
-    "device given without --port: an argument with a / or \\, or COMn, ttyXXX,\n"
-    "cuaXXX, present or not; --force without --load, a file of another kind,\n"
-    "conversion names that cannot be meant, a bad --channels list, a FILE\n"
-    "that --save --channels cannot update); 4 when the results could not be\n"
-    "written or went to a standard stream that was closed; 5 when the radio\n"
-    "stopped\n"
-    "answering a job; 9 to 14 after a signal.\n"
+    "Exit status:\n"
+    "  0  all is well\n"
+    "  2  a usage error or a refusal before anything is done: an unknown\n"
+    "     option, an option given twice or without its value, a word that is\n"
+    "     neither an option, its value nor after C=, an empty device, --force\n"
+    "     without --load, a file of another kind, conversion names that cannot\n"
+    "     be meant, a bad --channels list, a FILE that --save --channels cannot\n"
+    "     update\n"
+    "  3  something found: --check or --compare found a difference, --load\n"
+    "     held the file back for warnings or the radio refused a channel,\n"
+    "     --clock was refused\n"
+    "  4  the results could not be written, or went to a standard stream that\n"
+    "     was closed\n"
+    "  5  the radio stopped answering: --probe, --save, --load, --clock,\n"
+    "     --compare\n"
+    "  1, 2 or 8  with the abort report, when the port or a file cannot be\n"
+    "     opened\n"
+    "  9 to 14  after a signal\n"
     "\n";
 // Then the environment (the port's variables from PortEnvironmentHelp), the
 // examples of this system (ExamplesHelp), how ports are named on it
@@ -225,12 +239,17 @@ void RefuseEmptyDevice(const std::string& device_text) {
       " is set but empty; set it to the device, or unset it (see quenmar-setup --help)");
 }
 
-// The port trace's file, named by --trace or QUENMAR_TRACE: never a device,
-// a FIFO (whose open would wait for a reader) or a planted link, by the file
-// layer's rules. The run goes on without its trace, but says so.
+// The port trace's file, named by --trace or QUENMAR_TRACE: "-" is the
+// standard error stream (the standard output holds the results), and a name
+// of the stream a standard stream is (/dev/stderr, the terminal, a pipe) is
+// written there. Any other is never a device, a FIFO (whose open would wait
+// for a reader) or a planted link, by the file layer's rules. The run goes
+// on without its trace, but says so.
 void OpenTrace() {
   const char* name = trace_name.empty() ? std::getenv("QUENMAR_TRACE") : trace_name.c_str();
   if (!name || !*name) return;
+  int stream = std::string(name) == standard_stream_name ? 2 : FileStreamOf(name);
+  if (stream != 0) return TraceStart(stream == 2 ? stderr : stdout);
   std::FILE* file = FileOpenForAppending(name);
   if (!file) PrintProblem("cannot open the trace file \"" + Displayed(name) + "\": " + file_reason);
   TraceStart(file);

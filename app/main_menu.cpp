@@ -35,13 +35,42 @@ std::string PortNameFromArguments(const std::vector<std::string>& arguments) {
 
 namespace {
 
+// What the last job has to say, shown under the menu until the next choice:
+// a name cut from the typed line, what was saved or loaded. "" for nothing.
+std::string status_line;
+
+void AddToStatusLine(const std::string& text) {
+  status_line += (status_line.empty() ? "" : "; ") + text;
+}
+
+// The status line on the last rows of the screen, as many as it takes,
+// below the menu's rows and the typed choice; the cursor back where the
+// choice is typed. Without a terminal it is a line of its own before the
+// menu (ShowStatusBefore).
+void ShowStatusUnder() {
+  if (status_line.empty() || !output_is_terminal) return;
+  int status_rows = (static_cast<int>(status_line.size()) + columns - 1) / columns;
+  int first_row = rows - status_rows + 1;
+  if (first_row <= 10) return;  // a screen too small for it under the menu
+  MoveCursor(first_row, 1);
+  PrintInRow(status_line);
+  MoveCursor(9, 1);
+}
+
+void ShowStatusBefore() {
+  if (!status_line.empty() && !output_is_terminal) PrintText(status_line, true);
+}
+
 // The file a prompt names. When the first item of the line is not the whole
 // line, one line says which name is used and why, before the file is
 // opened. "-" there is a file of that name, not a stream the screen is using.
 std::string AskFileName(const std::string& prompt) {
   std::string name = PromptText(prompt);
   std::string note = ItemNote(typed_line);
-  if (!note.empty()) PrintText("using \"" + name + "\": " + note, true);
+  if (!note.empty()) {
+    PrintText("using \"" + name + "\": " + note, true);
+    AddToStatusLine("using \"" + name + "\": " + note);
+  }
   return name == standard_stream_name ? "./" + name : name;
 }
 
@@ -55,7 +84,17 @@ void ShowOutcome(const std::vector<std::string>& lines) {
 
 // Menu choice 1: programs the radio's channels from a memory file.
 void LoadMemories() {
-  LoadTally tally = LoadMemoriesFrom(AskFileName("What file to open to read memories? "));
+  std::string name = AskFileName("What file to open to read memories? ");
+  LoadTally tally = LoadMemoriesFrom(name);
+  // Lines that load otherwise than they read are loaded as they stand, as
+  // ever; the user hears of them, and where to read why.
+  std::string said = Displayed(name) + ": " + LoadSummary(tally);
+  int lines = tally.lines_with_findings;
+  if (lines > 0) {
+    said += "; " + Count(lines, "line") + " loaded otherwise than " +
+            (lines == 1 ? "it reads" : "they read") + ": see --check " + Displayed(name);
+  }
+  AddToStatusLine(said);
   if (tally.unanswered.command) {
     ShowOutcome({UnansweredText(tally.unanswered, "the load stopped"), LoadSummary(tally)});
   } else if (!tally.refused.empty()) {
@@ -67,8 +106,13 @@ void LoadMemories() {
 // save the radio stops answering ends the program with the report of a
 // failed close (error 2 at line 574), after one line saying what to check.
 void SaveMemories() {
-  SaveResult result = SaveMemoriesInto(AskFileName("What file to open to write memories? "));
-  if (!result.unanswered.command) return;
+  std::string name = AskFileName("What file to open to write memories? ");
+  bool other_kind = HoldsOtherKind(name);
+  SaveResult result = SaveMemoriesInto(name);
+  if (!result.unanswered.command) {
+    AddToStatusLine(SaveSummary(result, name, other_kind));
+    return;
+  }
   ReportUnanswered(result.unanswered, "the save stopped and the file was left as it was");
   last_error = 2;
   FatalError(kWriteCloseLine);
@@ -97,6 +141,7 @@ void MainMenu() {
   bool name_shown = !output_is_terminal;
   for (;;) {
     ClearScreen();
+    ShowStatusBefore();
     if (!name_shown) PrintText(port_name, true);
     name_shown = false;
     PrintText("Quenmar Setup Program", true);
@@ -106,7 +151,9 @@ void MainMenu() {
     PrintText(" 3 = Set Quenmar Date and Time", true);
     PrintText("", true);
     PrintNumber(last_choice, true);
+    ShowStatusUnder();
     int16_t choice = PromptNumber("");
+    status_line.clear();
     if (choice == 0) EndProgram(0);
     last_choice = choice;
     ClearScreen();

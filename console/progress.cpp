@@ -4,6 +4,7 @@
 
 #include "console/console.h"
 #include "console/screen.h"
+#include "console/terminal.h"
 #include "console/typed_answers.h"
 
 bool progress_on_screen = true;
@@ -15,7 +16,8 @@ void ShowProgress(const char* menu_text, int channel, int channels) {
   }
   // Row 5, or the last row of a shorter window. The line end comes only
   // where it can't scroll: in the bottom row it would, on every channel.
+  // Without a terminal nothing moves: every line ends with its own.
   MoveCursor(rows < 5 ? rows : 5, 5);
   PrintInRow(menu_text + NumberText(static_cast<int16_t>(channel)));
-  if (cursor_row < rows) PrintText("", true);
+  if (cursor_row < rows || !output_is_terminal) PrintText("", true);
 }

@@ -11,15 +11,10 @@
 Comparison CompareMemoriesWith(const std::string& name) {
   // The file first, read as a load reads it, so that its modes and filters
   // are those a load would send; then the radio, read as a save reads it.
-  bool loads[kChannels];
-  ChannelFields file[kChannels];
-  OpenMemoryFileForReading(name);
-  if (last_error != 0) EndWithFileProblem(kReadOpenLine);
-  for (int channel = 0; channel < kChannels; channel++) {
-    loads[channel] = ParseChannelLine(ReadChannelLine(), file[channel]);
-  }
-  CloseMemoryFileAfterReading();
-  if (last_error != 0) EndWithFileProblem(kReadCloseLine);
+  // The check's findings are not shown: a line with any is marked.
+  CheckedFile checked = ReadCheckedMemoryFile(name, nullptr);
+  const bool* loads = checked.loads;
+  const ChannelFields* file = checked.fields;
 
   Comparison comparison;
   for (int channel = 0; channel < kChannels; channel++) {
@@ -30,6 +25,8 @@ Comparison CompareMemoriesWith(const std::string& name) {
       comparison.unanswered = radio.unanswered;
       return comparison;
     }
+    if (checked.line_warnings[channel] > 0 && (loads[channel] || radio.filled))
+      comparison.lines_with_findings.push_back(channel);
     if (!loads[channel]) {
       // A load leaves such a channel as the radio has it: a file that holds
       // it empty does not empty it, and that is a difference too.

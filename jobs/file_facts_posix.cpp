@@ -93,3 +93,14 @@ int FileMayAddName(const std::string& path) {
   std::string folder = FileFolderOf(path);
   return faccessat(AT_FDCWD, folder.c_str(), W_OK | X_OK, AT_EACCESS) == 0 ? 0 : FileReason(errno);
 }
+
+int FileStreamOf(const std::string& name) {
+  struct stat named;
+  if (stat(name.c_str(), &named) != 0) return 0;
+  for (int stream : {STDERR_FILENO, STDOUT_FILENO}) {
+    struct stat open;
+    if (fstat(stream, &open) == 0 && open.st_dev == named.st_dev && open.st_ino == named.st_ino)
+      return stream;
+  }
+  return 0;
+}

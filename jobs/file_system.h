@@ -20,6 +20,9 @@
 //                   must be there (on Windows the temporary's failure tells)
 // FileMayOpenToWrite  whether this process may open the file to write it
 // FileMayAddName    whether this process may add names to a name's folder
+// FileStreamOf      2 or 1 when a name leads to what the standard error or
+//                   output stream is (/dev/stderr, the terminal they are on,
+//                   a pipe), else 0
 // FileReason        puts the system's words for an error number in file_reason
 // Writing:
 // FileMakeTemporary a new file beside a name, to take its place later;
@@ -80,6 +83,7 @@ int FileLookAtName(const std::string& path, NameFacts& facts);
 int FileLookAt(const std::string& path, FileFacts& facts);
 int FileMayOpenToWrite(const std::string& path);
 int FileMayAddName(const std::string& path);
+int FileStreamOf(const std::string& name);
 int FileReason(int error);
 
 int FileMakeTemporary(const std::string& beside);

@@ -126,6 +126,7 @@ struct LoadTally {
   int findings = 0;        // the warnings --check gives the file
   bool held_back = false;  // nothing was sent, for those findings
   std::vector<int> empty_chosen;  // channels --channels named whose lines load nothing
+  int lines_with_findings = 0;    // chosen lines that load otherwise than they read
 };
 
 // One channel as the radio gives it to a save.
@@ -141,6 +142,8 @@ struct RadioChannel {
 struct SaveResult {
   Unanswered unanswered;  // the read the save stopped at: the file is as it was
   std::string refusal;    // why a save of some channels asked the radio nothing, if it did not
+  int read = 0;           // channels read from the radio
+  int filled = 0;         // of those, the filled ones
 };
 
 // A channel that the radio and the file hold differently: the file's side as
@@ -157,6 +160,9 @@ struct Comparison {
   // them as they are) where the radio holds them filled: those differ.
   int compared = 0;
   std::vector<ChannelDifference> differences;
+  // Compared channels whose line --check warns of: what a load sends, which
+  // is what was compared, is not what the line shows.
+  std::vector<int> lines_with_findings;
   Unanswered unanswered;  // the read the comparison stopped at, if it stopped
 };
 

@@ -49,7 +49,8 @@ std::string LoadSummary(const LoadTally& tally) {
   if (!tally.refused.empty()) text += ")";
   if (tally.unanswered.command)
     text += ", " + std::to_string(tally.not_sent) + " not sent because the load stopped";
-  return text + ", " + std::to_string(tally.left) + " left as the radio has them";
+  return text + ", " + std::to_string(tally.left) + " left as the radio has " +
+         (tally.left == 1 ? "it" : "them");
 }
 
 std::string NameAsSent(const std::string& name) {
@@ -106,8 +107,10 @@ LoadTally LoadMemoriesFrom(const std::string& name, std::FILE* findings, bool de
   // of the chosen lines and of the file as a whole.
   CheckedFile checked = ReadCheckedMemoryFile(name, findings);
   tally.findings = checked.warnings;
-  for (int channel = 0; channel < kChannels; channel++)
+  for (int channel = 0; channel < kChannels; channel++) {
     if (!channel_chosen[channel]) tally.findings -= checked.line_warnings[channel];
+    if (channel_chosen[channel] && checked.line_warnings[channel] > 0) tally.lines_with_findings++;
+  }
   tally.left = kChannels;
   if (tally.findings > 0 && !despite_findings) {
     tally.held_back = true;

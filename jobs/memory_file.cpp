@@ -28,6 +28,10 @@ const std::string byte_order_mark = "\xEF\xBB\xBF";
 
 namespace {
 
+// An empty answer to a file prompt, or an empty FILE: what the abort report
+// of error 1 means here.
+const char kNoFileName[] = "no file name given";
+
 constexpr size_t kReadBufferSize = 8192;
 
 // How a file being written reaches its place.
@@ -225,6 +229,7 @@ void OpenMemoryFileForWriting(const std::string& name) {
   file_problem.clear();
   writing = Writing::kNone;
   last_error = name.empty() ? 1 : OpenForWriting(name);
+  if (name.empty()) file_problem = kNoFileName;
   if (last_error != 0) writing = Writing::kNone;
 }
 
@@ -261,6 +266,7 @@ void OpenMemoryFileForReading(const std::string& name) {
   file_problem.clear();
   if (name.empty()) {
     last_error = 1;
+    file_problem = kNoFileName;
   } else {
     int error = name == standard_stream_name ? FileOpenStandardInput() : FileOpenForReading(name);
     // The system's reason goes into the line; the report has the program's number.

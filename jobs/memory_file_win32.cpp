@@ -198,6 +198,11 @@ int FileMayOpenToWrite(const std::string& path) {
   return 0;
 }
 
+// Here a standard stream is named only as "-".
+int FileStreamOf(const std::string&) {
+  return 0;
+}
+
 // The folder's rights are the system's to judge when the backup is made.
 int FileMayAddName(const std::string&) {
   return 0;

@@ -170,6 +170,8 @@ SaveResult SaveChosenChannelsInto(const std::string& name) {
       result.unanswered = read.unanswered;
       return result;
     }
+    result.read++;
+    if (read.filled) result.filled++;
     lines[channel] =
         FormatChannelLine(channel, read.filled, read.frequency, read.name, read.mode, read.filter);
   }
@@ -197,6 +199,8 @@ SaveResult SaveMemoriesInto(const std::string& name) {
       result.unanswered = read.unanswered;
       return result;
     }
+    result.read++;
+    if (read.filled) result.filled++;
     WriteChannelLine(
         FormatChannelLine(channel, read.filled, read.frequency, read.name, read.mode, read.filter));
   }

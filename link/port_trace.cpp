@@ -13,8 +13,11 @@ namespace {
 std::FILE* trace = nullptr;
 double trace_start = 0;
 
+// A line at a time, so that a killed run keeps it and a stream shared with
+// other lines (the error stream) gets it whole.
 void Line(const std::string& text) {
   std::fprintf(trace, "%11.6f %s\n", SecondsNow() - trace_start, text.c_str());
+  std::fflush(trace);
 }
 
 }  // namespace
@@ -22,9 +25,9 @@ void Line(const std::string& text) {
 void TraceStart(std::FILE* file) {
   trace = file;
   if (!trace) return;
-  std::setvbuf(trace, nullptr, _IOLBF, 0);  // a line at a time, so a killed run keeps it
   trace_start = SecondsNow();
   std::fprintf(trace, "--- quenmar-setup %s: seconds, what, bytes\n", QUENMAR_VERSION);
+  std::fflush(trace);
 }
 
 void TraceBytes(const char* kind, const std::string& bytes) {

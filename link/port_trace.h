@@ -4,7 +4,8 @@
 // or "a late reply".
 //
 // TraceStart        starts the trace in a file opened to append (start-up opens
-//                   the one --trace or QUENMAR_TRACE names); nullptr: no trace
+//                   the one --trace or QUENMAR_TRACE names), or in a standard
+//                   stream; nullptr: no trace
 // TraceBytes        one line: the time, what the bytes are, the bytes in hex
 // TraceEchoDiffers  one line: where the echo of a frame first differs from it
 // TraceNote         one line of words: what the program made of an exchange
