@@ -60,7 +60,8 @@ class ChannelsTest(CommandJobTest):
                 out.write(old)
         before = len(self.frames(radio))
         self.assertEqual(self.run_job(radio, "--save", "mem.txt", "--channels", "5"),
-                         (0, "mem.txt.~1~ keeps the old contents\n", ""))
+                         (0, "mem.txt: 1 channel saved, 1 filled; mem.txt.~1~ keeps the old contents\n",
+                          ""))
         self.assertEqual(len(self.frames(radio)) - before, 5)
         with open(radio.path("mem.txt"), "rb") as new, open(radio.path("mem.txt.~1~"), "rb") as b:
             self.assertEqual(new.read(), old.replace(lines[5], line_5))

@@ -3,13 +3,15 @@ the virtual radio: without any terminal, their output and statuses; on a
 terminal, the progress line and a signal."""
 
 import os
+import re
 import signal
+import subprocess
 import termios
 import unittest
 
 from command_jobs import CommandJobTest
 from memory_lines import EARLIER, filled, memory_file
-from screen import Program
+from screen import SETUP, Program
 
 
 class CommandTest(CommandJobTest):
@@ -25,7 +27,8 @@ class CommandTest(CommandJobTest):
         menu.type_line("0")
         self.assertEqual(menu.wait_exit(), 0)
         menu_frames = self.frames(radio)
-        self.assertEqual(self.run_job(radio, "--save", "command.txt"), (0, "", ""))
+        self.assertEqual(self.run_job(radio, "--save", "command.txt"),
+                         (0, "command.txt: 62 channels saved, 6 filled\n", ""))
         self.assertEqual(self.frames(radio)[len(menu_frames):], menu_frames)
         with open(radio.path("menu.txt"), "rb") as a, open(radio.path("command.txt"), "rb") as b:
             self.assertEqual(a.read(), b.read())
@@ -66,7 +69,7 @@ class CommandTest(CommandJobTest):
         status, out, errors = self.run_job(radio, "--load", "load.txt")
         self.assertEqual((status, out, errors.splitlines()), (3, "", [
             finding, "quenmar-setup: nothing is sent: --check finds 1 warning in load.txt (above);"
-            " mend them, or load it as it stands, as menu choice 1 does, with --load load.txt"
+            " mend it, or load it as it stands, as menu choice 1 does, with --load load.txt"
             " --force"]))
         self.assertEqual(self.frames(radio), [])
         # As the menu loads it; the radio refuses the filter, which ends channel 7.
@@ -92,12 +95,41 @@ class CommandTest(CommandJobTest):
         self.assertTrue(errors.startswith("quenmar-setup: the radio did not answer SetClock, so the"
                                           " clock may not be set; check"), errors)
 
+    def test_the_statuses_help_gives_are_those_the_jobs_end_with(self):
+        help_text = subprocess.run([SETUP, "--help"], capture_output=True, text=True).stdout
+        statuses = help_text.split("\nExit status:\n")[1].split("\n  9 to 14")[0]
+        named = {}  # each status, the jobs its entry names
+        for entry in re.split(r"\n  (?=\d)", "\n" + statuses)[1:]:
+            named[entry.split()[0]] = set(re.findall(r"--[a-z]+", entry))
+        cases = (  # a way to each status but 0, job by job
+            ("--check", "3", ()), ("--compare", "3", ()), ("--load", "3", ()),
+            ("--clock", "3", ("--refuse", "14")), ("--probe", "5", ("--refuse-reads",)),
+            ("--save", "5", ("--demo", "--refuse-reads")),
+            ("--compare", "5", ("--demo", "--refuse-reads")),
+            ("--load", "5", ("--short-reply", "05")), ("--clock", "5", ("--short-reply", "14")))
+        ended = {}
+        for job, status, radio_options in cases:
+            radio = self.radio(*radio_options)
+            with open(radio.path("warn.txt"), "wb") as out:  # "usb ": a warning
+                out.write(memory_file({3: filled(3, "0705000", b"THREE  ", b"usb ", b"6.0")}))
+            args = [job] if job in ("--clock", "--probe") else [job, "warn.txt"]
+            if job == "--load" and status == "5":
+                args.append("--force")
+            with self.subTest(job=job, status=status):
+                self.assertEqual(self.run_job(radio, *args)[0], int(status))
+            ended.setdefault(status, set()).add(job)
+        self.assertEqual({status: named[status] for status in ended}, ended)
+
     def test_a_failed_open_gives_the_menus_report(self):
         radio = self.radio()
         status, out, errors = self.run_job(radio, "--load", "missing.txt")
         self.assertEqual((status, out), (2, ""))
         self.assertIn("Aborting due to runtime error 2 (file not found) at line 488 of QUEN32()",
                       errors)
+        # An empty name is said in words too.
+        self.assertEqual(self.run_job(radio, "--load", ""), (1, "", (
+            "quenmar-setup: no file name given\n\r\nAborting due to runtime error 1 (illegal"
+            " function call) at line 488 of QUEN32()\r\n\r\n")))
         status, _, errors = self.run_job(radio, "C=7", "--clock")
         self.assertEqual(status, 2)
         self.assertIn("at line 8 of QUEN32()", errors)

@@ -198,7 +198,7 @@ class CsvTest(unittest.TestCase):
                          b"line names no Location column (split at each comma, it holds 'Name' and "
                          b"'Frequency'): other.txt is not written\n"))
         self.assertEqual(result.stdout, b"other.txt: not written, no channels from names.csv, "
-                                        b"1 warnings\n")
+                                        b"1 warning\n")
         self.assertFalse(os.path.exists(self.path("other.txt")))
         for args, why, line in (
                 (["--from-csv", "missing.csv", "x.txt"], b'open "missing.csv"', b"488"),
@@ -261,7 +261,7 @@ class CsvTest(unittest.TestCase):
                 if name == "long header":
                     self.assertFalse(os.path.exists(self.path("mem.txt")))
                     self.assertEqual(result.stdout, b"mem.txt: not written, no channels from "
-                                                    b"list.csv, 1 warnings\n")
+                                                    b"list.csv, 1 warning\n")
                     continue
                 self.assertEqual(self.read("mem.txt"), memory_file(
                     {**kept, **({3: filled(3, "0720000", b"NET    ", b"CW  ", b".50")}
@@ -314,7 +314,7 @@ class CsvTest(unittest.TestCase):
             "CR LF or LF, and what follows is read as part of this line",
             "mem.txt:2:1: warning: the file ends after line 1 - channels 1 to 61 are left as the "
             "radio has them"])
-        self.assertEqual(result.stdout, b"list.csv: 1 channels from mem.txt, 2 warnings\n")
+        self.assertEqual(result.stdout, b"list.csv: 1 channel from mem.txt, 2 warnings\n")
 
     def test_swapped_and_equal_names_keep_both_files(self):
         memory = memory_file({3: filled(3, "1423450", b"BEACON ", b"USB ", b"2.4")})
@@ -394,7 +394,7 @@ class CsvTest(unittest.TestCase):
                              cwd=self.folder.name, timeout=30)
         self.assertEqual(csv.returncode, 0, csv.stderr)
         self.assertTrue(csv.stdout.startswith(HEADER))
-        self.assertEqual(csv.stderr, b"-: 1 channels from -, 0 warnings\n")
+        self.assertEqual(csv.stderr, b"-: 1 channel from -, 0 warnings\n")
         back = subprocess.run([SETUP, "--from-csv", "-", "-"], input=csv.stdout,
                               capture_output=True, cwd=self.folder.name, timeout=30)
         self.assertEqual((back.returncode, back.stdout), (0, memory))

@@ -30,18 +30,21 @@ class FileTest(CommandJobTest):
             with open(radio.path("mem.txt"), "wb") as out:
                 out.write(old)
             self.assertEqual(self.run_job(radio, "--save", "mem.txt"),
-                             (0, b"mem.txt.~%d~ keeps the old contents\n" % number, b""))
+                             (0, b"mem.txt: 62 channels saved, 1 filled; mem.txt.~%d~ keeps the old"
+                                 b" contents\n" % number, b""))
         with open(radio.path("mem.txt.~1~"), "rb") as one, \
                 open(radio.path("mem.txt.~2~"), "rb") as two:
             self.assertEqual((one.read(), two.read()), (first, second))
         # The same contents again: no backup.
-        self.assertEqual(self.run_job(radio, "--save", "mem.txt"), (0, b"", b""))
+        self.assertEqual(self.run_job(radio, "--save", "mem.txt"),
+                         (0, b"mem.txt: 62 channels saved, 1 filled\n", b""))
         self.assertEqual(self.listing(radio), ["mem.txt", "mem.txt.~1~", "mem.txt.~2~"])
         for control, made in (("off", []), ("simple", ["mem.txt~"])):
             with self.subTest(VERSION_CONTROL=control):
                 with open(radio.path("mem.txt"), "wb") as out:
                     out.write(b"\r\n")  # an empty first line: replaced too
-                said = b"".join(b"%s keeps the old contents\n" % name.encode() for name in made)
+                said = b"mem.txt: 62 channels saved, 1 filled%s\n" % b"".join(
+                    b"; %s keeps the old contents" % name.encode() for name in made)
                 self.assertEqual(self.run_job(radio, "--save", "mem.txt",
                                               env={"VERSION_CONTROL": control}), (0, said, b""))
                 self.assertEqual(self.listing(radio),
@@ -114,7 +117,8 @@ class FileTest(CommandJobTest):
     def test_a_name_holding_e2_94_82_loads_back_into_the_same_frames(self):
         name = b"A\xe2\x94\x82BCD"
         radio = self.radio("--channel", "5:0705000:0:3:" + name.hex())
-        self.assertEqual(self.run_job(radio, "--save", "mem.txt"), (0, b"", b""))
+        self.assertEqual(self.run_job(radio, "--save", "mem.txt"),
+                         (0, b"mem.txt: 62 channels saved, 1 filled\n", b""))
         status, out, _ = self.run_job(radio, "--load", "mem.txt")
         self.assertEqual((status, out), (0, b"1 channel stored, 0 refused, 61 left as the radio "
                                             b"has them; 0 frames sent again\n"))

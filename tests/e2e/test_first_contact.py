@@ -114,6 +114,14 @@ class FirstContactTest(unittest.TestCase):
             lines = trace.read().splitlines()
         # Each line: seconds in 11 columns, a blank, what, the bytes.
         self.assertIn("sent   FE FE 04 F1 03 FD", [line[12:] for line in lines])
+        # On the error stream, to watch: the results stay alone on the standard output.
+        for name in ("-", "/dev/stderr"):
+            status, out, errors = run(["--trace", name, "--probe"], {"QUENMAR_COM1": radio.port},
+                                      cwd=radio.directory)
+            self.assertEqual((status, out), (0, "radio 04 answered: 14.20000 MHz USB 2.4\n"))
+            self.assertIn("sent   FE FE 04 F1 03 FD", [line[12:] for line in errors.splitlines()])
+        self.assertEqual(sorted(os.listdir(radio.directory)),
+                         ["probe.trace", "radio.log", "radio.stderr"])
         # A trace that cannot be made is said, and the run goes on without it.
         status, out, errors = run(["--trace", radio.path("no/such/folder"), "--probe"],
                                   {"QUENMAR_COM1": radio.port})

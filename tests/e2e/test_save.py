@@ -6,11 +6,13 @@ import select
 import shutil
 import signal
 import stat
+import subprocess
 import tempfile
 import termios
 import unittest
 
 from memory_lines import filled, memory_file
+from menu_jobs import LOAD_PROMPT
 from menu_jobs import SAVE_PROMPT as PROMPT
 from menu_jobs import MenuJobTest
 from radio import Radio
@@ -111,8 +113,39 @@ class SaveTest(MenuJobTest):
         text = {1: "illegal function call", 2: "file not found"}[status]
         self.assertIn("Aborting due to runtime error %d (%s) at line 536 of QUEN32()" % (status, text),
                       p.text())
+        if not name:
+            self.assertIn("quenmar-setup: no file name given", p.text())
         self.assertEqual(self.frames(radio), [])
         self.assertTrue(p.input_mode() & termios.ECHO)
+
+    def test_the_menu_says_under_itself_what_its_save_and_load_did(self):
+        p = self.start("--demo")
+        menu = [p.row(number) for number in range(1, 8)]
+        with open(self.radio.path("notes.txt"), "wb") as notes:
+            notes.write(b"shopping list\r\n")
+        self.save(p, "notes.txt")
+
+        def under_the_menu():
+            self.assertEqual([p.row(number) for number in range(1, 8)], menu)
+            return "".join(p.row(number) for number in range(10, 26)).strip()
+        self.assertEqual(under_the_menu(), "notes.txt: 62 channels saved, 6 filled; notes.txt.~1~"
+                         " keeps the old contents, which were not a memory file")
+        with open(self.radio.path("mem.txt"), "wb") as out:  # "usb " loads the mode before
+            out.write(memory_file({0: filled(0, "1400000", b"A      ", b"usb ", b"2.4")}))
+        self.run_job(p, "1", LOAD_PROMPT, "mem.txt,x")
+        self.assertEqual(under_the_menu(), 'using "mem.txt": a comma ends the name; mem.txt: 1'
+                         " channel stored, 0 refused, 61 left as the radio has them; 1 line loaded"
+                         " otherwise than it reads: see --check mem.txt")
+        p.type_line("7")  # until the next choice
+        p.wait_for(lambda s: s.row(8).startswith(" 7 ") and s.row(25).strip() == "")
+        p.type_line("0")
+        self.assertEqual(p.wait_exit(), 0)
+        # Without a terminal: each line with its own line end.
+        piped = subprocess.run([SETUP], input=b"2\nmem.txt\n0\n", capture_output=True, timeout=60,
+                               cwd=self.radio.directory,
+                               env=dict(os.environ, QUENMAR_COM1=self.radio.port))
+        self.assertIn(b"\r\nReading memory  61 \r\nmem.txt: 62 channels saved, 6 filled; mem.txt.~1~"
+                      b" keeps the old contents\r\nCOM1\r\n", piped.stdout)
 
     def test_names_that_cannot_be_written_end_the_run_before_any_frame(self):
         read_only = tempfile.mkdtemp()
