@@ -33,7 +33,13 @@ set(manual_pages)
 # The virtual radio's page lives beside its code.
 foreach(source man/quenmar-setup.1 radio-sim/quenmar-radio-sim.1)
   get_filename_component(page ${source} NAME)
-  configure_file(${source} man/${page} @ONLY)
+  # The pages in the checkout name no version, so that `man ./man/...` reads
+  # well; the built ones name this one in their header line.
+  file(READ ${source} text)
+  string(REPLACE "\"quenmar-setup\" \"User Commands\"" "\"quenmar-setup ${PROJECT_VERSION}\" \"User Commands\""
+                 text "${text}")
+  file(CONFIGURE OUTPUT man/${page} CONTENT "${text}" @ONLY)
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/${source})
   add_custom_command(OUTPUT man/${page}.gz
                      COMMAND gzip -9nc ${page} > ${page}.gz
                      DEPENDS ${PROJECT_BINARY_DIR}/man/${page}

@@ -11,7 +11,7 @@ from memory_lines import EARLIER, filled, memory_file
 TRAFFIC = ("--announce", "--other-controller")
 # The demo radio's channels 0, 1, 2, 5, 10 and 20, as a load sends them.
 DEMO_LOAD = "6 channels stored, 0 refused, 56 left as the radio has them; %s sent again\n"
-
+SAVED = "mem.txt: 62 channels saved, 6 filled\n"
 
 class SharedLineTest(CommandJobTest):
     def read(self, radio, name):
@@ -25,13 +25,13 @@ class SharedLineTest(CommandJobTest):
     def clean_save(self):
         """The demo radio saved on a line of its own: the file and the frames."""
         radio = self.radio("--demo")
-        self.assertEqual(self.run_job(radio, "--save", "mem.txt"), (0, "", ""))
+        self.assertEqual(self.run_job(radio, "--save", "mem.txt"), (0, SAVED, ""))
         return self.read(radio, "mem.txt"), self.frames(radio)
 
     def test_announcements_and_another_controllers_exchanges_change_nothing(self):
         saved, save_frames = self.clean_save()
         busy = self.radio("--demo", *TRAFFIC)
-        self.assertEqual(self.run_job(busy, "--save", "mem.txt"), (0, "", ""))
+        self.assertEqual(self.run_job(busy, "--save", "mem.txt"), (0, SAVED, ""))
         self.assertEqual(self.read(busy, "mem.txt"), saved)
         self.assertEqual(self.frames(busy), save_frames)
         self.assertGreater(len([line for line in busy.log() if line.kind == "other"]), 310)
@@ -50,7 +50,7 @@ class SharedLineTest(CommandJobTest):
         # The 5th and the 40th frame the radio hears collide; the 6th and the
         # 41st are the same frames sent again.
         radio = self.radio("--demo", "--collide", "5", "--collide", "40")
-        self.assertEqual(self.run_job(radio, "--save", "mem.txt"), (0, "", ""))
+        self.assertEqual(self.run_job(radio, "--save", "mem.txt"), (0, SAVED, ""))
         self.assertEqual(self.read(radio, "mem.txt"), saved)
         frames = self.frames(radio)
         self.assertEqual((frames[5], frames[40]), (frames[4], frames[39]))
