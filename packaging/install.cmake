@@ -4,8 +4,12 @@
 include(GNUInstallDirs)
 
 set(CPACK_PACKAGE_NAME quenmar-setup)
-set(CPACK_PACKAGE_VENDOR "The quenmar-setup developers")
-set(CPACK_PACKAGE_CONTACT "The quenmar-setup developers <quenmar-setup@example.org>")
+# Who answers for the packages: the one place that names them (the .deb's
+# Maintainer, its changelog and copyright).
+set(QUENMAR_MAINTAINER "Quenmar Setup Developers <quenmar-setup@users.noreply.invalid>")
+set(CPACK_PACKAGE_VENDOR "Quenmar Setup Developers")
+set(CPACK_PACKAGE_CONTACT "${QUENMAR_MAINTAINER}")
+set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${QUENMAR_MAINTAINER}")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "memory channels and clock of a Quenmar HF transceiver")
 set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
 set(CPACK_STRIP_FILES ON)
@@ -25,7 +29,18 @@ if(WIN32)
 endif()
 
 install(TARGETS quenmar-setup quenmar-radio-sim RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-install(FILES README.md LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR})
+# Built as the .deb is, the programs carry no compilers' notes (.comment),
+# as Debian's own strip leaves none.
+if(QUENMAR_DEBIAN_FLAGS)
+  foreach(program quenmar-setup quenmar-radio-sim)
+    add_custom_command(TARGET ${program} POST_BUILD
+                       COMMAND ${CMAKE_OBJCOPY} --remove-section=.comment $<TARGET_FILE:${program}>)
+  endforeach()
+endif()
+install(FILES README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
+# The package's copyright file holds the licence; a plain install gets it as
+# LICENSE.
+install(FILES LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT license)
 
 # The manual pages get the version from here, and are installed compressed
 # as every other page is (gzip -n: no time stamp, the same bytes each build).
@@ -65,7 +80,7 @@ add_custom_target(debian-changelog ALL DEPENDS debian/changelog.gz)
 install(FILES ${PROJECT_BINARY_DIR}/debian/copyright ${PROJECT_BINARY_DIR}/debian/changelog.gz
         DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT debian EXCLUDE_FROM_ALL)
 set(CPACK_INSTALL_CMAKE_PROJECTS
-    "${PROJECT_BINARY_DIR};${PROJECT_NAME};ALL;/;${PROJECT_BINARY_DIR};${PROJECT_NAME};debian;/")
+    "${PROJECT_BINARY_DIR};${PROJECT_NAME};Unspecified;/;${PROJECT_BINARY_DIR};${PROJECT_NAME};debian;/")
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)

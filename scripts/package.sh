@@ -28,7 +28,7 @@ trap 'rm -rf "$scratch"' EXIT
 if [ "$phase" != check ]; then
   echo "== Build (build-package) =="
   mkdir -p "$build"
-  if cmake -S . -B "$build" -DQUENMAR_TESTS=OFF -DQUENMAR_WERROR=ON \
+  if cmake -S . -B "$build" -DQUENMAR_TESTS=OFF -DQUENMAR_WERROR=ON -DQUENMAR_DEBIAN_FLAGS=ON \
        >"$build/configure.log" 2>&1 &&
      cmake --build "$build" -j"$jobs" >"$build/build.log" 2>&1; then
     pass "build without the tests"
@@ -90,12 +90,16 @@ if out=$("$scratch/deb/usr/bin/quenmar-setup" --version) && [ "$out" = "quenmar-
 else
   fail "quenmar-setup from the unpacked package runs"
 fi
-lintian "$deb" >"$scratch/lintian.log" 2>&1
+# Every tag, the pedantic and informational ones too (the hardening tags
+# among them), but the one the program's own texts cause: the abort
+# report's "no priviledges" is spelt as it has always been.
+lintian --pedantic --display-info "$deb" >"$scratch/lintian.log" 2>&1
 sed 's/^/      /' "$scratch/lintian.log"
-if grep -q "^E:" "$scratch/lintian.log"; then
-  fail "lintian reports no errors" "$(grep "^E:" "$scratch/lintian.log")"
+tags=$(grep -E '^[EWIPX]: ' "$scratch/lintian.log" | grep -v 'spelling-error-in-binary priviledges ')
+if [ -z "$tags" ]; then
+  pass "lintian --pedantic finds nothing but the abort report's own spelling"
 else
-  pass "lintian reports no errors"
+  fail "lintian --pedantic finds nothing but the abort report's own spelling" "$tags"
 fi
 
 echo "== Windows zip ($(basename "$win_build")) =="
