@@ -215,8 +215,8 @@ int CheckJob(const std::string& name) {
   // The findings are the check's result: they go where the summary goes.
   FileCheck check = CheckMemoryFile(name, stdout);
   PrintLine(Displayed(name) + ": loads " + Count(check.loaded, "channel") + ", leaves " +
-            std::to_string(kChannels - check.loaded) + " as the radio has them; " +
-            Count(check.warnings, "warning"));
+            std::to_string(kChannels - check.loaded) + " as the radio has " +
+            (kChannels - check.loaded == 1 ? "it; " : "them; ") + Count(check.warnings, "warning"));
   return check.warnings == 0 ? kAllWell : kFoundSomething;
 }
 

@@ -316,8 +316,9 @@ int EndMemoryFileCheck(int number) {
   // Line n programs channel n - 1: the first channel without a line is
   // the number of lines the file has.
   std::string lines = std::to_string(number - 1);
-  std::string left = number == kChannels ? "channel 61 is" : "channels " + lines + " to 61 are";
-  left += " left as the radio has them";
+  std::string left = number == kChannels
+                         ? "channel 61 is left as the radio has it"
+                         : "channels " + lines + " to 61 are left as the radio has them";
   // A Ctrl-Z ends the file wherever it stands: inside a line (CheckChannelLine
   // kept its place) or at the start of the line after the last one read.
   int ctrl_z_at = ctrl_z_line;

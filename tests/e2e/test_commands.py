@@ -58,6 +58,16 @@ class CommandTest(CommandJobTest):
             'channel 3: radio 07.05000 LSB 6.0 "THREE  ", file empty: a load leaves it as the'
             " radio has it\n2 channels compared, 1 agree, 1 differ\n"), ""))
 
+    def test_compare_marks_a_channel_whose_line_reads_otherwise(self):
+        # "usb " is no mode: a load sends the mode of the line before (LSB),
+        # which the radio holds; they agree, but not with what the line shows.
+        radio = self.radio("--channel", "3:0705000:0:2:" + b"THREE  ".hex())
+        with open(radio.path("usb.txt"), "wb") as out:
+            out.write(memory_file({3: filled(3, "0705000", b"THREE  ", b"usb ", b"2.4")}))
+        self.assertEqual(self.run_job(radio, "--compare", "usb.txt"), (0, (
+            "channel 3: radio and file agree (what a load sends, not what the line shows: see"
+            " --check usb.txt)\n1 channel compared, 1 agree, 0 differ\n"), ""))
+
     def test_a_file_with_findings_loads_only_with_force(self):
         radio = self.radio()
         with open(radio.path("load.txt"), "wb") as out:  # filter 0, in a fresh run: refused
