@@ -123,6 +123,44 @@ std::string ValueWords(const Option& option) {
   return option.value_count == 1 ? "a value, " + values : "its values, " + values;
 }
 
+// The values of an option: the one after "=", then the arguments after it,
+// as many as it takes. An option where a value belongs was meant as an
+// option: the value is missing.
+void TakeValues(const Option& option, const std::string& name, std::vector<std::string>& values,
+                int argc, const char* const* argv, int& i) {
+  if (static_cast<int>(values.size()) > option.value_count) {
+    UsageError("option '" + name + "' takes no value");
+  }
+  if (!values.empty() && option.value_count != 1) {
+    UsageError("option '" + name + "' takes its values as separate arguments");
+  }
+  while (static_cast<int>(values.size()) < option.value_count) {
+    if (++i >= argc) UsageError(name + " needs " + ValueWords(option));
+    if (IsOptionWord(argv[i]))
+      UsageError(name + " needs " + ValueWords(option) + "; " + argv[i] + " is an option");
+    values.push_back(argv[i]);
+  }
+}
+
+// Where an option goes: into its setting, or it is the job asked for.
+void Keep(const Option& option, const std::string& name, const std::vector<std::string>& values) {
+  if (option.setting && option.value_count == 0) {
+    *option.setting = name;
+    return;
+  }
+  if (option.setting) {
+    // An empty device or file name never stands for a default.
+    if (values[0].empty()) UsageError("option '" + name + "' was given an empty " + option.values);
+    *option.setting = values[0];
+    return;
+  }
+  if (!requested_job.empty()) {
+    UsageError("options '" + requested_job + "' and '" + name + "' cannot be given together");
+  }
+  requested_job = name;
+  job_values = values;
+}
+
 // A word the options leave over is used only by the port rule, which takes
 // the first word that holds "C=" and everything after it. Any word before
 // that one would be dropped without a word: it is refused instead, a device
@@ -185,36 +223,8 @@ std::vector<std::string> ReadCommandLine(int argc, const char* const* argv) {
       if (earlier == name) UsageError("option '" + name + "' is given twice");
     }
     given.push_back(name);
-    if (static_cast<int>(values.size()) > option->value_count) {
-      UsageError("option '" + name + "' takes no value");
-    }
-    if (!values.empty() && option->value_count != 1) {
-      UsageError("option '" + name + "' takes its values as separate arguments");
-    }
-    while (static_cast<int>(values.size()) < option->value_count) {
-      // An option where a value belongs was meant as an option: the value
-      // is missing.
-      if (++i >= argc) UsageError(name + " needs " + ValueWords(*option));
-      if (IsOptionWord(argv[i]))
-        UsageError(name + " needs " + ValueWords(*option) + "; " + argv[i] + " is an option");
-      values.push_back(argv[i]);
-    }
-    if (option->setting && option->value_count == 0) {
-      *option->setting = name;
-      continue;
-    }
-    if (option->setting) {
-      // An empty device or file name never stands for a default.
-      if (values[0].empty())
-        UsageError("option '" + name + "' was given an empty " + option->values);
-      *option->setting = values[0];
-      continue;
-    }
-    if (!requested_job.empty() && requested_job != name) {
-      UsageError("options '" + requested_job + "' and '" + name + "' cannot be given together");
-    }
-    requested_job = name;
-    job_values = values;
+    TakeValues(*option, name, values, argc, argv, i);
+    Keep(*option, name, values);
   }
   // Only a load has findings to send despite.
   if (!force_given.empty() && requested_job != "--load")
