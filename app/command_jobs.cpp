@@ -65,6 +65,10 @@ int SaveJob(const std::string& name) {
     return kUsageError;
   }
   if (!backup_made.empty()) PrintLine(backup_made + " keeps the old contents");
+  if (!result.not_replaced.empty()) {
+    PrintProblem(Displayed(result.not_replaced));
+    return kResultsNotWritten;
+  }
   if (!result.unanswered.command) return kAllWell;
   ReportUnanswered(result.unanswered, "the save stopped and the file was left as it was");
   return kRadioStoppedAnswering;

@@ -40,10 +40,15 @@
 //                   some_channels; "" when it names channels 0-61 only, else
 //                   why not, in words
 // SaveChosenChannelsInto  the save of the chosen channels only: their lines
-//                   replaced in an existing memory file, every other byte kept
+//                   replaced in an existing memory file, every other byte kept;
+//                   refused before any frame for a file whose lines it cannot
+//                   map. The file is read again once the radio has been: the
+//                   lines go into what it holds then, or, when that is no
+//                   longer such a file, into FILE.partial, FILE left as it is
 // MemoryFileLines   how many lines a memory file's bytes hold, after a byte-order
-//                   mark: up to a Ctrl-Z, as for a load (a line longer than a
-//                   load's kLineLimit counts once here, where a load reads two)
+//                   mark: up to a Ctrl-Z, as for a load; every line end counts
+//                   (CR LF, LF, CR alone), and a line longer than a load's
+//                   kLineLimit counts once here, where a load reads two
 // WithChannelLines  those bytes with the lines of some channels replaced (an
 //                   empty text keeps a line): each new line keeps the old
 //                   one's line end and separator form, every other byte stays
@@ -141,6 +146,11 @@ struct RadioChannel {
 struct SaveResult {
   Unanswered unanswered;  // the read the save stopped at: the file is as it was
   std::string refusal;    // why a save of some channels asked the radio nothing, if it did not
+  // Why a save of some channels replaced nothing after reading the radio,
+  // naming the file that keeps the channels read, if it did not: one line.
+  std::string not_replaced;
+  std::string backup;                // where the old contents are kept, "" for nowhere
+  bool replaced_other_kind = false;  // the file replaced was not a memory file
 };
 
 // A channel that the radio and the file hold differently: the file's side as
