@@ -154,6 +154,9 @@ int Commit() {
     return 0;
   }
   if (writing == Writing::kInPlace) {
+    // Its size now, not at the open: the file may have changed since.
+    FileFacts now;
+    if (target.exists && FileLookAt(target.path, now) == 0) target.size = now.size;
     if (target.exists && KeepBackup() != 0) {
       FileAbandonWrite();
       return 2;
