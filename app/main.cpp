@@ -225,6 +225,21 @@ void RefuseEmptyDevice(const std::string& device_text) {
       " is set but empty; set it to the device, or unset it (see quenmar-setup --help)");
 }
 
+// The trace is never a writer into a job's own file (or a backup of it):
+// its lines would be added to the file, or to the backup that keeps the old
+// contents. Refused before the port opens, as the conversions refuse two
+// names for one file.
+void RefuseTraceIntoJobFile() {
+  const char* trace = trace_name.empty() ? std::getenv("QUENMAR_TRACE") : trace_name.c_str();
+  if (!trace || !*trace || trace == standard_stream_name) return;
+  for (const std::string& file : job_values) {
+    if (file == standard_stream_name || (!SameFile(trace, file) && !NamesFileOrBackup(trace, file)))
+      continue;
+    EndWithUsageError("the trace file \"" + Displayed(trace) + "\" is \"" + Displayed(file) +
+                      "\" or one of its backups: nothing is sent; name another file for the trace");
+  }
+}
+
 // The port trace's file, named by --trace or QUENMAR_TRACE: never a device,
 // a FIFO (whose open would wait for a reader) or a planted link, by the file
 // layer's rules. The run goes on without its trace, but says so.
@@ -286,6 +301,7 @@ int main(int argc, char** argv) {
   RefuseEmptyDevice(port_name + port_settings);
   // A job from the command line draws nothing and leaves the terminal alone.
   const bool menu = requested_job.empty();
+  RefuseTraceIntoJobFile();
   OpenTrace();  // before the screen is taken, so that its one complaint is seen
   if (menu) ConsoleStart();
   if (menu) PrintText(port_name, true);

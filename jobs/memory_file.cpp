@@ -181,7 +181,7 @@ int Commit() {
 // here, so that a name that will not take the new file fails now, not after
 // the whole save.
 int OpenForWriting(const std::string& name) {
-  if (name == standard_stream_name) {
+  if (IsStandardOutputName(name)) {
     writing = Writing::kStream;
     return FileOpenStandardOutput() == 0 ? 0 : Fail("cannot write");
   }
@@ -369,4 +369,11 @@ bool SameFile(const std::string& one, const std::string& other) {
   if (one == other) return true;
   std::error_code error;
   return std::filesystem::equivalent(one, other, error) && !error;
+}
+
+bool IsStandardOutputName(const std::string& name) {
+  // Followed as links, these would lead to the file behind a redirection,
+  // which would then be replaced rather than written to.
+  return name == standard_stream_name || name == "/dev/stdout" || name == "/dev/fd/1" ||
+         name == "/proc/self/fd/1";
 }
