@@ -106,10 +106,10 @@ class ChannelsTest(CommandJobTest):
             with open(radio.path(name), "wb") as out:
                 out.write(old)
             start = len(self.frames(radio))
-            job = subprocess.Popen([SETUP, "--save", name, "--channels", "0-5"], cwd=radio.directory,
-                                   stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
-                                   stderr=subprocess.PIPE,
-                                   env=dict(os.environ, QUENMAR_COM1=radio.port))
+            job = subprocess.Popen(
+                [SETUP, "--save", name, "--channels", "0-5"], cwd=radio.directory,
+                stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                env=dict(os.environ, QUENMAR_COM1=radio.port))
             self.addCleanup(job.kill)
             radio.wait_log(lambda log: len([l for l in log if l.kind == "in"]) > start)
             with open(radio.path(name), "wb") as out:
@@ -118,7 +118,8 @@ class ChannelsTest(CommandJobTest):
             with open(radio.path(name), "rb") as now:
                 now = now.read()
             if name == "mem.txt":
-                self.assertEqual((job.returncode, out), (0, b"mem.txt.~1~ keeps the old contents\n"))
+                self.assertEqual((job.returncode, out),
+                                 (0, b"mem.txt.~1~ keeps the old contents\n"))
                 self.assertEqual(now.split(b"\r\n")[10], edited.split(b"\r\n")[10])
                 self.assertNotEqual(now.split(b"\r\n")[5], empty(5))
                 with open(radio.path("mem.txt.~1~"), "rb") as backup:

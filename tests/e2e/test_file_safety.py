@@ -129,7 +129,8 @@ class FileSafetyTest(CommandJobTest):
                                       stderr=subprocess.PIPE, stdin=subprocess.DEVNULL,
                                       env=dict(os.environ, QUENMAR_COM1=radio.port), timeout=60)
             self.assertEqual((done.returncode, done.stderr), (0, b""), name)
-        self.assertEqual(read(radio.path("list.txt")), b"call DL1XYZ\n" + read(radio.path("all.txt")) * 3)
+        self.assertEqual(read(radio.path("list.txt")),
+                         b"call DL1XYZ\n" + read(radio.path("all.txt")) * 3)
         self.assertNotIn("list.txt.~1~", os.listdir(radio.directory))
 
     def test_results_for_a_closed_standard_stream_end_with_status_4(self):
