@@ -108,6 +108,9 @@ struct CheckedFile {
   ChannelFields fields[kChannels];
   int line_warnings[kChannels] = {};  // those of each line
   int warnings = 0;                   // all of them, the file's as a whole too
+  int lines = 0;                      // the lines read, 62 at most
+  bool ends_early = false;            // one of them says the file ends before line 62, and no more
+  bool memory_file = false;           // its first line has the separator in column 4
 };
 
 struct FileCheck {

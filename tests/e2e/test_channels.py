@@ -40,6 +40,19 @@ class ChannelsTest(CommandJobTest):
         self.assertEqual(self.run_job(radio, "--load", "load.txt", "--channels", "12")[0], 3)
         self.assertEqual(self.frames(radio)[35:], whole[10:])
 
+    def test_a_short_file_holds_back_only_a_load_of_a_channel_it_has_no_line_for(self):
+        radio = self.radio()
+        lines = memory_file({1: filled(1, "0705000", b"ONE    ", b"USB ", b"1.8")}).split(b"\r\n")
+        with open(radio.path("short.txt"), "wb") as out:
+            out.write(b"\r\n".join(lines[:3]))
+        with open(radio.path("notes.txt"), "wb") as out:
+            out.write(b"call DL1XYZ\r\n" + lines[1])
+        for name, channels, status in (("short.txt", "1", 0), ("short.txt", "1,3", 3),
+                                       ("notes.txt", "1", 3)):
+            self.assertEqual(self.run_job(radio, "--load", name, "--channels", channels)[0],
+                             status, (name, channels))
+        self.assertEqual(len(self.frames(radio)), 5)
+
     def test_a_compare_of_a_range_reads_only_those_channels(self):
         radio = self.radio("--demo")  # channels 0, 1, 2, 5, 10 and 20 filled
         self.assertEqual(self.run_job(radio, "--save", "all.txt")[0], 0)
