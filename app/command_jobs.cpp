@@ -64,7 +64,7 @@ int SaveJob(const std::string& name) {
     PrintProblem(result.refusal);
     return kUsageError;
   }
-  if (!backup_made.empty()) PrintLine(backup_made + " keeps the old contents");
+  if (!result.backup.empty()) PrintLine(result.backup + " keeps the old contents");
   if (!result.not_replaced.empty()) {
     PrintProblem(Displayed(result.not_replaced));
     return kResultsNotWritten;

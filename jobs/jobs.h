@@ -152,7 +152,9 @@ struct SaveResult {
   // Why a save of some channels replaced nothing after reading the radio,
   // naming the file that keeps the channels read, if it did not: one line.
   std::string not_replaced;
-  std::string backup;                // where the old contents are kept, "" for nowhere
+  // Where the old contents of the file written (FILE, or FILE.partial) are
+  // kept, "" for nowhere.
+  std::string backup;
   bool replaced_other_kind = false;  // the file replaced was not a memory file
 };
 

@@ -193,6 +193,7 @@ SaveResult SaveChosenChannelsInto(const std::string& name) {
     AbandonMemoryFileWriting();
     const std::string kept = name + ".partial";
     WriteWholeFile(kept, {WithChannelLines(file.bytes, lines), file.had_mark});
+    result.backup = backup_made;
     result.not_replaced = "\"" + name + "\" changed while the radio was read and " + why +
                           ": nothing replaced; the channels read are in \"" + kept + "\"";
     return result;
