@@ -317,3 +317,12 @@ void PrintProblem(const std::string& text) {
   std::fputs(line.c_str(), stderr);
   std::fflush(stderr);
 }
+
+// The terminal types that stand for no cursor control at all: the dumb
+// terminal, one that is not known, and an editor's shell buffer. An unset
+// TERM says nothing, and the console is then taken as it is.
+bool PlainTerminalType(const char* term) {
+  if (!term) return false;
+  std::string type = term;
+  return type.empty() || type == "dumb" || type == "unknown" || type == "emacs";
+}
