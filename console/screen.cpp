@@ -12,6 +12,7 @@
 #include "console/console.h"
 #include "console/terminal.h"
 #include "console/typed_answers.h"
+#include "ending/fatal.h"
 #include "text/text.h"
 
 int rows = 25;
@@ -244,6 +245,7 @@ bool ScreenRedrawn() {
 void ConsoleStart() {
   if (started) return;
   started = true;
+  AddCloser(TerminalRestore);
   TerminalOpen();
   MeasureScreen();
 }
