@@ -315,7 +315,10 @@ void PrintProblem(const std::string& text) {
   // The console's terminal takes raw keys: its lines end in CR LF, as the
   // screen's do. A stream that is not the console's gets plain lines.
   static const bool error_is_terminal = ErrorIsTerminal();
-  std::string line = "quenmar-setup: " + text + (started && error_is_terminal ? "\r\n" : "\n");
+  // Names and bytes from files are in it: their control characters are
+  // shown, never sent to the terminal.
+  std::string line = "quenmar-setup: " + Displayed(text, utf8_text) +
+                     (started && error_is_terminal ? "\r\n" : "\n");
   std::fputs(line.c_str(), stderr);
   std::fflush(stderr);
 }
