@@ -19,8 +19,9 @@
 
 namespace {
 
+// A result line: names in it keep their characters, not their control bytes.
 void PrintLine(const std::string& line) {
-  std::fputs((line + "\n").c_str(), stdout);
+  std::fputs((Displayed(line) + "\n").c_str(), stdout);
   std::fflush(stdout);
 }
 
@@ -197,7 +198,7 @@ int ConversionJob(const std::string& job, const std::string& input, const std::s
   std::string summary = Displayed(output) + ": " + channels + " channels from " + Displayed(input) +
                         ", " + empty + std::to_string(conversion.warnings) + " warnings";
   if (!backup_made.empty()) summary += "; " + Displayed(backup_made) + " keeps the old contents";
-  summary += "\n";
+  summary = Displayed(summary) + "\n";
   std::fputs(summary.c_str(), output == standard_stream_name ? stderr : stdout);
   return conversion.warnings == 0 ? kAllWell : kFoundSomething;
 }

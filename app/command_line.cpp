@@ -198,3 +198,15 @@ void RefuseDeviceArguments(const std::vector<std::string>& arguments) {
                (number.empty() ? "" : "C=" + number + " or ") + "--port " + argument);
   }
 }
+
+std::string PortNameFromArguments(const std::vector<std::string>& arguments) {
+  std::string joined;
+  for (const std::string& argument : arguments) {
+    if (&argument != &arguments.front()) joined += ' ';
+    joined += argument;
+  }
+  joined = UpperCase(joined);
+  size_t at = joined.find("C=");
+  if (at == std::string::npos) return "COM1";
+  return "COM" + joined.substr(at + 2);
+}

@@ -11,6 +11,8 @@
 // EndWithUsageError  the one ending of a usage error or a refusal before any
 //                  job: the line on the error stream, then status 2
 // OptionFormFor    "--save FILE" for an option name, as the messages show it
+// PortNameFromArguments  the "C=" rule: arguments (options taken out) joined,
+//                  upper-cased, COM + rest
 // RefuseDeviceArguments  ends the program with one line and status 2 when an
 //                  argument left for the port rule looks like a device (holds
 //                  a / or \, or is COMn, ttyXXX or cuaXXX), present or not,
@@ -37,3 +39,4 @@ std::vector<std::string> ReadCommandLine(int argc, const char* const* argv);
 [[noreturn]] void EndWithUsageError(const std::string& text);
 std::string OptionFormFor(const std::string& name);
 void RefuseDeviceArguments(const std::vector<std::string>& arguments);
+std::string PortNameFromArguments(const std::vector<std::string>& arguments);

@@ -21,18 +21,6 @@
 std::string port_name = "COM1";
 const std::string port_settings = ":1200,N,8,1,CS,RS,DS,CD";
 
-std::string PortNameFromArguments(const std::vector<std::string>& arguments) {
-  std::string joined;
-  for (const std::string& argument : arguments) {
-    if (&argument != &arguments.front()) joined += ' ';
-    joined += argument;
-  }
-  joined = UpperCase(joined);
-  size_t at = joined.find("C=");
-  if (at == std::string::npos) return "COM1";
-  return "COM" + joined.substr(at + 2);
-}
-
 namespace {
 
 // The file a prompt names. When the first item of the line is not the whole

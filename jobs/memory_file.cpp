@@ -227,6 +227,7 @@ void OpenMemoryFileForWriting(const std::string& name) {
   write_name = name;
   file_problem.clear();
   writing = Writing::kNone;
+  AddCloser(MemoryFileAbandon);  // an ending in the middle of a save keeps the old file
   last_error = name.empty() ? 1 : OpenForWriting(name);
   if (last_error != 0) writing = Writing::kNone;
 }
