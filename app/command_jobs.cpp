@@ -20,8 +20,9 @@
 
 namespace {
 
+// A result line: names in it keep their characters, not their control bytes.
 void PrintLine(const std::string& line) {
-  std::fputs((line + "\n").c_str(), stdout);
+  std::fputs((Displayed(line) + "\n").c_str(), stdout);
   std::fflush(stdout);
 }
 
@@ -69,8 +70,13 @@ int SaveJob(const std::string& name) {
     ReportUnanswered(result.unanswered, "the save stopped and the file was left as it was");
     return kRadioStoppedAnswering;
   }
+  if (!result.not_replaced.empty()) {
+    if (!result.backup.empty()) PrintLine(result.backup + " keeps the old contents");
+    PrintProblem(Displayed(result.not_replaced));
+    return kResultsNotWritten;
+  }
   // The summary goes where the results go, unless the file itself goes there.
-  std::string summary = SaveSummary(result, name, false) + "\n";
+  std::string summary = Displayed(SaveSummary(result, name)) + "\n";
   std::fputs(summary.c_str(), name == standard_stream_name ? stderr : stdout);
   return kAllWell;
 }
@@ -153,25 +159,16 @@ int CompareJob(const std::string& name) {
 
 }  // namespace
 
-std::string SaveSummary(const SaveResult& result, const std::string& name, bool other_kind) {
-  std::string text = Displayed(name) + ": " + Count(result.read, "channel") + " saved, " +
+std::string SaveSummary(const SaveResult& result, const std::string& name) {
+  std::string text = name + ": " + Count(result.read, "channel") + " saved, " +
                      std::to_string(result.filled) + " filled";
-  if (!backup_made.empty()) {
-    text += "; " + Displayed(backup_made) + " keeps the old contents";
-    if (other_kind) text += ", which were not a memory file";
-  } else if (other_kind) {
+  if (!result.backup.empty()) {
+    text += "; " + result.backup + " keeps the old contents";
+    if (result.replaced_other_kind) text += ", which were not a memory file";
+  } else if (result.replaced_other_kind) {
     text += "; it was not a memory file, and no backup was kept";
   }
   return text;
-}
-
-bool HoldsOtherKind(const std::string& name) {
-  // Only where the save's own open would go: a name that open refuses (a
-  // planted link) it reports itself, and nothing is read through it here.
-  FileFacts facts;
-  if (name == standard_stream_name || FileLookUp(name, facts) != 0) return false;
-  FileKind kind = KindOfFile(facts.path);
-  return kind == FileKind::kCsv || kind == FileKind::kOther;
 }
 
 void ReportUnanswered(const Unanswered& unanswered, const std::string& outcome) {
@@ -238,7 +235,7 @@ int ConversionJob(const std::string& job, const std::string& input, const std::s
   std::string summary = Displayed(output) + ": " + channels + " from " + Displayed(input) + ", " +
                         empty + Count(conversion.warnings, "warning");
   if (!backup_made.empty()) summary += "; " + Displayed(backup_made) + " keeps the old contents";
-  summary += "\n";
+  summary = Displayed(summary) + "\n";
   std::fputs(summary.c_str(), output == standard_stream_name ? stderr : stdout);
   return conversion.warnings == 0 ? kAllWell : kFoundSomething;
 }

@@ -17,10 +17,8 @@
 //                   standard output; returns the exit status, 0 when all is
 //                   well, kFoundSomething after a warning
 // SaveSummary       what a save did, in one line: the channels read and filled,
-//                   FILE, the backup made; `other_kind` when FILE held something
-//                   else than a memory file before (HoldsOtherKind), said too
-// HoldsOtherKind    whether a save into FILE would replace a CSV or another
-//                   file that is not a memory file
+//                   FILE, the backup made, and whether what it replaced was
+//                   not a memory file
 // ConversionJob     --to-csv or --from-csv INPUT OUTPUT: the refusal of names
 //                   that cannot be meant, or a summary line; returns the exit
 //                   status, kUsageError after a refusal, kFoundSomething after
@@ -36,6 +34,5 @@ int RunCommandJob(const std::string& job, const std::vector<std::string>& values
 void ReportUnanswered(const Unanswered& unanswered, const std::string& outcome);
 int RefuseOtherKindOfFile(const std::string& job, const std::string& name);
 int CheckJob(const std::string& name);
-std::string SaveSummary(const SaveResult& result, const std::string& name, bool other_kind);
-bool HoldsOtherKind(const std::string& name);
+std::string SaveSummary(const SaveResult& result, const std::string& name);
 int ConversionJob(const std::string& job, const std::string& input, const std::string& output);

@@ -9,6 +9,7 @@
 #include "console/terminal.h"
 #include "ending/fatal.h"
 #include "jobs/jobs.h"
+#include "jobs/memory_file.h"
 #include "link/serial_port.h"
 #include "text/text.h"
 
@@ -226,10 +227,28 @@ std::vector<std::string> ReadCommandLine(int argc, const char* const* argv) {
     TakeValues(*option, name, values, argc, argv, i);
     Keep(*option, name, values);
   }
+  // The file a job writes, named as the standard output by the system's
+  // names for it, is the standard output as "-" is: written in order, never
+  // replaced, so that no backup takes what a redirection had put there.
+  bool writes =
+      requested_job == "--save" || requested_job == "--to-csv" || requested_job == "--from-csv";
+  if (writes && IsStandardOutputName(job_values.back())) job_values.back() = standard_stream_name;
   // Only a load has findings to send despite.
   if (!force_given.empty() && requested_job != "--load")
     UsageError("option '--force' goes with --load only");
   ChooseChannelsOrEnd();
   RefuseUnusedWords(rest);
   return rest;
+}
+
+std::string PortNameFromArguments(const std::vector<std::string>& arguments) {
+  std::string joined;
+  for (const std::string& argument : arguments) {
+    if (&argument != &arguments.front()) joined += ' ';
+    joined += argument;
+  }
+  joined = UpperCase(joined);
+  size_t at = joined.find("C=");
+  if (at == std::string::npos) return "COM1";
+  return "COM" + joined.substr(at + 2);
 }

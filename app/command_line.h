@@ -15,6 +15,8 @@
 // EndWithUsageError  the one ending of a usage error or a refusal before any
 //                  job: the line on the error stream, then status 2
 // OptionFormFor    "--save FILE" for an option name, as the messages show it
+// PortNameFromArguments  the "C=" rule: arguments (options taken out) joined,
+//                  upper-cased, COM + rest
 #pragma once
 #include <string>
 #include <vector>
@@ -36,3 +38,4 @@ extern std::string force_given;
 std::vector<std::string> ReadCommandLine(int argc, const char* const* argv);
 [[noreturn]] void EndWithUsageError(const std::string& text);
 std::string OptionFormFor(const std::string& name);
+std::string PortNameFromArguments(const std::vector<std::string>& arguments);

@@ -53,7 +53,8 @@ const char kUsage[] =
     "                  FILE - is the error stream, to watch the exchange, as is\n"
     "                  a name of what a standard stream is (/dev/stderr, its\n"
     "                  terminal or pipe); any other FILE is a plain file, and\n"
-    "                  the run goes on untraced when it cannot be opened\n"
+    "                  the run goes on untraced when it cannot be opened; the\n"
+    "                  job's own file or a backup of it: status 2\n"
     "\n"
     "One job without the menu, for scripts and cron: nothing is drawn, progress\n"
     "(\"channel 17 of 62\") goes to the error stream when it is a terminal, and\n"
@@ -94,8 +95,12 @@ const char kUsage[] =
     "                  sends them what a load of the whole file sends and names\n"
     "                  those whose line is empty; a save replaces their lines in\n"
     "                  FILE, which must be a memory file, and keeps every other\n"
-    "                  byte; a missing FILE or one of another kind is refused\n"
-    "                  before any frame (status 2). Changing channel 12 alone:\n"
+    "                  byte and each line's own end (CR LF, LF, CR); a missing\n"
+    "                  FILE, one of another kind or with too few lines is\n"
+    "                  refused before any frame (status 2); one that changed\n"
+    "                  while the radio was read and no longer takes the lines\n"
+    "                  is left as it is, the channels read in FILE.partial\n"
+    "                  (status 4). Changing channel 12 alone:\n"
     "                  edit its line, then\n"
     "                    quenmar-setup --check FILE\n"
     "                    quenmar-setup --load FILE --channels 12\n"
@@ -132,7 +137,7 @@ const char kUsage[] =
     "as FILE.~N~ when they differ; VERSION_CONTROL=none, simple, numbered or\n"
     "existing chooses as for GNU cp (any other value: status 2), and the backup\n"
     "made is named on the standard output. FILE - is the standard input or\n"
-    "output.\n"
+    "output; /dev/stdout, /dev/fd/1 and /proc/self/fd/1 the standard output.\n"
     "\n"
     "  -h, -?, --help  show this text (/? too, on Windows)\n"
     "  -V, --version   show the version\n"
@@ -145,12 +150,12 @@ const char kUsage[] =
     "     neither an option, its value nor after C=, an empty device, --force\n"
     "     without --load, a file of another kind, conversion names that cannot\n"
     "     be meant, a bad --channels list, a FILE that --save --channels cannot\n"
-    "     update\n"
+    "     update, a trace into the job's file\n"
     "  3  something found: --check warned, --compare found a difference, a\n"
     "     conversion warned, --load held the file back for warnings or the\n"
     "     radio refused a channel, --clock was refused\n"
     "  4  the results could not be written, or went to a standard stream that\n"
-    "     was closed\n"
+    "     was closed, or --save --channels found its file changed\n"
     "  5  the radio stopped answering: --probe, --save, --load, --clock,\n"
     "     --compare\n"
     "  1, 2 or 8  with the abort report, when the port or a file cannot be\n"
@@ -239,6 +244,21 @@ void RefuseEmptyDevice(const std::string& device_text) {
       " is set but empty; set it to the device, or unset it (see quenmar-setup --help)");
 }
 
+// The trace is never a writer into a job's own file (or a backup of it):
+// its lines would be added to the file, or to the backup that keeps the old
+// contents. Refused before the port opens, as the conversions refuse two
+// names for one file.
+void RefuseTraceIntoJobFile() {
+  const char* trace = trace_name.empty() ? std::getenv("QUENMAR_TRACE") : trace_name.c_str();
+  if (!trace || !*trace || trace == standard_stream_name) return;
+  for (const std::string& file : job_values) {
+    if (file == standard_stream_name || (!SameFile(trace, file) && !NamesFileOrBackup(trace, file)))
+      continue;
+    EndWithUsageError("the trace file \"" + Displayed(trace) + "\" is \"" + Displayed(file) +
+                      "\" or one of its backups: nothing is sent; name another file for the trace");
+  }
+}
+
 // The port trace's file, named by --trace or QUENMAR_TRACE: "-" is the
 // standard error stream (the standard output holds the results), and a name
 // of the stream a standard stream is (/dev/stderr, the terminal, a pipe) is
@@ -304,6 +324,7 @@ int main(int argc, char** argv) {
   RefuseEmptyDevice(port_name + port_settings);
   // A job from the command line draws nothing and leaves the terminal alone.
   const bool menu = requested_job.empty();
+  RefuseTraceIntoJobFile();
   OpenTrace();  // before the screen is taken, so that its one complaint is seen
   if (menu) ConsoleStart();
   if (menu) PrintText(port_name, true);

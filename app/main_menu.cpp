@@ -21,18 +21,6 @@
 std::string port_name = "COM1";
 const std::string port_settings = ":1200,N,8,1,CS,RS,DS,CD";
 
-std::string PortNameFromArguments(const std::vector<std::string>& arguments) {
-  std::string joined;
-  for (const std::string& argument : arguments) {
-    if (&argument != &arguments.front()) joined += ' ';
-    joined += argument;
-  }
-  joined = UpperCase(joined);
-  size_t at = joined.find("C=");
-  if (at == std::string::npos) return "COM1";
-  return "COM" + joined.substr(at + 2);
-}
-
 namespace {
 
 // What the last job has to say, shown under the menu until the next choice:
@@ -107,10 +95,9 @@ void LoadMemories() {
 // failed close (error 2 at line 574), after one line saying what to check.
 void SaveMemories() {
   std::string name = AskFileName("What file to open to write memories? ");
-  bool other_kind = HoldsOtherKind(name);
   SaveResult result = SaveMemoriesInto(name);
   if (!result.unanswered.command) {
-    AddToStatusLine(SaveSummary(result, name, other_kind));
+    AddToStatusLine(Displayed(SaveSummary(result, name)));
     return;
   }
   ReportUnanswered(result.unanswered, "the save stopped and the file was left as it was");

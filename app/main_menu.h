@@ -1,7 +1,5 @@
 // Start-up and the main menu.
 //
-// PortNameFromArguments  the "C=" rule: arguments (options taken out) joined,
-//                        upper-cased, COM + rest
 // MainMenu               shows the menu and runs the chosen job, until choice 0
 #pragma once
 #include <string>
@@ -12,5 +10,4 @@ extern std::string port_name;
 // The line settings appended to port_name when the port is opened.
 extern const std::string port_settings;
 
-std::string PortNameFromArguments(const std::vector<std::string>& arguments);
 [[noreturn]] void MainMenu();

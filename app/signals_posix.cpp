@@ -53,19 +53,6 @@ void HoldEndingSignals() {
 
 }  // namespace
 
-void WriteErrorStream(const char* bytes, size_t length) {
-  while (length > 0) {
-    ssize_t n = write(STDERR_FILENO, bytes, length);
-    if (n <= 0) break;
-    bytes += n;
-    length -= n;
-  }
-}
-
-void EndProcessNow(int status) {
-  _exit(status);
-}
-
 void InstallSignalHandlers() {
   PrepareSignalReports();
   stack_t stack{};

@@ -23,12 +23,25 @@ constexpr ULONG kStackForTheReport = 64 * 1024;
 
 volatile LONG ending = 0;
 LPTOP_LEVEL_EXCEPTION_FILTER runtime_filter = nullptr;
+DWORD main_thread = 0;
+
+// A control event's thread closes the port under the main thread's feet:
+// the main thread, stopped first, cannot take that for a failure of its own
+// and end with its report in place of the interrupt's.
+void StopMainThread() {
+  if (GetCurrentThreadId() == main_thread) return;
+  HANDLE thread = OpenThread(THREAD_SUSPEND_RESUME, FALSE, main_thread);
+  if (!thread) return;
+  SuspendThread(thread);
+  CloseHandle(thread);
+}
 
 [[noreturn]] void EndWithReport(SignalKind kind) {
   // One report, whichever way comes first; a second one waits for the end.
   if (InterlockedExchange(&ending, 1) != 0) {
     for (;;) Sleep(INFINITE);
   }
+  StopMainThread();
   EndWithSignalReport(kind);
 }
 
@@ -70,25 +83,9 @@ LONG WINAPI OnUnhandledException(EXCEPTION_POINTERS* exception) {
 
 }  // namespace
 
-void WriteErrorStream(const char* bytes, size_t length) {
-  HANDLE error_stream = GetStdHandle(STD_ERROR_HANDLE);
-  while (length > 0) {
-    DWORD written = 0;
-    if (!WriteFile(error_stream, bytes, static_cast<DWORD>(length), &written, nullptr) ||
-        written == 0)
-      break;
-    bytes += written;
-    length -= written;
-  }
-}
-
-void EndProcessNow(int status) {
-  TerminateProcess(GetCurrentProcess(), static_cast<UINT>(status));
-  for (;;) Sleep(INFINITE);
-}
-
 void InstallSignalHandlers() {
   PrepareSignalReports();
+  main_thread = GetCurrentThreadId();
   // Room left on an exhausted stack for writing the report.
   ULONG stack_guarantee = kStackForTheReport;
   SetThreadStackGuarantee(&stack_guarantee);

@@ -22,9 +22,9 @@
 //                that is a terminal; "" clears it. Needs no ConsoleStart.
 // PrintProblem   one line "quenmar-setup: text" on the standard error stream,
 //                the program's every complaint: ended by CR LF once the
-//                console holds a terminal on it, else by LF. The caller shows
-//                what a file or the user gave through Displayed. Needs no
-//                ConsoleStart.
+//                console holds a terminal on it, else by LF. It shows the text
+//                Displayed: a name with control bytes in it never reaches the
+//                terminal raw, and no caller need escape. Needs no ConsoleStart.
 // ShowProgress   the channel a job is working on (of how many): the menu's
 //                row 5, or the progress line, as progress_on_screen says
 #pragma once

@@ -5,8 +5,8 @@
 // error stream (beside a converted file that may go to the standard output).
 //
 // PrintDiagnostic  one such line on `out`; column 0 names no column. The text
-//                  is shown Printable, so that what a file holds never
-//                  reaches a terminal as a control sequence.
+//                  is shown Printable and the file's name Displayed, so
+//                  that neither reaches a terminal as a control sequence.
 #pragma once
 #include <cstddef>
 #include <cstdio>

@@ -12,6 +12,7 @@
 #include "console/console.h"
 #include "console/terminal.h"
 #include "console/typed_answers.h"
+#include "ending/fatal.h"
 #include "text/text.h"
 
 int rows = 25;
@@ -244,6 +245,7 @@ bool ScreenRedrawn() {
 void ConsoleStart() {
   if (started) return;
   started = true;
+  AddCloser(TerminalRestore);
   TerminalOpen();
   MeasureScreen();
 }
@@ -313,7 +315,19 @@ void PrintProblem(const std::string& text) {
   // The console's terminal takes raw keys: its lines end in CR LF, as the
   // screen's do. A stream that is not the console's gets plain lines.
   static const bool error_is_terminal = ErrorIsTerminal();
-  std::string line = "quenmar-setup: " + text + (started && error_is_terminal ? "\r\n" : "\n");
+  // Names and bytes from files are in it: their control characters are
+  // shown, never sent to the terminal.
+  std::string line = "quenmar-setup: " + Displayed(text, utf8_text) +
+                     (started && error_is_terminal ? "\r\n" : "\n");
   std::fputs(line.c_str(), stderr);
   std::fflush(stderr);
+}
+
+// The terminal types that stand for no cursor control at all: the dumb
+// terminal, one that is not known, and an editor's shell buffer. An unset
+// TERM says nothing, and the console is then taken as it is.
+bool PlainTerminalType(const char* term) {
+  if (!term) return false;
+  std::string type = term;
+  return type.empty() || type == "dumb" || type == "unknown" || type == "emacs";
 }

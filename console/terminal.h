@@ -19,6 +19,11 @@
 // TerminalBeep         sounds the terminal's bell
 // TerminalCharWidth    the cells a character takes on the screen (utf8_text only): 0, 1 or 2
 // ErrorIsTerminal      whether the standard error stream is a terminal (a console)
+//
+// Of the console itself (screen.cpp), for TerminalOpen:
+// PlainTerminalType    true for a TERM that takes no escape sequences and no
+//                      raw keys (dumb, an editor's shell buffer): the program
+//                      then talks to it as to a stream
 #pragma once
 #include <string>
 
@@ -44,3 +49,4 @@ long TerminalReadStream(char* buffer, unsigned long size);
 void TerminalBeep();
 int TerminalCharWidth(char32_t code);
 bool ErrorIsTerminal();
+bool PlainTerminalType(const char* term);

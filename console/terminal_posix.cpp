@@ -13,6 +13,7 @@
 
 #include <cerrno>
 #include <clocale>
+#include <cstdlib>
 #include <cwchar>
 #include <string>
 
@@ -119,8 +120,9 @@ bool LocaleIsUtf8() {
 }  // namespace
 
 void TerminalOpen() {
-  output_is_terminal = isatty(STDOUT_FILENO);
-  input_is_terminal = isatty(STDIN_FILENO);
+  bool plain = PlainTerminalType(std::getenv("TERM"));
+  output_is_terminal = isatty(STDOUT_FILENO) && !plain;
+  input_is_terminal = isatty(STDIN_FILENO) && !plain;
   sigprocmask(SIG_SETMASK, nullptr, &mask_while_waiting);
   if (output_is_terminal || input_is_terminal) ListenForResizes();
   utf8_text = LocaleIsUtf8();

@@ -1,11 +1,36 @@
 // The endings of the program and the abort report.
 #include "ending/fatal.h"
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 
 int last_error = 0;
+
+namespace {
+
+// Written at start-up and when a floor first opens something, read by the
+// endings, a signal handler's included: the count grows only after its
+// entry is in place.
+constexpr int kMostClosers = 8;
+void (*volatile closers[kMostClosers])() = {};
+volatile std::sig_atomic_t closer_count = 0;
+
+}  // namespace
+
+void AddCloser(void (*closer)()) {
+  for (int i = 0; i < closer_count; i++) {
+    if (closers[i] == closer) return;
+  }
+  if (closer_count == kMostClosers) std::abort();  // a floor added more than the table holds
+  closers[closer_count] = closer;
+  closer_count = closer_count + 1;
+}
+
+void CloseEverything() {
+  for (int i = closer_count; i-- > 0;) closers[i]();
+}
 
 const char* ErrorText(int error) {
   switch (error) {

@@ -6,13 +6,16 @@
 // FatalError      closes everything, writes the abort report for last_error
 // AbortReport     the report's bytes; report_line 0 gives the signal form
 // ErrorText       the text of an error number, "" when it has none
-// CloseEverything closes the memory file and the port and gives back the
-//                 terminal's input mode; every ending calls it, the signal
-//                 handlers too, so it does only async-signal-safe work
+// AddCloser       puts a procedure into the table of closers, once; each floor
+//                 adds its own when it first takes what it must give back:
+//                 the console the terminal's input mode, the link the port,
+//                 the jobs the memory file. A closer is async-signal-safe.
+// CloseEverything calls the closers, the last added first: the memory file,
+//                 the port, then the terminal's input mode; every ending calls
+//                 it, the signal handlers too
 //
 // The ending is the ground every floor stands on, so every floor may end the
-// program; what an ending lets go of is the top floor's to know:
-// CloseEverything is declared here and made in app/close_everything.cpp.
+// program; what an ending lets go of, each floor tells it.
 #pragma once
 #include <string>
 
@@ -40,4 +43,5 @@ constexpr int kRadioStoppedAnswering = 5;  // a command-line job's exchange went
 [[noreturn]] void FatalError(int report_line);
 std::string AbortReport(int error, int report_line);
 const char* ErrorText(int error);
+void AddCloser(void (*closer)());
 void CloseEverything();

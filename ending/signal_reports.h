@@ -7,7 +7,7 @@
 // EndWithSignalReport   closes everything, writes the report of a kind of signal
 //                       and ends the process with its error (async-signal-safe)
 //
-// Steps each system supplies (signals_posix.cpp, signals_win32.cpp):
+// Steps each system supplies (exit_steps_posix.cpp, exit_steps_win32.cpp):
 // WriteErrorStream      writes bytes to the standard error stream with plain system calls
 // EndProcessNow         ends the process at once with a status, running no clean-up
 #pragma once

@@ -104,6 +104,22 @@ std::string BackupName(const std::string& path, const char* version_control) {
   return path + ".~" + OneMore(highest.empty() ? "0" : highest) + "~";
 }
 
+bool NamesFileOrBackup(const std::string& name, const std::string& file) {
+  std::error_code error;
+  auto spelt_out = [&error](const std::string& path) {
+    std::filesystem::path full = std::filesystem::absolute(path, error);
+    return error ? path : std::filesystem::weakly_canonical(full, error).string();
+  };
+  std::string path = spelt_out(name);
+  std::string of = error ? file : spelt_out(file);
+  if (error || path.compare(0, of.size(), of) != 0) return false;
+  std::string tail = path.substr(of.size());
+  if (tail.empty() || tail == "~") return true;
+  // .~N~, N digits without a leading zero
+  return tail.size() >= 4 && tail.compare(0, 2, ".~") == 0 && tail.back() == '~' &&
+         tail[2] != '0' && tail.find_first_not_of("0123456789", 2) == tail.size() - 1;
+}
+
 std::string VersionControlProblem(const char* version_control) {
   Control control = ControlOf(version_control);
   if (control != Control::kUnknown && control != Control::kAmbiguous) return "";

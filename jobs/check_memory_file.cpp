@@ -35,6 +35,8 @@ size_t ctrl_z_column = 0;
 // current_filter; 0 while no line of this file has.
 int mode_line = 0;
 int filter_line = 0;
+// EndMemoryFileCheck's one finding was that the file ends before line 62.
+bool ended_early = false;
 
 // A column of the line as read, counted as the file has it: a separator
 // written in UTF-8 takes three bytes there, one in the line.
@@ -329,12 +331,14 @@ int EndMemoryFileCheck(int number) {
   }
   // In the 62nd line it matters only where it cuts the columns a load reads.
   const size_t line_end = kFilterColumn + kFilterWidth;
+  ended_early = false;
   if (ctrl_z_at > 0 && (number <= kChannels || ctrl_z_at_column < line_end)) {
     warnings++;
     SayAtFileColumn(ctrl_z_at, ctrl_z_at_column, "warning",
                     "the byte 1A (Ctrl-Z) ends the file here: nothing after it is read" +
                         (number <= kChannels ? " - " + left : std::string()));
   } else if (number <= kChannels && ctrl_z_at == 0) {
+    ended_early = true;
     Warn(number, 1,
          number == 1 ? "the file is empty - all 62 channels are left as the radio has them"
                      : "the file ends after line " + lines + " - " + left);
@@ -353,6 +357,7 @@ CheckedFile ReadCheckedMemoryFile(const std::string& name, std::FILE* out) {
   for (; number <= kChannels && MoreLinesToRead(); number++) {
     std::string line = ReadChannelLine();
     if (ReadFailed()) break;
+    if (number == 1) checked.memory_file = line.size() >= 4 && line[3] == column_separator;
     int before = warnings;
     checked.loads[number - 1] = CheckChannelLine(number, line, checked.fields[number - 1]);
     checked.line_warnings[number - 1] = warnings - before;
@@ -363,6 +368,8 @@ CheckedFile ReadCheckedMemoryFile(const std::string& name, std::FILE* out) {
     EndWithFileProblem(kReadCloseLine);
   }
   checked.warnings = EndMemoryFileCheck(number);
+  checked.lines = number - 1;
+  checked.ends_early = ended_early;
   CloseMemoryFileAfterReading();
   if (last_error != 0) EndWithFileProblem(kReadCloseLine);
   return checked;

@@ -333,7 +333,7 @@ void WriteLinesOf(const std::string& name, const std::vector<std::string>& lines
 // --from-csv reads a header row: in any of the separators, UTF-16 too.
 FileKind KindOfFile(const std::string& name) {
   std::error_code error;
-  if (name == standard_stream_name || !std::filesystem::is_regular_file(name, error))
+  if (IsStandardOutputName(name) || !std::filesystem::is_regular_file(name, error))
     return FileKind::kNoFile;
   OpenMemoryFileForReading(name);
   std::string line = last_error == 0 ? ReadChannelLine() : "";

@@ -40,10 +40,15 @@
 //                   some_channels; "" when it names channels 0-61 only, else
 //                   why not, in words
 // SaveChosenChannelsInto  the save of the chosen channels only: their lines
-//                   replaced in an existing memory file, every other byte kept
+//                   replaced in an existing memory file, every other byte kept;
+//                   refused before any frame for a file whose lines it cannot
+//                   map. The file is read again once the radio has been: the
+//                   lines go into what it holds then, or, when that is no
+//                   longer such a file, into FILE.partial, FILE left as it is
 // MemoryFileLines   how many lines a memory file's bytes hold, after a byte-order
-//                   mark: up to a Ctrl-Z, as for a load (a line longer than a
-//                   load's kLineLimit counts once here, where a load reads two)
+//                   mark: up to a Ctrl-Z, as for a load; every line end counts
+//                   (CR LF, LF, CR alone), and a line longer than a load's
+//                   kLineLimit counts once here, where a load reads two
 // WithChannelLines  those bytes with the lines of some channels replaced (an
 //                   empty text keeps a line): each new line keeps the old
 //                   one's line end and separator form, every other byte stays
@@ -103,6 +108,9 @@ struct CheckedFile {
   ChannelFields fields[kChannels];
   int line_warnings[kChannels] = {};  // those of each line
   int warnings = 0;                   // all of them, the file's as a whole too
+  int lines = 0;                      // the lines read, 62 at most
+  bool ends_early = false;            // one of them says the file ends before line 62, and no more
+  bool memory_file = false;           // its first line has the separator in column 4
 };
 
 struct FileCheck {
@@ -144,6 +152,13 @@ struct SaveResult {
   std::string refusal;    // why a save of some channels asked the radio nothing, if it did not
   int read = 0;           // channels read from the radio
   int filled = 0;         // of those, the filled ones
+  // Why a save of some channels replaced nothing after reading the radio,
+  // naming the file that keeps the channels read, if it did not: one line.
+  std::string not_replaced;
+  // Where the old contents of the file written (FILE, or FILE.partial) are
+  // kept, "" for nowhere.
+  std::string backup;
+  bool replaced_other_kind = false;  // the file replaced was not a memory file
 };
 
 // A channel that the radio and the file hold differently: the file's side as

@@ -107,10 +107,17 @@ LoadTally LoadMemoriesFrom(const std::string& name, std::FILE* findings, bool de
   // of the chosen lines and of the file as a whole.
   CheckedFile checked = ReadCheckedMemoryFile(name, findings);
   tally.findings = checked.warnings;
+  bool lines_chosen_there = true;
   for (int channel = 0; channel < kChannels; channel++) {
     if (!channel_chosen[channel]) tally.findings -= checked.line_warnings[channel];
+    if (channel_chosen[channel] && channel >= checked.lines) lines_chosen_there = false;
     if (channel_chosen[channel] && checked.line_warnings[channel] > 0) tally.lines_with_findings++;
   }
+  // A memory file that ends before line 62 leaves the channels after its end
+  // as the radio has them: nothing to hold back a load of channels that all
+  // have their lines.
+  if (some_channels && checked.ends_early && checked.memory_file && lines_chosen_there)
+    tally.findings--;
   tally.left = kChannels;
   if (tally.findings > 0 && !despite_findings) {
     tally.held_back = true;

@@ -158,6 +158,9 @@ int Commit() {
     return 0;
   }
   if (writing == Writing::kInPlace) {
+    // Its size now, not at the open: the file may have changed since.
+    FileFacts now;
+    if (target.exists && FileLookAt(target.path, now) == 0) target.size = now.size;
     if (target.exists && KeepBackup() != 0) {
       FileAbandonWrite();
       return 2;
@@ -182,7 +185,7 @@ int Commit() {
 // here, so that a name that will not take the new file fails now, not after
 // the whole save.
 int OpenForWriting(const std::string& name) {
-  if (name == standard_stream_name) {
+  if (IsStandardOutputName(name)) {
     writing = Writing::kStream;
     return FileOpenStandardOutput() == 0 ? 0 : Fail("cannot write");
   }
@@ -228,6 +231,7 @@ void OpenMemoryFileForWriting(const std::string& name) {
   write_name = name;
   file_problem.clear();
   writing = Writing::kNone;
+  AddCloser(MemoryFileAbandon);  // an ending in the middle of a save keeps the old file
   last_error = name.empty() ? 1 : OpenForWriting(name);
   if (name.empty()) file_problem = kNoFileName;
   if (last_error != 0) writing = Writing::kNone;
@@ -372,4 +376,11 @@ bool SameFile(const std::string& one, const std::string& other) {
   if (one == other) return true;
   std::error_code error;
   return std::filesystem::equivalent(one, other, error) && !error;
+}
+
+bool IsStandardOutputName(const std::string& name) {
+  // Followed as links, these would lead to the file behind a redirection,
+  // which would then be replaced rather than written to.
+  return name == standard_stream_name || name == "/dev/stdout" || name == "/dev/fd/1" ||
+         name == "/proc/self/fd/1";
 }

@@ -23,6 +23,8 @@
 // EndWithFileProblem  one line naming the file and the system's reason (when
 //                     there is one), then the abort report of report_line
 // SameFile            true when two names lead to one file (or are one text)
+// IsStandardOutputName  true for a name that, given as a file to write, is the
+//                     standard output: "-", /dev/stdout, /dev/fd/1, /proc/self/fd/1
 //
 // Every file goes through the rules of file_access.h and the steps of
 // file_system.h underneath them.
@@ -68,3 +70,4 @@ void CloseMemoryFileAfterReading();
 void MemoryFileAbandon();
 [[noreturn]] void EndWithFileProblem(int report_line);
 bool SameFile(const std::string& one, const std::string& other);
+bool IsStandardOutputName(const std::string& name);

@@ -1,12 +1,6 @@
 // The save, for menu choice 2 and --save: every channel of the radio into a
-// memory file; or, for --save with --channels, the chosen channels' lines
-// replaced in an existing memory file.
-#include <algorithm>
-#include <filesystem>
-#include <iterator>
+// memory file (for --save with --channels, save_chosen_channels.cpp).
 #include <string>
-#include <system_error>
-#include <vector>
 
 #include "console/console.h"
 #include "ending/fatal.h"
@@ -15,110 +9,6 @@
 #include "jobs/jobs.h"
 #include "jobs/memory_file.h"
 #include "link/civ_frame.h"
-
-namespace {
-
-// No memory file comes near this size; a file that does is not one.
-constexpr size_t kMemoryFileLimit = 1 << 20;
-
-// Where one line of a memory file's bytes begins, and where its text ends:
-// its CR LF or LF, a Ctrl-Z or the end of the file follows. A Ctrl-Z ends
-// the file, as for a load; a line longer than a load's kLineLimit stays one
-// line here, where a load reads it as two.
-struct LineSpan {
-  size_t begin;
-  size_t end;
-};
-
-std::vector<LineSpan> LineSpans(const std::string& file) {
-  std::vector<LineSpan> spans;
-  size_t stop = std::min(file.find(kEndOfFile), file.size());
-  for (size_t begin = 0; begin < stop;) {
-    size_t end = std::min(file.find('\n', begin), stop);
-    size_t text_end = end > begin && file[end - 1] == '\r' ? end - 1 : end;
-    spans.push_back({begin, text_end});
-    begin = end + 1;
-  }
-  return spans;
-}
-
-// A new line as the old one held its separators: as U+2502 when a UTF-8
-// editor had written them so, so that the file stays in one form.
-std::string InFormOf(const std::string& line, const std::string& old) {
-  if (old.compare(kSeparatorColumns[0] - 1, utf8_separator.size(), utf8_separator) != 0)
-    return line;
-  std::string converted = line;
-  for (size_t i = std::size(kSeparatorColumns); i-- > 0;) {
-    size_t at = kSeparatorColumns[i] - 1;
-    if (at < converted.size() && converted[at] == column_separator)
-      converted.replace(at, 1, utf8_separator);
-  }
-  return converted;
-}
-
-// The bytes of the file to update, after a byte-order mark (noted in
-// file_had_byte_order_mark); false when there are more than any memory file
-// holds. A failed open or read ends the program, as for a load.
-bool ReadWholeFile(const std::string& name, std::string& bytes) {
-  OpenMemoryFileForReading(name);
-  if (last_error != 0) EndWithFileProblem(kReadOpenLine);
-  int byte = 0;
-  while (bytes.size() <= kMemoryFileLimit && (byte = NextFileByte()) >= 0)
-    bytes += static_cast<char>(byte);
-  bool read_failed = ReadFailed();
-  CloseMemoryFileAfterReading();
-  if (read_failed || last_error != 0) EndWithFileProblem(kReadCloseLine);
-  return bytes.size() <= kMemoryFileLimit;
-}
-
-// Why a save of the chosen channels may not go into the file, or "": the
-// lines it keeps must be known, so the file must exist, be a memory file and
-// hold a line for every channel chosen.
-std::string WhyNotUpdated(const std::string& name, std::string& bytes) {
-  const std::string quoted = "\"" + name + "\"";
-  const std::string save_all = "; to save every channel, leave out --channels";
-  std::error_code error;
-  if (name == standard_stream_name)
-    return "a save of some channels replaces their lines in a memory file, and - is none" +
-           save_all;
-  if (!std::filesystem::exists(name, error))
-    return quoted + " does not exist: a save of some channels replaces their lines in a " +
-           "memory file and keeps the others" + save_all;
-  if (!std::filesystem::is_regular_file(name, error))
-    return quoted + " is not a plain file: a save of some channels replaces their lines in a " +
-           "memory file" + save_all;
-  bool whole = ReadWholeFile(name, bytes);
-  if (!whole || KindOfFile(name) != FileKind::kMemoryFile)
-    return quoted + " is not a memory file (its first line has no separator in column 4): " +
-           "nothing is sent and the file is left as it is";
-  int lines = MemoryFileLines(bytes);
-  for (int channel = lines; channel < kChannels; channel++) {
-    if (channel_chosen[channel])
-      return quoted + " holds " + std::to_string(lines) + " lines: channel " +
-             std::to_string(channel) + " has none to replace" + save_all;
-  }
-  return "";
-}
-
-}  // namespace
-
-int MemoryFileLines(const std::string& file) {
-  return static_cast<int>(LineSpans(file).size());
-}
-
-std::string WithChannelLines(const std::string& file, const std::string (&lines)[kChannels]) {
-  std::vector<LineSpan> spans = LineSpans(file);
-  std::string result;
-  size_t kept = 0;  // the bytes of file before this are in result
-  for (size_t channel = 0; channel < spans.size() && channel < kChannels; channel++) {
-    if (lines[channel].empty()) continue;
-    const LineSpan& span = spans[channel];
-    result.append(file, kept, span.begin - kept);
-    result += InFormOf(lines[channel], file.substr(span.begin, span.end - span.begin));
-    kept = span.end;
-  }
-  return result.append(file, kept);
-}
 
 RadioChannel ReadRadioChannel(int channel) {
   RadioChannel read;
@@ -152,39 +42,14 @@ RadioChannel ReadRadioChannel(int channel) {
   return read;
 }
 
-SaveResult SaveChosenChannelsInto(const std::string& name) {
-  SaveResult result;
-  std::string bytes;
-  result.refusal = WhyNotUpdated(name, bytes);
-  if (!result.refusal.empty()) return result;
-  bool had_mark = file_had_byte_order_mark;
-  OpenMemoryFileForWriting(name);
-  if (last_error != 0) EndWithFileProblem(kWriteOpenLine);
-  std::string lines[kChannels];
-  for (int channel = 0; channel < kChannels; channel++) {
-    if (!channel_chosen[channel]) continue;
-    ShowProgress("Reading memory ", channel, kChannels);
-    RadioChannel read = ReadRadioChannel(channel);
-    if (read.unanswered.command) {
-      AbandonMemoryFileWriting();  // as for a whole save: the file stays as it was
-      result.unanswered = read.unanswered;
-      return result;
-    }
-    result.read++;
-    if (read.filled) result.filled++;
-    lines[channel] =
-        FormatChannelLine(channel, read.filled, read.frequency, read.name, read.mode, read.filter);
-  }
-  WriteMemoryFileBytes((had_mark ? byte_order_mark : "") + WithChannelLines(bytes, lines));
-  PrintProgress("");
-  CloseMemoryFileAfterWriting();
-  if (last_error != 0) EndWithFileProblem(kWriteCloseLine);
-  return result;
-}
-
 SaveResult SaveMemoriesInto(const std::string& name) {
   if (some_channels) return SaveChosenChannelsInto(name);
   SaveResult result;
+  // Looked at before it is replaced: a file of another kind (a save may be
+  // pointed at any name from the menu) is then kept only in its backup.
+  FileKind kind = KindOfFile(name);
+  // A file whose first line is empty may be a memory file: not said.
+  result.replaced_other_kind = kind == FileKind::kCsv || kind == FileKind::kOther;
   OpenMemoryFileForWriting(name);
   if (last_error != 0) EndWithFileProblem(kWriteOpenLine);
   for (int channel = 0; channel < kChannels; channel++) {
@@ -207,5 +72,6 @@ SaveResult SaveMemoriesInto(const std::string& name) {
   PrintProgress("");
   CloseMemoryFileAfterWriting();
   if (last_error != 0) EndWithFileProblem(kWriteCloseLine);
+  result.backup = backup_made;
   return result;
 }

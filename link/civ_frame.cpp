@@ -24,6 +24,10 @@ constexpr double kReplyWindow = 3.0;
 // scheduling of a loaded machine.
 constexpr double kByteTime = 10.0 / 1200;
 constexpr double kEchoMargin = 0.1;
+// An echo that stopped part way, the frame so far, is late rather than
+// changed (the machine was busy, an adapter held the bytes): the rest is
+// waited for as long as it keeps coming, this long at most for each piece.
+constexpr double kLateEchoGap = 0.5;
 // After a collision: the line counts as quiet when no byte came for two byte
 // times; a line that never falls quiet is given up on after a while.
 constexpr int kQuietMs = 17;
@@ -70,6 +74,11 @@ std::string SendOnce(const std::string& frame, bool first) {
   if (written == kHungUp) TraceNote("the port hung up during the write");
   if (written == kPortFailed) TraceNote("the write to the port failed");
   std::string echo = ReadUntil(frame.size(), deadline);
+  while (!echo.empty() && echo.size() < frame.size() && frame.compare(0, echo.size(), echo) == 0) {
+    std::string rest = ReadUntil(frame.size() - echo.size(), SecondsNow() + kLateEchoGap);
+    if (rest.empty()) break;
+    echo += rest;
+  }
   TraceBytes("echo", echo);
   return echo;
 }

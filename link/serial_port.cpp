@@ -7,6 +7,7 @@
 
 #include <string>
 
+#include "ending/fatal.h"
 #include "ending/system_error.h"
 #include "link/port_steps.h"
 
@@ -124,6 +125,7 @@ int PortOpen(const std::string& device_text) {
     port_problem = "COM" + std::to_string(port) + " is set to an empty device name";
     return 2;
   }
+  AddCloser(PortAbandon);  // every ending gives the driver its settings back
   int opened = DeviceOpen(path);
   if (opened != 0) {
     port_problem =

@@ -59,6 +59,7 @@ const char kUsage[] =
     "  --refuse-recall    answer every RecallMemory with FA\n"
     "  --refuse-reads     answer ReadFrequency, ReadMode and ReadName with FA\n"
     "  --short-names      answer ReadName without the name's trailing blanks\n"
+    "  --mode-only        answer ReadMode with the mode alone, no filter byte\n"
     "  --refuse CODE[:CHANNEL[:TIMES]]\n"
     "                     answer the command of that hex code (03 ReadFrequency,\n"
     "                     08 SelectMemory, ...) with FA and do not act on it:\n"
@@ -143,6 +144,7 @@ const KnownOption kOptions[] = {
     {.name = "--refuse-recall", .flag = &refuse_recall},
     {.name = "--refuse-reads", .flag = &refuse_reads},
     {.name = "--short-names", .flag = &short_names},
+    {.name = "--mode-only", .flag = &mode_only},
     {.name = "--cut-replies", .flag = &options.cut_replies},
     {.name = "--extra-bytes", .flag = &options.extra_bytes},
     {.name = "--noise", .flag = &options.noise},

@@ -18,6 +18,7 @@ std::string radio_clock(6, '\0');
 bool refuse_recall = false;
 bool refuse_reads = false;
 bool short_names = false;
+bool mode_only = false;
 namespace {
 
 std::vector<Fault> faults;  // the ones AddFault took, in order
@@ -88,6 +89,7 @@ std::string FrequencyReply() {
 }
 
 std::string ModeReply() {
+  if (mode_only) return ReplyFrame({ReadMode, static_cast<char>(vfo.mode)});
   return ReplyFrame({ReadMode, static_cast<char>(vfo.mode), static_cast<char>(vfo.filter)});
 }
 

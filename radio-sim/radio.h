@@ -31,10 +31,12 @@ extern int selected_channel;
 extern std::string radio_clock;  // day, month, year, hour, minute, second, packed
 
 // Faults set by the options: refuse every RecallMemory, refuse the three reads,
-// answer ReadName with the name's trailing blanks left out.
+// answer ReadName with the name's trailing blanks left out, answer ReadMode
+// with the mode alone.
 extern bool refuse_recall;
 extern bool refuse_reads;
 extern bool short_names;
+extern bool mode_only;
 
 // A fault of one command, as the options give it: the radio neither acts on
 // the command nor answers it as it should, while the given channel is the

@@ -3,11 +3,13 @@ radio: only the channels named, in channel order; a save of some channels
 replaces only their lines; bad lists and files end before any frame."""
 
 import os
+import subprocess
 import unittest
 
 from command_jobs import CommandJobTest
-from memory_lines import filled, memory_file
+from memory_lines import empty, filled, memory_file
 from radio import SELECT_MEMORY
+from screen import SETUP
 
 
 class ChannelsTest(CommandJobTest):
@@ -37,6 +39,19 @@ class ChannelsTest(CommandJobTest):
         self.assertEqual(self.run_job(radio, "--load", "load.txt", "--channels", "40")[0], 0)
         self.assertEqual(self.run_job(radio, "--load", "load.txt", "--channels", "12")[0], 3)
         self.assertEqual(self.frames(radio)[35:], whole[10:])
+
+    def test_a_short_file_holds_back_only_a_load_of_a_channel_it_has_no_line_for(self):
+        radio = self.radio()
+        lines = memory_file({1: filled(1, "0705000", b"ONE    ", b"USB ", b"1.8")}).split(b"\r\n")
+        with open(radio.path("short.txt"), "wb") as out:
+            out.write(b"\r\n".join(lines[:3]))
+        with open(radio.path("notes.txt"), "wb") as out:
+            out.write(b"call DL1XYZ\r\n" + lines[1])
+        for name, channels, status in (("short.txt", "1", 0), ("short.txt", "1,3", 3),
+                                       ("notes.txt", "1", 3)):
+            self.assertEqual(self.run_job(radio, "--load", name, "--channels", channels)[0],
+                             status, (name, channels))
+        self.assertEqual(len(self.frames(radio)), 5)
 
     def test_a_compare_of_a_range_reads_only_those_channels(self):
         radio = self.radio("--demo")  # channels 0, 1, 2, 5, 10 and 20 filled
@@ -75,17 +90,78 @@ class ChannelsTest(CommandJobTest):
             self.assertEqual(kept.read(), old)
         self.assertNotIn("kept.txt.~1~", os.listdir(radio.directory))
 
+    def test_every_line_end_and_a_blank_chosen_line_keep_every_other_byte(self):
+        radio = self.radio("--demo")  # channel 5 filled, channel 3 empty
+        self.assertEqual(self.run_job(radio, "--save", "all.txt")[0], 0)
+        with open(radio.path("all.txt"), "rb") as saved:
+            new = saved.read().split(b"\r\n")
+        lines = memory_file({5: filled(5, "0705000", b"OLD    ", b"LSB ", b"6.0")}).split(b"\r\n")
+        lines[3] = b""
+
+        def joined(lines, ends):
+            return b"".join(line + ends[i % len(ends)] for i, line in enumerate(lines[:62]))
+        for name, ends in (("cr.txt", [b"\r"]), ("mixed.txt", [b"\r\n", b"\n", b"\r"])):
+            with open(radio.path(name), "wb") as out:
+                out.write(joined(lines, ends))
+            status, out, errors = self.run_job(radio, "--save", name, "--channels", "3,5",
+                                               env={"VERSION_CONTROL": "off"})
+            self.assertEqual((status, out, errors),
+                             (0, "%s: 2 channels saved, 1 filled\n" % name, ""), name)
+            with open(radio.path(name), "rb") as saved:
+                self.assertEqual(saved.read(),
+                                 joined(lines[:3] + [new[3], lines[4], new[5]] + lines[6:], ends))
+
+    def test_a_file_changed_while_the_radio_is_read_keeps_the_change(self):
+        # At the radio's 1200 bits per second channels 0-5 (0, 1, 2 and 5
+        # filled) take about 2.5 s: time to change the file after the first frame.
+        radio = self.radio("--demo", rate=1200)
+        old = memory_file({})
+        edited = old.replace(empty(10), filled(10, "0705000", b"EDITED ", b"LSB ", b"6.0"))
+        for name, change in (("mem.txt", edited), ("gone.txt", b"call DL1XYZ\n")):
+            with open(radio.path(name), "wb") as out:
+                out.write(old)
+            start = len(self.frames(radio))
+            job = subprocess.Popen(
+                [SETUP, "--save", name, "--channels", "0-5"], cwd=radio.directory,
+                stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                env=dict(os.environ, QUENMAR_COM1=radio.port))
+            self.addCleanup(job.kill)
+            radio.wait_log(lambda log: len([l for l in log if l.kind == "in"]) > start)
+            with open(radio.path(name), "wb") as out:
+                out.write(change)
+            out, errors = job.communicate(timeout=60)
+            with open(radio.path(name), "rb") as now:
+                now = now.read()
+            if name == "mem.txt":
+                self.assertEqual((job.returncode, out),
+                                 (0, b"mem.txt: 6 channels saved, 4 filled; mem.txt.~1~ keeps the"
+                                     b" old contents\n"))
+                self.assertEqual(now.split(b"\r\n")[10], edited.split(b"\r\n")[10])
+                self.assertNotEqual(now.split(b"\r\n")[5], empty(5))
+                with open(radio.path("mem.txt.~1~"), "rb") as backup:
+                    self.assertEqual(backup.read(), edited)
+                saved = now
+            else:
+                self.assertEqual((job.returncode, now, errors.count(b"\n")), (4, change, 1))
+                self.assertIn(b'"gone.txt" changed while the radio was read', errors)
+                with open(radio.path("gone.txt.partial"), "rb") as partial:
+                    self.assertEqual(partial.read(), saved.replace(edited.split(b"\r\n")[10],
+                                                                   empty(10)))
+
     def test_a_save_of_some_channels_into_no_memory_file_is_refused_before_any_frame(self):
         radio = self.radio("--demo")
         with open(radio.path("notes.txt"), "wb") as out:
             out.write(b"call DL1XYZ\n")
+        with open(radio.path("short.txt"), "wb") as out:
+            out.write(memory_file({})[:62])
         for name, why in (("new.txt", '"new.txt" does not exist'),
-                          ("notes.txt", '"notes.txt" is not a memory file')):
+                          ("notes.txt", '"notes.txt" is not a memory file'),
+                          ("short.txt", '"short.txt" holds 2 lines, none for channel 3')):
             status, out, errors = self.run_job(radio, "--save", name, "--channels", "3")
             self.assertEqual((status, out, errors.count("\n")), (2, "", 1), errors)
             self.assertIn(why, errors)
         self.assertEqual(sorted(os.listdir(radio.directory)),
-                         ["notes.txt", "radio.log", "radio.stderr"])
+                         ["notes.txt", "radio.log", "radio.stderr", "short.txt"])
         self.assertEqual(self.frames(radio), [])
 
     def test_bad_lists_and_lists_without_a_job_end_with_one_line_and_status_2(self):

@@ -57,6 +57,13 @@ class CommandTest(CommandJobTest):
         self.assertEqual(self.run_job(radio, "--compare", "backup.txt"), (3, (
             'channel 3: radio 07.05000 LSB 6.0 "THREE  ", file empty: a load leaves it as the'
             " radio has it\n2 channels compared, 1 agree, 1 differ\n"), ""))
+        # The filter alone differs.
+        with open(radio.path("filter.txt"), "wb") as out:
+            out.write(memory_file({3: filled(3, "0705000", b"THREE  ", b"LSB ", b"6.0"),
+                                   40: filled(40, "2112340", b"FORTY  ", b"FM  ", b".25")}))
+        self.assertEqual(self.run_job(radio, "--compare", "filter.txt"), (3, (
+            'channel 40: radio 21.12340 FM .50 "FORTY  ", file 21.12340 FM .25 "FORTY  "\n'
+            "2 channels compared, 1 agree, 1 differ\n"), ""))
 
     def test_compare_marks_a_channel_whose_line_reads_otherwise(self):
         # "usb " is no mode: a load sends the mode of the line before (LSB),

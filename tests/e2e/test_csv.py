@@ -60,6 +60,7 @@ class CsvTest(unittest.TestCase):
             lines[i + 2] = filled(i + 2, "%07d" % (i * 249999), name, MODES[i // 5],
                                   FILTERS[i % 5])
         lines[60] = filled(60, "1423450", b'"A,B"  ', b"USB ", b"2.4")
+        lines[61] = filled(61, "1423450", b'say"hi"', b"USB ", b"2.4")  # quotes, no comma
         self.write("mem.txt", memory_file(lines))
         # Name bytes FD and FE (in the names of channels 19, 20 and 38) are
         # sent as blanks: both directions say so, and keep them.
@@ -72,7 +73,7 @@ class CsvTest(unittest.TestCase):
             "mem.txt:21:14: warning: name byte FE is sent as a blank (it would end or restart the frame)",
             "mem.txt:39:15: warning: name byte FD is sent as a blank (it would end or restart the frame)",
             "mem.txt:39:16: warning: name byte FE is sent as a blank (it would end or restart the frame)"])
-        self.assertEqual(result.stdout, b"list.csv: 41 channels from mem.txt, 4 warnings\n")
+        self.assertEqual(result.stdout, b"list.csv: 42 channels from mem.txt, 4 warnings\n")
         csv_bytes = self.read("list.csv")
         self.assertTrue(csv_bytes.startswith(HEADER))
         self.assertIn(b"\r\n2," + high[:7].decode("cp437").encode()
@@ -80,6 +81,7 @@ class CsvTest(unittest.TestCase):
                       csv_bytes)
         self.assertIn(b",AM,5.00,,AMLS filter .25,", csv_bytes)
         self.assertIn(b'\r\n60,"""A,B""",14.234500,', csv_bytes)
+        self.assertIn(b'\r\n61,"say""hi""",14.234500,', csv_bytes)
         rows = csv_bytes.decode().split("\r\n")[1:-1]
         self.assertEqual([row.split(",")[1] for row in rows[:40]],
                          [(high * 3)[i * 7:i * 7 + 7].decode("cp437").rstrip(" ") for i in range(40)])
@@ -90,7 +92,7 @@ class CsvTest(unittest.TestCase):
                           if line.endswith("the byte FD or FE, which the radio receives as a blank")],
                          ["list.csv:19", "list.csv:20", "list.csv:38"])
         # ... and channel 2's frequency of 0 is named too.
-        self.assertEqual(result.stdout, b"back.txt: 41 channels from list.csv, 21 empty, 4 warnings\n")
+        self.assertEqual(result.stdout, b"back.txt: 42 channels from list.csv, 20 empty, 4 warnings\n")
         self.assertEqual(self.read("back.txt"), memory_file(lines))
 
     def test_chirp_writes_a_list_and_reads_ours(self):

@@ -101,6 +101,40 @@ class FileSafetyTest(CommandJobTest):
         if ROOT:
             self.assertEqual(read(radio.path("victim.txt")), b"kept\n")
 
+    def test_no_other_writer_into_a_jobs_file(self):
+        radio = self.radio("--demo")
+        write(radio.path("m.txt"), REFERENCE)
+        os.link(radio.path("m.txt"), radio.path("hard.txt"))
+        # A trace into the job's file, or into a backup of it, by any name:
+        # refused before the port opens.
+        for args, env in ((["--trace", "m.txt", "--compare", "m.txt"], {}),
+                          (["--save", "./m.txt"], {"QUENMAR_TRACE": "m.txt"}),
+                          (["--trace", "hard.txt", "--load", "m.txt"], {}),
+                          (["--trace", "m.txt.~12~", "--save", "m.txt"], {}),
+                          (["--trace", "new.txt~", "--save", "new.txt"], {})):
+            status, out, errors = self.run_job(radio, *args, env=env)
+            self.assertEqual((status, out, errors.count(b"\n")), (2, b"", 1), args)
+            self.assertIn(b"name another file for the trace", errors)
+        self.assertEqual(read(radio.path("m.txt")), REFERENCE)
+        self.assertEqual(sorted(os.listdir(radio.directory)),
+                         ["hard.txt", "m.txt", "radio.log", "radio.stderr"])
+        self.assertEqual(self.frames(radio), [])
+        # The standard output by another name is written to, not replaced:
+        # the file behind it keeps what it had, and no backup is made.
+        self.assertEqual(self.run_job(radio, "--save", "all.txt")[:2],
+                         (0, b"all.txt: 62 channels saved, 6 filled\n"))
+        write(radio.path("list.txt"), b"call DL1XYZ\n")
+        for name in ("/dev/stdout", "/dev/fd/1", "/proc/self/fd/1"):
+            with open(radio.path("list.txt"), "ab") as out:
+                done = subprocess.run([SETUP, "--save", name], cwd=radio.directory, stdout=out,
+                                      stderr=subprocess.PIPE, stdin=subprocess.DEVNULL,
+                                      env=dict(os.environ, QUENMAR_COM1=radio.port), timeout=60)
+            self.assertEqual((done.returncode, done.stderr),
+                             (0, b"-: 62 channels saved, 6 filled\n"), name)
+        self.assertEqual(read(radio.path("list.txt")),
+                         b"call DL1XYZ\n" + read(radio.path("all.txt")) * 3)
+        self.assertNotIn("list.txt.~1~", os.listdir(radio.directory))
+
     def test_results_for_a_closed_standard_stream_end_with_status_4(self):
         radio = self.radio("--channel", BEACON)
         write(radio.path("ref.txt"), REFERENCE)

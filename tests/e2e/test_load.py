@@ -205,6 +205,23 @@ class CheckTest(unittest.TestCase):
             status, found, rest = check(path)
         return status, found, [line.replace(path, "FILE") for line in rest]
 
+    def test_a_name_with_control_bytes_reaches_no_terminal_raw(self):
+        # A name holding an escape sequence, in every line that names it:
+        # --check's findings and summary, and the refusal of a CSV to --load.
+        with tempfile.TemporaryDirectory() as directory:
+            memory = os.path.join(directory, "m\x1b[2J.txt")
+            with open(memory, "wb") as out:
+                out.write(memory_file({0: filled(0, "1400000", b"A      ", b"usb ", b"2.4")}))
+            csv = os.path.join(directory, "c\x1b[2J.csv")
+            with open(csv, "wb") as out:
+                out.write(b"Location,Name,Frequency\r\n1,A,14.000000\r\n")
+            for args, status in (["--check", memory], 3), (["--load", csv], 2):
+                done = subprocess.run([SETUP] + args, capture_output=True, timeout=10,
+                                      env=dict(os.environ, QUENMAR_COM1="/nonexistent"))
+                self.assertEqual(done.returncode, status, done)
+                self.assertIn(b"\\x1B[2J", done.stdout + done.stderr)
+                self.assertNotIn(b"\x1b", done.stdout + done.stderr)
+
     def test_one_fault_of_each_kind(self):
         lines = {
             0: filled(0, "1400000", b"A      ", b"usb ", b"2.4"),

@@ -69,14 +69,18 @@ class SaveTest(MenuJobTest):
             expected.append(bytes.fromhex("FE FE 04 F1 0A FD"))
         self.assertEqual(frames, expected)
 
-    def test_a_short_name_reply_is_filled_with_blanks(self):
-        p = self.start("--channel", "1:1423450:1:2:" + hex_name(b"AB     "),
-                       "--channel", "2:1423450:1:2:" + hex_name(b"       "), "--short-names")
+    def test_short_name_and_mode_only_replies(self):
+        # A name without its trailing blanks is filled with blanks; a mode
+        # without its filter is an answer, the filter then 0 (written 2.4).
+        p = self.start("--channel", "1:1423450:3:1:" + hex_name(b"AB     "),
+                       "--channel", "2:1423450:1:2:" + hex_name(b"       "), "--short-names",
+                       "--mode-only")
         self.save(p, "mem.txt")
-        self.assertIn(bytes.fromhex("FE FE F1 04 10 41 42 FD"),
-                      [line.data for line in self.radio.log() if line.kind == "out"])
+        replies = [line.data for line in self.radio.log() if line.kind == "out"]
+        self.assertIn(bytes.fromhex("FE FE F1 04 10 41 42 FD"), replies)
+        self.assertIn(bytes.fromhex("FE FE F1 04 04 03 FD"), replies)
         lines = self.saved_lines()
-        self.assertEqual(lines[1], filled(1, "1423450", b"AB     ", b"USB ", b"2.4"))
+        self.assertEqual(lines[1], filled(1, "1423450", b"AB     ", b"CW  ", b"2.4"))
         self.assertEqual(lines[2], filled(2, "1423450", b"       ", b"USB ", b"2.4"))
 
     def saved_lines(self, name="mem.txt"):

@@ -83,6 +83,29 @@ class TerminalTest(unittest.TestCase):
             self.assertEqual(termios.tcgetattr(port), port_mode)
 
 
+    def test_a_dumb_terminal_gets_the_plain_dialogue(self):
+        # An editor's shell buffer: a terminal that takes no escape sequence
+        # and sends whole lines. The menu comes as plain lines; 7 then 0 ends.
+        terminal, slave = os.openpty()
+        env = dict(os.environ, QUENMAR_COM1=self.port, TERM="dumb")
+        program = subprocess.Popen([SETUP], stdin=slave, stdout=slave, stderr=slave, env=env,
+                                   cwd=self.folder.name, start_new_session=True)
+        os.close(slave)
+        os.write(terminal, b"7\n0\n")
+        shown = b""
+        deadline = time.monotonic() + 10
+        while program.poll() is None or select.select([terminal], [], [], 0.1)[0]:
+            self.assertLess(time.monotonic(), deadline, "still running: %r" % shown)
+            if select.select([terminal], [], [], 0.1)[0]:
+                try:
+                    shown += os.read(terminal, 4096)
+                except OSError:
+                    break
+        os.close(terminal)
+        self.assertEqual(program.wait(), 0)
+        self.assertNotIn(b"\x1b", shown)
+        self.assertEqual(shown.count(b" 3 = Set Quenmar Date and Time\r"), 2, shown)
+
 
 MENU = ["COM1", "Quenmar Setup Program", " 0 = Exit", " 1 = Load Quenmar memories from file",
         " 2 = Save all memories to file", " 3 = Set Quenmar Date and Time", "", " 0"]

@@ -6,7 +6,6 @@
 #include <string>
 #include <vector>
 
-#include "app/main_menu.h"
 #include "link/serial_port.h"
 
 namespace {

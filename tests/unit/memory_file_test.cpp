@@ -492,6 +492,11 @@ struct BackupCase {
   const char* expected;  // "" for no backup
 };
 
+void PrintTo(const BackupCase& backup, std::ostream* out) {
+  *out << "VERSION_CONTROL=" << (backup.version_control ? backup.version_control : "(unset)")
+       << ", " << backup.there.size() << " names there, expected \"" << backup.expected << "\"";
+}
+
 class BackupNameTest : public testing::TestWithParam<BackupCase> {};
 
 TEST_P(BackupNameTest, FollowsVersionControl) {
@@ -516,7 +521,13 @@ INSTANTIATE_TEST_SUITE_P(
                                {"mem.txt.~99999999999999999999~", "mem.txt.~100~",
                                 "mem.txt.~0123456789012345678901~"},
                                ".~100000000000000000000~"},
-                    BackupCase{"nu", {}, ".~1~"}, BackupCase{"s", {"mem.txt.~1~"}, "~"}));
+                    BackupCase{nullptr, {"mem.txt.~9~", "mem.txt.~10~"}, ".~11~"},
+                    BackupCase{"nu", {}, ".~1~"}, BackupCase{"s", {"mem.txt.~1~"}, "~"}),
+    [](const testing::TestParamInfo<BackupCase>& backup) {
+      // VERSION_CONTROL's value and the case's place: stable from build to build.
+      std::string control = backup.param.version_control ? backup.param.version_control : "unset";
+      return (control.empty() ? "empty" : control) + "_" + std::to_string(backup.index);
+    });
 
 TEST(VersionControlProblem, GnusValuesAndTheirShortFormsOnly) {
   for (const char* good :

@@ -249,11 +249,19 @@ TEST_F(OpenPortTest, WaitingBytesAreCountedAndReadAtOnce) {
   ASSERT_TRUE(WaitPending(3));
   EXPECT_TRUE(PortHasInput());
   EXPECT_EQ(PortPending(), 3u);
-  double start = SecondsNow();
   EXPECT_EQ(Hex(PortRead(3)), Hex(Bytes({0x00, 0xFE, 0x0D})));
-  EXPECT_LT(SecondsNow() - start, 0.05);
   EXPECT_FALSE(PortHasInput());
   EXPECT_EQ(PortPending(), 0u);
+  // A read of bytes already there does not wait its 100 ms for more: twenty
+  // of them take far less than the 2 s they would take waiting, even on a
+  // busy machine.
+  double start = SecondsNow();
+  for (int read = 0; read < 20; read++) {
+    line.Send("x");
+    ASSERT_TRUE(WaitPending(1));
+    EXPECT_EQ(PortRead(1), "x");
+  }
+  EXPECT_LT(SecondsNow() - start, 1.5);
 }
 
 TEST_F(OpenPortTest, AReadOfMoreThanHasComeReturnsWhatCame) {
@@ -262,7 +270,7 @@ TEST_F(OpenPortTest, AReadOfMoreThanHasComeReturnsWhatCame) {
   double start = SecondsNow();
   EXPECT_EQ(PortRead(10), "abc");
   EXPECT_EQ(PortRead(1), "");
-  EXPECT_LT(SecondsNow() - start, 0.5);
+  EXPECT_LT(SecondsNow() - start, 2.0);  // two waits of 100 ms, not a wait for all ten
 }
 
 TEST_F(OpenPortTest, AReadWaitsForAByteThatIsOnItsWay) {
@@ -298,7 +306,7 @@ TEST_F(OpenPortTest, AWriteSaysWhetherEveryByteWentOut) {
   // cannot be handed over in time.
   double start = SecondsNow();
   EXPECT_EQ(PortWrite(std::string(1 << 20, 'x'), 0.2), kTimedOut);
-  EXPECT_LT(SecondsNow() - start, 1.0);
+  EXPECT_LT(SecondsNow() - start, 2.5);  // ended at its 0.2 s, not held by the driver
   line.Close();
   EXPECT_EQ(PortWrite("\xFD", 1.0), kHungUp);
   EXPECT_TRUE(PortHungUp());
@@ -367,6 +375,23 @@ TEST_F(OpenPortTest, AChangedEchoIsACollisionAndTheFrameGoesOutAgainUpToThreeTim
       EXPECT_EQ(Hex(civ_buffer), Hex(kReplyOk));
     }
   }
+}
+
+TEST_F(OpenPortTest, AnEchoThatStopsPartWayIsLateNotChanged) {
+  // A busy machine: the echo's first bytes, then a pause longer than the
+  // echo's own wait, then the rest and the reply. Sent once, answered.
+  std::thread radio([&] {
+    std::string frame = line.Received(kClockFrame.size());
+    line.Send(frame.substr(0, 4));
+    poll(nullptr, 0, 400);
+    line.Send(frame.substr(4));
+    line.Send(kReplyOk);
+  });
+  ExchangeResult exchanged = Exchange(kClockFrame);
+  radio.join();
+  EXPECT_EQ(exchanged.sent.tries, 1);
+  EXPECT_TRUE(exchanged.sent.echo_as_sent);
+  EXPECT_TRUE(exchanged.answered);
 }
 
 TEST_F(OpenPortTest, TheRadiosReplyInPlaceOfTheEchoIsNoCollision) {
@@ -444,8 +469,8 @@ TEST_F(OpenPortTest, AFloodEndsTheWindowAtItsBoundUnanswered) {
   ASSERT_TRUE(WaitPending(1000));
   double start = SecondsNow();
   EXPECT_FALSE(ReceiveReply());
-  EXPECT_LT(SecondsNow() - start, 1.0);
-  EXPECT_EQ(civ_buffer, "");  // noise, all of it
+  EXPECT_LT(SecondsNow() - start, 2.5);  // not the whole 3 s window
+  EXPECT_EQ(civ_buffer, "");             // noise, all of it
 }
 
 TEST_F(OpenPortTest, AHangUpEndsTheExchangeAtOnce) {
@@ -454,7 +479,7 @@ TEST_F(OpenPortTest, AHangUpEndsTheExchangeAtOnce) {
   TraceStart(trace);
   double start = SecondsNow();
   ExchangeResult exchanged = Exchange(kClockFrame);
-  EXPECT_LT(SecondsNow() - start, 1.0);
+  EXPECT_LT(SecondsNow() - start, 2.5);  // not the 3 s window
   EXPECT_FALSE(exchanged.answered);
   EXPECT_TRUE(exchanged.hung_up);
   EXPECT_EQ(exchanged.sent.tries, 1);
@@ -485,7 +510,7 @@ TEST_F(OpenPortTest, AReplyEndsAtItsFirstFdAndWhatCameBehindIsDropped) {
   ASSERT_TRUE(WaitPending(8));
   double start = SecondsNow();
   EXPECT_TRUE(ReceiveReply());
-  EXPECT_LT(SecondsNow() - start, 0.5);
+  EXPECT_LT(SecondsNow() - start, 2.5);  // not the 3 s window
   EXPECT_EQ(Hex(civ_buffer), Hex(kReplyOk));
 }
 
@@ -497,7 +522,7 @@ TEST_F(OpenPortTest, ASilentRadioGivesAnEmptyReplyAfterThreeSeconds) {
   EXPECT_EQ(civ_buffer, "");
   EXPECT_FALSE(complete);
   EXPECT_GE(waited, 2.95);
-  EXPECT_LT(waited, 3.5);
+  EXPECT_LT(waited, 5.0);
   EXPECT_EQ(DecodeFrequency(), "000000000");
 }
 

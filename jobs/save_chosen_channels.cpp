@@ -1,0 +1,208 @@
+// The save of some channels, for --save with --channels: the chosen
+// channels' lines replaced in an existing memory file, every other byte kept,
+// into the file as it is when the radio has been read.
+#include <algorithm>
+#include <filesystem>
+#include <iterator>
+#include <string>
+#include <system_error>
+#include <vector>
+
+#include "console/console.h"
+#include "ending/fatal.h"
+#include "jobs/channel_line.h"
+#include "jobs/jobs.h"
+#include "jobs/memory_file.h"
+
+namespace {
+
+// No memory file comes near this size; a file that does is not one.
+constexpr size_t kMemoryFileLimit = 1 << 20;
+
+// A file's bytes after its byte-order mark, and whether it had one.
+struct FileBytes {
+  std::string bytes;
+  bool had_mark = false;
+  bool operator==(const FileBytes&) const = default;
+};
+
+// Where one line of a memory file's bytes begins, and where its text ends:
+// its line end (CR LF, LF or CR alone, each line its own), a Ctrl-Z or the
+// end of the file follows. A Ctrl-Z ends the file, as for a load.
+struct LineSpan {
+  size_t begin;
+  size_t end;
+};
+
+std::vector<LineSpan> LineSpans(const std::string& file) {
+  std::vector<LineSpan> spans;
+  size_t stop = std::min(file.find(kEndOfFile), file.size());
+  for (size_t begin = 0; begin < stop;) {
+    size_t end = std::min(file.find_first_of("\r\n", begin), stop);
+    spans.push_back({begin, end});
+    begin = end + (end + 1 < stop && file.compare(end, 2, "\r\n") == 0 ? 2 : 1);
+  }
+  return spans;
+}
+
+// A new line as the old one held its separators: as U+2502 when a UTF-8
+// editor had written them so, so that the file stays in one form.
+std::string InFormOf(const std::string& line, const std::string& old) {
+  size_t first = kSeparatorColumns[0] - 1;
+  if (old.size() < first + utf8_separator.size() ||
+      old.compare(first, utf8_separator.size(), utf8_separator) != 0)
+    return line;
+  std::string converted = line;
+  for (size_t i = std::size(kSeparatorColumns); i-- > 0;) {
+    size_t at = kSeparatorColumns[i] - 1;
+    if (at < converted.size() && converted[at] == column_separator)
+      converted.replace(at, 1, utf8_separator);
+  }
+  return converted;
+}
+
+// The bytes of a file; false when it cannot be opened or read, or holds more
+// than any memory file. `fatal`: a failed open or read ends the program, as
+// for a load.
+bool ReadWholeFile(const std::string& name, FileBytes& file, bool fatal) {
+  file = FileBytes();
+  OpenMemoryFileForReading(name);
+  if (last_error != 0 && fatal) EndWithFileProblem(kReadOpenLine);
+  if (last_error != 0) return false;
+  file.had_mark = file_had_byte_order_mark;
+  int byte = 0;
+  while (file.bytes.size() <= kMemoryFileLimit && (byte = NextFileByte()) >= 0)
+    file.bytes += static_cast<char>(byte);
+  bool read_failed = ReadFailed();
+  CloseMemoryFileAfterReading();
+  if ((read_failed || last_error != 0) && fatal) EndWithFileProblem(kReadCloseLine);
+  last_error = 0;
+  return !read_failed && file.bytes.size() <= kMemoryFileLimit;
+}
+
+// Why the chosen channels' lines cannot go into these bytes, or "": they
+// must be a memory file's, with a line for every channel chosen, each of them
+// and those before them a line as a load reads one.
+std::string WhyNotMapped(const std::string& bytes) {
+  std::vector<LineSpan> spans = LineSpans(bytes);
+  const size_t at = kSeparatorColumns[0] - 1;
+  if (spans.empty() || spans[0].end <= at ||
+      (bytes[at] != column_separator &&
+       bytes.compare(at, utf8_separator.size(), utf8_separator) != 0))
+    return "is not a memory file (its first line has no separator in column 4)";
+  int highest = kChannels - 1;
+  while (highest > 0 && !channel_chosen[highest]) highest--;
+  if (highest >= static_cast<int>(spans.size()))
+    return "holds " + std::to_string(spans.size()) + " lines, none for channel " +
+           std::to_string(highest);
+  for (int line = 0; line <= highest; line++) {
+    if (spans[line].end - spans[line].begin >= kLineLimit)
+      return "has a line " + std::to_string(line + 1) + " of " + std::to_string(kLineLimit) +
+             " bytes or more, which a load reads as more than one line";
+  }
+  return "";
+}
+
+// Why a save of the chosen channels may not go into the file, or "": the
+// lines it keeps must be known, so the file must exist, be a memory file and
+// hold a line for every channel chosen.
+std::string WhyNotUpdated(const std::string& name, FileBytes& file) {
+  const std::string quoted = "\"" + name + "\"";
+  const std::string save_all = "; to save every channel, leave out --channels";
+  std::error_code error;
+  if (name == standard_stream_name)
+    return "a save of some channels replaces their lines in a memory file, and - is none" +
+           save_all;
+  if (!std::filesystem::exists(name, error))
+    return quoted + " does not exist: a save of some channels replaces their lines in a " +
+           "memory file and keeps the others" + save_all;
+  if (!std::filesystem::is_regular_file(name, error))
+    return quoted + " is not a plain file: a save of some channels replaces their lines in a " +
+           "memory file" + save_all;
+  std::string why = ReadWholeFile(name, file, true) ? WhyNotMapped(file.bytes)
+                                                    : "is not a memory file (it is too large)";
+  if (why.empty()) return "";
+  return quoted + " " + why + ": nothing is sent and the file is left as it is";
+}
+
+// The chosen channels as the radio gives them, each as its line, counted in
+// `result`; false with its `unanswered` when the radio stopped answering.
+bool ReadChosenLines(std::string (&lines)[kChannels], SaveResult& result) {
+  for (int channel = 0; channel < kChannels; channel++) {
+    if (!channel_chosen[channel]) continue;
+    ShowProgress("Reading memory ", channel, kChannels);
+    RadioChannel read = ReadRadioChannel(channel);
+    if (read.unanswered.command) {
+      result.unanswered = read.unanswered;
+      return false;
+    }
+    result.read++;
+    if (read.filled) result.filled++;
+    lines[channel] =
+        FormatChannelLine(channel, read.filled, read.frequency, read.name, read.mode, read.filter);
+  }
+  PrintProgress("");
+  return true;
+}
+
+void WriteWholeFile(const std::string& name, const FileBytes& file) {
+  OpenMemoryFileForWriting(name);
+  if (last_error != 0) EndWithFileProblem(kWriteOpenLine);
+  WriteMemoryFileBytes((file.had_mark ? byte_order_mark : "") + file.bytes);
+  CloseMemoryFileAfterWriting();
+  if (last_error != 0) EndWithFileProblem(kWriteCloseLine);
+}
+
+}  // namespace
+
+int MemoryFileLines(const std::string& file) {
+  return static_cast<int>(LineSpans(file).size());
+}
+
+std::string WithChannelLines(const std::string& file, const std::string (&lines)[kChannels]) {
+  std::vector<LineSpan> spans = LineSpans(file);
+  std::string result;
+  size_t kept = 0;  // the bytes of file before this are in result
+  for (size_t channel = 0; channel < spans.size() && channel < kChannels; channel++) {
+    if (lines[channel].empty()) continue;
+    const LineSpan& span = spans[channel];
+    result.append(file, kept, span.begin - kept);
+    result += InFormOf(lines[channel], file.substr(span.begin, span.end - span.begin));
+    kept = span.end;
+  }
+  return result.append(file, kept);
+}
+
+SaveResult SaveChosenChannelsInto(const std::string& name) {
+  SaveResult result;
+  FileBytes file;
+  result.refusal = WhyNotUpdated(name, file);
+  if (!result.refusal.empty()) return result;
+  OpenMemoryFileForWriting(name);
+  if (last_error != 0) EndWithFileProblem(kWriteOpenLine);
+  std::string lines[kChannels];
+  if (!ReadChosenLines(lines, result)) {
+    AbandonMemoryFileWriting();  // as for a whole save: the file stays as it was
+    return result;
+  }
+  // The file as it is now: an edit made while the radio was read stays, and
+  // a file that can no longer take the lines is left as it is, the lines
+  // kept beside it.
+  FileBytes now;
+  std::string why = "can no longer be read";
+  if (!ReadWholeFile(name, now, false) ||
+      (now != file && !(why = WhyNotMapped(now.bytes)).empty())) {
+    AbandonMemoryFileWriting();
+    const std::string kept = name + ".partial";
+    WriteWholeFile(kept, {WithChannelLines(file.bytes, lines), file.had_mark});
+    result.backup = backup_made;
+    result.not_replaced = "\"" + name + "\" changed while the radio was read and " + why +
+                          ": nothing replaced; the channels read are in \"" + kept + "\"";
+    return result;
+  }
+  WriteMemoryFileBytes((now.had_mark ? byte_order_mark : "") + WithChannelLines(now.bytes, lines));
+  CloseMemoryFileAfterWriting();
+  if (last_error != 0) EndWithFileProblem(kWriteCloseLine);
+  result.backup = backup_made;
+  return result;
+}
