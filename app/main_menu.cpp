@@ -57,7 +57,7 @@ std::string AskFileName(const std::string& prompt) {
   std::string note = ItemNote(typed_line);
   if (!note.empty()) {
     PrintText("using \"" + name + "\": " + note, true);
-    AddToStatusLine("using \"" + name + "\": " + note);
+    AddToStatusLine("using \"" + Displayed(name) + "\": " + note);
   }
   return name == standard_stream_name ? "./" + name : name;
 }
