@@ -13,6 +13,7 @@
 #include "jobs/channel_line.h"
 #include "jobs/jobs.h"
 #include "jobs/memory_file.h"
+#include "text/text.h"
 
 namespace {
 
@@ -93,7 +94,7 @@ std::string WhyNotMapped(const std::string& bytes) {
   int highest = kChannels - 1;
   while (highest > 0 && !channel_chosen[highest]) highest--;
   if (highest >= static_cast<int>(spans.size()))
-    return "holds " + std::to_string(spans.size()) + " lines, none for channel " +
+    return "holds " + Count(static_cast<int>(spans.size()), "line") + ", none for channel " +
            std::to_string(highest);
   for (int line = 0; line <= highest; line++) {
     if (spans[line].end - spans[line].begin >= kLineLimit)
