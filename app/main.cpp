@@ -272,6 +272,7 @@ int main(int argc, char** argv) {
   }
   // A check reads a file and nothing else: no port, no console set-up.
   if (requested_job == "--check") return ResultsWritten(CheckJob(job_values[0]));
+  if (requested_job == "--list") return ResultsWritten(ListJob(job_values[0]));
   // The conversions are offline: neither the port nor the terminal is touched.
   // Ctrl-C still removes the half-written file (the handlers are in place).
   if (requested_job == "--to-csv" || requested_job == "--from-csv")
