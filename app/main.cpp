@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "app/channel_editor.h"
 #include "app/command_jobs.h"
 #include "app/command_line.h"
 #include "app/main_menu.h"
@@ -288,6 +289,8 @@ int main(int argc, char** argv) {
   // A job from the command line draws nothing and leaves the terminal alone.
   const bool menu = requested_job.empty();
   OpenTrace();  // before the screen is taken, so that its one complaint is seen
+  // The editor opens the port only when F5 asks for it.
+  if (requested_job == "--edit") EndProgram(RunChannelEditor(job_values[0]));
   if (menu) ConsoleStart();
   if (menu) PrintText(port_name, true);
   last_error = PortOpen(port_name + port_settings);
