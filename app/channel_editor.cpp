@@ -30,8 +30,14 @@ constexpr char kCtrlQ = 0x11, kCtrlS = 0x13, kCtrlL = 0x0C, kCtrlZ = 0x1A;
 void ShowFindings() {
   std::FILE* capture = std::tmpfile();
   CheckedFile checked = ReadCheckedMemoryFile(editor.name, capture);
+  // A line ended by CR alone is a row here, but a load reads it together
+  // with the next line: the findings' line numbers then name no row.
+  bool lone_cr = false;
+  for (size_t at = editor.bytes.find('\r'); at != std::string::npos && !lone_cr;
+       at = editor.bytes.find('\r', at + 1))
+    lone_cr = editor.bytes.compare(at, 2, "\r\n") != 0;
   for (int channel = 0; channel < kChannels; channel++)
-    editor.channels[channel].marked = checked.line_warnings[channel] > 0;
+    editor.channels[channel].marked = !lone_cr && checked.line_warnings[channel] > 0;
   if (checked.warnings == 0 || !capture) {
     if (capture) std::fclose(capture);
     return;
@@ -47,7 +53,9 @@ void ShowFindings() {
   std::fclose(capture);
   ClearScreen();
   PrintText(Displayed(editor.name) + ": " + Count(checked.warnings, "warning") +
-                "; the rows marked ! load otherwise than they show",
+                (lone_cr ? "; some lines end in CR alone, which a load reads together with the "
+                           "next line"
+                         : "; the rows marked ! load otherwise than they show"),
             true);
   int room = rows - 4 > 1 ? rows - 4 : 1;
   for (int k = 0; k < static_cast<int>(lines.size()) && k < room; k++)
@@ -146,6 +154,8 @@ bool TakeCommandKey(const std::string& key) {
     EditField();
   } else if (key == " ") {
     StepField();
+  } else if (static_cast<unsigned char>(key[0]) > ' ' && key != "\x7f") {
+    EditField(key);  // a character typed over the field
   } else if (special == kDelete) {
     EmptyChannel();
   } else if (key == std::string(1, kCtrlS) || special == kF2) {

@@ -18,7 +18,8 @@
 // Say                a line (or two) on the message rows; with `beep`, the bell too
 // ShowKeys           F1's screen of the keys, until a key is pressed
 // EditField          Enter: the field under the cursor edited in place; true
-//                    when the channel took it
+//                    when the channel took it. A typed character starts an
+//                    edit too, the field's text replaced by it (`first_key`)
 // StepField          Space on the mode or filter: the next one of its table
 // EmptyChannel       Delete: the channel under the cursor made empty
 // SaveChannels       Ctrl-S or F2: the file written; true when it was
@@ -68,7 +69,7 @@ void DrawRows();
 void DrawStatus();
 void Say(const std::string& text, bool beep = false);
 void ShowKeys();
-bool EditField();
+bool EditField(const std::string& first_key = "");
 void StepField();
 void EmptyChannel();
 bool SaveChannels();

@@ -140,12 +140,17 @@ std::string NextInTable(int field, const std::string& text) {
 
 }  // namespace
 
-bool EditField() {
+bool EditField(const std::string& first_key) {
   EditorChannel& channel = editor.channels[editor.current];
   if (!channel.loads) editor.field = kFrequencyField;  // an empty channel needs its frequency first
   editor.editing = true;
   editor.edit_text = EditStart(channel, editor.field);
   editor.edit_position = editor.edit_text.size();
+  if (!first_key.empty()) {
+    editor.edit_text.clear();
+    editor.edit_position = 0;
+    TakeFieldKey(editor.edit_text, editor.edit_position, first_key);
+  }
   Say(channel.loads ? "Enter takes the field, Escape drops the edit"
                     : "the frequency in MHz: the channel gets USB, 2.4 and no name until changed");
   for (;;) {
