@@ -88,7 +88,7 @@ void SendChangedChannels() {
   }
   some_channels = true;
   progress_on_screen = true;
-  progress_row = 0;  // the status row
+  progress_row = rows - 1;  // the second message row, below "opening"
   progress_column = 1;
   LoadTally tally;
   LoadCheckedChannels(checked, tally);

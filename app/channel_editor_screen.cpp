@@ -90,9 +90,19 @@ void DrawRow(int channel, int row) {
   PutClipped(Fitted(line, columns));
 }
 
+// The rows scrolled so that the cursor's channel is in sight.
+void KeepCurrentInSight() {
+  int shown = ChannelRows();
+  if (editor.current < editor.top) editor.top = editor.current;
+  if (editor.current >= editor.top + shown) editor.top = editor.current - shown + 1;
+  if (editor.top > kChannels - shown) editor.top = kChannels - shown > 0 ? kChannels - shown : 0;
+}
+
 // The cursor in the field under it, or at the edit's position in it.
 void PlaceFieldCursor() {
+  KeepCurrentInSight();
   int row = kFirstRow + editor.current - editor.top;
+  if (row > rows) row = rows;
   const FieldPlace& place = kFieldPlaces[editor.field];
   if (!editor.editing) {
     PlaceCursor(row, place.column <= columns ? place.column : columns);
@@ -121,9 +131,7 @@ void DrawEdit() {
 
 void DrawRows() {
   int shown = ChannelRows();
-  if (editor.current < editor.top) editor.top = editor.current;
-  if (editor.current >= editor.top + shown) editor.top = editor.current - shown + 1;
-  if (editor.top > kChannels - shown) editor.top = kChannels - shown > 0 ? kChannels - shown : 0;
+  KeepCurrentInSight();
   for (int k = 0; k < shown && editor.top + k < kChannels; k++) {
     if (kFirstRow + k > rows) break;
     DrawRow(editor.top + k, kFirstRow + k);
@@ -175,20 +183,22 @@ void ShowKeys() {
   static const char* const kKeyLines[] = {
       "Keys of the channel editor",
       "",
-      "  Up, Down, PgUp, PgDn   another channel; Home, End the first, the last",
-      "  Tab, Shift-Tab         another field (Left and Right too)",
-      "  Enter                  edit the field in place; Enter takes it, Escape drops it",
-      "  Space                  the next mode or filter",
-      "  Delete                 empty the channel",
-      "  Ctrl-S or F2           save the file",
-      "  F5                     send the channels changed since the start or the",
-      "                         last F5 to the radio",
-      "  Ctrl-Q or F10          quit (asks when there are unsaved changes)",
+      "  Up, Down, PgUp, PgDn  another channel; Home, End the first, the last",
+      "  Tab, Shift-Tab        another field (Left and Right too)",
+      "  Enter, or a character edit the field in place; Enter takes the edit,",
+      "                        Escape drops it",
+      "  Space                 the next mode or filter",
+      "  Delete                empty the channel",
+      "  Ctrl-S or F2          save the file",
+      "  F5                    send the channels changed since the start or",
+      "                        the last F5 to the radio",
+      "  Ctrl-Q or F10         quit (asks when there are unsaved changes)",
       "",
-      "A frequency is typed in MHz (7.05, 14.2345), up to 99.99999 in 10 Hz steps;",
-      "a mode is LSB, USB, AM, CW, FSK, FM, AMLS or AMUS; a filter 6.0, 2.4, 1.8,",
-      ".50 or .25; a name up to seven characters. Rows marked ! load otherwise than",
-      "they show (quenmar-setup --check FILE says why); * marks unsaved changes."};
+      "A frequency is typed in MHz (7.05, 14.2345), up to 99.99999 in 10 Hz",
+      "steps; a mode is LSB, USB, AM, CW, FSK, FM, AMLS or AMUS; a filter 6.0,",
+      "2.4, 1.8, .50 or .25; a name up to seven characters. Rows marked ! load",
+      "otherwise than they show (quenmar-setup --check FILE says why); * marks",
+      "unsaved changes."};
   ClearScreen();
   for (const char* line : kKeyLines) PrintText(line, true);
   WaitForKey();
