@@ -39,7 +39,10 @@ class ListTest(CommandJobTest):
         radio = self.radio()
         with open(radio.path("mem.txt"), "wb") as file:
             file.write(mixed_file((b"\r\n", b"\n"), after=b""))
+        with open(radio.path("mem.csv"), "wb") as file:
+            file.write(b"Location,Name,Frequency,Mode\r\n5,BEACON,14.234500,USB\r\n")
         cases = [  # arguments, status, lines wanted, lines not wanted
+            (["--list", "mem.csv"], 0, ["   5  14.23450  USB   2.4  BEACON"], ["!"]),
             (["--list", "mem.txt"], 3, ["   5  14.23450  USB   2.4  BEACON",
                                          "!  7   7.05000  USB   6.0  NET"], ["  0  empty"]),
             (["--list", "mem.txt", "--all", "--channels", "0-5"], 0,
@@ -55,6 +58,11 @@ class ListTest(CommandJobTest):
                     self.assertNotIn(line, out)
                 if status == 3:
                     self.assertIn("mem.txt:8:22: warning: mode", err)
+
+    def test_edit_without_a_terminal_is_refused(self):
+        code, out, err = self.run_job(self.radio(), "--edit", "mem.txt")
+        self.assertEqual(code, 2)
+        self.assertIn("--edit needs a terminal", err)
 
     def test_list_radio_reads_and_lists_without_changing_anything(self):
         radio = self.radio("--demo")
