@@ -13,6 +13,7 @@
 #include "jobs/csv_conversion.h"
 #include "jobs/file_access.h"
 #include "jobs/jobs.h"
+#include "jobs/list_channels.h"
 #include "jobs/memory_file.h"
 #include "link/civ_frame.h"
 #include "text/text.h"
@@ -132,6 +133,25 @@ int CompareJob(const std::string& name) {
   return differ == 0 ? kAllWell : kFoundSomething;
 }
 
+// --list-radio: each chosen channel read as a save reads it, and listed as
+// it comes; nothing is written to the radio.
+int ListRadioJob() {
+  for (int channel = 0; channel < kChannels; channel++) {
+    if (!channel_chosen[channel]) continue;
+    ShowProgress("Reading memory ", channel, kChannels);
+    RadioChannel read = ReadRadioChannel(channel);
+    if (read.unanswered.command) {
+      ReportUnanswered(read.unanswered, "the list stopped");
+      return kRadioStoppedAnswering;
+    }
+    if (!read.filled && all_given.empty()) continue;
+    PrintProgress("");
+    PrintLine(ChannelListLine(channel, read, false));
+  }
+  PrintProgress("");
+  return kAllWell;
+}
+
 }  // namespace
 
 void ReportUnanswered(const Unanswered& unanswered, const std::string& outcome) {
@@ -180,6 +200,25 @@ int CheckJob(const std::string& name) {
   return check.warnings == 0 ? kAllWell : kFoundSomething;
 }
 
+int ListJob(const std::string& name) {
+  // The findings go to the error stream, so that the list stays a list.
+  ChannelList list = ListedFile(name, stderr);
+  int marks = 0;  // of the chosen lines
+  for (int channel = 0; channel < kChannels; channel++) {
+    if (!channel_chosen[channel]) continue;
+    if (list.marked[channel]) marks++;
+    bool shown = list.channels[channel].filled || list.marked[channel] || !all_given.empty();
+    if (shown) PrintLine(ChannelListLine(channel, list.channels[channel], list.marked[channel]));
+  }
+  if (marks > 0)
+    PrintProblem(Count(marks, "line") + " marked with ! (warnings above): a load reads " +
+                 (marks == 1 ? "it" : "them") + " otherwise than shown");
+  if (list.file_warnings > 0)
+    PrintProblem(Count(list.file_warnings, "warning") + " about " + Displayed(name) +
+                 " as a whole (above)");
+  return marks == 0 && list.file_warnings == 0 ? kAllWell : kFoundSomething;
+}
+
 int ConversionJob(const std::string& job, const std::string& input, const std::string& output) {
   const bool to_csv = job == "--to-csv";
   Conversion conversion =
@@ -210,5 +249,6 @@ int RunCommandJob(const std::string& job, const std::vector<std::string>& values
   if (job == "--save") return SaveJob(values[0]);
   if (job == "--load") return LoadJob(values[0]);
   if (job == "--compare") return CompareJob(values[0]);
+  if (job == "--list-radio") return ListRadioJob();
   return ClockJob();
 }

@@ -18,6 +18,7 @@ std::string channel_list;
 std::vector<std::string> job_values;
 std::string force_given;
 std::string trace_name;
+std::string all_given;
 
 namespace {
 
@@ -48,6 +49,10 @@ const Option kOptions[] = {
     {"--clock", "", 0, nullptr},
     {"--compare", "FILE", 1, nullptr},
     {"--channels", "LIST", 1, &channel_list},
+    {"--list", "FILE", 1, nullptr},
+    {"--list-radio", "", 0, nullptr},
+    {"--all", "", 0, &all_given},
+    {"--edit", "FILE", 1, nullptr},
 };
 
 // The short spellings everyone tries first.
@@ -82,8 +87,9 @@ const Option* FindOption(const std::string& name) {
 // so that a bad one ends the run before any port is opened.
 void ChooseChannelsOrEnd() {
   if (channel_list.empty() || requested_job == "--help" || requested_job == "--version") return;
-  if (requested_job != "--save" && requested_job != "--load" && requested_job != "--compare")
-    UsageError("option '--channels' goes with --save, --load or --compare");
+  if (requested_job != "--save" && requested_job != "--load" && requested_job != "--compare" &&
+      requested_job != "--list" && requested_job != "--list-radio")
+    UsageError("option '--channels' goes with --save, --load, --compare, --list or --list-radio");
   std::string problem = ChooseChannels(channel_list);
   if (!problem.empty()) UsageError(problem);
 }
@@ -179,6 +185,8 @@ std::vector<std::string> ReadCommandLine(int argc, const char* const* argv) {
   // Only a load has findings to send despite.
   if (!force_given.empty() && requested_job != "--load")
     UsageError("option '--force' goes with --load only");
+  if (!all_given.empty() && requested_job != "--list" && requested_job != "--list-radio")
+    UsageError("option '--all' goes with --list or --list-radio");
   ChooseChannelsOrEnd();
   return rest;
 }

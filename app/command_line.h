@@ -32,6 +32,8 @@ extern std::string channel_list;
 // The file named by --trace, "" when not given; read by start-up, which opens
 // it for the port trace (link/port_trace.h). It wins over QUENMAR_TRACE.
 extern std::string trace_name;
+// "--all" when it was given: a list shows the empty channels too.
+extern std::string all_given;
 // "--force" when it was given: a --load sends a file despite --check's findings.
 extern std::string force_given;
 

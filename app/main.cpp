@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "app/channel_editor.h"
 #include "app/command_jobs.h"
 #include "app/command_line.h"
 #include "app/main_menu.h"
@@ -31,7 +32,11 @@ const char kUsage[] =
     "       quenmar-setup [--port DEVICE] [C=n] [--trace FILE] --compare FILE\n"
     "       quenmar-setup [--port DEVICE] [C=n] [--trace FILE]\n"
     "                     --save FILE | --load FILE | --compare FILE --channels LIST\n"
+    "       quenmar-setup [--port DEVICE] [C=n] [--trace FILE] --list-radio [--all]\n"
+    "                     [--channels LIST]\n"
+    "       quenmar-setup [--port DEVICE] [C=n] [--trace FILE] --edit FILE\n"
     "       quenmar-setup --list-ports\n"
+    "       quenmar-setup --list FILE [--all] [--channels LIST]\n"
     "       quenmar-setup --check FILE\n"
     "       quenmar-setup --to-csv MEMORY_FILE CSV_FILE\n"
     "       quenmar-setup --from-csv CSV_FILE MEMORY_FILE\n"
@@ -84,18 +89,20 @@ const char kUsage[] =
     "                  load cannot empty a channel); one line per channel that\n"
     "                  differs, then a summary; status 0 when all agree, 3 when\n"
     "                  some differ\n"
-    "  --channels LIST with --save, --load or --compare: those channels only,\n"
-    "                  numbers and ranges (12, 0,5-7,61), in channel order. A load\n"
-    "                  sends them what a load of the whole file sends and names\n"
-    "                  those whose line is empty; a save replaces their lines in\n"
-    "                  FILE, which must be a memory file, and keeps every other\n"
-    "                  byte and each line's own end (CR LF, LF, CR); a missing\n"
-    "                  FILE, one of another kind or with too few lines is\n"
-    "                  refused before any frame (status 2); one that changed\n"
-    "                  while the radio was read and no longer takes the lines\n"
-    "                  is left as it is, the channels read in FILE.partial\n"
-    "                  (status 4). Changing channel 12 alone:\n"
-    "                  edit its line, then\n"
+    "  --list-radio    read the radio as --save does, changing nothing, and list\n"
+    "                  its filled channels as --list does; status 0\n"
+    "  --channels LIST with --save, --load, --compare, --list or --list-radio:\n"
+    "                  those channels only, numbers and ranges (12, 0,5-7,61), in\n"
+    "                  channel order. A load sends them what a load of the whole\n"
+    "                  file sends and names those whose line is empty; a save\n"
+    "                  replaces their lines in FILE, which must be a memory file,\n"
+    "                  and keeps every other byte and each line's own end (CR LF,\n"
+    "                  LF, CR); a missing FILE, one of another kind or with too\n"
+    "                  few lines is refused before any frame (status 2); one that\n"
+    "                  changed while the radio was read and no longer takes the\n"
+    "                  lines is left as it is, the channels read in FILE.partial\n"
+    "                  (status 4). Changing channel 12 alone: edit it with\n"
+    "                  --edit FILE and send it with F5, or edit its line, then\n"
     "                    quenmar-setup --check FILE\n"
     "                    quenmar-setup --load FILE --channels 12\n"
     "A radio that stops answering ends each of these jobs alike: one line on the\n"
@@ -103,7 +110,25 @@ const char kUsage[] =
     "then leaves FILE as it was. So does a read that three tries leave without\n"
     "its answer (refused, or answered with something else).\n"
     "\n"
+    "The channel editor, on a terminal (status 2 without one):\n"
+    "  --edit FILE     the 62 channels of FILE on one screen, a row each; a missing\n"
+    "                  FILE starts empty and is made by the first save. Enter\n"
+    "                  edits a field in place (Escape drops the edit), Space steps\n"
+    "                  the mode or filter, Delete empties a channel, Ctrl-S or F2\n"
+    "                  saves (only the changed lines are replaced, as a save\n"
+    "                  writes them), F5 opens the port and sends the channels\n"
+    "                  changed since the start or the last F5 as --load --channels\n"
+    "                  does, Ctrl-Q or F10 quits (asking before changes are\n"
+    "                  lost), F1 shows the keys. Only what the radio holds is\n"
+    "                  taken: a frequency in MHz up to 99.99999 in 10 Hz steps, a\n"
+    "                  mode and filter of its tables, a name of up to 7 characters\n"
+    "\n"
     "Memory files, without the radio (no port is opened):\n"
+    "  --list FILE     the channels of FILE (a memory file, or a CSV as --from-csv\n"
+    "                  reads it), a line each: number, MHz, mode, filter, name;\n"
+    "                  a line a load reads otherwise is marked ! and --check's\n"
+    "                  findings go to the error stream; status 0, 3 with marks\n"
+    "  --all           with --list or --list-radio: the empty channels too\n"
     "  --check FILE    read FILE as a load would and warn on the standard output\n"
     "                  (FILE:LINE:COLUMN: warning: ...) wherever the load would\n"
     "                  differ from what a line seems to say (columns counted in\n"
@@ -137,17 +162,17 @@ const char kUsage[] =
     "  -V, --version   show the version\n"
     "  --              end of the options: what follows is for the C= rule\n"
     "\n"
-    "Exit status: 0 when all is well; 3 when a probe, check or comparison finds\n"
-    "something; 1, 2 or 8 with the abort report when the port or a file cannot\n"
+    "Exit status: 0 when all is well; 3 when a probe, check, list or comparison\n"
+    "finds something; 1, 2 or 8 with the abort report when the port or a file cannot\n"
     "be opened; 2 for a usage error (an unknown option, an empty device, a\n"
     "device given without --port: an argument with a / or \\, or COMn, ttyXXX,\n"
     "cuaXXX, present or not; --force without --load, a file of another kind,\n"
     "conversion names that cannot be meant, a bad --channels list, a FILE\n"
-    "that --save --channels cannot update, a trace into the job's file); 4 when\n"
-    "the results could not be written or went to a standard stream that was\n"
-    "closed, or --save --channels found its file changed; 5 when the radio\n"
-    "stopped\n"
-    "answering a job; 9 to 14 after a signal.\n"
+    "that --save --channels cannot update, a trace into the job's file,\n"
+    "--edit without a terminal); 4 when the results could not be written or\n"
+    "went to a standard stream that was closed, or --save --channels found its\n"
+    "file changed; 5 when the radio stopped answering a job; 9 to 14 after a\n"
+    "signal.\n"
     "\n";
 // Then the environment (the port's variables from PortEnvironmentHelp), the
 // examples of this system (ExamplesHelp), how ports are named on it
@@ -293,6 +318,7 @@ int main(int argc, char** argv) {
   }
   // A check reads a file and nothing else: no port, no console set-up.
   if (requested_job == "--check") return ResultsWritten(CheckJob(job_values[0]));
+  if (requested_job == "--list") return ResultsWritten(ListJob(job_values[0]));
   // The conversions are offline: neither the port nor the terminal is touched.
   // Ctrl-C still removes the half-written file (the handlers are in place).
   if (requested_job == "--to-csv" || requested_job == "--from-csv")
@@ -309,6 +335,8 @@ int main(int argc, char** argv) {
   const bool menu = requested_job.empty();
   RefuseTraceIntoJobFile();
   OpenTrace();  // before the screen is taken, so that its one complaint is seen
+  // The editor opens the port only when F5 asks for it.
+  if (requested_job == "--edit") EndProgram(RunChannelEditor(job_values[0]));
   if (menu) ConsoleStart();
   if (menu) PrintText(port_name, true);
   last_error = PortOpen(port_name + port_settings);

@@ -105,6 +105,9 @@ const char* ExamplesHelp() {
       "  quenmar-setup --list-ports\n"
       "  quenmar-setup --port " +
       example + " --probe\n" + "  quenmar-setup --port " + example + " --save backup.txt\n" +
+      "  quenmar-setup --list backup.txt\n" + "  quenmar-setup --port " + example +
+      " --list-radio\n" + "  quenmar-setup --port " + example +
+      " --edit backup.txt  (F5 sends the changes)\n" +
       "  quenmar-setup --to-csv memories.txt memories.csv\n"
       "  quenmar-setup --from-csv club-list.csv memories.txt\n"
       "To set the clock every night at 03:00 (" +
