@@ -9,6 +9,7 @@
 
 #include "app/command_jobs.h"
 #include "app/command_line.h"
+#include "app/find_radio_door.h"
 #include "app/main_menu.h"
 #include "app/process.h"
 #include "console/console.h"
@@ -17,6 +18,7 @@
 #include "jobs/file_access.h"
 #include "jobs/jobs.h"
 #include "jobs/memory_file.h"
+#include "link/civ_frame.h"
 #include "link/port_trace.h"
 #include "link/serial_port.h"
 #include "text/text.h"
@@ -277,6 +279,13 @@ int main(int argc, char** argv) {
   if (requested_job == "--to-csv" || requested_job == "--from-csv")
     return ResultsWritten(ConversionJob(requested_job, job_values[0], job_values[1]));
   // The list looks at the system's serial devices and opens none of them.
+  // The line's speed; --speed auto opens at the usual one and then looks.
+  port_settings = ":" + std::to_string(line_speed == 0 ? kDefaultSpeed : line_speed) +
+                  ",N,8,1,CS,RS,DS,CD";
+  if (requested_job == "--list-ports" && probe_listed_ports) {
+    OpenTrace();
+    return ResultsWritten(ProbeListedPortsJob());
+  }
   if (requested_job == "--list-ports") {
     for (const std::string& line : PortListing()) std::puts(line.c_str());
     return ResultsWritten(kAllWell);
@@ -294,6 +303,8 @@ int main(int argc, char** argv) {
     PrintProblem(Displayed(port_problem));
     FatalError(kPortOpenLine);
   }
+  // The probe looks for the radio its own way, further.
+  if (line_speed == 0 && requested_job != "--probe") FindSpeedOrEnd();
   if (!menu) EndProgram(ResultsWritten(RunCommandJob(requested_job, job_values)));
   SetColours(15, 1);
   MainMenu();

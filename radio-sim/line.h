@@ -2,7 +2,10 @@
 // whose master side the radio holds, the timetable of the bytes the radio
 // puts on the line, and the log of what passes.
 //
-// LineOpen       creates the pseudo-terminal; the slave's path, "" on failure
+// LineOpen       creates the pseudo-terminal at the given speed (1200 when the
+//                terminal has none such); the slave's path, "" on failure
+// LineAtSpeed    whether the program's end of the terminal is at the given
+//                speed, as a radio at that speed hears it; always at 0
 // LineClose      closes both sides, which the program sees as a hang-up
 // LineRead       the bytes that have arrived, "" when none are waiting
 // LineSchedule   puts bytes on the timetable behind those already on it
@@ -27,7 +30,8 @@ extern int line_fd;
 extern int64_t byte_time_ns;
 extern int64_t batch_ns;
 
-std::string LineOpen();
+std::string LineOpen(long rate);
+bool LineAtSpeed(long rate);
 void LineClose();
 std::string LineRead();
 void LineSchedule(const std::string& bytes, int64_t earliest, int64_t gap = 0);
