@@ -71,9 +71,9 @@ int ProbeJob() {
   // The megahertz without a leading zero: "7.05000 MHz".
   const std::string& frequency = probe.frequency;
   size_t first = frequency[0] == '0' ? 1 : 0;
-  PrintLine("radio " + Hex2(static_cast<unsigned char>(frame_header[2])) + " answered: " +
-            frequency.substr(first, 2 - first) + "." + frequency.substr(2) + " MHz " +
-            ModeFilterText(probe.mode, probe.filter));
+  PrintLine("radio " + Hex2(static_cast<unsigned char>(frame_header[2])) +
+            " answered: " + frequency.substr(first, 2 - first) + "." + frequency.substr(2) +
+            " MHz " + ModeFilterText(probe.mode, probe.filter));
   return kAllWell;
 }
 

@@ -35,8 +35,8 @@ std::string FoundText(const RadioFound& found, uint32_t speed_given) {
   const std::string address = AddressText(found.address);
   if (found.speed == speed_given)
     return "a radio at address " + address + " answered: give --address " + address;
-  return "a radio at address " + address + " answered at " + speed +
-         " bit/s: give --address " + address + " --speed " + speed;
+  return "a radio at address " + address + " answered at " + speed + " bit/s: give --address " +
+         address + " --speed " + speed;
 }
 
 const char kNoEcho[] =
@@ -130,7 +130,7 @@ int ProbeListedPortsJob() {
     PrintResult("no radio answered on any port listed");
     return kRadioStoppedAnswering;
   }
-  PrintResult("the radio is on " + radio_port + ": " + (give.empty() ? "give" : give) +
-              " --port " + radio_port);
+  PrintResult("the radio is on " + radio_port + ": " + (give.empty() ? "give" : give) + " --port " +
+              radio_port);
   return at_settings ? kAllWell : kRadioStoppedAnswering;
 }

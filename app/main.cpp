@@ -280,8 +280,8 @@ int main(int argc, char** argv) {
     return ResultsWritten(ConversionJob(requested_job, job_values[0], job_values[1]));
   // The list looks at the system's serial devices and opens none of them.
   // The line's speed; --speed auto opens at the usual one and then looks.
-  port_settings = ":" + std::to_string(line_speed == 0 ? kDefaultSpeed : line_speed) +
-                  ",N,8,1,CS,RS,DS,CD";
+  port_settings =
+      ":" + std::to_string(line_speed == 0 ? kDefaultSpeed : line_speed) + ",N,8,1,CS,RS,DS,CD";
   if (requested_job == "--list-ports" && probe_listed_ports) {
     OpenTrace();
     return ResultsWritten(ProbeListedPortsJob());

@@ -106,8 +106,7 @@ std::string UnansweredText(const Unanswered& unanswered, const std::string& outc
            "; check what else on the radio's line is sending (an amplifier, a tuner, another"
            " program)";
   return (how.sent.echo_as_sent ? "the radio did not answer " : "the line did not echo ") +
-         exchange + ", so " + outcome +
-         "; check the radio's power, address (" + Hex2(static_cast<unsigned char>(frame_header[2])) +
-         "), speed (" + std::to_string(PortSpeed()) +
-         " bit/s) and remote control, and the interface's echo";
+         exchange + ", so " + outcome + "; check the radio's power, address (" +
+         Hex2(static_cast<unsigned char>(frame_header[2])) + "), speed (" +
+         std::to_string(PortSpeed()) + " bit/s) and remote control, and the interface's echo";
 }

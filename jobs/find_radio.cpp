@@ -69,8 +69,7 @@ bool LookForRadio(bool& echoed) {
   if (sent.echo_as_sent || sent.echo_changed) echoed = true;
   if (!sent.echo_as_sent) return false;
   if (!PortHasInput() && !PortWaitInput(kAnswerTime)) return false;
-  return ReceiveReply(kAnswerTime + kReplyBytes * ByteTime()) &&
-         ReplyAnswers(ReadFrequency, false);
+  return ReceiveReply(kAnswerTime + kReplyBytes * ByteTime()) && ReplyAnswers(ReadFrequency, false);
 }
 
 uint32_t FindRadioSpeed(bool& echoed) {

@@ -121,7 +121,7 @@ struct KnownOption {
   std::vector<long>* numbers = nullptr;       // the same, one for each time given
   long lowest = 0;
   long highest = 0;
-  bool hex = false;  // the number in two hexadecimal digits
+  bool hex = false;                               // the number in two hexadecimal digits
   std::optional<FaultKind> fault = std::nullopt;  // "CODE[:CHANNEL[:TIMES]]", for AddFault
 };
 
