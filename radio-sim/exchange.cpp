@@ -126,10 +126,11 @@ void ExchangeBegin() {
 void TakeInput() {
   std::string bytes = LineRead();
   int64_t now = NowNs();
-  // Sent at another speed, the bytes still come back on the line, but the
-  // radio's receiver makes garbage of them: no frame, no answer.
+  // Sent at another speed, the bytes still come back on the line, at the
+  // speed they were sent at, but the radio's receiver makes garbage of
+  // them: no frame, no answer.
   if (!bytes.empty() && !LineAtSpeed(options.rate)) {
-    if (!options.no_echo) LineSchedule(bytes, now);
+    if (!options.no_echo) LineSchedule(bytes, now, 0, LineByteTimeNs());
     LogBytes("garbage", bytes, now);
     return;
   }

@@ -118,6 +118,14 @@ bool LineAtSpeed(long rate) {
   return cfgetospeed(&mode) == SpeedConstant(rate);
 }
 
+int64_t LineByteTimeNs() {
+  struct termios mode;
+  if (own_slave_fd < 0 || tcgetattr(own_slave_fd, &mode) != 0) return 0;
+  for (const auto& known : kSpeeds)
+    if (known.constant == cfgetospeed(&mode)) return 10 * kSecond / known.rate;
+  return 0;
+}
+
 void LineClose() {
   if (line_fd >= 0) close(line_fd);
   if (own_slave_fd >= 0) close(own_slave_fd);
@@ -133,10 +141,10 @@ std::string LineRead() {
   }
 }
 
-void LineSchedule(const std::string& bytes, int64_t earliest, int64_t gap) {
+void LineSchedule(const std::string& bytes, int64_t earliest, int64_t gap, int64_t byte_ns) {
   int64_t due = std::max(earliest, last_due) + gap;
   for (char byte : bytes) {
-    due += byte_time_ns;
+    due += byte_ns < 0 ? byte_time_ns : byte_ns;
     timetable.push_back({due, byte});
   }
   last_due = due;
