@@ -127,7 +127,8 @@ void ChooseLineOrEnd() {
   if (address_given.empty()) return;
   std::string bytes;
   std::string hex = address_given.size() == 1 ? "0" + address_given : address_given;
-  if (hex.size() != 2 || !HexBytes(hex, bytes) || static_cast<unsigned char>(bytes[0]) == 0 ||
+  if (hex.size() != 2 || !HexBytes(hex, bytes) ||
+      static_cast<unsigned char>(bytes[0]) < kLowestRadioAddress ||
       static_cast<unsigned char>(bytes[0]) > kHighestRadioAddress)
     UsageError("--address " + Quoted(address_given) +
                ": give the radio's address in hex, 01 to DF (00 is every radio's, E0 to FF "

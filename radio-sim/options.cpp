@@ -133,7 +133,7 @@ const KnownOption kOptions[] = {
     {.name = "--rate", .number = &options.rate, .lowest = 0, .highest = 10000000},
     {.name = "--address",
      .number = &options.address,
-     .lowest = 1,
+     .lowest = kLowestRadioAddress,
      .highest = kHighestRadioAddress,
      .hex = true},
     {.name = "--batch-ms", .number = &options.batch_ms, .lowest = 0, .highest = 60000},
