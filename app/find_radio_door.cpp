@@ -49,7 +49,7 @@ std::string NoRadioText() {
          AddressText(static_cast<unsigned char>(frame_header[2])) +
          " or at the broadcast address 00, at " + SpeedsText(SearchOrder(kDefaultSpeed)) +
          "; the line echoes, so the port and the cable are right: the radio is off, or its"
-         " remote control is";
+         " remote control is off";
 }
 
 void PrintResult(const std::string& line) {

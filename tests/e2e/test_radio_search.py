@@ -22,6 +22,13 @@ class RadioSearchTest(CommandJobTest):
         self.assertTrue(all(frame == command(READ_FREQUENCY) for frame in heard[:-1]), heard)
         self.assertIn("garbage", [line.kind for line in radio.log()])
 
+    def test_speed_auto_with_no_answer_names_the_speeds_and_runs_no_job(self):
+        radio = self.radio("--silent")
+        self.assertEqual(self.run_job(radio, "--speed", "auto", "--clock"), (
+            5, "", "quenmar-setup: radio 04 did not answer ReadFrequency at 1200, 115200, 57600,"
+            " 38400, 19200, 9600, 4800, 2400, 600 or 300 bit/s; --probe looks for it further\n"))
+        self.assertEqual(set(self.frames(radio)), {command(READ_FREQUENCY)})
+
     def test_a_radio_at_another_address_is_named_by_probe_and_answers_at_it(self):
         radio = self.radio("--demo", "--address", "5C")
         self.assertEqual(self.run_job(radio, "--probe"),
