@@ -2,20 +2,24 @@
 // results and turned into the exit status.
 #include "app/command_jobs.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <string>
 #include <vector>
 
 #include "app/command_line.h"
+#include "app/find_radio_door.h"
 #include "console/console.h"
 #include "ending/fatal.h"
 #include "jobs/channel_line.h"
 #include "jobs/csv_conversion.h"
 #include "jobs/file_access.h"
+#include "jobs/find_radio.h"
 #include "jobs/jobs.h"
 #include "jobs/list_channels.h"
 #include "jobs/memory_file.h"
 #include "link/civ_frame.h"
+#include "link/serial_port.h"
 #include "text/text.h"
 
 namespace {
@@ -47,15 +51,30 @@ std::string ChannelText(const RadioChannel& channel) {
 }
 
 int ProbeJob() {
+  // --speed auto: the speeds at the radio's address come first.
+  bool echoed = false;
+  uint32_t speed = line_speed == 0 ? FindRadioSpeed(echoed) : PortSpeed();
+  if (line_speed == 0 && speed != 0)
+    PrintProblem("radio " + Hex2(static_cast<unsigned char>(frame_header[2])) + " answers at " +
+                 std::to_string(speed) + " bit/s");
+  if (speed == 0) return echoed ? ReportRadioSearch(true) : ReportNoEcho();
   ProbeResult probe = ProbeRadio();
-  if (probe.unanswered.command) {
-    ReportUnanswered(probe.unanswered, "the probe found no radio");
+  const Unanswered& unanswered = probe.unanswered;
+  // Silence on a line that echoes: the radio may be at another speed or
+  // address. A reply that answers nothing, or a line that hung up, is said
+  // as a job says it.
+  if (unanswered.command && unanswered.reply.empty() && !unanswered.exchange.hung_up &&
+      !unanswered.exchange.sent.echo_changed)
+    return unanswered.exchange.sent.echo_as_sent ? ReportRadioSearch(false) : ReportNoEcho();
+  if (unanswered.command) {
+    ReportUnanswered(unanswered, "the probe found no radio");
     return kRadioStoppedAnswering;
   }
   // The megahertz without a leading zero: "7.05000 MHz".
   const std::string& frequency = probe.frequency;
   size_t first = frequency[0] == '0' ? 1 : 0;
-  PrintLine("radio 04 answered: " + frequency.substr(first, 2 - first) + "." + frequency.substr(2) +
+  PrintLine("radio " + Hex2(static_cast<unsigned char>(frame_header[2])) +
+            " answered: " + frequency.substr(first, 2 - first) + "." + frequency.substr(2) +
             " MHz " + ModeFilterText(probe.mode, probe.filter));
   return kAllWell;
 }

@@ -1,7 +1,9 @@
 // The program's own options, read before the "C=" port rule.
 #include "app/command_line.h"
 
+#include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -10,6 +12,7 @@
 #include "ending/fatal.h"
 #include "jobs/jobs.h"
 #include "jobs/memory_file.h"
+#include "link/civ_frame.h"
 #include "link/serial_port.h"
 #include "text/text.h"
 
@@ -19,8 +22,13 @@ std::vector<std::string> job_values;
 std::string force_given;
 std::string trace_name;
 std::string all_given;
+uint32_t line_speed = kDefaultSpeed;
+bool probe_listed_ports = false;
 
 namespace {
+
+std::string speed_given;    // the text of --speed, "" when not given
+std::string address_given;  // the text of --address, "" when not given
 
 struct Option {
   const char* name;
@@ -38,6 +46,8 @@ const Option kOptions[] = {
     {"--version", "", 0, nullptr},
     {"--port", "DEVICE", 1, &port_device},
     {"--trace", "FILE", 1, &trace_name},
+    {"--speed", "BPS", 1, &speed_given},
+    {"--address", "HEX", 1, &address_given},
     {"--probe", "", 0, nullptr},
     {"--list-ports", "", 0, nullptr},
     {"--check", "FILE", 1, nullptr},
@@ -92,6 +102,45 @@ void ChooseChannelsOrEnd() {
     UsageError("option '--channels' goes with --save, --load, --compare, --list or --list-radio");
   std::string problem = ChooseChannels(channel_list);
   if (!problem.empty()) UsageError(problem);
+}
+
+// The speed of a --speed text or QUENMAR_SPEED: one of the radios' speeds,
+// or 0 for "auto"; -1 for anything else.
+long SpeedOf(const std::string& text) {
+  if (text == "auto") return 0;
+  for (uint32_t speed : kRadioSpeeds) {
+    if (text == std::to_string(speed)) return speed;
+  }
+  return -1;
+}
+
+// The line's speed and the radio's address, read now, so that a bad one
+// ends the run before any port is opened.
+void ChooseLineOrEnd() {
+  if (requested_job == "--help" || requested_job == "--version") return;
+  const char* variable = std::getenv("QUENMAR_SPEED");
+  std::string speed = speed_given;
+  std::string source = "--speed " + Quoted(speed_given);
+  // Set but empty is a mistake too (an unset variable in a cron line).
+  if (speed.empty() && variable) speed = variable, source = "QUENMAR_SPEED=" + Quoted(variable);
+  if (!speed_given.empty() || variable) {
+    long chosen = SpeedOf(speed);
+    if (chosen < 0)
+      UsageError(source +
+                 ": give one of 300, 600, 1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200 "
+                 "(bit/s) or auto");
+    line_speed = static_cast<uint32_t>(chosen);
+  }
+  if (address_given.empty()) return;
+  std::string bytes;
+  std::string hex = address_given.size() == 1 ? "0" + address_given : address_given;
+  if (hex.size() != 2 || !HexBytes(hex, bytes) ||
+      static_cast<unsigned char>(bytes[0]) < kLowestRadioAddress ||
+      static_cast<unsigned char>(bytes[0]) > kHighestRadioAddress)
+    UsageError("--address " + Quoted(address_given) +
+               ": give the radio's address in hex, 01 to DF (00 is every radio's, E0 to FF "
+               "are the controllers')");
+  UseRadioAddress(bytes[0]);
 }
 
 // The digits of an argument that is COMn (in any case), else "".
@@ -170,6 +219,13 @@ std::vector<std::string> ReadCommandLine(int argc, const char* const* argv) {
       *option->setting = values[0];
       continue;
     }
+    // The list of ports can probe each of them.
+    if ((requested_job == "--list-ports" && name == "--probe") ||
+        (requested_job == "--probe" && name == "--list-ports")) {
+      requested_job = "--list-ports";
+      probe_listed_ports = true;
+      continue;
+    }
     if (!requested_job.empty() && requested_job != name) {
       UsageError("options '" + requested_job + "' and '" + name + "' cannot be given together");
     }
@@ -188,6 +244,7 @@ std::vector<std::string> ReadCommandLine(int argc, const char* const* argv) {
   if (!all_given.empty() && requested_job != "--list" && requested_job != "--list-radio")
     UsageError("option '--all' goes with --list or --list-radio");
   ChooseChannelsOrEnd();
+  ChooseLineOrEnd();
   return rest;
 }
 

@@ -6,8 +6,8 @@
 //                  returns the arguments left for the port rule. An unknown
 //                  option, a missing or empty value, two jobs at once or a
 //                  --channels list that is bad or without --save, --load or
-//                  --compare end the program with a one-line message and
-//                  status 2.
+//                  --compare, a --speed or --address that no radio has end
+//                  the program with a one-line message and status 2.
 // EndWithUsageError  the one ending of a usage error or a refusal before any
 //                  job: the line on the error stream, then status 2
 // OptionFormFor    "--save FILE" for an option name, as the messages show it
@@ -18,6 +18,7 @@
 //                  a / or \, or is COMn, ttyXXX or cuaXXX), present or not,
 //                  but neither "C=" nor --port is there: the user meant --port
 #pragma once
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -36,6 +37,11 @@ extern std::string trace_name;
 extern std::string all_given;
 // "--force" when it was given: a --load sends a file despite --check's findings.
 extern std::string force_given;
+// The line's speed in bit/s, from --speed or QUENMAR_SPEED (1200 when neither
+// is given); 0 for --speed auto: found before the job.
+extern uint32_t line_speed;
+// True for --list-ports --probe: every port listed is probed.
+extern bool probe_listed_ports;
 
 std::vector<std::string> ReadCommandLine(int argc, const char* const* argv);
 [[noreturn]] void EndWithUsageError(const std::string& text);

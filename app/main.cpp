@@ -10,6 +10,7 @@
 #include "app/channel_editor.h"
 #include "app/command_jobs.h"
 #include "app/command_line.h"
+#include "app/find_radio_door.h"
 #include "app/main_menu.h"
 #include "app/process.h"
 #include "console/console.h"
@@ -18,6 +19,7 @@
 #include "jobs/file_access.h"
 #include "jobs/jobs.h"
 #include "jobs/memory_file.h"
+#include "link/civ_frame.h"
 #include "link/port_trace.h"
 #include "link/serial_port.h"
 #include "text/text.h"
@@ -35,7 +37,7 @@ const char kUsage[] =
     "       quenmar-setup [--port DEVICE] [C=n] [--trace FILE] --list-radio [--all]\n"
     "                     [--channels LIST]\n"
     "       quenmar-setup [--port DEVICE] [C=n] [--trace FILE] --edit FILE\n"
-    "       quenmar-setup --list-ports\n"
+    "       quenmar-setup --list-ports [--probe]\n"
     "       quenmar-setup --list FILE [--all] [--channels LIST]\n"
     "       quenmar-setup --check FILE\n"
     "       quenmar-setup --to-csv MEMORY_FILE CSV_FILE\n"
@@ -43,8 +45,9 @@ const char kUsage[] =
     "\n"
     "Saves the 62 memory channels of a Quenmar transceiver into a text file,\n"
     "loads such a file back into the radio, and sets the radio's clock from\n"
-    "this computer's, over a serial line at 1200 bit/s. Without a job option it\n"
-    "shows its menu.\n"
+    "this computer's, over a serial line (1200 bit/s unless --speed says\n"
+    "otherwise). Without a job option it shows its menu. Every form that talks\n"
+    "to the radio takes --speed and --address too.\n"
     "\n"
     "The port:\n"
     "  C=n             use serial port n (COM1 when not given); everything after\n"
@@ -52,7 +55,19 @@ const char kUsage[] =
     "  --port DEVICE   open DEVICE as the port, whatever its number; the screen\n"
     "                  still shows COMn\n"
     "  --list-ports    list the serial devices and the port numbers that stand\n"
-    "                  for them, opening none of them; status 0\n"
+    "                  for them, opening none of them; status 0. With --probe,\n"
+    "                  each of them is then opened and probed as --probe does,\n"
+    "                  with ReadFrequency alone, a line each, and the last line\n"
+    "                  names the one with the radio; status 0 when the radio\n"
+    "                  answered at the settings given, else 5\n"
+    "  --speed BPS     the line's speed, as the radio's remote control is set:\n"
+    "                  300, 600, 1200 (the default), 2400, 4800, 9600, 19200,\n"
+    "                  38400, 57600 or 115200; auto finds it before the job:\n"
+    "                  ReadFrequency at 1200, then at the others, fastest\n"
+    "                  first, and the speed that answered said on the error\n"
+    "                  stream (none: one line naming them, status 5)\n"
+    "  --address HEX   the radio's address, 01 to DF (default 04): frames go to\n"
+    "                  it, and only its replies count\n"
     "  --trace FILE    append every byte written to and read from the port to\n"
     "                  FILE, with times, to see why the radio does not answer\n"
     "                  (a plain file only; the run goes on untraced otherwise;\n"
@@ -63,7 +78,13 @@ const char kUsage[] =
     "results go to the standard output stream.\n"
     "  --probe         read the radio's frequency and mode, changing nothing,\n"
     "                  and print them: \"radio 04 answered: 14.23450 MHz USB 2.4\";\n"
-    "                  status 0\n"
+    "                  status 0. A radio silent at the speed and address given\n"
+    "                  is looked for at the other speeds, then at the broadcast\n"
+    "                  address 00, and what to give is printed (\"radio 04\n"
+    "                  answers at 9600 bit/s: give --speed 9600\", \"a radio at\n"
+    "                  address 5C answered: give --address 5C\"); with no answer\n"
+    "                  at all, whether the line echoes (the port and the cable\n"
+    "                  are right) or not; status 5\n"
     "  --save FILE     the radio's 62 channels into FILE, as menu choice 2 does;\n"
     "                  status 0 when FILE is written. An existing FILE that is\n"
     "                  not a memory file (a CSV, or a first line that is neither\n"
@@ -166,18 +187,19 @@ const char kUsage[] =
     "finds something; 1, 2 or 8 with the abort report when the port or a file cannot\n"
     "be opened; 2 for a usage error (an unknown option, an empty device, a\n"
     "device given without --port: an argument with a / or \\, or COMn, ttyXXX,\n"
-    "cuaXXX, present or not; --force without --load, a file of another kind,\n"
-    "conversion names that cannot be meant, a bad --channels list, a FILE\n"
-    "that --save --channels cannot update, a trace into the job's file,\n"
-    "--edit without a terminal); 4 when the results could not be written or\n"
-    "went to a standard stream that was closed, or --save --channels found its\n"
-    "file changed; 5 when the radio stopped answering a job; 9 to 14 after a\n"
-    "signal.\n"
+    "cuaXXX, present or not; --force without --load, a --speed or --address\n"
+    "that no radio has, a file of another kind, conversion names that cannot\n"
+    "be meant, a bad --channels list, a FILE that --save --channels cannot\n"
+    "update, a trace into the job's file, --edit without a terminal); 4 when\n"
+    "the results could not be written or went to a standard stream that was\n"
+    "closed, or --save --channels found its file changed; 5 when the radio\n"
+    "stopped answering a job, or was not found; 9 to 14 after a signal.\n"
     "\n";
 // Then the environment (the port's variables from PortEnvironmentHelp), the
 // examples of this system (ExamplesHelp), how ports are named on it
 // (PortNamesHelp), then the menu.
 const char kUsageEnvironment[] =
+    "  QUENMAR_SPEED   the line's speed, as --speed BPS (which wins)\n"
     "  QUENMAR_TRACE   a file for the trace, as --trace FILE (which wins)\n"
     "  TZ              the time zone the clock job sets, for example TZ=UTC0\n"
     "  VERSION_CONTROL the backups kept of a replaced file: numbered (t, the\n"
@@ -324,6 +346,13 @@ int main(int argc, char** argv) {
   if (requested_job == "--to-csv" || requested_job == "--from-csv")
     return ResultsWritten(ConversionJob(requested_job, job_values[0], job_values[1]));
   // The list looks at the system's serial devices and opens none of them.
+  // The line's speed; --speed auto opens at the usual one and then looks.
+  port_settings =
+      ":" + std::to_string(line_speed == 0 ? kDefaultSpeed : line_speed) + ",N,8,1,CS,RS,DS,CD";
+  if (requested_job == "--list-ports" && probe_listed_ports) {
+    OpenTrace();
+    return ResultsWritten(ProbeListedPortsJob());
+  }
   if (requested_job == "--list-ports") {
     for (const std::string& line : PortListing()) std::puts(line.c_str());
     return ResultsWritten(kAllWell);
@@ -344,6 +373,8 @@ int main(int argc, char** argv) {
     PrintProblem(Displayed(port_problem));
     FatalError(kPortOpenLine);
   }
+  // The probe looks for the radio its own way, further.
+  if (line_speed == 0 && requested_job != "--probe") FindSpeedOrEnd();
   if (!menu) EndProgram(ResultsWritten(RunCommandJob(requested_job, job_values)));
   SetColours(15, 1);
   MainMenu();

@@ -59,6 +59,14 @@ std::string DevicePath(unsigned port) {
   return DefaultDevice(port);
 }
 
+std::vector<std::string> ListedDevices() {
+  std::vector<SerialDevice> devices = SerialDevices();
+  if (VariablesNamePorts()) AddNamedDevices(devices);
+  std::vector<std::string> paths;
+  for (const SerialDevice& device : devices) paths.push_back(device.path);
+  return paths;
+}
+
 std::vector<std::string> PortListing() {
   std::vector<std::string> lines;
   std::vector<std::string> port_keys(kListedPorts + 1);
