@@ -20,8 +20,10 @@ namespace {
 // The echo of a frame is back one frame's line time after it went out (10
 // bits a byte: start, 8 data, stop, at the port's speed). The margin covers
 // a USB adapter's latency timer (16 ms by default) and the scheduling of a
-// loaded machine.
-constexpr double kEchoMargin = 0.1;
+// loaded machine, where the far end may be kept waiting for a good part of
+// a second. It costs nothing on a line that echoes: the wait ends with the
+// echo's last byte; only a line that returns nothing waits it out.
+constexpr double kEchoMargin = 0.5;
 // An echo that stopped part way, the frame so far, is late rather than
 // changed (the machine was busy, an adapter held the bytes): the rest is
 // waited for as long as it keeps coming, this long at most for each piece.
