@@ -3,19 +3,24 @@
 #include "app/command_jobs.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <string>
 #include <vector>
 
 #include "app/command_line.h"
+#include "app/find_radio_door.h"
 #include "console/console.h"
 #include "ending/fatal.h"
 #include "jobs/channel_line.h"
 #include "jobs/csv_conversion.h"
 #include "jobs/file_access.h"
+#include "jobs/find_radio.h"
 #include "jobs/jobs.h"
+#include "jobs/list_channels.h"
 #include "jobs/memory_file.h"
 #include "link/civ_frame.h"
+#include "link/serial_port.h"
 #include "text/text.h"
 
 namespace {
@@ -47,15 +52,30 @@ std::string ChannelText(const RadioChannel& channel) {
 }
 
 int ProbeJob() {
+  // --speed auto: the speeds at the radio's address come first.
+  bool echoed = false;
+  uint32_t speed = line_speed == 0 ? FindRadioSpeed(echoed) : PortSpeed();
+  if (line_speed == 0 && speed != 0)
+    PrintProblem("radio " + Hex2(static_cast<unsigned char>(frame_header[2])) + " answers at " +
+                 std::to_string(speed) + " bit/s");
+  if (speed == 0) return echoed ? ReportRadioSearch(true) : ReportNoEcho();
   ProbeResult probe = ProbeRadio();
-  if (probe.unanswered.command) {
-    ReportUnanswered(probe.unanswered, "the probe found no radio");
+  const Unanswered& unanswered = probe.unanswered;
+  // Silence on a line that echoes: the radio may be at another speed or
+  // address. A reply that answers nothing, or a line that hung up, is said
+  // as a job says it.
+  if (unanswered.command && unanswered.reply.empty() && !unanswered.exchange.hung_up &&
+      !unanswered.exchange.sent.echo_changed)
+    return unanswered.exchange.sent.echo_as_sent ? ReportRadioSearch(false) : ReportNoEcho();
+  if (unanswered.command) {
+    ReportUnanswered(unanswered, "the probe found no radio");
     return kRadioStoppedAnswering;
   }
   // The megahertz without a leading zero: "7.05000 MHz".
   const std::string& frequency = probe.frequency;
   size_t first = frequency[0] == '0' ? 1 : 0;
-  PrintLine("radio 04 answered: " + frequency.substr(first, 2 - first) + "." + frequency.substr(2) +
+  PrintLine("radio " + Hex2(static_cast<unsigned char>(frame_header[2])) +
+            " answered: " + frequency.substr(first, 2 - first) + "." + frequency.substr(2) +
             " MHz " + ModeFilterText(probe.mode, probe.filter));
   return kAllWell;
 }
@@ -157,6 +177,25 @@ int CompareJob(const std::string& name) {
   return differ == 0 ? kAllWell : kFoundSomething;
 }
 
+// --list-radio: each chosen channel read as a save reads it, and listed as
+// it comes; nothing is written to the radio.
+int ListRadioJob() {
+  for (int channel = 0; channel < kChannels; channel++) {
+    if (!channel_chosen[channel]) continue;
+    ShowProgress("Reading memory ", channel, kChannels);
+    RadioChannel read = ReadRadioChannel(channel);
+    if (read.unanswered.command) {
+      ReportUnanswered(read.unanswered, "the list stopped");
+      return kRadioStoppedAnswering;
+    }
+    if (!read.filled && all_given.empty()) continue;
+    PrintProgress("");
+    PrintLine(ChannelListLine(channel, read, false));
+  }
+  PrintProgress("");
+  return kAllWell;
+}
+
 }  // namespace
 
 std::string SaveSummary(const SaveResult& result, const std::string& name) {
@@ -217,6 +256,25 @@ int CheckJob(const std::string& name) {
   return check.warnings == 0 ? kAllWell : kFoundSomething;
 }
 
+int ListJob(const std::string& name) {
+  // The findings go to the error stream, so that the list stays a list.
+  ChannelList list = ListedFile(name, stderr);
+  int marks = 0;  // of the chosen lines
+  for (int channel = 0; channel < kChannels; channel++) {
+    if (!channel_chosen[channel]) continue;
+    if (list.marked[channel]) marks++;
+    bool shown = list.channels[channel].filled || list.marked[channel] || !all_given.empty();
+    if (shown) PrintLine(ChannelListLine(channel, list.channels[channel], list.marked[channel]));
+  }
+  if (marks > 0)
+    PrintProblem(Count(marks, "line") + " marked with ! (warnings above): a load reads " +
+                 (marks == 1 ? "it" : "them") + " otherwise than shown");
+  if (list.file_warnings > 0)
+    PrintProblem(Count(list.file_warnings, "warning") + " about " + Displayed(name) +
+                 " as a whole (above)");
+  return marks == 0 && list.file_warnings == 0 ? kAllWell : kFoundSomething;
+}
+
 int ConversionJob(const std::string& job, const std::string& input, const std::string& output) {
   const bool to_csv = job == "--to-csv";
   Conversion conversion =
@@ -247,5 +305,6 @@ int RunCommandJob(const std::string& job, const std::vector<std::string>& values
   if (job == "--save") return SaveJob(values[0]);
   if (job == "--load") return LoadJob(values[0]);
   if (job == "--compare") return CompareJob(values[0]);
+  if (job == "--list-radio") return ListRadioJob();
   return ClockJob();
 }

@@ -1,7 +1,9 @@
 // The program's own options, read before the "C=" port rule.
 #include "app/command_line.h"
 
+#include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -10,6 +12,7 @@
 #include "ending/fatal.h"
 #include "jobs/jobs.h"
 #include "jobs/memory_file.h"
+#include "link/civ_frame.h"
 #include "link/serial_port.h"
 #include "text/text.h"
 
@@ -18,8 +21,14 @@ std::string channel_list;
 std::vector<std::string> job_values;
 std::string force_given;
 std::string trace_name;
+std::string all_given;
+uint32_t line_speed = kDefaultSpeed;
+bool probe_listed_ports = false;
 
 namespace {
+
+std::string speed_given;    // the text of --speed, "" when not given
+std::string address_given;  // the text of --address, "" when not given
 
 struct Option {
   const char* name;
@@ -37,6 +46,8 @@ const Option kOptions[] = {
     {"--version", "", 0, nullptr},
     {"--port", "DEVICE", 1, &port_device},
     {"--trace", "FILE", 1, &trace_name},
+    {"--speed", "BPS", 1, &speed_given},
+    {"--address", "HEX", 1, &address_given},
     {"--probe", "", 0, nullptr},
     {"--list-ports", "", 0, nullptr},
     {"--check", "FILE", 1, nullptr},
@@ -48,6 +59,10 @@ const Option kOptions[] = {
     {"--clock", "", 0, nullptr},
     {"--compare", "FILE", 1, nullptr},
     {"--channels", "LIST", 1, &channel_list},
+    {"--list", "FILE", 1, nullptr},
+    {"--list-radio", "", 0, nullptr},
+    {"--all", "", 0, &all_given},
+    {"--edit", "FILE", 1, nullptr},
 };
 
 // The short spellings everyone tries first.
@@ -82,10 +97,50 @@ const Option* FindOption(const std::string& name) {
 // so that a bad one ends the run before any port is opened.
 void ChooseChannelsOrEnd() {
   if (channel_list.empty() || requested_job == "--help" || requested_job == "--version") return;
-  if (requested_job != "--save" && requested_job != "--load" && requested_job != "--compare")
-    UsageError("option '--channels' goes with --save, --load or --compare");
+  if (requested_job != "--save" && requested_job != "--load" && requested_job != "--compare" &&
+      requested_job != "--list" && requested_job != "--list-radio")
+    UsageError("option '--channels' goes with --save, --load, --compare, --list or --list-radio");
   std::string problem = ChooseChannels(channel_list);
   if (!problem.empty()) UsageError(problem);
+}
+
+// The speed of a --speed text or QUENMAR_SPEED: one of the radios' speeds,
+// or 0 for "auto"; -1 for anything else.
+long SpeedOf(const std::string& text) {
+  if (text == "auto") return 0;
+  for (uint32_t speed : kRadioSpeeds) {
+    if (text == std::to_string(speed)) return speed;
+  }
+  return -1;
+}
+
+// The line's speed and the radio's address, read now, so that a bad one
+// ends the run before any port is opened.
+void ChooseLineOrEnd() {
+  if (requested_job == "--help" || requested_job == "--version") return;
+  const char* variable = std::getenv("QUENMAR_SPEED");
+  std::string speed = speed_given;
+  std::string source = "--speed " + Quoted(speed_given);
+  // Set but empty is a mistake too (an unset variable in a cron line).
+  if (speed.empty() && variable) speed = variable, source = "QUENMAR_SPEED=" + Quoted(variable);
+  if (!speed_given.empty() || variable) {
+    long chosen = SpeedOf(speed);
+    if (chosen < 0)
+      UsageError(source +
+                 ": give one of 300, 600, 1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200 "
+                 "(bit/s) or auto");
+    line_speed = static_cast<uint32_t>(chosen);
+  }
+  if (address_given.empty()) return;
+  std::string bytes;
+  std::string hex = address_given.size() == 1 ? "0" + address_given : address_given;
+  if (hex.size() != 2 || !HexBytes(hex, bytes) ||
+      static_cast<unsigned char>(bytes[0]) < kLowestRadioAddress ||
+      static_cast<unsigned char>(bytes[0]) > kHighestRadioAddress)
+    UsageError("--address " + Quoted(address_given) +
+               ": give the radio's address in hex, 01 to DF (00 is every radio's, E0 to FF "
+               "are the controllers')");
+  UseRadioAddress(bytes[0]);
 }
 
 // The digits of an argument that is COMn (in any case), else "".
@@ -114,11 +169,13 @@ bool IsOptionWord(const std::string& argument) {
 }
 
 // What an option's values are, in words: "a file name" for FILE, "two file
-// names" for MEMORY_FILE CSV_FILE; any other value as --help names it.
+// names" for MEMORY_FILE CSV_FILE; a value not named here as --help names it.
 std::string ValueWords(const Option& option) {
   std::string values = option.values;
   if (values == "DEVICE") return "a device name";
   if (values == "LIST") return "a list of channels";
+  if (values == "BPS") return "a speed in bit/s";
+  if (values == "HEX") return "an address in hex";
   if (values.size() >= 4 && values.compare(values.size() - 4, 4, "FILE") == 0)
     return option.value_count == 1 ? "a file name" : "two file names, " + values;
   return option.value_count == 1 ? "a value, " + values : "its values, " + values;
@@ -153,6 +210,13 @@ void Keep(const Option& option, const std::string& name, const std::vector<std::
     // An empty device or file name never stands for a default.
     if (values[0].empty()) UsageError("option '" + name + "' was given an empty " + option.values);
     *option.setting = values[0];
+    return;
+  }
+  // The list of ports can probe each of them.
+  if ((requested_job == "--list-ports" && name == "--probe") ||
+      (requested_job == "--probe" && name == "--list-ports")) {
+    requested_job = "--list-ports";
+    probe_listed_ports = true;
     return;
   }
   if (!requested_job.empty()) {
@@ -236,7 +300,10 @@ std::vector<std::string> ReadCommandLine(int argc, const char* const* argv) {
   // Only a load has findings to send despite.
   if (!force_given.empty() && requested_job != "--load")
     UsageError("option '--force' goes with --load only");
+  if (!all_given.empty() && requested_job != "--list" && requested_job != "--list-radio")
+    UsageError("option '--all' goes with --list or --list-radio");
   ChooseChannelsOrEnd();
+  ChooseLineOrEnd();
   RefuseUnusedWords(rest);
   return rest;
 }

@@ -7,17 +7,19 @@
 //                  option, an option given twice, a missing or empty value
 //                  or one that is itself an option, two jobs at once, a
 //                  --channels list that is bad or without --save, --load or
-//                  --compare, and any argument that is neither an option, an
-//                  option's value nor the port rule's (the first word that
-//                  holds "C=" and those after it) end the program with a
-//                  one-line message and status 2. A device given as such an
-//                  argument is named with the way to open it (PortAdvice).
+//                  --compare, a --speed or --address that no radio has, and
+//                  any argument that is neither an option, an option's value
+//                  nor the port rule's (the first word that holds "C=" and
+//                  those after it) end the program with a one-line message
+//                  and status 2. A device given as such an argument is named
+//                  with the way to open it (PortAdvice).
 // EndWithUsageError  the one ending of a usage error or a refusal before any
 //                  job: the line on the error stream, then status 2
 // OptionFormFor    "--save FILE" for an option name, as the messages show it
 // PortNameFromArguments  the "C=" rule: arguments (options taken out) joined,
 //                  upper-cased, COM + rest
 #pragma once
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -32,8 +34,15 @@ extern std::string channel_list;
 // The file named by --trace, "" when not given; read by start-up, which opens
 // it for the port trace (link/port_trace.h). It wins over QUENMAR_TRACE.
 extern std::string trace_name;
+// "--all" when it was given: a list shows the empty channels too.
+extern std::string all_given;
 // "--force" when it was given: a --load sends a file despite --check's findings.
 extern std::string force_given;
+// The line's speed in bit/s, from --speed or QUENMAR_SPEED (1200 when neither
+// is given); 0 for --speed auto: found before the job.
+extern uint32_t line_speed;
+// True for --list-ports --probe: every port listed is probed.
+extern bool probe_listed_ports;
 
 std::vector<std::string> ReadCommandLine(int argc, const char* const* argv);
 [[noreturn]] void EndWithUsageError(const std::string& text);

@@ -7,8 +7,10 @@
 #include <string>
 #include <vector>
 
+#include "app/channel_editor.h"
 #include "app/command_jobs.h"
 #include "app/command_line.h"
+#include "app/find_radio_door.h"
 #include "app/main_menu.h"
 #include "app/process.h"
 #include "console/console.h"
@@ -17,6 +19,7 @@
 #include "jobs/file_access.h"
 #include "jobs/jobs.h"
 #include "jobs/memory_file.h"
+#include "link/civ_frame.h"
 #include "link/port_trace.h"
 #include "link/serial_port.h"
 #include "text/text.h"
@@ -31,15 +34,20 @@ const char kUsage[] =
     "       quenmar-setup [--port DEVICE] [C=n] [--trace FILE] --compare FILE\n"
     "       quenmar-setup [--port DEVICE] [C=n] [--trace FILE]\n"
     "                     --save FILE | --load FILE | --compare FILE --channels LIST\n"
-    "       quenmar-setup --list-ports\n"
+    "       quenmar-setup [--port DEVICE] [C=n] [--trace FILE] --list-radio [--all]\n"
+    "                     [--channels LIST]\n"
+    "       quenmar-setup [--port DEVICE] [C=n] [--trace FILE] --edit FILE\n"
+    "       quenmar-setup --list-ports [--probe]\n"
+    "       quenmar-setup --list FILE [--all] [--channels LIST]\n"
     "       quenmar-setup --check FILE\n"
     "       quenmar-setup --to-csv MEMORY_FILE CSV_FILE\n"
     "       quenmar-setup --from-csv CSV_FILE MEMORY_FILE\n"
     "\n"
     "Saves the 62 memory channels of a Quenmar transceiver into a text file,\n"
     "loads such a file back into the radio, and sets the radio's clock from\n"
-    "this computer's, over a serial line at 1200 bit/s. Without a job option it\n"
-    "shows its menu.\n"
+    "this computer's, over a serial line (1200 bit/s unless --speed says\n"
+    "otherwise). Without a job option it shows its menu. Every form that talks\n"
+    "to the radio takes --speed and --address too.\n"
     "\n"
     "The port:\n"
     "  C=n             use serial port n (COM1 when not given); everything after\n"
@@ -47,7 +55,19 @@ const char kUsage[] =
     "  --port DEVICE   open DEVICE as the port, whatever its number; the screen\n"
     "                  still shows COMn\n"
     "  --list-ports    list the serial devices and the port numbers that stand\n"
-    "                  for them, opening none of them; status 0\n"
+    "                  for them, opening none of them; status 0. With --probe,\n"
+    "                  each of them is then opened and probed as --probe does,\n"
+    "                  with ReadFrequency alone, a line each, and the last line\n"
+    "                  names the one with the radio; status 0 when the radio\n"
+    "                  answered at the settings given, else 5\n"
+    "  --speed BPS     the line's speed, as the radio's remote control is set:\n"
+    "                  300, 600, 1200 (the default), 2400, 4800, 9600, 19200,\n"
+    "                  38400, 57600 or 115200; auto finds it before the job:\n"
+    "                  ReadFrequency at 1200, then at the others, fastest\n"
+    "                  first, and the speed that answered said on the error\n"
+    "                  stream (none: one line naming them, status 5)\n"
+    "  --address HEX   the radio's address, 01 to DF (default 04): frames go to\n"
+    "                  it, and only its replies count\n"
     "  --trace FILE    append every byte written to and read from the port to\n"
     "                  FILE, with times, to see why the radio does not answer;\n"
     "                  FILE - is the error stream, to watch the exchange; any\n"
@@ -60,7 +80,13 @@ const char kUsage[] =
     "results go to the standard output stream.\n"
     "  --probe         read the radio's frequency and mode, changing nothing,\n"
     "                  and print them: \"radio 04 answered: 14.23450 MHz USB 2.4\";\n"
-    "                  status 0, or 5 (below)\n"
+    "                  status 0. A radio silent at the speed and address given\n"
+    "                  is looked for at the other speeds, then at the broadcast\n"
+    "                  address 00, and what to give is printed (\"radio 04\n"
+    "                  answers at 9600 bit/s: give --speed 9600\", \"a radio at\n"
+    "                  address 5C answered: give --address 5C\"); with no answer\n"
+    "                  at all, whether the line echoes (the port and the cable\n"
+    "                  are right) or not; status 5\n"
     "  --save FILE     the radio's 62 channels into FILE, as menu choice 2 does,\n"
     "                  then one line: the channels filled, FILE, the backup\n"
     "                  made; status 0 when FILE is written. An existing FILE that is\n"
@@ -87,20 +113,22 @@ const char kUsage[] =
     "                  load cannot empty a channel); one line per channel that\n"
     "                  differs, then a summary; status 0 when all agree, 3 when\n"
     "                  some differ. A channel whose line --check warns of is\n"
-    "                  marked \"(line differs from what it shows)\": the comparison\n"
-    "                  is with what a load sends\n"
-    "  --channels LIST with --save, --load or --compare: those channels only,\n"
-    "                  numbers and ranges (12, 0,5-7,61), in channel order. A load\n"
-    "                  sends them what a load of the whole file sends and names\n"
-    "                  those whose line is empty; a save replaces their lines in\n"
-    "                  FILE, which must be a memory file, and keeps every other\n"
-    "                  byte and each line's own end (CR LF, LF, CR); a missing\n"
-    "                  FILE, one of another kind or with too few lines is\n"
-    "                  refused before any frame (status 2); one that changed\n"
-    "                  while the radio was read and no longer takes the lines\n"
-    "                  is left as it is, the channels read in FILE.partial\n"
-    "                  (status 4). Changing channel 12 alone:\n"
-    "                  edit its line, then\n"
+    "                  marked \"(what a load sends, not what the line shows: see\n"
+    "                  --check FILE)\": the comparison is with what a load sends\n"
+    "  --list-radio    read the radio as --save does, changing nothing, and list\n"
+    "                  its filled channels as --list does; status 0\n"
+    "  --channels LIST with --save, --load, --compare, --list or --list-radio:\n"
+    "                  those channels only, numbers and ranges (12, 0,5-7,61), in\n"
+    "                  channel order. A load sends them what a load of the whole\n"
+    "                  file sends and names those whose line is empty; a save\n"
+    "                  replaces their lines in FILE, which must be a memory file,\n"
+    "                  and keeps every other byte and each line's own end (CR LF,\n"
+    "                  LF, CR); a missing FILE, one of another kind or with too\n"
+    "                  few lines is refused before any frame (status 2); one that\n"
+    "                  changed while the radio was read and no longer takes the\n"
+    "                  lines is left as it is, the channels read in FILE.partial\n"
+    "                  (status 4). Changing channel 12 alone: edit it with\n"
+    "                  --edit FILE and send it with F5, or edit its line, then\n"
     "                    quenmar-setup --check FILE\n"
     "                    quenmar-setup --load FILE --channels 12\n"
     "A radio that stops answering ends each of these jobs alike: one line on the\n"
@@ -108,7 +136,25 @@ const char kUsage[] =
     "then leaves FILE as it was. So does a read that three tries leave without\n"
     "its answer (refused, or answered with something else).\n"
     "\n"
+    "The channel editor, on a terminal (status 2 without one):\n"
+    "  --edit FILE     the 62 channels of FILE on one screen, a row each; a missing\n"
+    "                  FILE starts empty and is made by the first save. Enter\n"
+    "                  edits a field in place (Escape drops the edit), Space steps\n"
+    "                  the mode or filter, Delete empties a channel, Ctrl-S or F2\n"
+    "                  saves (only the changed lines are replaced, as a save\n"
+    "                  writes them), F5 opens the port and sends the channels\n"
+    "                  changed since the start or the last F5 as --load --channels\n"
+    "                  does, Ctrl-Q or F10 quits (asking before changes are\n"
+    "                  lost), F1 shows the keys. Only what the radio holds is\n"
+    "                  taken: a frequency in MHz up to 99.99999 in 10 Hz steps, a\n"
+    "                  mode and filter of its tables, a name of up to 7 characters\n"
+    "\n"
     "Memory files, without the radio (no port is opened):\n"
+    "  --list FILE     the channels of FILE (a memory file, or a CSV as --from-csv\n"
+    "                  reads it), a line each: number, MHz, mode, filter, name;\n"
+    "                  a line a load reads otherwise is marked ! and --check's\n"
+    "                  findings go to the error stream; status 0, 3 with marks\n"
+    "  --all           with --list or --list-radio: the empty channels too\n"
     "  --check FILE    read FILE as a load would and warn on the standard output\n"
     "                  (FILE:LINE:COLUMN: warning: ...) wherever the load would\n"
     "                  differ from what a line seems to say (columns counted in\n"
@@ -147,16 +193,17 @@ const char kUsage[] =
     "  2  a usage error or a refusal before anything is done: an unknown\n"
     "     option, an option given twice or without its value, a word that is\n"
     "     neither an option, its value nor after C=, an empty device, --force\n"
-    "     without --load, a file of another kind, conversion names that cannot\n"
-    "     be meant, a bad --channels list, a FILE that --save --channels cannot\n"
-    "     update, a trace into the job's file\n"
-    "  3  something found: --check warned, --compare found a difference, a\n"
-    "     conversion warned, --load held the file back for warnings or the\n"
-    "     radio refused a channel, --clock was refused\n"
+    "     without --load, a --speed or --address that no radio has, a file of\n"
+    "     another kind, conversion names that cannot be meant, a bad --channels\n"
+    "     list, a FILE that --save --channels cannot update, a trace into the\n"
+    "     job's file, --edit without a terminal\n"
+    "  3  something found: --check warned, --list marked a line, --compare\n"
+    "     found a difference, a conversion warned, --load held the file back\n"
+    "     for warnings or the radio refused a channel, --clock was refused\n"
     "  4  the results could not be written, or went to a standard stream that\n"
     "     was closed, or --save --channels found its file changed\n"
-    "  5  the radio stopped answering: --probe, --save, --load, --clock,\n"
-    "     --compare\n"
+    "  5  the radio stopped answering or was not found: --probe, --save,\n"
+    "     --load, --clock, --compare, --list-radio, --list-ports --probe\n"
     "  1, 2 or 8  with the abort report, when the port or a file cannot be\n"
     "     opened\n"
     "  9 to 14  after a signal\n"
@@ -165,6 +212,7 @@ const char kUsage[] =
 // examples of this system (ExamplesHelp), how ports are named on it
 // (PortNamesHelp), then the menu.
 const char kUsageEnvironment[] =
+    "  QUENMAR_SPEED   the line's speed, as --speed BPS (which wins)\n"
     "  QUENMAR_TRACE   a file for the trace, as --trace FILE (which wins)\n"
     "  TZ              the time zone the clock job sets, for example TZ=UTC0\n"
     "  VERSION_CONTROL the backups kept of a replaced file: numbered (t, the\n"
@@ -310,11 +358,19 @@ int main(int argc, char** argv) {
   }
   // A check reads a file and nothing else: no port, no console set-up.
   if (requested_job == "--check") return ResultsWritten(CheckJob(job_values[0]));
+  if (requested_job == "--list") return ResultsWritten(ListJob(job_values[0]));
   // The conversions are offline: neither the port nor the terminal is touched.
   // Ctrl-C still removes the half-written file (the handlers are in place).
   if (requested_job == "--to-csv" || requested_job == "--from-csv")
     return ResultsWritten(ConversionJob(requested_job, job_values[0], job_values[1]));
   // The list looks at the system's serial devices and opens none of them.
+  // The line's speed; --speed auto opens at the usual one and then looks.
+  port_settings =
+      ":" + std::to_string(line_speed == 0 ? kDefaultSpeed : line_speed) + ",N,8,1,CS,RS,DS,CD";
+  if (requested_job == "--list-ports" && probe_listed_ports) {
+    OpenTrace();
+    return ResultsWritten(ProbeListedPortsJob());
+  }
   if (requested_job == "--list-ports") {
     for (const std::string& line : PortListing()) std::puts(line.c_str());
     return ResultsWritten(kAllWell);
@@ -325,6 +381,8 @@ int main(int argc, char** argv) {
   const bool menu = requested_job.empty();
   RefuseTraceIntoJobFile();
   OpenTrace();  // before the screen is taken, so that its one complaint is seen
+  // The editor opens the port only when F5 asks for it.
+  if (requested_job == "--edit") EndProgram(RunChannelEditor(job_values[0]));
   if (menu) ConsoleStart();
   if (menu) PrintText(port_name, true);
   last_error = PortOpen(port_name + port_settings);
@@ -332,6 +390,8 @@ int main(int argc, char** argv) {
     PrintProblem(Displayed(port_problem));
     FatalError(kPortOpenLine);
   }
+  // The probe looks for the radio its own way, further.
+  if (line_speed == 0 && requested_job != "--probe") FindSpeedOrEnd();
   if (!menu) EndProgram(ResultsWritten(RunCommandJob(requested_job, job_values)));
   SetColours(15, 1);
   MainMenu();

@@ -19,7 +19,7 @@
 #include "text/text.h"
 
 std::string port_name = "COM1";
-const std::string port_settings = ":1200,N,8,1,CS,RS,DS,CD";
+std::string port_settings = ":1200,N,8,1,CS,RS,DS,CD";
 
 namespace {
 

@@ -7,7 +7,8 @@
 
 // The port to open, "COM1" unless the command line names another (start-up).
 extern std::string port_name;
-// The line settings appended to port_name when the port is opened.
-extern const std::string port_settings;
+// The line settings appended to port_name when the port is opened; the
+// speed is set by start-up from the command line.
+extern std::string port_settings;
 
 [[noreturn]] void MainMenu();

@@ -44,6 +44,10 @@ extern std::string typed_line;
 // Where a job shows its progress: true on the menu's screen, false on the
 // progress line of a command-line job. Written by start-up, before any job.
 extern bool progress_on_screen;
+// Where on the screen: row 5, column 5 for the menu's jobs; a row of 0 is the
+// screen's last row. Written by the front door before a job.
+extern int progress_row;
+extern int progress_column;
 
 void ConsoleStart();
 void SetColours(int foreground, int background);

@@ -38,16 +38,17 @@ void AddKey(const std::string& key) {
 }
 
 // The keys of unmodified CSI and SS3 sequences by their final byte, and of
-// CSI n ~ by its number n, as PC scan codes: P to S are F1 to F4; the
+// CSI n ~ by its number n, as PC scan codes: P to S are F1 to F4, Z is
+// Shift-Tab; the
 // numbers 1 and 7 are Home, 4 and 8 End, 2 Insert, 3 Delete, 5 and 6 Page Up
 // and Down, 11 to 15 F1 to F5, 17 to 21 F6 to F10, 23 and 24 F11 and F12.
 struct KeyOfByte {
   char final_byte;
   char code;
 };
-constexpr KeyOfByte kKeysByFinalByte[] = {{'A', kUp},   {'B', kDown}, {'C', kRight}, {'D', kLeft},
-                                          {'H', kHome}, {'F', kEnd},  {'P', 0x3B},   {'Q', 0x3C},
-                                          {'R', 0x3D},  {'S', 0x3E}};
+constexpr KeyOfByte kKeysByFinalByte[] = {{'A', kUp},   {'B', kDown}, {'C', kRight},   {'D', kLeft},
+                                          {'H', kHome}, {'F', kEnd},  {'P', 0x3B},     {'Q', 0x3C},
+                                          {'R', 0x3D},  {'S', 0x3E},  {'Z', kShiftTab}};
 struct KeyOfNumber {
   int number;
   char code;

@@ -16,6 +16,9 @@
 // the program has no use for (function keys, keys with Ctrl, Shift or Alt).
 constexpr char kUp = 0x48, kDown = 0x50, kLeft = 0x4B, kRight = 0x4D;
 constexpr char kHome = 0x47, kEnd = 0x4F, kDelete = 0x53;
+// Those the channel editor acts on too.
+constexpr char kPageUp = 0x49, kPageDown = 0x51, kShiftTab = 0x0F;
+constexpr char kF1 = 0x3B, kF2 = 0x3C, kF5 = 0x3F, kF10 = 0x44;
 constexpr char kOtherKey = 0;
 
 void DecodeKeys(std::string& pending, bool input_idle);

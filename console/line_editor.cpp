@@ -254,6 +254,14 @@ void RefreshLine(const LineState& s, bool follow_end) {
   PlaceCursor(static_cast<int>(top + cursor / columns), static_cast<int>(cursor % columns) + 1);
 }
 
+bool TakeFieldKey(std::string& text, size_t& position, const std::string& key) {
+  edited = LineState{text, 0, position, 1, 1};
+  bool more = TakeKey(key);
+  text = edited.line;
+  position = edited.position;
+  return more;
+}
+
 std::string typed_line;
 
 int16_t PromptNumber(const std::string& prompt) {

@@ -4,6 +4,9 @@
 // the editor draws that whole line again from its state, into the screen's
 // output buffer, to go out in one write.
 //
+// TakeFieldKey one key of the line editor's into a field edited in place
+//              elsewhere (text, and the cursor as a byte position in it): false
+//              for Enter, which ends the edit; the caller draws the field
 // RefreshLine  draws the line from its state: scrolls the screen when the cursor's
 //              row is off it, writes the part of the line the screen has room for
 //              from the line's start cell (from row 1 when its first rows have
@@ -28,3 +31,4 @@ struct LineState {
 // With `follow_end`, a line that has grown past the bottom row scrolls up
 // with its end, as far as the cursor stays in sight.
 void RefreshLine(const LineState& state, bool follow_end);
+bool TakeFieldKey(std::string& text, size_t& position, const std::string& key);

@@ -16,6 +16,10 @@
 // TerminalWaitInput    waits up to ms milliseconds for typed input, a new size or a
 //                      continue after a stop
 // TerminalReadStream   bytes of a standard input that is not a terminal; 0 at its end
+// TerminalStop         stops the program as the shell's suspend key would (Ctrl-Z
+//                      for a full-screen program that reads it as a key): the
+//                      terminal given back first, raw keys again on a continue;
+//                      nothing where the system has no such stop
 // TerminalBeep         sounds the terminal's bell
 // TerminalCharWidth    the cells a character takes on the screen (utf8_text only): 0, 1 or 2
 // ErrorIsTerminal      whether the standard error stream is a terminal (a console)
@@ -46,6 +50,7 @@ void TerminalWrite(const std::string& bytes);
 std::string TerminalReadBytes();
 bool TerminalWaitInput(int ms);
 long TerminalReadStream(char* buffer, unsigned long size);
+void TerminalStop();
 void TerminalBeep();
 int TerminalCharWidth(char32_t code);
 bool ErrorIsTerminal();

@@ -235,6 +235,11 @@ long TerminalReadStream(char* buffer, unsigned long size) {
   }
 }
 
+// The stop handler gives the terminal back and puts raw keys back after it.
+void TerminalStop() {
+  if (input_mode_changed) raise(SIGTSTP);
+}
+
 void TerminalBeep() {
   if (output_is_terminal) TerminalWrite("\a");
 }

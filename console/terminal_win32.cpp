@@ -299,6 +299,9 @@ long TerminalReadStream(char* buffer, unsigned long size) {
   return static_cast<long>(n);
 }
 
+// A console program on Windows is not stopped and continued.
+void TerminalStop() {}
+
 void TerminalBeep() {
   if (output_is_terminal) Beep(1000, 250);
 }

@@ -95,8 +95,8 @@ std::string UnansweredText(const Unanswered& unanswered, const std::string& outc
   if (!unanswered.reply.empty())
     return "the radio answered " + exchange + " with " + FrameHex(unanswered.reply) + " " +
            std::to_string(kAskTries) + " times, which is no answer to it, so " + outcome +
-           "; check that no other device on the line answers for the radio (04) and the"
-           " interface's cable";
+           "; check that no other device on the line answers for the radio (" +
+           Hex2(static_cast<unsigned char>(frame_header[2])) + ") and the interface's cable";
   if (how.hung_up)
     return "the port hung up during " + exchange + ", so " + outcome +
            "; check the interface's cable and that the adapter is plugged in";
@@ -106,7 +106,7 @@ std::string UnansweredText(const Unanswered& unanswered, const std::string& outc
            "; check what else on the radio's line is sending (an amplifier, a tuner, another"
            " program)";
   return (how.sent.echo_as_sent ? "the radio did not answer " : "the line did not echo ") +
-         exchange + ", so " + outcome +
-         "; check the radio's power, address (04), speed (1200 bit/s) and remote control, and"
-         " the interface's echo";
+         exchange + ", so " + outcome + "; check the radio's power, address (" +
+         Hex2(static_cast<unsigned char>(frame_header[2])) + "), speed (" +
+         std::to_string(PortSpeed()) + " bit/s) and remote control, and the interface's echo";
 }

@@ -114,8 +114,8 @@ std::string Field(const CsvTable& table, Column column) {
 
 // The header row shows the separator: read with all of them, it is split at
 // the one that gives a Location column. False when there is none to read
-// (said in a warning, and the file closed).
-bool ReadCsvHeader(CsvTable& table, const std::string& memory_file) {
+// (said in a warning ending in `outcome`, and the file closed).
+bool ReadCsvHeader(CsvTable& table, const std::string& outcome) {
   CsvRecord& record = table.record;
   bool have_header = ReadCsvRecord(record, kCsvSeparators);
   table.separator = CsvSeparatorOf(record);
@@ -146,7 +146,7 @@ bool ReadCsvHeader(CsvTable& table, const std::string& memory_file) {
   // A file whose first read failed is not empty: the failure is what is said.
   CloseCsvAfterReading();
   if (last_error != 0) EndWithFileProblem(kReadCloseLine);
-  WarnAtRow(table, why + ": " + memory_file + " is not written");
+  WarnAtRow(table, why + ": " + outcome);
   return false;
 }
 
@@ -409,40 +409,42 @@ Conversion ConvertMemoryFileToCsv(const std::string& memory_file, const std::str
   return result;
 }
 
-Conversion ConvertCsvToMemoryFile(const std::string& csv_file, const std::string& memory_file) {
+std::vector<std::string> CsvChannelLines(const std::string& csv_file, const std::string& outcome,
+                                         int& channels, int& warnings_given) {
   warnings = 0;
-  Conversion result;
-  result.refusal = WhatCannotBeMeant(csv_file, memory_file, false);
-  if (!result.refusal.empty()) return result;
   OpenCsvForReading(csv_file);
   if (last_error != 0) EndWithFileProblem(kReadOpenLine);
   CsvTable table;
   table.file = csv_file;
-  if (!ReadCsvHeader(table, memory_file)) {
-    result.warnings = warnings;
-    return result;
+  std::vector<std::string> lines;
+  if (ReadCsvHeader(table, outcome)) {
+    // A column the radio needs and the file lacks is named once, not on every row.
+    if (table.index[kMode] < 0)
+      WarnAtRow(table,
+                "the first line names no Mode column: every row is taken as FM, CHIRP's default");
+    lines.resize(kChannels);
+    long first_line[kChannels] = {};
+    while (ReadCsvRecord(table.record, std::string(1, table.separator)))
+      if (ReadRowIntoChannel(table, first_line, lines)) channels++;
+    if (csv_file_cut)
+      WarnAtRow(table, "the file is longer than " + std::to_string(kCsvFileLimit >> 20) +
+                           " MiB: what follows is not read");
+    CloseCsvAfterReading();
+    if (last_error != 0) EndWithFileProblem(kReadCloseLine);
+    for (int channel = 0; channel < kChannels; channel++)
+      if (lines[channel].empty()) lines[channel] = FormatChannelLine(channel, false, "", "", 0, 0);
   }
-  // A column the radio needs and the file lacks is named once, not on every row.
-  if (table.index[kMode] < 0) {
-    WarnAtRow(table,
-              "the first line names no Mode column: every row is taken as FM, CHIRP's default");
-  }
-  std::vector<std::string> lines(kChannels);
-  long first_line[kChannels] = {};
-  while (ReadCsvRecord(table.record, std::string(1, table.separator))) {
-    if (ReadRowIntoChannel(table, first_line, lines)) result.channels++;
-  }
-  if (csv_file_cut) {
-    WarnAtRow(table, "the file is longer than " + std::to_string(kCsvFileLimit >> 20) +
-                         " MiB: what follows is not read");
-  }
-  CloseCsvAfterReading();
-  if (last_error != 0) EndWithFileProblem(kReadCloseLine);
-  for (int channel = 0; channel < kChannels; channel++) {
-    if (lines[channel].empty()) lines[channel] = FormatChannelLine(channel, false, "", "", 0, 0);
-  }
-  WriteLinesOf(memory_file, lines);
-  result.written = true;
-  result.warnings = warnings;
+  warnings_given = warnings;
+  return lines;
+}
+
+Conversion ConvertCsvToMemoryFile(const std::string& csv_file, const std::string& memory_file) {
+  Conversion result;
+  result.refusal = WhatCannotBeMeant(csv_file, memory_file, false);
+  if (!result.refusal.empty()) return result;
+  std::vector<std::string> lines =
+      CsvChannelLines(csv_file, memory_file + " is not written", result.channels, result.warnings);
+  result.written = !lines.empty();
+  if (result.written) WriteLinesOf(memory_file, lines);
   return result;
 }

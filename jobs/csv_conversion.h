@@ -10,6 +10,11 @@
 //                         each
 // ConvertCsvToMemoryFile  --from-csv: the rows of channels 0-61 as a memory
 //                         file; none when the CSV has no header row to read
+// CsvChannelLines         the rows of channels 0-61 of a CSV as --from-csv reads
+//                         them, as channel lines (empty ones for channels without
+//                         a row); none when there is no header row to read (the
+//                         warning then ends in `outcome`). Counts the channels
+//                         read and the warnings given
 // CsvComment              the Comment that keeps what CHIRP has no column for:
 //                         "filter 2.4", or "AMLS filter 6.0" for AMLS and AMUS
 // KindOfFile              what an existing file's first line shows it to be,
@@ -17,6 +22,7 @@
 //                         files apart
 #pragma once
 #include <string>
+#include <vector>
 
 // What a conversion did. A pair of names that cannot be meant is refused
 // before anything is read or written: `refusal` says why, and nothing else
@@ -36,4 +42,6 @@ enum class FileKind { kNoFile, kMemoryFile, kCsv, kEmptyFirstLine, kOther };
 FileKind KindOfFile(const std::string& name);
 Conversion ConvertMemoryFileToCsv(const std::string& memory_file, const std::string& csv_file);
 Conversion ConvertCsvToMemoryFile(const std::string& csv_file, const std::string& memory_file);
+std::vector<std::string> CsvChannelLines(const std::string& csv_file, const std::string& outcome,
+                                         int& channels, int& warnings_given);
 std::string CsvComment(int mode, int filter);

@@ -8,6 +8,8 @@
 //                   The whole file is read first by --check's reading, its
 //                   findings shown on `findings` (nullptr: not shown); a file
 //                   with findings sends nothing unless `despite_findings`
+// LoadCheckedChannels  the load's frames for the chosen channels of a file
+//                   already read (the frames of LoadMemoriesFrom), into `tally`
 // LoadSummary       what a load did, in words: channels stored, refused (each with
 //                   its first refused command), not sent, left as the radio has them
 // NameAsSent        a channel name as a load sends it (FE and FD made blanks)
@@ -202,6 +204,7 @@ struct ClockResult {
 
 LoadTally LoadMemoriesFrom(const std::string& name, std::FILE* findings = nullptr,
                            bool despite_findings = true);
+void LoadCheckedChannels(const CheckedFile& checked, LoadTally& tally);
 std::string LoadSummary(const LoadTally& tally);
 std::string NameAsSent(const std::string& name);
 SaveResult SaveMemoriesInto(const std::string& name);

@@ -123,6 +123,11 @@ LoadTally LoadMemoriesFrom(const std::string& name, std::FILE* findings, bool de
     tally.held_back = true;
     return tally;
   }
+  LoadCheckedChannels(checked, tally);
+  return tally;
+}
+
+void LoadCheckedChannels(const CheckedFile& checked, LoadTally& tally) {
   int loads = 0;  // channels the load programs
   for (int channel = 0; channel < kChannels; channel++) {
     if (!channel_chosen[channel]) continue;
@@ -141,5 +146,4 @@ LoadTally LoadMemoriesFrom(const std::string& name, std::FILE* findings, bool de
   }
   tally.left = kChannels - loads;
   PrintProgress("");
-  return tally;
 }

@@ -13,27 +13,32 @@
 #include "text/text.h"
 
 std::string civ_buffer;  // the last command frame built by a job, or the last reply
-const std::string frame_header = "\xFE\xFE\x04\xF1";
+std::string frame_header = "\xFE\xFE\x04\xF1";
 
 namespace {
 
-constexpr double kReplyWindow = 3.0;
-// The line runs at 1200 bit/s, 10 bits a byte (start, 8 data, stop): the
-// echo of a frame is back one frame's line time after it went out. The
-// margin covers a USB adapter's latency timer (16 ms by default) and the
-// scheduling of a loaded machine.
-constexpr double kByteTime = 10.0 / 1200;
-constexpr double kEchoMargin = 0.1;
+// The echo of a frame is back one frame's line time after it went out (10
+// bits a byte: start, 8 data, stop, at the port's speed). The margin covers
+// a USB adapter's latency timer (16 ms by default) and the scheduling of a
+// loaded machine, where the far end may be kept waiting for a good part of
+// a second. It costs nothing on a line that echoes: the wait ends with the
+// echo's last byte; only a line that returns nothing waits it out.
+constexpr double kEchoMargin = 0.5;
 // An echo that stopped part way, the frame so far, is late rather than
 // changed (the machine was busy, an adapter held the bytes): the rest is
 // waited for as long as it keeps coming, this long at most for each piece.
 constexpr double kLateEchoGap = 0.5;
 // After a collision: the line counts as quiet when no byte came for two byte
 // times; a line that never falls quiet is given up on after a while.
-constexpr int kQuietMs = 17;
+constexpr int kQuietBytes = 2;
 constexpr int kQuietLooks = 30;
 // The random pause after the line fell quiet: 0 to 4 byte times.
-constexpr int kLongestPauseMs = 33;
+constexpr int kLongestPauseBytes = 4;
+
+// A number of byte times in whole milliseconds, at least 1.
+int ByteTimesMs(int bytes) {
+  return std::max(1, static_cast<int>(std::lround(bytes * ByteTime() * 1000)));
+}
 
 // Up to `count` bytes, as they arrive, until the deadline. What has arrived
 // is taken even when this program itself ran late.
@@ -65,7 +70,7 @@ std::string SendOnce(const std::string& frame, bool first) {
   // a while then costs that while once a frame, not once a byte. The line
   // returns every byte sent, so after the echo the next byte to arrive
   // starts the reply. Writing and echo share one deadline.
-  double wait = frame.size() * kByteTime + kEchoMargin;
+  double wait = frame.size() * ByteTime() + kEchoMargin;
   double deadline = SecondsNow() + wait;
   int written = PortWrite(frame, wait);
   TraceBytes(first ? "sent" : "again", frame);
@@ -88,13 +93,13 @@ std::string SendOnce(const std::string& frame, bool first) {
 // together again. What came meanwhile is nobody's reply to this frame.
 void WaitForQuietLine() {
   for (int look = 0; look < kQuietLooks && !PortHungUp(); look++) {
-    PauseMilliseconds(kQuietMs);
+    PauseMilliseconds(ByteTimesMs(kQuietBytes));
     unsigned waiting = PortPending();
     if (waiting == 0) break;
     TraceBytes("busy", PortRead(waiting));
   }
   static std::minstd_rand pauses(static_cast<unsigned>(std::fmod(SecondsNow(), 1.0) * 1e9) + 1);
-  PauseMilliseconds(std::uniform_int_distribution<int>(0, kLongestPauseMs)(pauses));
+  PauseMilliseconds(std::uniform_int_distribution<int>(0, ByteTimesMs(kLongestPauseBytes))(pauses));
   if (PortHasInput()) TraceBytes("busy", PortRead(PortPending()));
 }
 
@@ -168,16 +173,18 @@ bool ForSomeoneElse(const std::string& bytes) {
   while (start < bytes.size() && bytes[start] == frame_header[0]) start++;  // a longer preamble
   // Destination, source and at least one more byte before the FD.
   if (start + 3 >= bytes.size()) return false;
+  // Asked at the broadcast address, any radio's answer to this program counts.
+  if (frame_header[2] == kBroadcastAddress) return bytes[start] != frame_header[3];
   return bytes.compare(start, 2, ReplyHeader(), 2, 2) != 0;
 }
 
-bool ReceiveReply() {
+bool ReceiveReply(double window) {
   civ_buffer.clear();
   bool complete = false;
   const double start = SecondsNow();
   size_t taken = 0;  // bytes of this window, frames for others included
   while (!complete && taken < kReplyLimit && !PortHungUp()) {
-    double left = kReplyWindow - (SecondsNow() - start);
+    double left = window - (SecondsNow() - start);
     if (left <= 0) break;
     unsigned waiting = PortPending();
     if (waiting == 0) {
@@ -276,6 +283,18 @@ bool ReplyAnswers(char command, bool refusal_answers) {
     default:
       return ReplyStatusIs(ReplyOk);
   }
+}
+
+void UseRadioAddress(char address) {
+  frame_header[2] = address;
+}
+
+int ReplySource() {
+  return ReplyByte(4);
+}
+
+double ByteTime() {
+  return 10.0 / PortSpeed();
 }
 
 bool ReplyStatusIs(char code) {

@@ -6,7 +6,8 @@
 //                  sends it again when the echo comes back changed (a collision),
 //                  three tries in all; returns how that went (FrameSent)
 // ReceiveReply     collects the reply, the first frame from the radio to this program,
-//                  until its first FD, or for 3 seconds, or up to a bound of bytes;
+//                  until its first FD, or for the window (3 seconds unless a
+//                  search for the radio asks for less), or up to a bound of bytes;
 //                  frames for other devices pass by; true when it ended at the FD
 // ForSomeoneElse   whether bytes ending in FD hold a whole frame that is not the
 //                  radio's to this program (an announcement, another controller's)
@@ -24,8 +25,14 @@
 //                  (4 or 5 decimal frequency bytes, the mode byte, a name), a setting's
 //                  FB; or FA, when a refusal is an answer too
 // ReplyStatusIs    whether the reply's status byte (position 5) is the given one
+// UseRadioAddress  frames go to that address from then on, and only replies
+//                  from it count; to the broadcast address, replies from any
+//                  radio count
+// ReplySource      the address the reply in civ_buffer came from
+// ByteTime         seconds one byte takes on the line at the port's speed
 #pragma once
 #include <cstddef>
+#include <cstdint>
 #include <string>
 
 // The frame buffer shared by every exchange; written by the jobs (command)
@@ -44,9 +51,24 @@ struct FrameSent {
 // window takes in at most, frames for other devices included.
 constexpr int kSendTries = 3;
 constexpr size_t kReplyLimit = 256;
+constexpr double kReplyWindow = 3.0;  // seconds
 
-// FE FE 04 F1: preamble, the radio's address, the program's address.
-extern const std::string frame_header;
+// FE FE 04 F1: preamble, the radio's address, the program's address; the
+// radio's address is 04 unless UseRadioAddress gave another.
+extern std::string frame_header;
+
+// The radio's address when nothing names another, and the broadcast address,
+// which every radio answers from its own.
+constexpr char kDefaultRadioAddress = 0x04;
+constexpr char kBroadcastAddress = 0x00;
+// The addresses a radio may have: below E0, where the controllers' are.
+constexpr int kLowestRadioAddress = 0x01;
+constexpr int kHighestRadioAddress = 0xDF;
+
+// The speeds the radios of the family run at, in bit/s, and the one the
+// program uses when none is given.
+constexpr uint32_t kRadioSpeeds[] = {300, 600, 1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200};
+constexpr uint32_t kDefaultSpeed = 1200;
 
 constexpr char ReadFrequency = 0x03;
 constexpr char ReadMode = 0x04;
@@ -71,7 +93,7 @@ constexpr size_t kReplyName = 6;  // 6-12: the seven name bytes
 constexpr size_t kNameLength = 7;
 
 FrameSent SendFrame();
-bool ReceiveReply();
+bool ReceiveReply(double window = kReplyWindow);
 bool ForSomeoneElse(const std::string& bytes);
 void ShowFrame(const std::string& frame);
 std::string FrameHex(const std::string& bytes);
@@ -82,9 +104,13 @@ int ReplyByte(size_t position);
 int ReplyFilter();
 bool ReplyAnswers(char command, bool refusal_answers);
 bool ReplyStatusIs(char code);
+void UseRadioAddress(char address);
+int ReplySource();
+double ByteTime();
 
 // The radio's side of a frame, as the virtual radio builds and reads it:
-// ReplyHeader        FE FE F1 04, the start of a frame from the radio to this program
+// ReplyHeader        FE FE F1 04 (the radio's address last), the start of a frame
+//                    from the radio to this program
 // FrequencyDigitsOf  the seven digits (10 Hz steps) of four packed-decimal bytes
 // PackedValue        a packed-decimal byte's value 0-99; -1 when a half is no digit
 std::string ReplyHeader();

@@ -59,6 +59,14 @@ std::string DevicePath(unsigned port) {
   return DefaultDevice(port);
 }
 
+std::vector<std::string> ListedDevices() {
+  std::vector<SerialDevice> devices = SerialDevices();
+  if (VariablesNamePorts()) AddNamedDevices(devices);
+  std::vector<std::string> paths;
+  for (const SerialDevice& device : devices) paths.push_back(device.path);
+  return paths;
+}
+
 std::vector<std::string> PortListing() {
   std::vector<std::string> lines;
   std::vector<std::string> port_keys(kListedPorts + 1);
@@ -120,6 +128,9 @@ const char* ExamplesHelp() {
       "  quenmar-setup --list-ports\n"
       "  quenmar-setup --port " +
       example + " --probe\n" + "  quenmar-setup --port " + example + " --save backup.txt\n" +
+      "  quenmar-setup --list backup.txt\n" + "  quenmar-setup --port " + example +
+      " --list-radio\n" + "  quenmar-setup --port " + example +
+      " --edit backup.txt  (F5 sends the changes)\n" +
       "  quenmar-setup --to-csv memories.txt memories.csv\n"
       "  quenmar-setup --from-csv club-list.csv memories.txt\n"
       "To set the clock every night at 03:00 (" +

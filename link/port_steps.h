@@ -7,7 +7,9 @@
 //
 // PortIsOpen        whether the port is open
 // DeviceOpen        opens the device for reading and writing, for this program alone
-// DeviceConfigure   applies a LineRequest: queues, timeouts, line state, modem lines
+// DeviceConfigure   applies a LineRequest: queues, timeouts, line state, modem lines;
+//                   again on the open port for another speed, the driver's own
+//                   settings from before the first one kept to be put back
 // DeviceRead        appends up to n received bytes, waiting at most kReadWaitMs
 //                   for bytes not yet there
 // DeviceWrite       hands the driver what it takes of the bytes, waiting at most

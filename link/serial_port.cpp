@@ -139,6 +139,19 @@ int PortOpen(const std::string& device_text) {
   return result;
 }
 
+int PortSetSpeed(uint32_t speed) {
+  if (!PortIsOpen()) return kPortFailed;
+  LineSettings settings = settings_in_use;
+  settings.speed = speed;
+  int configured = DeviceConfigure(RequestFor(settings));
+  if (configured == 0) settings_in_use = settings;
+  return configured;
+}
+
+uint32_t PortSpeed() {
+  return PortIsOpen() && settings_in_use.speed > 0 ? settings_in_use.speed : 1200;
+}
+
 int Failed(int failure, unsigned long error) {
   step_reason = SystemErrorText(error);
   return failure;

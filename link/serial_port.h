@@ -16,6 +16,9 @@
 //                  until the given seconds are up (on Windows a write under
 //                  way then ends at its own timeout); 0, or kTimedOut,
 //                  kHungUp or kPortFailed
+// PortSetSpeed     the open port's line at another speed, every other setting
+//                  kept; 0, or a PortError with step_reason said
+// PortSpeed        the speed of the open port's line, bit/s (1200 when closed)
 // PortHungUp       true once the line has hung up (the far end closed, the adapter
 //                  was pulled out): from then on no byte will come
 // PortClose        puts back the driver settings it changed, releases the port
@@ -31,6 +34,7 @@
 // PortNamesHelp    how a port number finds its device here, for --help
 // PortEnvironmentHelp  the environment variables that name devices here, for --help
 // ExamplesHelp     examples of the jobs as written on this system, for --help
+// ListedDevices    the devices PortListing lists, in its order
 // PortListing      the serial devices of this system and the port numbers
 //                  that stand for them, in lines for the user; opens none
 #pragma once
@@ -67,6 +71,8 @@ unsigned PortPending();
 bool PortWaitInput(double seconds);
 std::string PortRead(unsigned count);
 int PortWrite(const std::string& bytes, double seconds);
+int PortSetSpeed(uint32_t speed);
+uint32_t PortSpeed();
 bool PortHungUp();
 void PortClose();
 void PortAbandon();
@@ -77,4 +83,5 @@ std::string PortAdvice(const std::string& argument, const std::string& number);
 const char* PortNamesHelp();
 const char* PortEnvironmentHelp();
 const char* ExamplesHelp();
+std::vector<std::string> ListedDevices();
 std::vector<std::string> PortListing();

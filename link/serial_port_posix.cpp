@@ -295,8 +295,12 @@ int DeviceConfigure(const LineRequest& request) {
   if (tcgetattr(port_fd, &mode) != 0) return Failed(kNotSerialPort, errno);
   speed_t speed = SpeedConstant(request.settings.speed);
   if (speed == B0) return Failed(kSettingsRefused, EINVAL);
-  line_mode_before = mode;
-  line_mode_saved = 1;
+  // The port's own mode, from before this run changed it: kept at the
+  // first configuring only, when a later one changes the speed.
+  if (!line_mode_saved) {
+    line_mode_before = mode;
+    line_mode_saved = 1;
+  }
   if (!RawMode(request, speed, mode)) return Failed(kSettingsRefused, EINVAL);
   int applied = ApplyMode(mode);
   if (applied != 0) return applied;

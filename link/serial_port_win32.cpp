@@ -85,8 +85,12 @@ int SetQueues(const LineSettings& s) {
 int SetTimeouts(const LineSettings& s) {
   COMMTIMEOUTS timeouts{};
   if (!GetCommTimeouts(port_handle, &timeouts)) return Failed(kNotSerialPort, GetLastError());
-  timeouts_before = timeouts;
-  timeouts_saved = 1;
+  // The driver's own, from before this run: kept at the first configuring
+  // only, when a later one changes the speed.
+  if (!timeouts_saved) {
+    timeouts_before = timeouts;
+    timeouts_saved = 1;
+  }
   if (s.cts_time > 0) {
     timeouts.ReadIntervalTimeout = s.cts_time;
     timeouts.ReadTotalTimeoutMultiplier = 0;
@@ -116,8 +120,10 @@ int SetLineState(const LineRequest& request) {
   DCB line{};
   line.DCBlength = sizeof line;
   if (!GetCommState(port_handle, &line)) return Failed(kNotSerialPort, GetLastError());
-  line_before = line;
-  line_saved = 1;
+  if (!line_saved) {
+    line_before = line;
+    line_saved = 1;
+  }
   line.BaudRate = s.speed;
   line.ByteSize = static_cast<BYTE>(s.data_bits);
   line.Parity = ParityValue(s.parity);

@@ -33,7 +33,9 @@ bool CommandIn(const std::string& bytes, char& command, std::string& data) {
   if (start == std::string::npos) return false;
   while (start + 2 < bytes.size() && bytes[start + 2] == frame_header[0]) start++;
   std::string frame = bytes.substr(start);  // from its last two FE
-  if (frame.size() < kCommand + 1 || frame[2] != frame_header[2]) return false;
+  // To the radio's own address, or to every radio's.
+  if (frame.size() < kCommand + 1 || (frame[2] != frame_header[2] && frame[2] != kBroadcastAddress))
+    return false;
   command = frame[kCommand - 1];
   data = frame.substr(kCommand, frame.size() - kCommand - 1);
   return true;
@@ -124,6 +126,14 @@ void ExchangeBegin() {
 void TakeInput() {
   std::string bytes = LineRead();
   int64_t now = NowNs();
+  // Sent at another speed, the bytes still come back on the line, at the
+  // speed they were sent at, but the radio's receiver makes garbage of
+  // them: no frame, no answer.
+  if (!bytes.empty() && !LineAtSpeed(options.rate)) {
+    if (!options.no_echo) LineSchedule(bytes, now, 0, LineByteTimeNs());
+    LogBytes("garbage", bytes, now);
+    return;
+  }
   for (char byte : bytes) {
     received += byte;
     // The line returns each byte while it is on the wire.

@@ -41,6 +41,19 @@ int64_t last_write = 0;
 bool blocked = false;
 int log_fd = -1;
 
+// The terminal speeds of the radios' rates, in bit/s.
+const struct {
+  long rate;
+  speed_t constant;
+} kSpeeds[] = {{300, B300},   {600, B600},     {1200, B1200},   {2400, B2400},   {4800, B4800},
+               {9600, B9600}, {19200, B19200}, {38400, B38400}, {57600, B57600}, {115200, B115200}};
+
+speed_t SpeedConstant(long rate) {
+  for (const auto& known : kSpeeds)
+    if (known.rate == rate) return known.constant;
+  return B0;
+}
+
 int64_t MonotonicNs() {
   struct timespec now;
   clock_gettime(CLOCK_MONOTONIC, &now);
@@ -65,7 +78,7 @@ int64_t NowNs() {
   return MonotonicNs() - start;
 }
 
-std::string LineOpen() {
+std::string LineOpen(long rate) {
   line_fd = posix_openpt(O_RDWR | O_NOCTTY);
   if (line_fd < 0) return "";
   fcntl(line_fd, F_SETFD, FD_CLOEXEC);
@@ -84,17 +97,33 @@ std::string LineOpen() {
     LineClose();
     return "";
   }
-  // A fresh slave is canonical with echo on; the radio's line is raw. The
-  // speed is for show: a pseudo-terminal does not pace, the timetable does.
+  // A fresh slave is canonical with echo on; the radio's line is raw. A
+  // pseudo-terminal does not pace, the timetable does; its speed is what the
+  // program sets and the radio compares with its own.
+  speed_t speed = SpeedConstant(rate) == B0 ? B1200 : SpeedConstant(rate);
   cfmakeraw(&mode);
-  cfsetispeed(&mode, B1200);
-  cfsetospeed(&mode, B1200);
+  cfsetispeed(&mode, speed);
+  cfsetospeed(&mode, speed);
   if (tcsetattr(own_slave_fd, TCSANOW, &mode) != 0) {
     LineClose();
     return "";
   }
   fcntl(line_fd, F_SETFL, fcntl(line_fd, F_GETFL) | O_NONBLOCK);
   return path;
+}
+
+bool LineAtSpeed(long rate) {
+  struct termios mode;
+  if (rate == 0 || own_slave_fd < 0 || tcgetattr(own_slave_fd, &mode) != 0) return true;
+  return cfgetospeed(&mode) == SpeedConstant(rate);
+}
+
+int64_t LineByteTimeNs() {
+  struct termios mode;
+  if (own_slave_fd < 0 || tcgetattr(own_slave_fd, &mode) != 0) return 0;
+  for (const auto& known : kSpeeds)
+    if (known.constant == cfgetospeed(&mode)) return 10 * kSecond / known.rate;
+  return 0;
 }
 
 void LineClose() {
@@ -112,10 +141,10 @@ std::string LineRead() {
   }
 }
 
-void LineSchedule(const std::string& bytes, int64_t earliest, int64_t gap) {
+void LineSchedule(const std::string& bytes, int64_t earliest, int64_t gap, int64_t byte_ns) {
   int64_t due = std::max(earliest, last_due) + gap;
   for (char byte : bytes) {
-    due += byte_time_ns;
+    due += byte_ns < 0 ? byte_time_ns : byte_ns;
     timetable.push_back({due, byte});
   }
   last_due = due;

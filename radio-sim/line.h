@@ -2,10 +2,16 @@
 // whose master side the radio holds, the timetable of the bytes the radio
 // puts on the line, and the log of what passes.
 //
-// LineOpen       creates the pseudo-terminal; the slave's path, "" on failure
+// LineOpen       creates the pseudo-terminal at the given speed (1200 when the
+//                terminal has none such); the slave's path, "" on failure
+// LineAtSpeed    whether the program's end of the terminal is at the given
+//                speed, as a radio at that speed hears it; always at 0
+// LineByteTimeNs how long one byte takes at the terminal's speed (the
+//                program's), 0 when it has none of the radios' speeds
 // LineClose      closes both sides, which the program sees as a hang-up
 // LineRead       the bytes that have arrived, "" when none are waiting
-// LineSchedule   puts bytes on the timetable behind those already on it
+// LineSchedule   puts bytes on the timetable behind those already on it, each
+//                byte_time_ns apart unless given another time
 // LineDeliver    writes the bytes whose time has come; false on a failed write
 // LineNextWake   when LineDeliver next has something to do, -1 for never
 // LineBlocked    true when the pseudo-terminal took no more bytes (wait for POLLOUT)
@@ -27,10 +33,13 @@ extern int line_fd;
 extern int64_t byte_time_ns;
 extern int64_t batch_ns;
 
-std::string LineOpen();
+std::string LineOpen(long rate);
+bool LineAtSpeed(long rate);
+int64_t LineByteTimeNs();
 void LineClose();
 std::string LineRead();
-void LineSchedule(const std::string& bytes, int64_t earliest, int64_t gap = 0);
+void LineSchedule(const std::string& bytes, int64_t earliest, int64_t gap = 0,
+                  int64_t byte_ns = -1);
 bool LineDeliver(int64_t now);
 int64_t LineNextWake();
 bool LineBlocked();

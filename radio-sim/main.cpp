@@ -14,6 +14,7 @@
 #include <cstring>
 #include <string>
 
+#include "link/civ_frame.h"
 #include "radio-sim/exchange.h"
 #include "radio-sim/line.h"
 #include "radio-sim/options.h"
@@ -99,6 +100,7 @@ int Serve() {
 // file's, the demo's, then --channel's) and its log; 0 or the exit status.
 int SetUpRadio() {
   if (options.rate > 0) byte_time_ns = 10000000000LL / options.rate;
+  UseRadioAddress(static_cast<char>(options.address));
   batch_ns = options.batch_ms * 1000000LL;
   ExchangeBegin();
   struct stat seen;
@@ -143,7 +145,7 @@ bool MakeLink(const std::string& target) {
 // Opens the line, makes the link and prints the terminal's path; the path,
 // or "" once the failure has been reported.
 std::string OpenLine() {
-  std::string slave = LineOpen();
+  std::string slave = LineOpen(options.rate);
   if (slave.empty()) {
     std::perror("quenmar-radio-sim: cannot make a pseudo-terminal");
     return "";

@@ -19,12 +19,17 @@ const char kUsage[] =
     "\n"
     "Plays a Quenmar transceiver on a pseudo-terminal: prints the terminal's\n"
     "path on one line, returns every byte it receives (the line's echo),\n"
-    "answers the command frames addressed to the radio (04), and serves until\n"
-    "interrupted (SIGINT or SIGTERM).\n"
+    "answers the command frames addressed to the radio (04, or --address) and\n"
+    "to every radio (00), and serves until interrupted (SIGINT or SIGTERM).\n"
     "\n"
     "  --link PATH        also make PATH a symbolic link to the terminal\n"
     "  --rate BPS         pace every byte sent at 10 bits at this rate\n"
-    "                     (default 1200; 0 sends at once)\n"
+    "                     (default 1200; 0 sends at once); at a rate of 300 to\n"
+    "                     115200 the radio hears only a program whose terminal\n"
+    "                     is at that speed: at another it still echoes, but\n"
+    "                     hears garbage and answers nothing\n"
+    "  --address HEX      the radio's address, 01 to DF (default 04): it answers\n"
+    "                     frames to it and to 00, from it\n"
     "  --batch-ms N       hand out bytes only at multiples of N ms, as a USB\n"
     "                     adapter's latency timer does (default 0: at once)\n"
     "  --memory FILE      load the channels from FILE when it exists, and save\n"
@@ -92,7 +97,7 @@ const char kUsage[] =
     "  --seed N           seed of the noise (default 1)\n"
     "  --help             show this text\n"
     "\n"
-    "The radio answers from 04 to F1: FB when it accepts a setting, FA when it\n"
+    "The radio answers from its address to F1: FB when it accepts a setting, FA when it\n"
     "refuses one or does not know the command, the data for a read. A command\n"
     "with data it does not take (a wrong count, a digit that is not decimal, a\n"
     "value out of range) is refused and changes nothing.\n"
@@ -102,7 +107,9 @@ const char kUsage[] =
     "and including an FD, frame or not, logged when the FD arrives (and what is\n"
     "left at the stop); out: a reply; noise: junk bytes; other: a frame for\n"
     "another device (an announcement, another controller's exchange); all three\n"
-    "logged when they are queued, before they go out.\n";
+    "logged when they are queued, before they go out; garbage: bytes received\n"
+    "at another speed than --rate, which the radio cannot read, logged as they\n"
+    "arrive.\n";
 
 // One option: its name and where what it gives goes. An option that sets a
 // flag takes no value; the others take the text after "=" or the next argument.
@@ -115,6 +122,7 @@ struct KnownOption {
   std::vector<long>* numbers = nullptr;       // the same, one for each time given
   long lowest = 0;
   long highest = 0;
+  bool hex = false;                               // the number in two hexadecimal digits
   std::optional<FaultKind> fault = std::nullopt;  // "CODE[:CHANNEL[:TIMES]]", for AddFault
 };
 
@@ -124,6 +132,11 @@ const KnownOption kOptions[] = {
     {.name = "--log", .text = &options.log},
     {.name = "--channel", .texts = &options.channels},
     {.name = "--rate", .number = &options.rate, .lowest = 0, .highest = 10000000},
+    {.name = "--address",
+     .number = &options.address,
+     .lowest = kLowestRadioAddress,
+     .highest = kHighestRadioAddress,
+     .hex = true},
     {.name = "--batch-ms", .number = &options.batch_ms, .lowest = 0, .highest = 60000},
     {.name = "--noise-gap-ms", .number = &options.noise_gap_ms, .lowest = 0, .highest = 60000},
     {.name = "--silent-for", .number = &options.silent_for, .lowest = 1, .highest = LONG_MAX},
@@ -168,7 +181,14 @@ bool TakeValue(const KnownOption& known, const std::string& value) {
     return true;
   }
   long number = 0;
-  if (!WholeNumber(value, known.lowest, known.highest, number)) return false;
+  std::string byte;
+  if (known.hex) {
+    if (value.size() != 2 || !HexBytes(value, byte)) return false;
+    number = static_cast<unsigned char>(byte[0]);
+    if (number < known.lowest || number > known.highest) return false;
+  } else if (!WholeNumber(value, known.lowest, known.highest, number)) {
+    return false;
+  }
   if (known.number) *known.number = number;
   if (known.numbers) known.numbers->push_back(number);
   return true;

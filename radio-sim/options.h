@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "link/civ_frame.h"
+
 struct Options {
   std::string link;
   std::string memory;
@@ -15,6 +17,7 @@ struct Options {
   std::vector<std::string> channels;
   std::vector<long> collide;  // numbers of the frames that collide
   long rate = 1200;
+  long address = kDefaultRadioAddress;
   long batch_ms = 0;
   long noise_gap_ms = -1;  // -1: one byte time
   long vanish_after = 0;   // 0: never

@@ -128,7 +128,8 @@ class FaultTest(MenuJobTest):
         self.assertEqual(p.row(10).rstrip(), "FE FE F1 04 FB")
 
     def test_keys_typed_during_a_save_wait_for_the_next_prompt(self):
-        p = self.start("--demo", rate=4800)  # paced, so that the save takes a few seconds
+        # Paced, so that the save takes a few seconds.
+        p = self.start("--demo", rate=4800, env={"QUENMAR_SPEED": "4800"})
         self.begin_job(p, "2", SAVE_PROMPT, "mem.txt")
         p.wait_for(lambda s: s.row(5)[4:].startswith("Reading memory  1 "), timeout=20)
         p.send("7")

@@ -53,8 +53,11 @@ class FirstContactTest(unittest.TestCase):
 
     def test_probe_of_a_silent_or_refusing_radio_says_so(self):
         for option, status_wanted, said in (
-                ("--silent", 5, "quenmar-setup: the radio did not answer ReadFrequency, so the probe "
-                                "found no radio; check the radio's power"),
+                ("--silent", 5, "quenmar-setup: no radio answered ReadFrequency at address 04 or at"
+                                " the broadcast address 00, at 1200, 115200, 57600, 38400, 19200,"
+                                " 9600, 4800, 2400, 600 or 300 bit/s; the line echoes"),
+                ("--no-echo", 5, "quenmar-setup: the line does not echo what is sent, so no radio"
+                                 " hears it"),
                 ("--refuse-reads", 5, "quenmar-setup: the radio answered ReadFrequency with "
                                       "FE FE F1 04 FA FD 3 times, which is no answer to it,"
                                       " so the probe found no radio; check")):
@@ -86,6 +89,18 @@ class FirstContactTest(unittest.TestCase):
             (["--clock"], {"QUENMAR_COM1": ""}, 2, "",
              "quenmar-setup: QUENMAR_COM1 is set but empty; set it to the device, or unset it "
              + usage),
+            (["--speed", "1000", "--clock"], {}, 2, "", "quenmar-setup: --speed \"1000\": give"
+             " one of 300, 600, 1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200 (bit/s) or"
+             " auto " + usage),
+            (["--clock"], {"QUENMAR_SPEED": "fast"}, 2, "", "quenmar-setup: QUENMAR_SPEED=\"fast\":"
+             " give one of 300, 600, 1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200 (bit/s)"
+             " or auto " + usage),
+        ] + [
+            (["--address", address, "--probe"], {}, 2, "", "quenmar-setup: --address \"%s\": give"
+             " the radio's address in hex, 01 to DF (00 is every radio's, E0 to FF are the"
+             " controllers') %s" % (address, usage))
+            for address in ("00", "E0", "FF", "x4", "104")
+        ] + [
             ([port], {}, 2, "", "quenmar-setup: %s is not opened: only C=n and --port name the port;"
              " to open it, use --port %s %s" % (port, port, usage)),
             # Every word is used or refused, and none is taken for another.
