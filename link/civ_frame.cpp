@@ -76,6 +76,8 @@ std::string SendOnce(const std::string& frame, bool first) {
   TraceBytes(first ? "sent" : "again", frame);
   // The echo that does not come says the rest; the trace says why.
   if (written == kTimedOut) TraceNote("the port did not take the whole frame in time");
+  if (written == kNoModemLine)
+    TraceNote("the carrier or DSR that the settings wait for did not come");
   if (written == kHungUp) TraceNote("the port hung up during the write");
   if (written == kPortFailed) TraceNote("the write to the port failed");
   std::string echo = ReadUntil(frame.size(), deadline);

@@ -179,7 +179,7 @@ std::string PortRead(unsigned count) {
 
 int PortWrite(const std::string& bytes, double seconds) {
   if (!PortIsOpen()) return kPortFailed;
-  if (!ModemWaits()) return kTimedOut;
+  if (!ModemWaits()) return kNoModemLine;
   // A driver that takes only part of the bytes gets the rest as room comes
   // free, until the caller's time is up. A step that ran out of time says
   // so; whether time is left to try again is decided here.

@@ -15,7 +15,7 @@
 // PortWrite        after the same modem waits, hands the bytes to the driver
 //                  until the given seconds are up (on Windows a write under
 //                  way then ends at its own timeout); 0, or kTimedOut,
-//                  kHungUp or kPortFailed
+//                  kNoModemLine (a modem wait failed), kHungUp or kPortFailed
 // PortSetSpeed     the open port's line at another speed, every other setting
 //                  kept; 0, or a PortError with step_reason said
 // PortSpeed        the speed of the open port's line, bit/s (1200 when closed)
@@ -63,6 +63,7 @@ enum PortError {
   kHungUp,           // the line is gone: nothing will pass again (PortHungUp)
   kTimedOut,         // the time ran out before every byte was handed over
   kPortFailed,       // any other failure, the port not being open included
+  kNoModemLine,      // the carrier or DSR the settings wait for did not come
 };
 
 int PortOpen(const std::string& device_text);
