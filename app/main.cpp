@@ -182,7 +182,7 @@ const char kUsage[] =
     "as FILE.~N~ when they differ; VERSION_CONTROL=none, simple, numbered or\n"
     "existing chooses as for GNU cp (any other value: status 2), and the backup\n"
     "made is named on the standard output. FILE - is the standard input or\n"
-    "output; /dev/stdout, /dev/fd/1 and /proc/self/fd/1 the standard output.\n"
+    "output.\n"
     "\n"
     "  -h, -?, --help  show this text (/? too, on Windows)\n"
     "  -V, --version   show the version\n"
