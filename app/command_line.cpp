@@ -10,6 +10,7 @@
 #include "console/console.h"
 #include "console/terminal.h"
 #include "ending/fatal.h"
+#include "jobs/backup_name.h"
 #include "jobs/jobs.h"
 #include "jobs/memory_file.h"
 #include "link/civ_frame.h"
@@ -318,4 +319,15 @@ std::string PortNameFromArguments(const std::vector<std::string>& arguments) {
   size_t at = joined.find("C=");
   if (at == std::string::npos) return "COM1";
   return "COM" + joined.substr(at + 2);
+}
+
+std::string TraceName() {
+  const char* name = trace_name.empty() ? std::getenv("QUENMAR_TRACE") : trace_name.c_str();
+  return name ? name : "";
+}
+
+bool TraceWritesInto(const std::string& file) {
+  std::string trace = TraceName();
+  if (trace.empty() || trace == standard_stream_name || file == standard_stream_name) return false;
+  return SameFile(trace, file) || NamesFileOrBackup(trace, file);
 }

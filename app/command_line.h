@@ -18,6 +18,9 @@
 // OptionFormFor    "--save FILE" for an option name, as the messages show it
 // PortNameFromArguments  the "C=" rule: arguments (options taken out) joined,
 //                  upper-cased, COM + rest
+// TraceName        the trace's file: --trace's, else QUENMAR_TRACE's, else ""
+// TraceWritesInto  true when the trace's file is a job's file or one of its
+//                  backups (by any name or link): no job may write into it
 #pragma once
 #include <cstdint>
 #include <string>
@@ -48,3 +51,5 @@ std::vector<std::string> ReadCommandLine(int argc, const char* const* argv);
 [[noreturn]] void EndWithUsageError(const std::string& text);
 std::string OptionFormFor(const std::string& name);
 std::string PortNameFromArguments(const std::vector<std::string>& arguments);
+std::string TraceName();
+bool TraceWritesInto(const std::string& file);

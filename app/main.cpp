@@ -296,12 +296,9 @@ void RefuseEmptyDevice(const std::string& device_text) {
 // contents. Refused before the port opens, as the conversions refuse two
 // names for one file.
 void RefuseTraceIntoJobFile() {
-  const char* trace = trace_name.empty() ? std::getenv("QUENMAR_TRACE") : trace_name.c_str();
-  if (!trace || !*trace || trace == standard_stream_name) return;
   for (const std::string& file : job_values) {
-    if (file == standard_stream_name || (!SameFile(trace, file) && !NamesFileOrBackup(trace, file)))
-      continue;
-    EndWithUsageError("the trace file \"" + Displayed(trace) + "\" is \"" + Displayed(file) +
+    if (!TraceWritesInto(file)) continue;
+    EndWithUsageError("the trace file \"" + Displayed(TraceName()) + "\" is \"" + Displayed(file) +
                       "\" or one of its backups: nothing is sent; name another file for the trace");
   }
 }
@@ -313,9 +310,9 @@ void RefuseTraceIntoJobFile() {
 // for a reader) or a planted link, by the file layer's rules. The run goes
 // on without its trace, but says so.
 void OpenTrace() {
-  const char* name = trace_name.empty() ? std::getenv("QUENMAR_TRACE") : trace_name.c_str();
-  if (!name || !*name) return;
-  int stream = std::string(name) == standard_stream_name ? 2 : FileStreamOf(name);
+  std::string name = TraceName();
+  if (name.empty()) return;
+  int stream = name == standard_stream_name ? 2 : FileStreamOf(name);
   if (stream != 0) return TraceStart(stream == 2 ? stderr : stdout);
   std::FILE* file = FileOpenForAppending(name);
   if (!file) PrintProblem("cannot open the trace file \"" + Displayed(name) + "\": " + file_reason);

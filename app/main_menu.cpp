@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/command_jobs.h"
+#include "app/command_line.h"
 #include "console/console.h"
 #include "console/terminal.h"
 #include "console/typed_answers.h"
@@ -70,9 +71,19 @@ void ShowOutcome(const std::vector<std::string>& lines) {
   WaitForKey();
 }
 
+// The trace's file is no job's file: the job is not run, and the line under
+// the menu says why.
+bool TraceRefused(const std::string& name) {
+  if (!TraceWritesInto(name)) return false;
+  AddToStatusLine("the trace file \"" + TraceName() + "\" is \"" + name +
+                  "\" or one of its backups: nothing was done; name another file");
+  return true;
+}
+
 // Menu choice 1: programs the radio's channels from a memory file.
 void LoadMemories() {
   std::string name = AskFileName("What file to open to read memories? ");
+  if (TraceRefused(name)) return;
   LoadTally tally = LoadMemoriesFrom(name);
   // Lines that load otherwise than they read are loaded as they stand, as
   // ever; the user hears of them, and where to read why.
@@ -95,6 +106,7 @@ void LoadMemories() {
 // failed close (error 2 at line 574), after one line saying what to check.
 void SaveMemories() {
   std::string name = AskFileName("What file to open to write memories? ");
+  if (TraceRefused(name)) return;
   SaveResult result = SaveMemoriesInto(name);
   if (!result.unanswered.command) {
     AddToStatusLine(Displayed(SaveSummary(result, name)));

@@ -11,7 +11,7 @@ import tempfile
 import termios
 import unittest
 
-from memory_lines import filled, memory_file
+from memory_lines import BAR, filled, memory_file
 from menu_jobs import LOAD_PROMPT
 from menu_jobs import SAVE_PROMPT as PROMPT
 from menu_jobs import MenuJobTest
@@ -150,6 +150,17 @@ class SaveTest(MenuJobTest):
                                env=dict(os.environ, QUENMAR_COM1=self.radio.port))
         self.assertIn(b"\r\nReading memory  61 \r\nmem.txt: 62 channels saved, 6 filled; mem.txt.~1~"
                       b" keeps the old contents\r\nCOM1\r\n", piped.stdout)
+        # The trace's own file is no file for the menu's jobs: nothing is done.
+        sent = len(self.frames())
+        piped = subprocess.run([SETUP], input=b"2\nt.txt\n1\nt.txt\n0\n", capture_output=True,
+                               timeout=60, cwd=self.radio.directory,
+                               env=dict(os.environ, QUENMAR_COM1=self.radio.port,
+                                        QUENMAR_TRACE="t.txt"))
+        self.assertEqual(piped.stdout.count(b'is "t.txt" or one of its backups: nothing was done'),
+                         2, piped.stdout)
+        self.assertEqual(len(self.frames()), sent)
+        with open(self.radio.path("t.txt"), "rb") as trace:
+            self.assertNotIn(BAR, trace.read())
 
     def test_names_that_cannot_be_written_end_the_run_before_any_frame(self):
         read_only = tempfile.mkdtemp()
