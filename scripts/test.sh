@@ -137,7 +137,9 @@ fuzzing() {
 
 step "tools needed" scripts/setup-machine.sh fuzzing windows packaging
 step "formatting" formatting
-step "build" build_tree build -DCMAKE_CXX_COMPILER_LAUNCHER=ccache
+# The first build takes the Debian package's flags, so that the package's
+# build finds every object of the program in the cache.
+step "build" build_tree build -DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DQUENMAR_DEBIAN_FLAGS=ON
 
 background "build under AddressSanitizer and UndefinedBehaviorSanitizer" \
   build_tree build-sanitize "${sanitize_options[@]}"
