@@ -15,6 +15,7 @@
 #include "jobs/jobs.h"
 #include "jobs/memory_file.h"
 #include "link/civ_frame.h"
+#include "link/port_trace.h"
 
 namespace {
 
@@ -120,36 +121,62 @@ std::string WithChannelLines(const std::string& file, const std::string (&lines)
   return result.append(file, kept);
 }
 
-RadioChannel ReadRadioChannel(int channel) {
-  RadioChannel read;
+namespace {
+
+// One try at a channel: the save's frames for it, in order, up to the first
+// that is no answer or finds the replies out of step.
+Asked TryChannel(int channel, bool last_try, RadioChannel& read) {
   Unanswered& unanswered = read.unanswered;
-  unanswered.channel = channel;
   // A refused selection would recall the channel selected before: it is no
   // answer. A refused recall is: the channel is empty.
-  if (!AskForAnswer(SelectMemory, std::string(1, ChannelByte(channel)), false, "SelectMemory",
-                    unanswered) ||
-      !AskForAnswer(RecallMemory, "", true, "RecallMemory", unanswered) || !ReplyStatusIs(ReplyOk))
-    return read;
+  Asked asked = AskInStep(SelectMemory, std::string(1, ChannelByte(channel)), false, "SelectMemory",
+                          unanswered);
+  if (asked == Asked::kAnswered)
+    asked = AskInStep(RecallMemory, "", true, "RecallMemory", unanswered);
+  if (asked != Asked::kAnswered || !ReplyStatusIs(ReplyOk)) return asked;
   read.filled = true;
-  if (!AskForAnswer(ReadFrequency, "", false, "ReadFrequency", unanswered)) return read;
+  asked = AskInStep(ReadFrequency, "", false, "ReadFrequency", unanswered);
+  if (asked != Asked::kAnswered) return asked;
   read.frequency = DecodeFrequency();
-  if (!AskForAnswer(ReadMode, "", false, "ReadMode", unanswered)) return read;
-  // Only a mode the radio can have becomes the mode a later load sends. A
-  // radio of the family may send the mode alone: the filter is then 0.
+  asked = AskInStep(ReadMode, "", false, "ReadMode", unanswered);
+  if (asked != Asked::kAnswered) return asked;
+  // A radio of the family may send the mode alone: the filter is then 0.
   read.mode = ReplyByte(kReplyMode);
-  if (ValidMode(read.mode)) current_mode = static_cast<int16_t>(read.mode);
   read.filter = ReplyFilter();
   read.name = "       ";
-  // A refused name read is an answer: a radio or channel without a name.
-  if (!AskForAnswer(ReadName, "", true, "ReadName", unanswered)) return read;
-  if (ReplyStatusIs(ReadName)) {
-    // The name ends where the reply does: its FD is not part of it.
-    std::string bytes = civ_buffer.substr(kReplyName - 1, kNameLength);
-    size_t end = bytes.find(FrameEnd);
-    if (civ_buffer.size() < kReplyName + kNameLength && end != std::string::npos) bytes.erase(end);
-    read.name = bytes;
+  // A refused name read is asked again like the others; refused on every
+  // try, it is an answer: a radio or channel without a name.
+  asked = AskInStep(ReadName, "", last_try, "ReadName", unanswered);
+  if (asked != Asked::kAnswered || !ReplyStatusIs(ReadName)) return asked;
+  // The name ends where the reply does: its FD is not part of it.
+  std::string bytes = civ_buffer.substr(kReplyName - 1, kNameLength);
+  size_t end = bytes.find(FrameEnd);
+  if (civ_buffer.size() < kReplyName + kNameLength && end != std::string::npos) bytes.erase(end);
+  read.name = bytes;
+  return asked;
+}
+
+}  // namespace
+
+RadioChannel ReadRadioChannel(int channel) {
+  // A reply that is no answer, or one where none can be, puts every reply
+  // of the channel in doubt: once the line is quiet, the channel is read
+  // again from its SelectMemory, kAskTries tries in all.
+  for (int tries = 1;; tries++) {
+    RadioChannel read;
+    read.unanswered.channel = channel;
+    replies_out_of_step = false;
+    Asked asked = TryChannel(channel, tries == kAskTries, read);
+    if (asked == Asked::kAnswered) {
+      // Only a mode the radio can have becomes the mode a later load sends.
+      if (read.filled && ValidMode(read.mode)) current_mode = static_cast<int16_t>(read.mode);
+      return read;
+    }
+    if (asked == Asked::kStopped || tries == kAskTries) return read;
+    TraceNote("channel " + std::to_string(channel) +
+              ": replies out of step; the channel again from SelectMemory once the line is quiet");
+    LetRepliesSettle();
   }
-  return read;
 }
 
 SaveResult SaveChosenChannelsInto(const std::string& name) {

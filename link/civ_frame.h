@@ -21,9 +21,18 @@
 // ReplyFilter      the filter of a ReadMode reply in civ_buffer; 0 when the radio
 //                  sent the mode alone
 // ReplyAnswers     whether the reply in civ_buffer answers a command: a read's data
-//                  (4 or 5 decimal frequency bytes, the mode byte, a name), a setting's
+//                  (4 or 5 decimal frequency bytes, only 5 once the radio has sent
+//                  5, the mode byte, a name), a setting's
 //                  FB; or FA, when a refusal is an answer too
 // ReplyStatusIs    whether the reply's status byte (position 5) is the given one
+// NoteFrequencyAnswer  notes a ReadFrequency reply taken as the answer: once the
+//                  radio has given five frequency bytes, four are a damaged reply
+// HoldsReplyFrame  whether bytes hold a whole frame from the radio to this program
+// DrainStale       throws away what is waiting before a frame goes out (traced as
+//                  stale); true when a reply from the radio was among it
+// LetRepliesSettle waits until the line has been quiet for longer than the radio
+//                  takes to answer, throwing away what comes (traced as late);
+//                  true when a reply from the radio came meanwhile
 #pragma once
 #include <cstddef>
 #include <string>
@@ -44,6 +53,16 @@ struct FrameSent {
 // window takes in at most, frames for other devices included.
 constexpr int kSendTries = 3;
 constexpr size_t kReplyLimit = 256;
+
+// Replies out of step: a frame from the radio to this program came where no
+// reply can be (waiting before a frame went out, ahead of its echo, behind the
+// reply just taken); set by SendFrame and ReceiveReply, cleared by the jobs
+// that start a channel. The last such frame, for the user.
+extern bool replies_out_of_step;
+extern std::string late_reply;
+
+// The radio has given five frequency bytes in this run (NoteFrequencyAnswer).
+extern bool five_frequency_bytes;
 
 // FE FE 04 F1: preamble, the radio's address, the program's address.
 extern const std::string frame_header;
@@ -82,6 +101,10 @@ int ReplyByte(size_t position);
 int ReplyFilter();
 bool ReplyAnswers(char command, bool refusal_answers);
 bool ReplyStatusIs(char code);
+void NoteFrequencyAnswer();
+bool HoldsReplyFrame(const std::string& bytes);
+bool DrainStale();
+bool LetRepliesSettle();
 
 // The radio's side of a frame, as the virtual radio builds and reads it:
 // ReplyHeader        FE FE F1 04, the start of a frame from the radio to this program
