@@ -22,14 +22,12 @@ Comparison CompareMemoriesWith(const std::string& name) {
   if (last_error != 0) EndWithFileProblem(kReadCloseLine);
 
   Comparison comparison;
+  RadioChannel read[kChannels];
+  comparison.unanswered = ReadChosenChannels(read);
+  if (comparison.unanswered.command) return comparison;
   for (int channel = 0; channel < kChannels; channel++) {
     if (!channel_chosen[channel]) continue;
-    ShowProgress("Reading memory ", channel, kChannels);
-    RadioChannel radio = ReadRadioChannel(channel);
-    if (radio.unanswered.command) {
-      comparison.unanswered = radio.unanswered;
-      return comparison;
-    }
+    RadioChannel& radio = read[channel];
     if (!loads[channel]) {
       // A load leaves such a channel as the radio has it: a file that holds
       // it empty does not empty it, and that is a difference too.

@@ -13,6 +13,9 @@
 // NameAsSent        a channel name as a load sends it (FE and FD made blanks)
 // SaveMemoriesInto  the save, into the named file; where it stopped, if it did
 // ReadRadioChannel  the save's frames for one channel and what their replies give
+// ReadChosenChannels  every chosen channel read so, in channel order, a channel
+//                   read again when a reply of it came late; the read that
+//                   went unanswered, if one did (the reading stopped there)
 // CompareMemoriesWith  the radio read as a save reads it beside the named file
 //                   read as a load reads it; the channels that differ, a
 //                   filled channel that the file leaves empty among them
@@ -145,6 +148,9 @@ struct RadioChannel {
   int mode = 0;
   int filter = 0;
   Unanswered unanswered;  // the read that got no answer, if one did not
+  // Its replies were out of step at its first frame: a reply of the channel
+  // read before may have come late.
+  bool before_in_doubt = false;
 };
 
 struct SaveResult {
@@ -197,6 +203,7 @@ SaveResult SaveChosenChannelsInto(const std::string& name);
 int MemoryFileLines(const std::string& file);
 std::string WithChannelLines(const std::string& file, const std::string (&lines)[kChannels]);
 RadioChannel ReadRadioChannel(int channel);
+Unanswered ReadChosenChannels(RadioChannel (&read)[kChannels]);
 Comparison CompareMemoriesWith(const std::string& name);
 ProbeResult ProbeRadio();
 ClockSetting ClockSettingNow();

@@ -162,11 +162,17 @@ RadioChannel ReadRadioChannel(int channel) {
   // A reply that is no answer, or one where none can be, puts every reply
   // of the channel in doubt: once the line is quiet, the channel is read
   // again from its SelectMemory, kAskTries tries in all.
+  bool before_in_doubt = false;
   for (int tries = 1;; tries++) {
     RadioChannel read;
     read.unanswered.channel = channel;
     replies_out_of_step = false;
     Asked asked = TryChannel(channel, tries == kAskTries, read);
+    // A reply where none can be at the channel's very first frame: it may
+    // be the channel before's, late.
+    if (tries == 1 && asked == Asked::kOutOfStep && replies_out_of_step)
+      before_in_doubt = read.unanswered.command == std::string("SelectMemory");
+    read.before_in_doubt = before_in_doubt;
     if (asked == Asked::kAnswered) {
       // Only a mode the radio can have becomes the mode a later load sends.
       if (read.filled && ValidMode(read.mode)) current_mode = static_cast<int16_t>(read.mode);
@@ -179,6 +185,32 @@ RadioChannel ReadRadioChannel(int channel) {
   }
 }
 
+Unanswered ReadChosenChannels(RadioChannel (&read)[kChannels]) {
+  int previous = -1;
+  for (int channel = 0; channel < kChannels; channel++) {
+    if (!channel_chosen[channel]) continue;
+    ShowProgress("Reading memory ", channel, kChannels);
+    read[channel] = ReadRadioChannel(channel);
+    // The last reply taken for the channel before may have been another's:
+    // that channel is read again, then this one, so that the mode a later
+    // load starts from stays the last channel's.
+    if (!read[channel].unanswered.command && read[channel].before_in_doubt && previous >= 0) {
+      TraceNote("channel " + std::to_string(previous) + " read again: a reply came late after it");
+      read[previous] = ReadRadioChannel(previous);
+      if (read[previous].unanswered.command) return read[previous].unanswered;
+      read[channel] = ReadRadioChannel(channel);
+    }
+    if (read[channel].unanswered.command) return read[channel].unanswered;
+    previous = channel;
+  }
+  // A reply come late behind the last channel's: that channel is read again.
+  if (previous >= 0 && DrainStale()) {
+    read[previous] = ReadRadioChannel(previous);
+    if (read[previous].unanswered.command) return read[previous].unanswered;
+  }
+  return Unanswered();
+}
+
 SaveResult SaveChosenChannelsInto(const std::string& name) {
   SaveResult result;
   std::string bytes;
@@ -187,18 +219,17 @@ SaveResult SaveChosenChannelsInto(const std::string& name) {
   bool had_mark = file_had_byte_order_mark;
   OpenMemoryFileForWriting(name);
   if (last_error != 0) EndWithFileProblem(kWriteOpenLine);
+  RadioChannel read[kChannels];
+  result.unanswered = ReadChosenChannels(read);
+  if (result.unanswered.command) {
+    AbandonMemoryFileWriting();  // as for a whole save: the file stays as it was
+    return result;
+  }
   std::string lines[kChannels];
   for (int channel = 0; channel < kChannels; channel++) {
-    if (!channel_chosen[channel]) continue;
-    ShowProgress("Reading memory ", channel, kChannels);
-    RadioChannel read = ReadRadioChannel(channel);
-    if (read.unanswered.command) {
-      AbandonMemoryFileWriting();  // as for a whole save: the file stays as it was
-      result.unanswered = read.unanswered;
-      return result;
-    }
-    lines[channel] =
-        FormatChannelLine(channel, read.filled, read.frequency, read.name, read.mode, read.filter);
+    const RadioChannel& c = read[channel];
+    if (channel_chosen[channel])
+      lines[channel] = FormatChannelLine(channel, c.filled, c.frequency, c.name, c.mode, c.filter);
   }
   WriteMemoryFileBytes((had_mark ? byte_order_mark : "") + WithChannelLines(bytes, lines));
   PrintProgress("");
@@ -212,20 +243,19 @@ SaveResult SaveMemoriesInto(const std::string& name) {
   SaveResult result;
   OpenMemoryFileForWriting(name);
   if (last_error != 0) EndWithFileProblem(kWriteOpenLine);
+  RadioChannel read[kChannels];
+  result.unanswered = ReadChosenChannels(read);
+  if (result.unanswered.command) {
+    // Nothing the radio did not give may end up in the file. The new
+    // contents wait in memory until all 62 lines are in, whatever their
+    // size: dropping them leaves a file as it was, and a stream (the
+    // standard output, a FIFO, a device) is given nothing at all.
+    AbandonMemoryFileWriting();
+    return result;
+  }
   for (int channel = 0; channel < kChannels; channel++) {
-    ShowProgress("Reading memory ", channel, kChannels);
-    RadioChannel read = ReadRadioChannel(channel);
-    if (read.unanswered.command) {
-      // Nothing the radio did not give may end up in the file. The new
-      // contents wait in memory until all 62 lines are in, whatever their
-      // size: dropping them leaves a file as it was, and a stream (the
-      // standard output, a FIFO, a device) is given nothing at all.
-      AbandonMemoryFileWriting();
-      result.unanswered = read.unanswered;
-      return result;
-    }
-    WriteChannelLine(
-        FormatChannelLine(channel, read.filled, read.frequency, read.name, read.mode, read.filter));
+    const RadioChannel& c = read[channel];
+    WriteChannelLine(FormatChannelLine(channel, c.filled, c.frequency, c.name, c.mode, c.filter));
   }
   PrintProgress("");
   CloseMemoryFileAfterWriting();

@@ -17,6 +17,7 @@ const std::string frame_header = "\xFE\xFE\x04\xF1";
 bool replies_out_of_step = false;
 std::string late_reply;
 bool five_frequency_bytes = false;
+double longest_answer = 0;
 
 namespace {
 
@@ -40,8 +41,6 @@ constexpr double kSettleLeast = 0.1;
 constexpr double kSettleMargin = 0.05;
 // Frames from the radio taken off ahead of one echo, at most.
 constexpr int kLateFrames = 4;
-
-double longest_answer = 0;  // seconds from a reply window's start to its reply's FD
 
 // A frame from the radio where no reply can be: the replies are out of step.
 void NoteLate(const std::string& bytes) {

@@ -61,8 +61,11 @@ constexpr size_t kReplyLimit = 256;
 extern bool replies_out_of_step;
 extern std::string late_reply;
 
-// The radio has given five frequency bytes in this run (NoteFrequencyAnswer).
+// The radio has given five frequency bytes in this run (NoteFrequencyAnswer);
+// the longest it took to answer, in seconds from a reply window's start to
+// its reply's FD (ReceiveReply), which LetRepliesSettle's quiet while follows.
 extern bool five_frequency_bytes;
+extern double longest_answer;
 
 // FE FE 04 F1: preamble, the radio's address, the program's address.
 extern const std::string frame_header;
