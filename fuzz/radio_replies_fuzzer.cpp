@@ -10,8 +10,8 @@
 // loaded file sets, then one fate a frame heard (the rest answered at once).
 //
 // Properties: a save that ends well wrote the line of every channel as the
-// radio holds it (a name refused by the radio may be blanks), one that
-// stopped left the file as it was; a comparison that ends well names the one
+// radio holds it (a name the radio refused on the last of three tries is
+// blanks), one that stopped left the file as it was; a comparison that ends well names the one
 // channel that differs; a load that ends well (no refusal, no stop) left
 // every channel of the file as its line says and every other as it was.
 #include <fcntl.h>
@@ -87,7 +87,11 @@ unsigned Arrived() {
 const uint8_t* fates = nullptr;
 size_t fates_left = 0;
 bool may_refuse_names = false;  // a save only: a refused name is then blanks
-int name_refusals[kChannels];
+// Of each channel: how often the radio heard it selected, and whether the
+// last name read it heard of it was refused.
+int selections[kChannels];
+bool copied = false;  // a reply of this job went out twice
+bool name_refused[kChannels];
 
 int NextByte() {
   if (fates_left == 0) return -1;
@@ -102,7 +106,21 @@ void Hears(const std::string& bytes, double at) {
   if (frame[2] != frame_header[2]) return;
   char command = frame[4];
   std::string data = frame.substr(5, frame.size() - 6);
+  if (command == SelectMemory && data.size() == 1 && PackedValue(data[0]) >= 0 &&
+      PackedValue(data[0]) < kChannels)
+    selections[PackedValue(data[0])]++;
   int fate = NextByte();
+  // Once a reply went out twice, the radio hears every later frame and
+  // answers it, late or not, but never refuses, drops or answers slowly: a
+  // copy taken for the next frame's answer shifts the replies after it by
+  // one, and while every answer is an FB nothing on the line tells, until an
+  // answer that never comes is made up for by the shift. The program finds
+  // replies out of step by a reply where none can be or one of the wrong
+  // kind, which this model still puts to it.
+  if (fate >= 0 && copied && ((fate & 7) == 4 || (fate & 7) == 5 || (fate & 7) == 7)) fate &= ~7;
+  copied = copied || (fate >= 0 && (fate & 7) == 3);
+  TraceNote("radio: fate " + std::to_string(fate) + " for " + FrameHex(frame));
+  if (command == ReadName) name_refused[selected_channel] = (fate & 7) == 5 && may_refuse_names;
   if (fate < 0) return Hold(at, AnswerCommand(command, data));
   double delay = (fate >> 3) * 0.002;  // 0 to 62 ms
   switch (fate & 7) {
@@ -116,7 +134,6 @@ void Hears(const std::string& bytes, double at) {
     case 5:  // refused, and not acted on
       if (command == RecallMemory || (command == ReadName && !may_refuse_names))
         return Hold(at + delay, AnswerCommand(command, data));
-      if (command == ReadName) name_refusals[selected_channel]++;
       return Hold(at + delay, ReplyFrame(std::string(1, ReplyRefused)));
     case 6: {  // junk before the reply, never an FD
       std::string junk;
@@ -252,7 +269,9 @@ void StartJob(const std::string& input, const Channel (&radio)[kChannels], bool 
   fates = reinterpret_cast<const uint8_t*>(input.data());
   fates_left = input.size();
   may_refuse_names = names;
-  std::fill(std::begin(name_refusals), std::end(name_refusals), 0);
+  std::fill(std::begin(selections), std::end(selections), 0);
+  copied = false;
+  std::fill(std::begin(name_refused), std::end(name_refused), false);
   std::copy(std::begin(radio), std::end(radio), std::begin(channels));
   vfo = Channel();
   selected_channel = 0;
@@ -283,8 +302,8 @@ void CheckSave(const std::string& fates_input, const Channel (&radio)[kChannels]
     std::string line = LineOf(channel, radio[channel]);
     size_t at = expected.size();
     expected += line + "\r\n";
-    // A name the radio refused on every try is seven blanks.
-    if (radio[channel].filled && name_refusals[channel] > 0 &&
+    // A name the radio refused on the last of the tries is seven blanks.
+    if (radio[channel].filled && name_refused[channel] && selections[channel] >= kAskTries &&
         saved.compare(at, line.size() + 2, expected, at, line.size() + 2) != 0) {
       Channel blank = radio[channel];
       blank.name = "       ";
