@@ -111,13 +111,12 @@ void Hears(const std::string& bytes, double at) {
     selections[PackedValue(data[0])]++;
   int fate = NextByte();
   // Once a reply went out twice, the radio hears every later frame and
-  // answers it, late or not, but never refuses, drops or answers slowly: a
-  // copy taken for the next frame's answer shifts the replies after it by
-  // one, and while every answer is an FB nothing on the line tells, until an
-  // answer that never comes is made up for by the shift. The program finds
-  // replies out of step by a reply where none can be or one of the wrong
-  // kind, which this model still puts to it.
-  if (fate >= 0 && copied && ((fate & 7) == 4 || (fate & 7) == 5 || (fate & 7) == 7)) fate &= ~7;
+  // answers it, late or refused or not, but never drops it or answers
+  // slowly: a copy taken in place of an answer that never comes shifts the
+  // replies after it by one, and while every answer is an FB nothing on the
+  // line tells. The program finds replies out of step by a reply where none
+  // can be or one of the wrong kind, which this model still puts to it.
+  if (fate >= 0 && copied && ((fate & 7) == 4 || (fate & 7) == 7)) fate &= ~7;
   copied = copied || (fate >= 0 && (fate & 7) == 3);
   TraceNote("radio: fate " + std::to_string(fate) + " for " + FrameHex(frame));
   if (command == ReadName) name_refused[selected_channel] = (fate & 7) == 5 && may_refuse_names;

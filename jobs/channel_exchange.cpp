@@ -61,8 +61,16 @@ char ChannelByte(int channel) {
 ExchangeResult Exchange(const std::string& frame) {
   civ_buffer = frame;
   ExchangeResult result;
+  const bool out_of_step_before = replies_out_of_step;
   result.sent = SendFrame();
   result.reply_complete = ReceiveReply();
+  if (result.sent.tries > 1) {
+    // A frame sent again after a collision may have been heard each time:
+    // a second answer to it is no sign of replies out of step. The line
+    // falls quiet before the next frame, taking it away.
+    LetRepliesSettle();
+    replies_out_of_step = out_of_step_before;
+  }
   result.hung_up = PortHungUp();
   result.answered = result.sent.echo_as_sent && result.reply_complete;
   return result;

@@ -73,7 +73,8 @@ namespace {
 // One try at a channel's five frames; the first refused ends the channel,
 // since the frames after it would store into the channel selected before, or
 // a channel half set.
-Sent TryChannel(int channel, const ChannelFields& fields, const char*& command, LoadTally& tally) {
+Sent TryChannel(int channel, const ChannelFields& fields, const char*& command, size_t& at,
+                LoadTally& tally) {
   const struct {
     std::string frame;
     const char* command;
@@ -88,6 +89,7 @@ Sent TryChannel(int channel, const ChannelFields& fields, const char*& command, 
   };
   for (size_t i = 0; i < std::size(frames); i++) {
     command = frames[i].command;
+    at = i;
     // A reply waiting from before is out of step: the frame is not sent,
     // so that a StoreMemory never follows a setting whose answer is in doubt.
     if (DrainStale()) {
@@ -104,10 +106,14 @@ Sent TryChannel(int channel, const ChannelFields& fields, const char*& command, 
 
 // One channel: with the replies out of step, once the line is quiet, the
 // channel again from its first frame, kAskTries tries in all; then the load
-// stops as at an unanswered exchange.
-void LoadChannel(int channel, const ChannelFields& fields, LoadTally& tally) {
+// stops as at an unanswered exchange. `before_in_doubt`: a reply where none
+// can be came at the channel's very first frame, which may be the channel
+// before's, come late behind a copy taken for its answer.
+Sent LoadChannel(int channel, const ChannelFields& fields, LoadTally& tally,
+                 bool& before_in_doubt) {
   const char* command = nullptr;
   Sent sent = Sent::kOutOfStep;
+  before_in_doubt = false;
   for (int tries = 1; tries <= kAskTries && sent == Sent::kOutOfStep; tries++) {
     if (tries > 1) {
       TraceNote("channel " + std::to_string(channel) +
@@ -115,7 +121,9 @@ void LoadChannel(int channel, const ChannelFields& fields, LoadTally& tally) {
       LetRepliesSettle();
     }
     replies_out_of_step = false;
-    sent = TryChannel(channel, fields, command, tally);
+    size_t at = 0;
+    sent = TryChannel(channel, fields, command, at, tally);
+    if (tries == 1 && sent == Sent::kOutOfStep && at == 0) before_in_doubt = replies_out_of_step;
   }
   if (sent != Sent::kUnanswered && sent != Sent::kOutOfStep) tally.unanswered = Unanswered();
   if (sent == Sent::kStored) {
@@ -129,6 +137,15 @@ void LoadChannel(int channel, const ChannelFields& fields, LoadTally& tally) {
     tally.unconfirmed = channel;
   } else {
     tally.not_sent++;
+  }
+  return sent;
+}
+
+// A channel's outcome taken out of the tally, before it is sent again.
+void Forget(int channel, Sent sent, LoadTally& tally) {
+  if (sent == Sent::kStored) tally.stored--;
+  for (size_t i = 0; sent == Sent::kRefused && i < tally.refused.size(); i++) {
+    if (tally.refused[i].channel == channel) tally.refused.erase(tally.refused.begin() + i);
   }
 }
 
@@ -148,7 +165,9 @@ LoadTally LoadMemoriesFrom(const std::string& name, std::FILE* findings, bool de
     tally.held_back = true;
     return tally;
   }
-  int loads = 0;  // channels the load programs
+  int loads = 0;      // channels the load programs
+  int previous = -1;  // the channel sent last, and how that went
+  Sent previous_sent = Sent::kStored;
   for (int channel = 0; channel < kChannels; channel++) {
     if (!channel_chosen[channel]) continue;
     if (!tally.unanswered.command) ShowProgress("Loading memory ", channel, kChannels);
@@ -162,7 +181,19 @@ LoadTally LoadMemoriesFrom(const std::string& name, std::FILE* findings, bool de
       tally.not_sent++;
       continue;
     }
-    LoadChannel(channel, checked.fields[channel], tally);
+    bool before_in_doubt = false;
+    Sent sent = LoadChannel(channel, checked.fields[channel], tally, before_in_doubt);
+    // The last reply taken for the channel loaded before may have been a
+    // copy, and its StoreMemory refused: that channel is sent again.
+    if (before_in_doubt && previous >= 0 && !tally.unanswered.command) {
+      TraceNote("channel " + std::to_string(previous) + " sent again: a reply came late after it");
+      Forget(previous, previous_sent, tally);
+      tally.sent_again += 5;
+      previous_sent = LoadChannel(previous, checked.fields[previous], tally, before_in_doubt);
+      if (tally.unanswered.command) continue;
+    }
+    previous = channel;
+    previous_sent = sent;
   }
   tally.left = kChannels - loads;
   PrintProgress("");
