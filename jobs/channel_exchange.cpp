@@ -61,8 +61,16 @@ char ChannelByte(int channel) {
 ExchangeResult Exchange(const std::string& frame) {
   civ_buffer = frame;
   ExchangeResult result;
+  const bool out_of_step_before = replies_out_of_step;
   result.sent = SendFrame();
   result.reply_complete = ReceiveReply();
+  if (result.sent.tries > 1) {
+    // A frame sent again after a collision may have been heard each time:
+    // a second answer to it is no sign of replies out of step. The line
+    // falls quiet before the next frame, taking it away.
+    LetRepliesSettle();
+    replies_out_of_step = out_of_step_before;
+  }
   result.hung_up = PortHungUp();
   result.answered = result.sent.echo_as_sent && result.reply_complete;
   return result;
@@ -72,7 +80,10 @@ bool AskForAnswer(char command, const std::string& data, bool refusal_answers, c
                   Unanswered& unanswered) {
   for (int tries = 1;; tries++) {
     ExchangeResult exchanged = Exchange(frame_header + command + data + FrameEnd);
-    if (exchanged.answered && ReplyAnswers(command, refusal_answers)) return true;
+    if (exchanged.answered && ReplyAnswers(command, refusal_answers)) {
+      if (command == ReadFrequency) NoteFrequencyAnswer();
+      return true;
+    }
     if (exchanged.answered) {
       // A refusal, or a reply to something else (late, or garbled on the
       // line): a read asked again changes nothing in the radio.
@@ -85,6 +96,32 @@ bool AskForAnswer(char command, const std::string& data, bool refusal_answers, c
     unanswered.reply = exchanged.answered ? civ_buffer : "";
     return false;
   }
+}
+
+Asked AskInStep(char command, const std::string& data, bool refusal_answers, const char* name,
+                Unanswered& unanswered) {
+  ExchangeResult exchanged = Exchange(frame_header + command + data + FrameEnd);
+  unanswered.command = name;
+  unanswered.exchange = exchanged;
+  if (!exchanged.answered) {
+    unanswered.reply.clear();
+    return Asked::kStopped;
+  }
+  if (!ReplyAnswers(command, refusal_answers)) {
+    unanswered.reply = civ_buffer;
+    TraceNote(std::string("no answer to ") + name + " in " + FrameHex(civ_buffer));
+    return Asked::kOutOfStep;
+  }
+  if (replies_out_of_step) {
+    // The reply looks like the answer, but a reply came where none can be:
+    // which of the two answers the frame, nothing tells.
+    unanswered.reply = late_reply;
+    TraceNote(std::string("a reply out of step, ") + FrameHex(late_reply) + ", around " + name);
+    return Asked::kOutOfStep;
+  }
+  if (command == ReadFrequency) NoteFrequencyAnswer();
+  unanswered.command = nullptr;
+  return Asked::kAnswered;
 }
 
 std::string UnansweredText(const Unanswered& unanswered, const std::string& outcome) {

@@ -17,14 +17,12 @@ Comparison CompareMemoriesWith(const std::string& name) {
   const ChannelFields* file = checked.fields;
 
   Comparison comparison;
+  RadioChannel read[kChannels];
+  comparison.unanswered = ReadChosenChannels(read);
+  if (comparison.unanswered.command) return comparison;
   for (int channel = 0; channel < kChannels; channel++) {
     if (!channel_chosen[channel]) continue;
-    ShowProgress("Reading memory ", channel, kChannels);
-    RadioChannel radio = ReadRadioChannel(channel);
-    if (radio.unanswered.command) {
-      comparison.unanswered = radio.unanswered;
-      return comparison;
-    }
+    RadioChannel& radio = read[channel];
     if (checked.line_warnings[channel] > 0 && (loads[channel] || radio.filled))
       comparison.lines_with_findings.push_back(channel);
     if (!loads[channel]) {

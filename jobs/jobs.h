@@ -15,6 +15,9 @@
 // NameAsSent        a channel name as a load sends it (FE and FD made blanks)
 // SaveMemoriesInto  the save, into the named file; where it stopped, if it did
 // ReadRadioChannel  the save's frames for one channel and what their replies give
+// ReadChosenChannels  every chosen channel read so, in channel order, a channel
+//                   read again when a reply of it came late; the read that
+//                   went unanswered, if one did (the reading stopped there)
 // CompareMemoriesWith  the radio read as a save reads it beside the named file
 //                   read as a load reads it; the channels that differ, a
 //                   filled channel that the file leaves empty among them
@@ -62,6 +65,11 @@
 //                   kAskTries in all; true when it was answered, else false with
 //                   `unanswered` saying how (the last reply, when every try came
 //                   back without its answer)
+// AskInStep         the frame of a command and its data, exchanged once within a
+//                   try at a channel: kAnswered when the reply answers it and the
+//                   replies are in step; kOutOfStep when the reply is no answer to
+//                   it or the replies are out of step; kStopped when the exchange
+//                   went unanswered; `unanswered` says which frame and reply
 // ClockFrame        the SetClock frame of a local date and time
 #pragma once
 #include <cstdio>
@@ -97,6 +105,9 @@ struct Unanswered {
   std::string reply;              // what came back instead of an answer, if anything did
 };
 
+// How one frame of a try at a channel went (AskInStep).
+enum class Asked { kAnswered, kOutOfStep, kStopped };
+
 // The channels a save, load or comparison works on, in channel order: all of
 // them unless --channels named some. Written by the command line before any
 // job, read by the jobs' loops.
@@ -130,6 +141,7 @@ struct LoadTally {
   int stored = 0;                       // channels whose StoreMemory the radio answered FB
   std::vector<RefusedChannel> refused;  // channels with a frame refused
   int not_sent = 0;        // channels to load left when the load stopped, the one it stopped at too
+  int unconfirmed = -1;    // the channel whose StoreMemory went unanswered: it may hold its line
   int left = 0;            // channels the file leaves as the radio has them
   int sent_again = 0;      // tries after a collision or a reply to something else
   Unanswered unanswered;   // the frame the load stopped at, if it stopped
@@ -147,6 +159,9 @@ struct RadioChannel {
   int mode = 0;
   int filter = 0;
   Unanswered unanswered;  // the read that got no answer, if one did not
+  // Its replies were out of step at its first frame: a reply of the channel
+  // read before may have come late.
+  bool before_in_doubt = false;
 };
 
 struct SaveResult {
@@ -212,6 +227,7 @@ SaveResult SaveChosenChannelsInto(const std::string& name);
 int MemoryFileLines(const std::string& file);
 std::string WithChannelLines(const std::string& file, const std::string (&lines)[kChannels]);
 RadioChannel ReadRadioChannel(int channel);
+Unanswered ReadChosenChannels(RadioChannel (&read)[kChannels]);
 Comparison CompareMemoriesWith(const std::string& name);
 ProbeResult ProbeRadio();
 ClockSetting ClockSettingNow();
@@ -227,4 +243,6 @@ char ChannelByte(int channel);
 ExchangeResult Exchange(const std::string& frame);
 bool AskForAnswer(char command, const std::string& data, bool refusal_answers, const char* name,
                   Unanswered& unanswered);
+Asked AskInStep(char command, const std::string& data, bool refusal_answers, const char* name,
+                Unanswered& unanswered);
 std::string ClockFrame(const std::tm& local);

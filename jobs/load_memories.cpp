@@ -1,6 +1,7 @@
 // The load, for menu choice 1 and --load: the radio's channels programmed
 // from a memory file.
 #include <cstdio>
+#include <iterator>
 #include <string>
 
 #include "console/console.h"
@@ -14,27 +15,30 @@
 
 namespace {
 
-// How one frame of a load went: answered FB; refused (FA, or no answer to
-// it, every try); or unanswered, which stops the load.
-enum class Sent { kStored, kRefused, kUnanswered };
+// How one frame of a load went: answered FB; refused (FA, and nothing came
+// while the line fell quiet); out of step (any other reply, or a reply
+// where none can be); or unanswered, which stops the load.
+enum class Sent { kStored, kRefused, kOutOfStep, kUnanswered };
 
-// One frame of a load, of a channel. A reply to something else is asked
-// again, as a collision is: every frame of a load may go out twice without
-// harm. An exchange that goes unanswered is noted in the tally.
+// One frame of a load, of a channel; the exchange is noted in the tally as
+// the one the load stops at, should it stop.
 Sent Send(const std::string& frame, const char* command, int channel, LoadTally& tally) {
-  for (int tries = 1;; tries++) {
-    ExchangeResult exchanged = Exchange(frame);
-    tally.sent_again += exchanged.sent.tries - 1;
-    if (!exchanged.answered) {
-      tally.unanswered = {command, channel, exchanged, ""};
-      return Sent::kUnanswered;
-    }
-    if (ReplyStatusIs(ReplyOk)) return Sent::kStored;
-    if (ReplyStatusIs(ReplyRefused) || tries == kAskTries) return Sent::kRefused;
-    TraceNote(std::string("no answer to ") + command + " in " + FrameHex(civ_buffer) +
-              ": sending it again");
-    tally.sent_again++;
+  ExchangeResult exchanged = Exchange(frame);
+  tally.sent_again += exchanged.sent.tries - 1;
+  tally.unanswered = {command, channel, exchanged, ""};
+  if (!exchanged.answered) return Sent::kUnanswered;
+  tally.unanswered.reply = civ_buffer;
+  if (replies_out_of_step) {
+    tally.unanswered.reply = late_reply;
+    return Sent::kOutOfStep;
   }
+  if (ReplyStatusIs(ReplyOk)) return Sent::kStored;
+  // FB and FA carry no command: an FA may be an earlier frame's answer, come
+  // late, with this frame's own behind it. A reply while the line falls
+  // quiet says so.
+  if (ReplyStatusIs(ReplyRefused) && !LetRepliesSettle()) return Sent::kRefused;
+  TraceNote(std::string("no answer to ") + command + " in " + FrameHex(civ_buffer));
+  return Sent::kOutOfStep;
 }
 
 }  // namespace
@@ -47,6 +51,9 @@ std::string LoadSummary(const LoadTally& tally) {
             tally.refused[i].command;
   }
   if (!tally.refused.empty()) text += ")";
+  if (tally.unconfirmed >= 0)
+    text += ", StoreMemory sent, no answer: channel " + std::to_string(tally.unconfirmed) +
+            " may hold its line";
   if (tally.unanswered.command)
     text += ", " + std::to_string(tally.not_sent) + " not sent because the load stopped";
   return text + ", " + std::to_string(tally.left) + " left as the radio has " +
@@ -64,10 +71,11 @@ std::string NameAsSent(const std::string& name) {
 
 namespace {
 
-// One channel's five frames; the first refused ends the channel, since the
-// frames after it would store into the channel selected before, or a channel
-// half set.
-void LoadChannel(int channel, const ChannelFields& fields, LoadTally& tally) {
+// One try at a channel's five frames; the first refused ends the channel,
+// since the frames after it would store into the channel selected before, or
+// a channel half set.
+Sent TryChannel(int channel, const ChannelFields& fields, const char*& command, size_t& at,
+                LoadTally& tally) {
   const struct {
     std::string frame;
     const char* command;
@@ -80,21 +88,65 @@ void LoadChannel(int channel, const ChannelFields& fields, LoadTally& tally) {
       {frame_header + SetName + NameAsSent(fields.name) + FrameEnd, "SetName"},
       {frame_header + StoreMemory + FrameEnd, "StoreMemory"},
   };
-  Sent sent = Sent::kStored;
-  const char* command = nullptr;
-  for (const auto& step : frames) {
-    command = step.command;
-    sent = Send(step.frame, command, channel, tally);
-    if (sent != Sent::kStored) break;
+  for (size_t i = 0; i < std::size(frames); i++) {
+    command = frames[i].command;
+    at = i;
+    // A reply waiting from before is out of step: the frame is not sent,
+    // so that a StoreMemory never follows a setting whose answer is in doubt.
+    if (DrainStale()) {
+      tally.unanswered = {command, channel, ExchangeResult(), late_reply};
+      tally.sent_again += static_cast<int>(i);  // the frames of a try given up on
+      return Sent::kOutOfStep;
+    }
+    Sent sent = Send(frames[i].frame, command, channel, tally);
+    if (sent == Sent::kOutOfStep) tally.sent_again += static_cast<int>(i) + 1;
+    if (sent != Sent::kStored) return sent;
   }
+  return Sent::kStored;
+}
+
+// One channel: with the replies out of step, once the line is quiet, the
+// channel again from its first frame, kAskTries tries in all; then the load
+// stops as at an unanswered exchange. `before_in_doubt`: a reply where none
+// can be came at the channel's very first frame, which may be the channel
+// before's, come late behind a copy taken for its answer.
+Sent LoadChannel(int channel, const ChannelFields& fields, LoadTally& tally,
+                 bool& before_in_doubt) {
+  const char* command = nullptr;
+  Sent sent = Sent::kOutOfStep;
+  before_in_doubt = false;
+  for (int tries = 1; tries <= kAskTries && sent == Sent::kOutOfStep; tries++) {
+    if (tries > 1) {
+      TraceNote("channel " + std::to_string(channel) +
+                ": replies out of step; the channel again once the line is quiet");
+      LetRepliesSettle();
+    }
+    replies_out_of_step = false;
+    size_t at = 0;
+    sent = TryChannel(channel, fields, command, at, tally);
+    if (tries == 1 && sent == Sent::kOutOfStep && at == 0) before_in_doubt = replies_out_of_step;
+  }
+  if (sent != Sent::kUnanswered && sent != Sent::kOutOfStep) tally.unanswered = Unanswered();
   if (sent == Sent::kStored) {
     tally.stored++;
   } else if (sent == Sent::kRefused) {
     tally.refused.push_back({channel, command});
     TraceNote(std::string("channel ") + std::to_string(channel) + " refused at " + command +
               ": its other frames not sent, nothing stored");
+  } else if (sent == Sent::kUnanswered && command == std::string("StoreMemory")) {
+    // Every frame of the channel went out: the radio may have stored it.
+    tally.unconfirmed = channel;
   } else {
     tally.not_sent++;
+  }
+  return sent;
+}
+
+// A channel's outcome taken out of the tally, before it is sent again.
+void Forget(int channel, Sent sent, LoadTally& tally) {
+  if (sent == Sent::kStored) tally.stored--;
+  for (size_t i = 0; sent == Sent::kRefused && i < tally.refused.size(); i++) {
+    if (tally.refused[i].channel == channel) tally.refused.erase(tally.refused.begin() + i);
   }
 }
 
@@ -128,7 +180,9 @@ LoadTally LoadMemoriesFrom(const std::string& name, std::FILE* findings, bool de
 }
 
 void LoadCheckedChannels(const CheckedFile& checked, LoadTally& tally) {
-  int loads = 0;  // channels the load programs
+  int loads = 0;      // channels the load programs
+  int previous = -1;  // the channel sent last, and how that went
+  Sent previous_sent = Sent::kStored;
   for (int channel = 0; channel < kChannels; channel++) {
     if (!channel_chosen[channel]) continue;
     if (!tally.unanswered.command) ShowProgress("Loading memory ", channel, kChannels);
@@ -142,7 +196,19 @@ void LoadCheckedChannels(const CheckedFile& checked, LoadTally& tally) {
       tally.not_sent++;
       continue;
     }
-    LoadChannel(channel, checked.fields[channel], tally);
+    bool before_in_doubt = false;
+    Sent sent = LoadChannel(channel, checked.fields[channel], tally, before_in_doubt);
+    // The last reply taken for the channel loaded before may have been a
+    // copy, and its StoreMemory refused: that channel is sent again.
+    if (before_in_doubt && previous >= 0 && !tally.unanswered.command) {
+      TraceNote("channel " + std::to_string(previous) + " sent again: a reply came late after it");
+      Forget(previous, previous_sent, tally);
+      tally.sent_again += 5;
+      previous_sent = LoadChannel(previous, checked.fields[previous], tally, before_in_doubt);
+      if (tally.unanswered.command) continue;
+    }
+    previous = channel;
+    previous_sent = sent;
   }
   tally.left = kChannels - loads;
   PrintProgress("");

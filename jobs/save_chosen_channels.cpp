@@ -129,18 +129,15 @@ std::string WhyNotUpdated(const std::string& name, FileBytes& file) {
 // The chosen channels as the radio gives them, each as its line, counted in
 // `result`; false with its `unanswered` when the radio stopped answering.
 bool ReadChosenLines(std::string (&lines)[kChannels], SaveResult& result) {
+  RadioChannel read[kChannels];
+  result.unanswered = ReadChosenChannels(read);
+  if (result.unanswered.command) return false;
   for (int channel = 0; channel < kChannels; channel++) {
     if (!channel_chosen[channel]) continue;
-    ShowProgress("Reading memory ", channel, kChannels);
-    RadioChannel read = ReadRadioChannel(channel);
-    if (read.unanswered.command) {
-      result.unanswered = read.unanswered;
-      return false;
-    }
+    const RadioChannel& c = read[channel];
     result.read++;
-    if (read.filled) result.filled++;
-    lines[channel] =
-        FormatChannelLine(channel, read.filled, read.frequency, read.name, read.mode, read.filter);
+    if (c.filled) result.filled++;
+    lines[channel] = FormatChannelLine(channel, c.filled, c.frequency, c.name, c.mode, c.filter);
   }
   PrintProgress("");
   return true;

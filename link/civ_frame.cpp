@@ -14,6 +14,10 @@
 
 std::string civ_buffer;  // the last command frame built by a job, or the last reply
 std::string frame_header = "\xFE\xFE\x04\xF1";
+bool replies_out_of_step = false;
+std::string late_reply;
+bool five_frequency_bytes = false;
+double longest_answer = 0;
 
 namespace {
 
@@ -38,6 +42,22 @@ constexpr int kLongestPauseBytes = 4;
 // A number of byte times in whole milliseconds, at least 1.
 int ByteTimesMs(int bytes) {
   return std::max(1, static_cast<int>(std::lround(bytes * ByteTime() * 1000)));
+}
+
+// Replies out of step: the line counts as settled when no byte came for
+// twice the longest the radio took to answer in this run, and a margin; at
+// least kSettleLeast, at most the reply window.
+constexpr double kSettleLeast = 0.1;
+constexpr double kSettleMargin = 0.05;
+// Frames from the radio taken off ahead of one echo, at most.
+constexpr int kLateFrames = 4;
+
+// A frame from the radio where no reply can be: the replies are out of step.
+void NoteLate(const std::string& bytes) {
+  if (!HoldsReplyFrame(bytes)) return;
+  replies_out_of_step = true;
+  late_reply = bytes.substr(bytes.find(ReplyHeader()));
+  late_reply.erase(late_reply.find(FrameEnd) + 1);
 }
 
 // Up to `count` bytes, as they arrive, until the deadline. What has arrived
@@ -81,6 +101,22 @@ std::string SendOnce(const std::string& frame, bool first) {
   if (written == kHungUp) TraceNote("the port hung up during the write");
   if (written == kPortFailed) TraceNote("the write to the port failed");
   std::string echo = ReadUntil(frame.size(), deadline);
+  // A frame from the radio ahead of the echo is a reply from before this
+  // frame, come late: it is taken off, and the echo waited for behind it.
+  for (int late = 0; late < kLateFrames && echo.compare(0, 4, ReplyHeader()) == 0; late++) {
+    size_t end;
+    while ((end = echo.find(FrameEnd)) == std::string::npos && echo.size() < kReplyLimit) {
+      std::string more = ReadUntil(1, deadline + echo.size() * ByteTime());
+      if (more.empty()) break;
+      echo += more;
+    }
+    if (end == std::string::npos) break;
+    TraceBytes("late", echo.substr(0, end + 1));
+    NoteLate(echo.substr(0, end + 1));
+    echo.erase(0, end + 1);
+    deadline += (end + 1) * ByteTime();
+    if (echo.size() < frame.size()) echo += ReadUntil(frame.size() - echo.size(), deadline);
+  }
   while (!echo.empty() && echo.size() < frame.size() && frame.compare(0, echo.size(), echo) == 0) {
     std::string rest = ReadUntil(frame.size() - echo.size(), SecondsNow() + kLateEchoGap);
     if (rest.empty()) break;
@@ -148,8 +184,40 @@ size_t TakeReplyBytes(const std::string& bytes, bool& complete, std::string& noi
 
 }  // namespace
 
+bool DrainStale() {
+  if (!PortHasInput()) return false;
+  std::string stale = PortRead(PortPending());  // bytes from before
+  TraceBytes("stale", stale);
+  NoteLate(stale);
+  return HoldsReplyFrame(stale);
+}
+
+bool LetRepliesSettle() {
+  const double quiet = std::clamp(2 * longest_answer + kSettleMargin, kSettleLeast, kReplyWindow);
+  // A line that never falls quiet is given up on after a window and a quiet while.
+  const double give_up = SecondsNow() + kReplyWindow + quiet;
+  double quiet_since = SecondsNow();
+  std::string came;
+  while (!PortHungUp() && came.size() < kReplyLimit) {
+    double now = SecondsNow();
+    if (now - quiet_since >= quiet || now >= give_up) break;
+    unsigned waiting = PortPending();
+    if (waiting == 0) {
+      PortWaitInput(quiet - (now - quiet_since));
+      continue;
+    }
+    std::string bytes = PortRead(waiting);
+    if (bytes.empty()) break;
+    came += bytes;
+    quiet_since = SecondsNow();
+  }
+  if (!came.empty()) TraceBytes("late", came);
+  NoteLate(came);
+  return HoldsReplyFrame(came);
+}
+
 FrameSent SendFrame() {
-  if (PortHasInput()) TraceBytes("stale", PortRead(PortPending()));  // bytes from before
+  DrainStale();
   const std::string frame = civ_buffer;
   FrameSent sent;
   // Every frame the jobs send may go out twice without harm: reads, and
@@ -204,9 +272,14 @@ bool ReceiveReply(double window) {
     if (!noise.empty()) TraceBytes("noise", noise);
     TraceBytes("reply", bytes.substr(0, used));
     // Bytes behind the reply's FD are nobody's reply; the next frame would
-    // throw them away as stale.
-    if (used < bytes.size()) TraceBytes("after", bytes.substr(used));
+    // throw them away as stale. A reply among them says that the replies
+    // are out of step: which of the two answers the frame, nothing tells.
+    if (used < bytes.size()) {
+      TraceBytes("after", bytes.substr(used));
+      NoteLate(bytes.substr(used));
+    }
   }
+  if (complete) longest_answer = std::max(longest_answer, SecondsNow() - start);
   const char* how = complete               ? "ended at FD"
                     : PortHungUp()         ? "ended by a hang-up"
                     : taken >= kReplyLimit ? "full"
@@ -273,7 +346,10 @@ bool ReplyAnswers(char command, bool refusal_answers) {
   size_t data = civ_buffer.size() > kReplyStatus ? civ_buffer.size() - kReplyStatus - 1 : 0;
   switch (command) {
     case ReadFrequency:
+      // A radio answers the same way each time: four bytes from one that
+      // has sent five lost one on the way.
       if (!ReplyStatusIs(ReadFrequency) || (data != 4 && data != 5)) return false;
+      if (data == 4 && five_frequency_bytes) return false;
       for (size_t position = kReplyFrequency; position < kReplyFrequency + data; position++) {
         if (PackedValue(static_cast<char>(ReplyByte(position))) < 0) return false;
       }
@@ -301,6 +377,19 @@ double ByteTime() {
 
 bool ReplyStatusIs(char code) {
   return civ_buffer.size() >= kReplyStatus && civ_buffer[kReplyStatus - 1] == code;
+}
+
+void NoteFrequencyAnswer() {
+  if (civ_buffer.size() == kReplyFrequency + 5) five_frequency_bytes = true;
+}
+
+bool HoldsReplyFrame(const std::string& bytes) {
+  const std::string header = ReplyHeader();
+  for (size_t at = bytes.find(header); at != std::string::npos; at = bytes.find(header, at + 1)) {
+    size_t end = bytes.find(FrameEnd, at);
+    if (end != std::string::npos && end - at >= kReplyStatus) return true;
+  }
+  return false;
 }
 
 std::string FrequencyDigitsOf(const std::string& bytes) {

@@ -22,7 +22,8 @@
 // ReplyFilter      the filter of a ReadMode reply in civ_buffer; 0 when the radio
 //                  sent the mode alone
 // ReplyAnswers     whether the reply in civ_buffer answers a command: a read's data
-//                  (4 or 5 decimal frequency bytes, the mode byte, a name), a setting's
+//                  (4 or 5 decimal frequency bytes, only 5 once the radio has sent
+//                  5, the mode byte, a name), a setting's
 //                  FB; or FA, when a refusal is an answer too
 // ReplyStatusIs    whether the reply's status byte (position 5) is the given one
 // UseRadioAddress  frames go to that address from then on, and only replies
@@ -30,6 +31,14 @@
 //                  radio count
 // ReplySource      the address the reply in civ_buffer came from
 // ByteTime         seconds one byte takes on the line at the port's speed
+// NoteFrequencyAnswer  notes a ReadFrequency reply taken as the answer: once the
+//                  radio has given five frequency bytes, four are a damaged reply
+// HoldsReplyFrame  whether bytes hold a whole frame from the radio to this program
+// DrainStale       throws away what is waiting before a frame goes out (traced as
+//                  stale); true when a reply from the radio was among it
+// LetRepliesSettle waits until the line has been quiet for longer than the radio
+//                  takes to answer, throwing away what comes (traced as late);
+//                  true when a reply from the radio came meanwhile
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -70,6 +79,19 @@ constexpr int kHighestRadioAddress = 0xDF;
 constexpr uint32_t kRadioSpeeds[] = {300, 600, 1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200};
 constexpr uint32_t kDefaultSpeed = 1200;
 
+// Replies out of step: a frame from the radio to this program came where no
+// reply can be (waiting before a frame went out, ahead of its echo, behind the
+// reply just taken); set by SendFrame and ReceiveReply, cleared by the jobs
+// that start a channel. The last such frame, for the user.
+extern bool replies_out_of_step;
+extern std::string late_reply;
+
+// The radio has given five frequency bytes in this run (NoteFrequencyAnswer);
+// the longest it took to answer, in seconds from a reply window's start to
+// its reply's FD (ReceiveReply), which LetRepliesSettle's quiet while follows.
+extern bool five_frequency_bytes;
+extern double longest_answer;
+
 constexpr char ReadFrequency = 0x03;
 constexpr char ReadMode = 0x04;
 constexpr char SetFrequency = 0x05;
@@ -107,6 +129,10 @@ bool ReplyStatusIs(char code);
 void UseRadioAddress(char address);
 int ReplySource();
 double ByteTime();
+void NoteFrequencyAnswer();
+bool HoldsReplyFrame(const std::string& bytes);
+bool DrainStale();
+bool LetRepliesSettle();
 
 // The radio's side of a frame, as the virtual radio builds and reads it:
 // ReplyHeader        FE FE F1 04 (the radio's address last), the start of a frame

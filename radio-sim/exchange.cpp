@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "link/civ_frame.h"
 #include "radio-sim/line.h"
@@ -20,6 +21,15 @@ std::string received;  // the bytes since the last FD
 long frames_heard = 0;
 int64_t noise_gap = 0;
 std::mt19937 noise_source;
+
+// What the radio says once its reply delay is over, earliest first.
+struct Held {
+  int64_t due;
+  const char* kind;
+  std::string bytes;
+  int64_t gap;
+};
+std::vector<Held> held;
 
 // A command frame has a reply's layout (FE FE, two addresses, then the
 // command where a reply has its status byte, the data, FD).
@@ -83,19 +93,36 @@ void Send(const char* kind, const std::string& bytes, int64_t now, int64_t gap =
   LogBytes(kind, bytes, now);
 }
 
+// The same, `delay` after `now`: held until then when there is a delay.
+void SendAfter(int64_t delay, const char* kind, const std::string& bytes, int64_t now,
+               int64_t gap = 0) {
+  if (delay == 0) return Send(kind, bytes, now, gap);
+  Held later = {now + delay, kind, bytes, gap};
+  auto at = std::upper_bound(held.begin(), held.end(), later.due,
+                             [](int64_t due, const Held& h) { return due < h.due; });
+  held.insert(at, later);
+}
+
+bool Duplicates(long frame) {
+  const std::vector<long>& frames = options.duplicate_reply;
+  return std::find(frames.begin(), frames.end(), frame) != frames.end();
+}
+
 // What other devices on the line say before the radio's reply to `command`.
-void OtherTraffic(char command, int64_t now) {
+void OtherTraffic(char command, int64_t now, int64_t delay) {
   const char kAll = 0x00, kController = static_cast<char>(0xE0), kRadio = frame_header[2];
   if (options.other_controller) {
-    Send("other", {frame_header[0], frame_header[0], kRadio, kController, ReadMode, FrameEnd}, now);
-    Send("other",
-         {frame_header[0], frame_header[0], kController, kRadio, ReadMode,
-          static_cast<char>(vfo.mode), static_cast<char>(vfo.filter), FrameEnd},
-         now);
+    SendAfter(delay, "other",
+              {frame_header[0], frame_header[0], kRadio, kController, ReadMode, FrameEnd}, now);
+    SendAfter(delay, "other",
+              {frame_header[0], frame_header[0], kController, kRadio, ReadMode,
+               static_cast<char>(vfo.mode), static_cast<char>(vfo.filter), FrameEnd},
+              now);
   }
   if (options.announce && (command == SetFrequency || command == SelectMemory ||
                            command == RecallMemory || command == ReadFrequency)) {
-    Send("other", frame_header.substr(0, 2) + kAll + kRadio + kAll + vfo.frequency + FrameEnd, now);
+    SendAfter(delay, "other",
+              frame_header.substr(0, 2) + kAll + kRadio + kAll + vfo.frequency + FrameEnd, now);
   }
 }
 
@@ -107,11 +134,14 @@ void Answer(const std::string& bytes, int64_t now) {
   if (Answers(frames_heard)) {
     std::string reply = AnswerCommand(command, data);
     if (options.cut_replies) reply.pop_back();
-    OtherTraffic(command, now);
-    if (options.noise_before) Send("noise", NoiseBefore(frames_heard), now);
-    Send("out", reply, now);
-    if (options.extra_bytes) Send("noise", std::string("\xFE\xFE\x00", 3), now);
-    if (options.noise) Send("noise", NoiseBytes(), now, noise_gap);
+    const int64_t delay = options.reply_delay_ms * 1000000LL;
+    OtherTraffic(command, now, delay);
+    if (options.noise_before) SendAfter(delay, "noise", NoiseBefore(frames_heard), now);
+    SendAfter(delay, "out", reply, now);
+    // A reply sent twice: the copy when the radio would answer again.
+    if (Duplicates(frames_heard)) SendAfter(2 * delay, "out", reply, now);
+    if (options.extra_bytes) SendAfter(delay, "noise", std::string("\xFE\xFE\x00", 3), now);
+    if (options.noise) SendAfter(delay, "noise", NoiseBytes(), now, noise_gap);
   }
   if (options.vanish_after > 0 && frames_heard >= options.vanish_after) vanishing = true;
 }
@@ -146,6 +176,17 @@ void TakeInput() {
     received.clear();
     if (vanishing) return;  // the radio is gone: the rest is never heard
   }
+}
+
+void ExchangeDue(int64_t now) {
+  size_t due = 0;
+  for (; due < held.size() && held[due].due <= now; due++)
+    Send(held[due].kind, held[due].bytes, held[due].due, held[due].gap);
+  held.erase(held.begin(), held.begin() + due);
+}
+
+int64_t ExchangeNextWake() {
+  return held.empty() ? -1 : held.front().due;
 }
 
 void ExchangeEnd() {

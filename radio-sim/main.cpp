@@ -54,6 +54,8 @@ void CatchStopSignals() {
 int WaitForLine(struct pollfd& port, int64_t now) {
   port = {line_fd, static_cast<short>(vanishing ? 0 : POLLIN), 0};
   int64_t wake = LineNextWake();
+  int64_t held = ExchangeNextWake();
+  if (held >= 0 && (wake < 0 || held < wake)) wake = held;
   if (LineBlocked()) {
     port.events |= POLLOUT;
     wake = -1;
@@ -74,11 +76,12 @@ int WaitForLine(struct pollfd& port, int64_t now) {
 int Serve() {
   while (!stop_requested) {
     int64_t now = NowNs();
+    ExchangeDue(now);
     if (!LineDeliver(now)) {
       std::perror("quenmar-radio-sim: writing to the terminal");
       return 1;
     }
-    if (vanishing && LineDrained(now)) return 0;
+    if (vanishing && LineDrained(now) && ExchangeNextWake() < 0) return 0;
     struct pollfd port;
     int ready = WaitForLine(port, now);
     if (ready < 0 && errno != EINTR) {

@@ -32,6 +32,8 @@ const char kUsage[] =
     "                     frames to it and to 00, from it\n"
     "  --batch-ms N       hand out bytes only at multiples of N ms, as a USB\n"
     "                     adapter's latency timer does (default 0: at once)\n"
+    "  --reply-delay MS   answer MS ms after a frame's FD, as a radio takes its\n"
+    "                     time (default 0); the line's echo is not held up\n"
     "  --memory FILE      load the channels from FILE when it exists, and save\n"
     "                     them into it when the radio stops; a mode or filter\n"
     "                     text it does not know loads as LSB or 6.0\n"
@@ -55,6 +57,11 @@ const char kUsage[] =
     "                     its echo comes back as --bad-echo's does, and the\n"
     "                     radio, which heard garbage, neither acts nor answers;\n"
     "                     may be repeated\n"
+    "  --duplicate-reply N\n"
+    "                     send the reply to the Nth frame to the radio (counting\n"
+    "                     as --collide does) twice: the copy one reply delay\n"
+    "                     after the first, right behind it with no delay; may be\n"
+    "                     repeated\n"
     "  --announce         before the reply to SetFrequency, SelectMemory,\n"
     "                     RecallMemory and ReadFrequency, announce the frequency\n"
     "                     to every device: FE FE 00 04 00, 4 frequency bytes, FD\n"
@@ -138,10 +145,15 @@ const KnownOption kOptions[] = {
      .highest = kHighestRadioAddress,
      .hex = true},
     {.name = "--batch-ms", .number = &options.batch_ms, .lowest = 0, .highest = 60000},
+    {.name = "--reply-delay", .number = &options.reply_delay_ms, .lowest = 0, .highest = 60000},
     {.name = "--noise-gap-ms", .number = &options.noise_gap_ms, .lowest = 0, .highest = 60000},
     {.name = "--silent-for", .number = &options.silent_for, .lowest = 1, .highest = LONG_MAX},
     {.name = "--silent-after", .number = &options.silent_after, .lowest = 1, .highest = LONG_MAX},
     {.name = "--collide", .numbers = &options.collide, .lowest = 1, .highest = LONG_MAX},
+    {.name = "--duplicate-reply",
+     .numbers = &options.duplicate_reply,
+     .lowest = 1,
+     .highest = LONG_MAX},
     {.name = "--vanish-after", .number = &options.vanish_after, .lowest = 1, .highest = LONG_MAX},
     {.name = "--seed", .number = &options.seed, .lowest = 0, .highest = 4294967295L},
     {.name = "--refuse", .fault = FaultKind::kRefuse},

@@ -15,15 +15,17 @@ struct Options {
   std::string memory;
   std::string log;
   std::vector<std::string> channels;
-  std::vector<long> collide;  // numbers of the frames that collide
+  std::vector<long> collide;          // numbers of the frames that collide
+  std::vector<long> duplicate_reply;  // numbers of the frames whose reply goes out twice
   long rate = 1200;
   long address = kDefaultRadioAddress;
   long batch_ms = 0;
-  long noise_gap_ms = -1;  // -1: one byte time
-  long vanish_after = 0;   // 0: never
-  long silent_for = 0;     // frames heard but not answered at the start
-  long silent_after = 0;   // frames answered before the radio falls silent; 0: never
-  long seed = 1;           // 0 to 2^32 - 1
+  long reply_delay_ms = 0;  // from a frame's FD to its reply going out
+  long noise_gap_ms = -1;   // -1: one byte time
+  long vanish_after = 0;    // 0: never
+  long silent_for = 0;      // frames heard but not answered at the start
+  long silent_after = 0;    // frames answered before the radio falls silent; 0: never
+  long seed = 1;            // 0 to 2^32 - 1
   bool demo = false;
   bool silent = false;
   bool no_echo = false;

@@ -24,9 +24,10 @@ fi
 # clang++ and its libFuzzer and sanitizer runtimes, besides the usual tools.
 scripts/setup-machine.sh fuzzing
 
-targets=(memory_file_fuzzer line_settings_fuzzer typed_answers_fuzzer csv_file_fuzzer)
+targets=(memory_file_fuzzer line_settings_fuzzer typed_answers_fuzzer csv_file_fuzzer
+  radio_replies_fuzzer)
 declare -A max_len=([memory_file_fuzzer]=4096 [line_settings_fuzzer]=512 [typed_answers_fuzzer]=512
-  [csv_file_fuzzer]=8192)
+  [csv_file_fuzzer]=8192 [radio_replies_fuzzer]=1024)
 folder=build-fuzz
 
 cmake -S . -B "$folder" -DCMAKE_CXX_COMPILER=clang++ -DQUENMAR_FUZZ=ON -DQUENMAR_TESTS=OFF \

@@ -7,6 +7,7 @@ import unittest
 
 from command_jobs import CommandJobTest
 from memory_lines import EARLIER, filled, memory_file
+from radio import SELECT_MEMORY, command
 
 CHANNELS = ("--channel", "4:1423450:1:2:" + b"FOUR   ".hex(),
             "--channel", "5:0705000:3:4:" + b"FIVE   ".hex())
@@ -29,10 +30,12 @@ class SaveReplyTest(CommandJobTest):
             return status, errors, saved.read(), self.frames(radio)
 
     def test_a_bad_reply_is_asked_again_and_the_file_is_whole(self):
-        for fault, again in ((("--refuse", "03:4:2"), 2), (("--refuse", "04:5:1"), 1),
-                             (("--refuse", "08:5:1"), 1), (("--foreign-reply", "04:4:1"), 1),
-                             (("--foreign-reply", "0A:5:2"), 2), (("--short-reply", "03:4:1"), 1),
-                             (("--short-reply", "04:4:2"), 2), (("--hex-digits", "03:5:1"), 1),
+        # A channel is read again from its SelectMemory: `again` counts the
+        # frames of the tries given up on.
+        for fault, again in ((("--refuse", "03:4:2"), 6), (("--refuse", "04:5:1"), 4),
+                             (("--refuse", "08:5:1"), 1), (("--foreign-reply", "04:4:1"), 4),
+                             (("--foreign-reply", "0A:5:2"), 4), (("--short-reply", "03:4:1"), 3),
+                             (("--short-reply", "04:4:2"), 8), (("--hex-digits", "03:5:1"), 3),
                              (("--noise-before",), 0)):
             with self.subTest(fault=fault):
                 status, errors, saved, frames = self.save(*fault)
@@ -53,8 +56,8 @@ class SaveReplyTest(CommandJobTest):
                 self.assertTrue(errors.startswith("quenmar-setup: the radio answered " + said), errors)
                 self.assertIn("3 times, which is no answer to it, so the save stopped and the file was"
                               " left as it was", errors)
-                self.assertEqual(len(set(frames[-3:])), 1)  # the same read, three times
-                self.assertNotEqual(frames[-4], frames[-1])
+                channel = int(said.split(" of channel ")[1].split()[0])
+                self.assertEqual(frames.count(command(SELECT_MEMORY, [channel])), 3)  # three tries
 
     def test_a_save_of_some_channels_names_the_reply_that_was_no_answer_too(self):
         radio = self.radio(*(CHANNELS + ("--refuse", "03:4")))
@@ -65,12 +68,22 @@ class SaveReplyTest(CommandJobTest):
         self.assertTrue(errors.startswith("quenmar-setup: the radio answered ReadFrequency of channel"
                                           " 4 with FE FE F1 04 FA FD 3 times"), errors)
 
-    def test_a_refused_name_read_is_seven_blanks(self):
-        status, errors, saved, frames = self.save("--refuse", "10")
+    def test_a_name_read_refused_every_try_is_seven_blanks_and_once_is_kept(self):
+        blanks = memory_file({4: filled(4, "1423450", b" " * 7, b"USB ", b"2.4"),
+                              5: filled(5, "0705000", b" " * 7, b"CW  ", b".50")})
+        for refused, wanted, again in (("10", blanks, 2 * 2 * 5), ("10:4:1", SAVED, 5)):
+            with self.subTest(refused=refused):
+                status, errors, saved, frames = self.save("--refuse", refused)
+                self.assertEqual((status, errors), (0, ""))
+                self.assertEqual(saved, wanted)
+                self.assertEqual(len(frames), CLEAN_FRAMES + again)
+
+    def test_a_reply_sent_twice_never_puts_another_channels_data_in_the_file(self):
+        # Frame 19 selects channel 6, empty, after the filled 5: its reply
+        # sent again comes where the recall's is due.
+        status, errors, saved, frames = self.save("--reply-delay", "30", "--duplicate-reply", 19)
         self.assertEqual((status, errors), (0, ""))
-        self.assertEqual(saved, memory_file({4: filled(4, "1423450", b" " * 7, b"USB ", b"2.4"),
-                                             5: filled(5, "0705000", b" " * 7, b"CW  ", b".50")}))
-        self.assertEqual(len(frames), CLEAN_FRAMES)
+        self.assertEqual(saved, SAVED)
 
     def test_a_compare_that_gets_no_answer_stops(self):
         radio = self.radio(*(CHANNELS + ("--foreign-reply", "03")))
@@ -110,14 +123,39 @@ class LoadReplyTest(CommandJobTest):
                 wanted = self.FILE.split(b"\r\n")
                 self.assertEqual(lines[4:7], [wanted[4], self.OLD_FIVE, wanted[6]])
 
-    def test_a_reply_to_something_else_sends_the_frame_again(self):
+    def test_a_reply_to_something_else_sends_the_channel_again(self):
         radio = self.radio("--foreign-reply", "11:5:1")
         with open(radio.path("load.txt"), "wb") as out:
             out.write(self.FILE)
         self.assertEqual(self.run_job(radio, "--load", "load.txt"), (0, (
-            "3 channels stored, 0 refused, 59 left as the radio has them; 1 frame sent again\n"),
+            "3 channels stored, 0 refused, 59 left as the radio has them; 4 frames sent again\n"),
             ""))
-        self.assertEqual(len(self.frames(radio)), 16)
+        self.assertEqual(len(self.frames(radio)), 15 + 4)
+
+    def test_a_reply_sent_twice_never_stores_another_channels_name(self):
+        # Channel 5's SetName is refused once, and the reply to its
+        # SelectMemory (frame 8) comes twice, the copy where SetName's is due.
+        radio = self.radio("--reply-delay", "30", "--duplicate-reply", "8", "--refuse", "11:5:1")
+        with open(radio.path("load.txt"), "wb") as out:
+            out.write(self.FILE)
+        status, out, errors = self.run_job(radio, "--load", "load.txt")
+        self.assertEqual((status, errors), (0, ""))
+        self.assertTrue(out.startswith("3 channels stored, 0 refused, 59 left"), out)
+        self.assertEqual(self.run_job(radio, "--save", "radio.txt")[0], 0)
+        with open(radio.path("radio.txt"), "rb") as saved:
+            self.assertEqual(saved.read().split(b"\r\n")[4:7], self.FILE.split(b"\r\n")[4:7])
+
+    def test_a_store_memory_never_answered_is_named_unconfirmed(self):
+        radio = self.radio("--silent-after", "9")  # channel 5's StoreMemory is the tenth frame
+        with open(radio.path("load.txt"), "wb") as out:
+            out.write(self.FILE)
+        status, out, errors = self.run_job(radio, "--load", "load.txt")
+        self.assertEqual((status, out), (5, (
+            "1 channel stored, 0 refused, StoreMemory sent, no answer: channel 5 may hold its line,"
+            " 1 not sent because the load stopped, 59 left as the radio has them; 0 frames sent"
+            " again\n")))
+        self.assertTrue(errors.startswith("quenmar-setup: the radio did not answer StoreMemory of"
+                                          " channel 5"), errors)
 
 
 if __name__ == "__main__":

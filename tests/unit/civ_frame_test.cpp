@@ -159,6 +159,16 @@ TEST(ReplyAnswers, OnlyTheReadsOwnDataOrASettingsFb) {
     EXPECT_EQ(ReplyAnswers(c.command, c.refusal_answers), c.answers)
         << "command " << Hex(std::string(1, c.command)) << ", reply " << Hex(c.reply);
   }
+  // Once the radio has given five frequency bytes, four are a reply that lost one.
+  const std::string four = reply({0x03, 0x45, 0x23, 0x14, 0x00});
+  civ_buffer = four;
+  NoteFrequencyAnswer();
+  EXPECT_TRUE(ReplyAnswers(ReadFrequency, false));
+  civ_buffer = reply({0x03, 0x00, 0x45, 0x23, 0x14, 0x00});
+  NoteFrequencyAnswer();
+  civ_buffer = four;
+  EXPECT_FALSE(ReplyAnswers(ReadFrequency, false));
+  five_frequency_bytes = false;
 }
 
 }  // namespace
