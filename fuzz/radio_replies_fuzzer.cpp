@@ -202,6 +202,10 @@ bool PortHungUp() {
   return false;
 }
 
+uint32_t PortSpeed() {
+  return 1200;  // the line's default speed: the byte times the exchange reckons with
+}
+
 void PauseMilliseconds(int ms) {
   Advance(now + ms / 1000.0);
 }
