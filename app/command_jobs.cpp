@@ -104,7 +104,7 @@ int SaveJob(const std::string& name) {
 int LoadJob(const std::string& name) {
   // --check's findings, on the error stream: a file with any sends nothing
   // unless --force says to load it as it stands.
-  LoadTally tally = LoadMemoriesFrom(name, stderr, !force_given.empty());
+  LoadTally tally = LoadMemoriesFrom(name, stderr, force_given);
   if (tally.held_back) {
     PrintProblem("nothing is sent: --check finds " + Count(tally.findings, "warning") +
                  (some_channels ? " in the chosen lines of " : " in ") + name + " (above); mend " +
@@ -188,7 +188,7 @@ int ListRadioJob() {
       ReportUnanswered(read.unanswered, "the list stopped");
       return kRadioStoppedAnswering;
     }
-    if (!read.filled && all_given.empty()) continue;
+    if (!read.filled && !all_given) continue;
     PrintProgress("");
     PrintLine(ChannelListLine(channel, read, false));
   }
@@ -263,7 +263,7 @@ int ListJob(const std::string& name) {
   for (int channel = 0; channel < kChannels; channel++) {
     if (!channel_chosen[channel]) continue;
     if (list.marked[channel]) marks++;
-    bool shown = list.channels[channel].filled || list.marked[channel] || !all_given.empty();
+    bool shown = list.channels[channel].filled || list.marked[channel] || all_given;
     if (shown) PrintLine(ChannelListLine(channel, list.channels[channel], list.marked[channel]));
   }
   if (marks > 0)

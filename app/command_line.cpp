@@ -20,9 +20,9 @@
 std::string requested_job;
 std::string channel_list;
 std::vector<std::string> job_values;
-std::string force_given;
+bool force_given = false;
 std::string trace_name;
-std::string all_given;
+bool all_given = false;
 uint32_t line_speed = kDefaultSpeed;
 bool probe_listed_ports = false;
 
@@ -35,9 +35,10 @@ struct Option {
   const char* name;
   const char* values;  // the values it takes, as --help names them; "" for none
   int value_count;
-  // Where a setting's value goes (the option's own name for one without a
-  // value); nullptr for a job (at most one job a run).
+  // Where a setting's value goes; nullptr for a job (at most one job a run)
+  // or a flag.
   std::string* setting;
+  bool* flag = nullptr;  // set by an option that takes no value and is no job
 };
 
 // Every option the program knows. --help lists them (main.cpp); keep the two
@@ -56,13 +57,13 @@ const Option kOptions[] = {
     {"--from-csv", "CSV_FILE MEMORY_FILE", 2, nullptr},
     {"--save", "FILE", 1, nullptr},
     {"--load", "FILE", 1, nullptr},
-    {"--force", "", 0, &force_given},
+    {"--force", "", 0, nullptr, &force_given},
     {"--clock", "", 0, nullptr},
     {"--compare", "FILE", 1, nullptr},
     {"--channels", "LIST", 1, &channel_list},
     {"--list", "FILE", 1, nullptr},
     {"--list-radio", "", 0, nullptr},
-    {"--all", "", 0, &all_given},
+    {"--all", "", 0, nullptr, &all_given},
     {"--edit", "FILE", 1, nullptr},
 };
 
@@ -203,8 +204,8 @@ void TakeValues(const Option& option, const std::string& name, std::vector<std::
 
 // Where an option goes: into its setting, or it is the job asked for.
 void Keep(const Option& option, const std::string& name, const std::vector<std::string>& values) {
-  if (option.setting && option.value_count == 0) {
-    *option.setting = name;
+  if (option.flag) {
+    *option.flag = true;
     return;
   }
   if (option.setting) {
@@ -299,9 +300,9 @@ std::vector<std::string> ReadCommandLine(int argc, const char* const* argv) {
       requested_job == "--save" || requested_job == "--to-csv" || requested_job == "--from-csv";
   if (writes && IsStandardOutputName(job_values.back())) job_values.back() = standard_stream_name;
   // Only a load has findings to send despite.
-  if (!force_given.empty() && requested_job != "--load")
+  if (force_given && requested_job != "--load")
     UsageError("option '--force' goes with --load only");
-  if (!all_given.empty() && requested_job != "--list" && requested_job != "--list-radio")
+  if (all_given && requested_job != "--list" && requested_job != "--list-radio")
     UsageError("option '--all' goes with --list or --list-radio");
   ChooseChannelsOrEnd();
   ChooseLineOrEnd();

@@ -37,10 +37,10 @@ extern std::string channel_list;
 // The file named by --trace, "" when not given; read by start-up, which opens
 // it for the port trace (link/port_trace.h). It wins over QUENMAR_TRACE.
 extern std::string trace_name;
-// "--all" when it was given: a list shows the empty channels too.
-extern std::string all_given;
-// "--force" when it was given: a --load sends a file despite --check's findings.
-extern std::string force_given;
+// --all was given: a list shows the empty channels too.
+extern bool all_given;
+// --force was given: a --load sends a file despite --check's findings.
+extern bool force_given;
 // The line's speed in bit/s, from --speed or QUENMAR_SPEED (1200 when neither
 // is given); 0 for --speed auto: found before the job.
 extern uint32_t line_speed;

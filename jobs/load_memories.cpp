@@ -15,10 +15,11 @@
 
 namespace {
 
-// How one frame of a load went: answered FB; refused (FA, and nothing came
-// while the line fell quiet); out of step (any other reply, or a reply
-// where none can be); or unanswered, which stops the load.
-enum class Sent { kStored, kRefused, kOutOfStep, kUnanswered };
+// How one frame of a load went: accepted (answered FB; a channel whose
+// frames were all accepted is stored); refused (FA, and nothing came while
+// the line fell quiet); out of step (any other reply, or a reply where none
+// can be); or unanswered, which stops the load.
+enum class Sent { kAccepted, kRefused, kOutOfStep, kUnanswered };
 
 // One frame of a load, of a channel; the exchange is noted in the tally as
 // the one the load stops at, should it stop.
@@ -32,7 +33,7 @@ Sent Send(const std::string& frame, const char* command, int channel, LoadTally&
     tally.unanswered.reply = late_reply;
     return Sent::kOutOfStep;
   }
-  if (ReplyStatusIs(ReplyOk)) return Sent::kStored;
+  if (ReplyStatusIs(ReplyOk)) return Sent::kAccepted;
   // FB and FA carry no command: an FA may be an earlier frame's answer, come
   // late, with this frame's own behind it. A reply while the line falls
   // quiet says so.
@@ -100,9 +101,9 @@ Sent TryChannel(int channel, const ChannelFields& fields, const char*& command, 
     }
     Sent sent = Send(frames[i].frame, command, channel, tally);
     if (sent == Sent::kOutOfStep) tally.sent_again += static_cast<int>(i) + 1;
-    if (sent != Sent::kStored) return sent;
+    if (sent != Sent::kAccepted) return sent;
   }
-  return Sent::kStored;
+  return Sent::kAccepted;
 }
 
 // One channel: with the replies out of step, once the line is quiet, the
@@ -127,7 +128,7 @@ Sent LoadChannel(int channel, const ChannelFields& fields, LoadTally& tally,
     if (tries == 1 && sent == Sent::kOutOfStep && at == 0) before_in_doubt = replies_out_of_step;
   }
   if (sent != Sent::kUnanswered && sent != Sent::kOutOfStep) tally.unanswered = Unanswered();
-  if (sent == Sent::kStored) {
+  if (sent == Sent::kAccepted) {
     tally.stored++;
   } else if (sent == Sent::kRefused) {
     tally.refused.push_back({channel, command});
@@ -144,7 +145,7 @@ Sent LoadChannel(int channel, const ChannelFields& fields, LoadTally& tally,
 
 // A channel's outcome taken out of the tally, before it is sent again.
 void Forget(int channel, Sent sent, LoadTally& tally) {
-  if (sent == Sent::kStored) tally.stored--;
+  if (sent == Sent::kAccepted) tally.stored--;
   for (size_t i = 0; sent == Sent::kRefused && i < tally.refused.size(); i++) {
     if (tally.refused[i].channel == channel) tally.refused.erase(tally.refused.begin() + i);
   }
@@ -182,7 +183,7 @@ LoadTally LoadMemoriesFrom(const std::string& name, std::FILE* findings, bool de
 void LoadCheckedChannels(const CheckedFile& checked, LoadTally& tally) {
   int loads = 0;      // channels the load programs
   int previous = -1;  // the channel sent last, and how that went
-  Sent previous_sent = Sent::kStored;
+  Sent previous_sent = Sent::kAccepted;
   for (int channel = 0; channel < kChannels; channel++) {
     if (!channel_chosen[channel]) continue;
     if (!tally.unanswered.command) ShowProgress("Loading memory ", channel, kChannels);

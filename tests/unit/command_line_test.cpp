@@ -15,7 +15,8 @@ std::vector<std::string> Read(std::vector<const char*> words) {
   channel_list.clear();
   job_values.clear();
   port_device.clear();
-  force_given.clear();
+  force_given = false;
+  all_given = false;
   words.insert(words.begin(), "quenmar-setup");
   return ReadCommandLine(static_cast<int>(words.size()), words.data());
 }
@@ -41,7 +42,7 @@ TEST(CommandLine, AJobTakesItsFileName) {
   EXPECT_EXIT(Read({"--load"}), testing::ExitedWithCode(2), "--load needs a file name");
   EXPECT_EXIT(Read({"--clock", "--save", "x"}), testing::ExitedWithCode(2), "cannot be given");
   Read({"--force", "--load", "mem.txt"});
-  EXPECT_EQ(force_given, "--force");
+  EXPECT_TRUE(force_given);
   EXPECT_EQ(job_values, std::vector<std::string>{"mem.txt"});
   EXPECT_EXIT(Read({"--save", "x", "--force"}), testing::ExitedWithCode(2), "with --load only");
   EXPECT_EXIT(Read({"--force=yes", "--load", "x"}), testing::ExitedWithCode(2), "takes no value");
