@@ -97,7 +97,7 @@ int SaveJob(const std::string& name) {
   }
   // The summary goes where the results go, unless the file itself goes there.
   std::string summary = Displayed(SaveSummary(result, name)) + "\n";
-  std::fputs(summary.c_str(), name == standard_stream_name ? stderr : stdout);
+  std::fputs(summary.c_str(), name == kStandardStreamName ? stderr : stdout);
   return kAllWell;
 }
 
@@ -230,7 +230,7 @@ int RefuseOtherKindOfFile(const std::string& job, const std::string& name) {
     // planted link) it reports itself, and nothing is read through it here.
     FileFacts facts;
     FileKind kind = FileKind::kNoFile;
-    if (name != standard_stream_name && FileLookUp(name, facts) == 0) kind = KindOfFile(facts.path);
+    if (name != kStandardStreamName && FileLookUp(name, facts) == 0) kind = KindOfFile(facts.path);
     const std::string replaced =
         ", which the save would replace: nothing is sent; name a new "
         "file for the save";
@@ -294,7 +294,7 @@ int ConversionJob(const std::string& job, const std::string& input, const std::s
                         empty + Count(conversion.warnings, "warning");
   if (!backup_made.empty()) summary += "; " + Displayed(backup_made) + " keeps the old contents";
   summary = Displayed(summary) + "\n";
-  std::fputs(summary.c_str(), output == standard_stream_name ? stderr : stdout);
+  std::fputs(summary.c_str(), output == kStandardStreamName ? stderr : stdout);
   return conversion.warnings == 0 ? kAllWell : kFoundSomething;
 }
 

@@ -79,7 +79,7 @@ std::string LongForm(const std::string& argument) {
   for (const ShortOption& short_option : kShortOptions) {
     if (argument == short_option.spelling) return short_option.option;
   }
-  if (system_help_option && argument == system_help_option) return "--help";
+  if (kSystemHelpOption && argument == kSystemHelpOption) return "--help";
   return argument;
 }
 
@@ -298,7 +298,7 @@ std::vector<std::string> ReadCommandLine(int argc, const char* const* argv) {
   // replaced, so that no backup takes what a redirection had put there.
   bool writes =
       requested_job == "--save" || requested_job == "--to-csv" || requested_job == "--from-csv";
-  if (writes && IsStandardOutputName(job_values.back())) job_values.back() = standard_stream_name;
+  if (writes && IsStandardOutputName(job_values.back())) job_values.back() = kStandardStreamName;
   // Only a load has findings to send despite.
   if (force_given && requested_job != "--load")
     UsageError("option '--force' goes with --load only");
@@ -329,6 +329,6 @@ std::string TraceName() {
 
 bool TraceWritesInto(const std::string& file) {
   std::string trace = TraceName();
-  if (trace.empty() || trace == standard_stream_name || file == standard_stream_name) return false;
+  if (trace.empty() || trace == kStandardStreamName || file == kStandardStreamName) return false;
   return SameFile(trace, file) || NamesFileOrBackup(trace, file);
 }

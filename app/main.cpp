@@ -259,7 +259,7 @@ int ResultsWritten(int status) {
 // load and a clock setting change the radio, so they run, and end with 4.
 void RefuseClosedResults() {
   const std::string& job = requested_job;
-  bool dash = !job_values.empty() && job_values.back() == standard_stream_name;
+  bool dash = !job_values.empty() && job_values.back() == kStandardStreamName;
   bool conversion = job == "--to-csv" || job == "--from-csv";
   // A save into a file and the menu have no results on the standard
   // streams; a conversion's summary goes to the error stream when the file
@@ -312,7 +312,7 @@ void RefuseTraceIntoJobFile() {
 void OpenTrace() {
   std::string name = TraceName();
   if (name.empty()) return;
-  int stream = name == standard_stream_name ? 2 : FileStreamOf(name);
+  int stream = name == kStandardStreamName ? 2 : FileStreamOf(name);
   if (stream != 0) return TraceStart(stream == 2 ? stderr : stdout);
   std::FILE* file = FileOpenForAppending(name);
   if (!file) PrintProblem("cannot open the trace file \"" + Displayed(name) + "\": " + file_reason);

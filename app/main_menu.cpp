@@ -60,7 +60,7 @@ std::string AskFileName(const std::string& prompt) {
     PrintText("using \"" + name + "\": " + note, true);
     AddToStatusLine("using \"" + Displayed(name) + "\": " + note);
   }
-  return name == standard_stream_name ? "./" + name : name;
+  return name == kStandardStreamName ? "./" + name : name;
 }
 
 // Where the menu's load ends when it has something to say: those lines, and

@@ -2,7 +2,7 @@
 // bytes out, the size of the window, and waits for typed input. The console
 // uses it; of the top floor, closing everything (app/close_everything.cpp)
 // puts the input mode back, the command line (app/command_line.cpp) reads
-// system_help_option and the menu (app/main_menu.cpp) output_is_terminal.
+// kSystemHelpOption and the menu (app/main_menu.cpp) output_is_terminal.
 //
 // TerminalOpen         learns the character set, switches input to raw keys, listens for resizes
 // TerminalRestore      puts the input mode back (safe inside a signal handler)
@@ -36,7 +36,7 @@ extern bool input_is_terminal;   // set by TerminalOpen
 extern bool utf8_text;           // set by TerminalOpen: the terminal's characters are UTF-8
 // The system's own way to ask a program for help ("/?" on Windows), or
 // nullptr; read by ReadCommandLine.
-extern const char* const system_help_option;
+extern const char* const kSystemHelpOption;
 // Set by TerminalReadBytes and TerminalWaitInput when the terminal has hung
 // up: no key can come any more.
 extern bool input_hung_up;

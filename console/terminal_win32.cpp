@@ -14,7 +14,7 @@
 bool output_is_terminal = false;
 bool input_is_terminal = false;
 bool utf8_text = false;
-const char* const system_help_option = "/?";
+const char* const kSystemHelpOption = "/?";
 bool input_hung_up = false;
 
 namespace {

@@ -119,7 +119,7 @@ bool LooksLikeMemoryFile(const std::string& path) {
   std::string line = last_error == 0 ? ReadChannelLine() : "";
   CloseMemoryFileAfterReading();
   last_error = 0;
-  return line.size() >= 4 && line[3] == column_separator;
+  return line.size() >= 4 && line[3] == kColumnSeparator;
 }
 
 void RemoveFolder() {

@@ -15,7 +15,7 @@ const std::string ModeNames[9] = {"LSB ", "USB ", "AM  ", "CW  ", "FSK ",
                                   "FM  ", "AMLS", "AMUS", ""};
 const std::string FilterNames[11] = {"", "6.0", "2.4", "1.8", ".50", ".25", "", "", "", "", ""};
 
-const std::string utf8_separator = "\xE2\x94\x82";
+const std::string kUtf8Separator = "\xE2\x94\x82";
 std::vector<size_t> utf8_separator_columns;
 
 std::string Columns(const std::string& line, size_t first, size_t width) {
@@ -31,7 +31,7 @@ std::string ChannelLabel(int channel) {
 
 std::string FormatChannelLine(int channel, bool filled, const std::string& frequency,
                               const std::string& name, int mode, int filter) {
-  const std::string bar(1, column_separator);
+  const std::string bar(1, kColumnSeparator);
   if (!filled) {
     return ChannelLabel(channel) + bar + "  .     " + bar + "       " + bar + "    " + bar + "   ";
   }
@@ -111,16 +111,16 @@ bool ParseChannelLine(const std::string& line, ChannelFields& fields) {
 // Columns are then counted with the separator as one byte.
 std::string SeparatorsAsB3(const std::string& line) {
   utf8_separator_columns.clear();
-  if (line.size() >= 4 && line[3] == column_separator) return line;
-  size_t found = line.find(utf8_separator);
+  if (line.size() >= 4 && line[3] == kColumnSeparator) return line;
+  size_t found = line.find(kUtf8Separator);
   if (found == std::string::npos) return line;
   std::string taken;
   size_t from = 0;
-  for (; found != std::string::npos; found = line.find(utf8_separator, from)) {
+  for (; found != std::string::npos; found = line.find(kUtf8Separator, from)) {
     taken.append(line, from, found - from);
-    taken += column_separator;
+    taken += kColumnSeparator;
     utf8_separator_columns.push_back(taken.size());
-    from = found + utf8_separator.size();
+    from = found + kUtf8Separator.size();
   }
   taken.append(line, from, std::string::npos);
   return taken;

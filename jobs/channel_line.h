@@ -49,11 +49,11 @@ constexpr size_t kFilterColumn = 27;
 constexpr size_t kFilterWidth = 3;
 constexpr size_t kSeparatorColumns[] = {4, 13, 21, 26};
 
-constexpr char column_separator = static_cast<char>(0xB3);
+constexpr char kColumnSeparator = static_cast<char>(0xB3);
 // The separator as a UTF-8 editor types it (U+2502); reading takes it as B3.
-extern const std::string utf8_separator;
+extern const std::string kUtf8Separator;
 // The columns of the last line SeparatorsAsB3 took whose B3 stood in the
-// file as utf8_separator, ascending. Written by SeparatorsAsB3 (the memory
+// file as kUtf8Separator, ascending. Written by SeparatorsAsB3 (the memory
 // file's reading), read by --check to count columns as the file has them.
 extern std::vector<size_t> utf8_separator_columns;
 // A Ctrl-Z ends the file where it stands, as in the files of old systems.

@@ -151,7 +151,7 @@ void CheckName(int number, const std::string& line) {
       for (char byte : bytes)
         shown += (shown.empty() ? "" : " ") + Hex2(static_cast<unsigned char>(byte));
       const size_t separator = kNameColumn + kNameLength;
-      if (line.size() >= separator && line[separator - 1] != column_separator) {
+      if (line.size() >= separator && line[separator - 1] != kColumnSeparator) {
         Warn(number, kNameColumn + i,
              "the name holds the UTF-8 character " + CodePoint(bytes) + " (" + shown + "), " +
                  std::to_string(length) +
@@ -265,7 +265,7 @@ bool CheckLine(int number, const std::string& line, ChannelFields& fields) {
   }
   CheckLabel(number, line);
   for (size_t column : kSeparatorColumns) {
-    if (line.size() >= column && line[column - 1] != column_separator) {
+    if (line.size() >= column && line[column - 1] != kColumnSeparator) {
       Warn(number, column,
            ColumnText(column) + " holds " + Quoted(line.substr(column - 1, 1)) +
                " where the separator B3 belongs - the columns after it may be shifted");
@@ -357,7 +357,7 @@ CheckedFile ReadCheckedMemoryFile(const std::string& name, std::FILE* out) {
   for (; number <= kChannels && MoreLinesToRead(); number++) {
     std::string line = ReadChannelLine();
     if (ReadFailed()) break;
-    if (number == 1) checked.memory_file = line.size() >= 4 && line[3] == column_separator;
+    if (number == 1) checked.memory_file = line.size() >= 4 && line[3] == kColumnSeparator;
     int before = warnings;
     checked.loads[number - 1] = CheckChannelLine(number, line, checked.fields[number - 1]);
     checked.line_warnings[number - 1] = warnings - before;

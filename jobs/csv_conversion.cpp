@@ -66,7 +66,7 @@ std::string Listed(const std::vector<std::string>& items) {
 // conversion may go on, else why not.
 std::string WhatCannotBeMeant(const std::string& input, const std::string& output, bool to_csv) {
   const std::string in = "\"" + input + "\"", out = "\"" + output + "\"";
-  if (input != standard_stream_name && output != standard_stream_name && SameFile(input, output))
+  if (input != kStandardStreamName && output != kStandardStreamName && SameFile(input, output))
     return in + " and " + out + " are the same file: nothing is written";
   FileKind input_kind = KindOfFile(input);
   if (to_csv && input_kind == FileKind::kCsv)
@@ -339,7 +339,7 @@ FileKind KindOfFile(const std::string& name) {
   std::string line = last_error == 0 ? ReadChannelLine() : "";
   CloseMemoryFileAfterReading();
   last_error = 0;
-  if (line.size() >= 4 && line[3] == column_separator) return FileKind::kMemoryFile;
+  if (line.size() >= 4 && line[3] == kColumnSeparator) return FileKind::kMemoryFile;
   OpenCsvForReading(name);
   CsvRecord header;
   bool have_header = last_error == 0 && ReadCsvRecord(header, kCsvSeparators);

@@ -26,7 +26,7 @@ std::string ReadEditedFile(const std::string& name, std::string& bytes, bool& mi
   missing = false;
   bytes.clear();
   file_had_byte_order_mark = false;
-  if (name == standard_stream_name) return "the editor edits a file, and - is none";
+  if (name == kStandardStreamName) return "the editor edits a file, and - is none";
   if (!std::filesystem::exists(name, error)) {
     missing = true;  // made by the first save
     return "";
@@ -97,7 +97,7 @@ std::string WithLinesReplaced(const std::string& bytes, const std::string (&line
 std::string WriteEditedFile(const std::string& name, const std::string& bytes, bool mark) {
   OpenMemoryFileForWriting(name);
   if (last_error == 0) {
-    WriteMemoryFileBytes((mark ? byte_order_mark : "") + bytes);
+    WriteMemoryFileBytes((mark ? kByteOrderMark : "") + bytes);
     CloseMemoryFileAfterWriting();
   }
   if (last_error == 0) return "";

@@ -19,12 +19,12 @@
 #include "jobs/file_system.h"
 #include "text/text.h"
 
-const std::string standard_stream_name = "-";
+const std::string kStandardStreamName = "-";
 std::string file_problem;
 std::string backup_made;
 bool file_had_byte_order_mark = false;
 
-const std::string byte_order_mark = "\xEF\xBB\xBF";
+const std::string kByteOrderMark = "\xEF\xBB\xBF";
 
 namespace {
 
@@ -272,7 +272,7 @@ void OpenMemoryFileForReading(const std::string& name) {
     last_error = 1;
     file_problem = kNoFileName;
   } else {
-    int error = name == standard_stream_name ? FileOpenStandardInput() : FileOpenForReading(name);
+    int error = name == kStandardStreamName ? FileOpenStandardInput() : FileOpenForReading(name);
     // The system's reason goes into the line; the report has the program's number.
     last_error = error == 0 ? 0 : 2;
     if (error != 0) Problem("cannot open", name);
@@ -280,7 +280,7 @@ void OpenMemoryFileForReading(const std::string& name) {
   reading = last_error == 0;
   // A UTF-8 byte-order mark, as Windows editors write, is not part of the text.
   if (reading && FillReadBuffer() && read_length >= 3 &&
-      byte_order_mark.compare(0, 3, read_buffer, 3) == 0) {
+      kByteOrderMark.compare(0, 3, read_buffer, 3) == 0) {
     read_position = 3;
     file_had_byte_order_mark = true;
   }
@@ -381,6 +381,6 @@ bool SameFile(const std::string& one, const std::string& other) {
 bool IsStandardOutputName(const std::string& name) {
   // Followed as links, these would lead to the file behind a redirection,
   // which would then be replaced rather than written to.
-  return name == standard_stream_name || name == "/dev/stdout" || name == "/dev/fd/1" ||
+  return name == kStandardStreamName || name == "/dev/stdout" || name == "/dev/fd/1" ||
          name == "/proc/self/fd/1";
 }

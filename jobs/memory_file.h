@@ -40,10 +40,10 @@
 constexpr size_t kLineLimit = 4096;
 
 // EF BB BF: the UTF-8 byte-order mark that Windows editors put before the text.
-extern const std::string byte_order_mark;
+extern const std::string kByteOrderMark;
 
 // The name that stands for the standard input or output stream.
-extern const std::string standard_stream_name;
+extern const std::string kStandardStreamName;
 // What the last failed open, read, write or close of a file was, as one line
 // without the program's name: cannot create "x/y.txt": No such file or
 // directory. Written by the file procedures, printed by EndWithFileProblem.

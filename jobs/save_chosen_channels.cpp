@@ -50,14 +50,14 @@ std::vector<LineSpan> LineSpans(const std::string& file) {
 // editor had written them so, so that the file stays in one form.
 std::string InFormOf(const std::string& line, const std::string& old) {
   size_t first = kSeparatorColumns[0] - 1;
-  if (old.size() < first + utf8_separator.size() ||
-      old.compare(first, utf8_separator.size(), utf8_separator) != 0)
+  if (old.size() < first + kUtf8Separator.size() ||
+      old.compare(first, kUtf8Separator.size(), kUtf8Separator) != 0)
     return line;
   std::string converted = line;
   for (size_t i = std::size(kSeparatorColumns); i-- > 0;) {
     size_t at = kSeparatorColumns[i] - 1;
-    if (at < converted.size() && converted[at] == column_separator)
-      converted.replace(at, 1, utf8_separator);
+    if (at < converted.size() && converted[at] == kColumnSeparator)
+      converted.replace(at, 1, kUtf8Separator);
   }
   return converted;
 }
@@ -88,8 +88,8 @@ std::string WhyNotMapped(const std::string& bytes) {
   std::vector<LineSpan> spans = LineSpans(bytes);
   const size_t at = kSeparatorColumns[0] - 1;
   if (spans.empty() || spans[0].end <= at ||
-      (bytes[at] != column_separator &&
-       bytes.compare(at, utf8_separator.size(), utf8_separator) != 0))
+      (bytes[at] != kColumnSeparator &&
+       bytes.compare(at, kUtf8Separator.size(), kUtf8Separator) != 0))
     return "is not a memory file (its first line has no separator in column 4)";
   int highest = kChannels - 1;
   while (highest > 0 && !channel_chosen[highest]) highest--;
@@ -111,7 +111,7 @@ std::string WhyNotUpdated(const std::string& name, FileBytes& file) {
   const std::string quoted = "\"" + name + "\"";
   const std::string save_all = "; to save every channel, leave out --channels";
   std::error_code error;
-  if (name == standard_stream_name)
+  if (name == kStandardStreamName)
     return "a save of some channels replaces their lines in a memory file, and - is none" +
            save_all;
   if (!std::filesystem::exists(name, error))
@@ -146,7 +146,7 @@ bool ReadChosenLines(std::string (&lines)[kChannels], SaveResult& result) {
 void WriteWholeFile(const std::string& name, const FileBytes& file) {
   OpenMemoryFileForWriting(name);
   if (last_error != 0) EndWithFileProblem(kWriteOpenLine);
-  WriteMemoryFileBytes((file.had_mark ? byte_order_mark : "") + file.bytes);
+  WriteMemoryFileBytes((file.had_mark ? kByteOrderMark : "") + file.bytes);
   CloseMemoryFileAfterWriting();
   if (last_error != 0) EndWithFileProblem(kWriteCloseLine);
 }
@@ -198,7 +198,7 @@ SaveResult SaveChosenChannelsInto(const std::string& name) {
                           ": nothing replaced; the channels read are in \"" + kept + "\"";
     return result;
   }
-  WriteMemoryFileBytes((now.had_mark ? byte_order_mark : "") + WithChannelLines(now.bytes, lines));
+  WriteMemoryFileBytes((now.had_mark ? kByteOrderMark : "") + WithChannelLines(now.bytes, lines));
   CloseMemoryFileAfterWriting();
   if (last_error != 0) EndWithFileProblem(kWriteCloseLine);
   result.backup = backup_made;
