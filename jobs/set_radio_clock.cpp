@@ -31,9 +31,14 @@ ClockSetting ClockSettingNow() {
 
 ClockResult SendClockSetting(const ClockSetting& setting) {
   ClockResult result;
-  ExchangeResult exchanged = Exchange(setting.frame);
+  // Asked as every job asks: a reply that answers nothing (another
+  // command's, come late) is asked again; FA is the radio's refusal, which
+  // answers. The frame's data: between its command byte and its FD.
+  const size_t data_at = frame_header.size() + 1;
+  const std::string data = setting.frame.substr(data_at, setting.frame.size() - data_at - 1);
+  bool answered = AskForAnswer(SetClock, data, true, "SetClock", result.unanswered);
   result.reply = civ_buffer;
-  result.accepted = exchanged.answered && ReplyStatusIs(ReplyOk);
-  if (!exchanged.answered) result.unanswered = {"SetClock", -1, exchanged, ""};
+  result.accepted = answered && ReplyStatusIs(ReplyOk);
+  if (!answered) result.unanswered.channel = -1;
   return result;
 }

@@ -107,6 +107,11 @@ class CommandTest(CommandJobTest):
         status, out, errors = self.run_job(self.radio("--refuse", "14"), "--clock")
         self.assertEqual((status, errors, out.splitlines()[1]), (3, "", "reply FE FE F1 04 FA FD"))
         self.assertRegex(out.splitlines()[2], r"^the radio refused the clock [0-9-]{10} [0-9:]{8}$")
+        # A reply to something else answers nothing: the setting is sent again.
+        radio = self.radio("--foreign-reply", "14:0:1")
+        status, out, errors = self.run_job(radio, "--clock")
+        self.assertEqual((status, errors, out.splitlines()[1]), (0, "", "reply FE FE F1 04 FB FD"))
+        self.assertEqual([frame[4] for frame in self.frames(radio)], [0x14, 0x14])
         status, out, errors = self.run_job(self.radio("--silent"), "--clock")
         self.assertEqual((status, len(out.splitlines())), (5, 1))
         self.assertTrue(errors.startswith("quenmar-setup: the radio did not answer SetClock, so the"
