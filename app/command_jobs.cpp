@@ -92,7 +92,7 @@ int SaveJob(const std::string& name) {
   }
   if (!result.not_replaced.empty()) {
     if (!result.backup.empty()) PrintLine(result.backup + " keeps the old contents");
-    PrintProblem(Displayed(result.not_replaced));
+    PrintProblem(result.not_replaced);
     return kResultsNotWritten;
   }
   // The summary goes where the results go, unless the file itself goes there.
@@ -143,7 +143,7 @@ int ClockJob() {
 // A channel whose line --check warns of was compared with what a load
 // sends, not with what the line shows: its line says so.
 std::string LineMark(const std::string& name) {
-  return " (what a load sends, not what the line shows: see --check " + Displayed(name) + ")";
+  return " (what a load sends, not what the line shows: see --check " + name + ")";
 }
 
 bool Marked(const Comparison& comparison, int channel) {
@@ -212,7 +212,7 @@ std::string SaveSummary(const SaveResult& result, const std::string& name) {
 
 void ReportUnanswered(const Unanswered& unanswered, const std::string& outcome) {
   PrintProgress("");
-  PrintProblem(Displayed(UnansweredText(unanswered, outcome)));
+  PrintProblem(UnansweredText(unanswered, outcome));
 }
 
 int RefuseOtherKindOfFile(const std::string& job, const std::string& name) {
@@ -250,7 +250,7 @@ int RefuseOtherKindOfFile(const std::string& job, const std::string& name) {
 int CheckJob(const std::string& name) {
   // The findings are the check's result: they go where the summary goes.
   FileCheck check = CheckMemoryFile(name, stdout);
-  PrintLine(Displayed(name) + ": loads " + Count(check.loaded, "channel") + ", leaves " +
+  PrintLine(name + ": loads " + Count(check.loaded, "channel") + ", leaves " +
             std::to_string(kChannels - check.loaded) + " as the radio has " +
             (kChannels - check.loaded == 1 ? "it; " : "them; ") + Count(check.warnings, "warning"));
   return check.warnings == 0 ? kAllWell : kFoundSomething;
@@ -270,8 +270,7 @@ int ListJob(const std::string& name) {
     PrintProblem(Count(marks, "line") + " marked with ! (warnings above): a load reads " +
                  (marks == 1 ? "it" : "them") + " otherwise than shown");
   if (list.file_warnings > 0)
-    PrintProblem(Count(list.file_warnings, "warning") + " about " + Displayed(name) +
-                 " as a whole (above)");
+    PrintProblem(Count(list.file_warnings, "warning") + " about " + name + " as a whole (above)");
   return marks == 0 && list.file_warnings == 0 ? kAllWell : kFoundSomething;
 }
 
@@ -280,7 +279,7 @@ int ConversionJob(const std::string& job, const std::string& input, const std::s
   Conversion conversion =
       to_csv ? ConvertMemoryFileToCsv(input, output) : ConvertCsvToMemoryFile(input, output);
   if (!conversion.refusal.empty()) {
-    PrintProblem(Displayed(conversion.refusal));
+    PrintProblem(conversion.refusal);
     return kUsageError;
   }
   // The summary goes where the results go, unless the converted file itself
@@ -290,9 +289,9 @@ int ConversionJob(const std::string& job, const std::string& input, const std::s
   std::string empty = conversion.written && !to_csv
                           ? std::to_string(kChannels - conversion.channels) + " empty, "
                           : "";
-  std::string summary = Displayed(output) + ": " + channels + " from " + Displayed(input) + ", " +
-                        empty + Count(conversion.warnings, "warning");
-  if (!backup_made.empty()) summary += "; " + Displayed(backup_made) + " keeps the old contents";
+  std::string summary = output + ": " + channels + " from " + input + ", " + empty +
+                        Count(conversion.warnings, "warning");
+  if (!backup_made.empty()) summary += "; " + backup_made + " keeps the old contents";
   summary = Displayed(summary) + "\n";
   std::fputs(summary.c_str(), output == kStandardStreamName ? stderr : stdout);
   return conversion.warnings == 0 ? kAllWell : kFoundSomething;

@@ -92,7 +92,7 @@ const Option* FindOption(const std::string& name) {
 
 // A mistake in the options: what is wrong, and where to read how it is meant.
 [[noreturn]] void UsageError(const std::string& message) {
-  EndWithUsageError(Displayed(message) + " (see quenmar-setup --help)");
+  EndWithUsageError(message + " (see quenmar-setup --help)");
 }
 
 // --channels goes with a job that walks the channels; its list is read now,

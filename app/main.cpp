@@ -298,7 +298,7 @@ void RefuseEmptyDevice(const std::string& device_text) {
 void RefuseTraceIntoJobFile() {
   for (const std::string& file : job_values) {
     if (!TraceWritesInto(file)) continue;
-    EndWithUsageError("the trace file \"" + Displayed(TraceName()) + "\" is \"" + Displayed(file) +
+    EndWithUsageError("the trace file \"" + TraceName() + "\" is \"" + file +
                       "\" or one of its backups: nothing is sent; name another file for the trace");
   }
 }
@@ -315,7 +315,7 @@ void OpenTrace() {
   int stream = name == kStandardStreamName ? 2 : FileStreamOf(name);
   if (stream != 0) return TraceStart(stream == 2 ? stderr : stdout);
   std::FILE* file = FileOpenForAppending(name);
-  if (!file) PrintProblem("cannot open the trace file \"" + Displayed(name) + "\": " + file_reason);
+  if (!file) PrintProblem("cannot open the trace file \"" + name + "\": " + file_reason);
   TraceStart(file);
 }
 
@@ -384,7 +384,7 @@ int main(int argc, char** argv) {
   if (menu) PrintText(port_name, true);
   last_error = PortOpen(port_name + port_settings);
   if (last_error != 0) {
-    PrintProblem(Displayed(port_problem));
+    PrintProblem(port_problem);
     FatalError(kPortOpenLine);
   }
   // The probe looks for the radio its own way, further.

@@ -47,7 +47,8 @@ void ShowStatusUnder() {
 }
 
 void ShowStatusBefore() {
-  if (!status_line.empty() && !output_is_terminal) PrintText(status_line, true);
+  // A stream is shown names' control bytes escaped too, as every problem is.
+  if (!status_line.empty() && !output_is_terminal) PrintText(Displayed(status_line), true);
 }
 
 // The file a prompt names. When the first item of the line is not the whole
@@ -58,7 +59,7 @@ std::string AskFileName(const std::string& prompt) {
   std::string note = ItemNote(typed_line);
   if (!note.empty()) {
     PrintText("using \"" + name + "\": " + note, true);
-    AddToStatusLine("using \"" + Displayed(name) + "\": " + note);
+    AddToStatusLine("using \"" + name + "\": " + note);
   }
   return name == kStandardStreamName ? "./" + name : name;
 }
@@ -87,11 +88,11 @@ void LoadMemories() {
   LoadTally tally = LoadMemoriesFrom(name);
   // Lines that load otherwise than they read are loaded as they stand, as
   // ever; the user hears of them, and where to read why.
-  std::string said = Displayed(name) + ": " + LoadSummary(tally);
+  std::string said = name + ": " + LoadSummary(tally);
   int lines = tally.lines_with_findings;
   if (lines > 0) {
     said += "; " + Count(lines, "line") + " loaded otherwise than " +
-            (lines == 1 ? "it reads" : "they read") + ": see --check " + Displayed(name);
+            (lines == 1 ? "it reads" : "they read") + ": see --check " + name;
   }
   AddToStatusLine(said);
   if (tally.unanswered.command) {
@@ -109,7 +110,7 @@ void SaveMemories() {
   if (TraceRefused(name)) return;
   SaveResult result = SaveMemoriesInto(name);
   if (!result.unanswered.command) {
-    AddToStatusLine(Displayed(SaveSummary(result, name)));
+    AddToStatusLine(SaveSummary(result, name));
     return;
   }
   ReportUnanswered(result.unanswered, "the save stopped and the file was left as it was");

@@ -363,7 +363,7 @@ void CloseMemoryFileAfterReading() {
 }
 
 void EndWithFileProblem(int report_line) {
-  if (!file_problem.empty()) PrintProblem(Displayed(file_problem));
+  if (!file_problem.empty()) PrintProblem(file_problem);
   FatalError(report_line);
 }
 
