@@ -319,35 +319,27 @@ void OpenTrace() {
   TraceStart(file);
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-  // First of all: no port or file may be opened as a standard stream.
-  TakeStandardStreams();
-  // Then: every ending from here on gives its report and puts the
-  // terminal and the port back, and what the handlers put back is only what
-  // has been changed by then.
-  InstallSignalHandlers();
-  std::vector<std::string> port_words = ReadCommandLine(argc, argv);
-  RefuseClosedResults();
-  if (requested_job == "--help") {
-    std::fputs(kUsage, stdout);
-    std::fputs("Environment:\n", stdout);
-    std::fputs(PortEnvironmentHelp(), stdout);
-    std::fputs(kUsageEnvironment, stdout);
-    std::fputs(ExamplesHelp(), stdout);
-    std::fputs("\n", stdout);
-    std::fputs(PortNamesHelp(), stdout);
-    std::fputs(kUsageMenu, stdout);
-    return ResultsWritten(kAllWell);
-  }
+// --help and --version: their text on the standard output.
+int HelpOrVersion() {
   if (requested_job == "--version") {
     std::printf("quenmar-setup %s\n", QUENMAR_VERSION);
     return ResultsWritten(kAllWell);
   }
-  RefuseVersionControl();
-  // A file of another kind than the job takes is refused before a port or
-  // a file is opened.
+  std::fputs(kUsage, stdout);
+  std::fputs("Environment:\n", stdout);
+  std::fputs(PortEnvironmentHelp(), stdout);
+  std::fputs(kUsageEnvironment, stdout);
+  std::fputs(ExamplesHelp(), stdout);
+  std::fputs("\n", stdout);
+  std::fputs(PortNamesHelp(), stdout);
+  std::fputs(kUsageMenu, stdout);
+  return ResultsWritten(kAllWell);
+}
+
+// What ends before the radio's port is opened: a file of another kind than
+// the job takes, and the jobs that need no port. Their status, or -1 when
+// the job goes on to the port.
+int EndedBeforeThePort() {
   if (requested_job == "--check" || requested_job == "--load" || requested_job == "--compare" ||
       requested_job == "--save") {
     int refused = RefuseOtherKindOfFile(requested_job, job_values[0]);
@@ -360,10 +352,8 @@ int main(int argc, char** argv) {
   // Ctrl-C still removes the half-written file (the handlers are in place).
   if (requested_job == "--to-csv" || requested_job == "--from-csv")
     return ResultsWritten(ConversionJob(requested_job, job_values[0], job_values[1]));
-  // The list looks at the system's serial devices and opens none of them.
-  // The line's speed; --speed auto opens at the usual one and then looks.
-  port_settings =
-      ":" + std::to_string(line_speed == 0 ? kDefaultSpeed : line_speed) + ",N,8,1,CS,RS,DS,CD";
+  // The list looks at the system's serial devices and opens none of them,
+  // unless it probes them.
   if (requested_job == "--list-ports" && probe_listed_ports) {
     OpenTrace();
     return ResultsWritten(ProbeListedPortsJob());
@@ -372,6 +362,27 @@ int main(int argc, char** argv) {
     for (const std::string& line : PortListing()) std::puts(line.c_str());
     return ResultsWritten(kAllWell);
   }
+  return -1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  // First of all: no port or file may be opened as a standard stream.
+  TakeStandardStreams();
+  // Then: every ending from here on gives its report and puts the
+  // terminal and the port back, and what the handlers put back is only what
+  // has been changed by then.
+  InstallSignalHandlers();
+  std::vector<std::string> port_words = ReadCommandLine(argc, argv);
+  RefuseClosedResults();
+  if (requested_job == "--help" || requested_job == "--version") return HelpOrVersion();
+  RefuseVersionControl();
+  // The line's speed; --speed auto opens at the usual one and then looks.
+  port_settings =
+      ":" + std::to_string(line_speed == 0 ? kDefaultSpeed : line_speed) + ",N,8,1,CS,RS,DS,CD";
+  int ended = EndedBeforeThePort();
+  if (ended >= 0) return ended;
   port_name = PortNameFromArguments(port_words);
   RefuseEmptyDevice(port_name + port_settings);
   // A job from the command line draws nothing and leaves the terminal alone.
