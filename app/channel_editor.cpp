@@ -67,7 +67,7 @@ void ShowFindings() {
 
 // The channels' lines as the file holds them.
 void TakeFileLines() {
-  std::vector<FileLine> lines = EditedFileLines(editor.bytes);
+  std::vector<FileLine> lines = FileLines(editor.bytes);
   for (int channel = 0; channel < kChannels; channel++) {
     EditorChannel& taken = editor.channels[channel];
     taken = EditorChannel{};

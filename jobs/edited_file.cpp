@@ -50,21 +50,8 @@ std::string ReadEditedFile(const std::string& name, std::string& bytes, bool& mi
   return "";
 }
 
-std::vector<FileLine> EditedFileLines(const std::string& bytes) {
-  std::vector<FileLine> lines;
-  size_t stop = std::min(bytes.find(kEndOfFile), bytes.size());
-  for (size_t begin = 0; begin < stop;) {
-    size_t end = std::min(bytes.find_first_of("\r\n", begin), stop);
-    lines.push_back({begin, end});
-    if (end == stop) break;
-    // CR LF is one line end; CR and LF alone are one each.
-    begin = end + (bytes.compare(end, 2, "\r\n") == 0 ? 2 : 1);
-  }
-  return lines;
-}
-
 std::string WithLinesReplaced(const std::string& bytes, const std::string (&lines)[kChannels]) {
-  std::vector<FileLine> spans = EditedFileLines(bytes);
+  std::vector<FileLine> spans = FileLines(bytes);
   std::string result;
   size_t kept = 0;  // the bytes before this are in result
   int last = -1;    // the last channel with a new line

@@ -7,7 +7,6 @@
 // ReadEditedFile     the bytes of a memory file (a byte-order mark taken off and
 //                    noted in file_had_byte_order_mark); a missing file gives
 //                    none and `missing`. "" or why it cannot be edited, in words
-// EditedFileLines    where the text of each line lies in the bytes, up to a Ctrl-Z
 // WithLinesReplaced  the bytes with the lines of some channels replaced (an empty
 //                    text keeps a line); a channel past the file's last line gets
 //                    a new line, the channels between it and that line empty ones,
@@ -21,12 +20,6 @@
 
 #include "jobs/jobs.h"
 
-struct FileLine {
-  size_t begin;  // the line's first byte
-  size_t end;    // the byte after its text: its line end, a Ctrl-Z or the file's end
-};
-
 std::string ReadEditedFile(const std::string& name, std::string& bytes, bool& missing);
-std::vector<FileLine> EditedFileLines(const std::string& bytes);
 std::string WithLinesReplaced(const std::string& bytes, const std::string (&lines)[kChannels]);
 std::string WriteEditedFile(const std::string& name, const std::string& bytes, bool mark);

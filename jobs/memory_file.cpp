@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <string>
 #include <system_error>
+#include <vector>
 
 #include "console/console.h"
 #include "ending/fatal.h"
@@ -383,4 +384,17 @@ bool IsStandardOutputName(const std::string& name) {
   // which would then be replaced rather than written to.
   return name == kStandardStreamName || name == "/dev/stdout" || name == "/dev/fd/1" ||
          name == "/proc/self/fd/1";
+}
+
+std::vector<FileLine> FileLines(const std::string& bytes) {
+  std::vector<FileLine> lines;
+  size_t stop = std::min(bytes.find(kEndOfFile), bytes.size());
+  for (size_t begin = 0; begin < stop;) {
+    size_t end = std::min(bytes.find_first_of("\r\n", begin), stop);
+    lines.push_back({begin, end});
+    if (end == stop) break;
+    // CR LF is one line end; CR and LF alone are one each.
+    begin = end + (bytes.compare(end, 2, "\r\n") == 0 ? 2 : 1);
+  }
+  return lines;
 }

@@ -25,6 +25,9 @@
 // SameFile            true when two names lead to one file (or are one text)
 // IsStandardOutputName  true for a name that, given as a file to write, is the
 //                     standard output: "-", /dev/stdout, /dev/fd/1, /proc/self/fd/1
+// FileLines           where the text of each line of a file's bytes lies, up to
+//                     a Ctrl-Z: lines end in CR LF, LF or a CR alone, mixed as
+//                     they come (the editor's and a save of some channels' lines)
 //
 // Every file goes through the rules of file_access.h and the steps of
 // file_system.h underneath them.
@@ -34,6 +37,7 @@
 // read and the standard output stream to write (no backup, no replacing).
 #pragma once
 #include <string>
+#include <vector>
 
 // A line read ends at its line end or after this many bytes, whichever comes
 // first, so that any file, however large or binary, reads in bounded memory.
@@ -55,6 +59,11 @@ extern std::string backup_made;
 // reading skipped. Written by the opens for reading, read by --check.
 extern bool file_had_byte_order_mark;
 
+struct FileLine {
+  size_t begin;  // the line's first byte
+  size_t end;    // the byte after its text: its line end, a Ctrl-Z or the file's end
+};
+
 void OpenMemoryFileForWriting(const std::string& name);
 void WriteChannelLine(const std::string& line);
 void WriteMemoryFileBytes(const std::string& bytes);
@@ -71,3 +80,4 @@ void MemoryFileAbandon();
 [[noreturn]] void EndWithFileProblem(int report_line);
 bool SameFile(const std::string& one, const std::string& other);
 bool IsStandardOutputName(const std::string& name);
+std::vector<FileLine> FileLines(const std::string& bytes);

@@ -27,25 +27,6 @@ struct FileBytes {
   bool operator==(const FileBytes&) const = default;
 };
 
-// Where one line of a memory file's bytes begins, and where its text ends:
-// its line end (CR LF, LF or CR alone, each line its own), a Ctrl-Z or the
-// end of the file follows. A Ctrl-Z ends the file, as for a load.
-struct LineSpan {
-  size_t begin;
-  size_t end;
-};
-
-std::vector<LineSpan> LineSpans(const std::string& file) {
-  std::vector<LineSpan> spans;
-  size_t stop = std::min(file.find(kEndOfFile), file.size());
-  for (size_t begin = 0; begin < stop;) {
-    size_t end = std::min(file.find_first_of("\r\n", begin), stop);
-    spans.push_back({begin, end});
-    begin = end + (end + 1 < stop && file.compare(end, 2, "\r\n") == 0 ? 2 : 1);
-  }
-  return spans;
-}
-
 // A new line as the old one held its separators: as U+2502 when a UTF-8
 // editor had written them so, so that the file stays in one form.
 std::string InFormOf(const std::string& line, const std::string& old) {
@@ -85,7 +66,7 @@ bool ReadWholeFile(const std::string& name, FileBytes& file, bool fatal) {
 // must be a memory file's, with a line for every channel chosen, each of them
 // and those before them a line as a load reads one.
 std::string WhyNotMapped(const std::string& bytes) {
-  std::vector<LineSpan> spans = LineSpans(bytes);
+  std::vector<FileLine> spans = FileLines(bytes);
   const size_t at = kSeparatorColumns[0] - 1;
   if (spans.empty() || spans[0].end <= at ||
       (bytes[at] != kColumnSeparator &&
@@ -154,16 +135,16 @@ void WriteWholeFile(const std::string& name, const FileBytes& file) {
 }  // namespace
 
 int MemoryFileLines(const std::string& file) {
-  return static_cast<int>(LineSpans(file).size());
+  return static_cast<int>(FileLines(file).size());
 }
 
 std::string WithChannelLines(const std::string& file, const std::string (&lines)[kChannels]) {
-  std::vector<LineSpan> spans = LineSpans(file);
+  std::vector<FileLine> spans = FileLines(file);
   std::string result;
   size_t kept = 0;  // the bytes of file before this are in result
   for (size_t channel = 0; channel < spans.size() && channel < kChannels; channel++) {
     if (lines[channel].empty()) continue;
-    const LineSpan& span = spans[channel];
+    const FileLine& span = spans[channel];
     result.append(file, kept, span.begin - kept);
     result += InFormOf(lines[channel], file.substr(span.begin, span.end - span.begin));
     kept = span.end;
