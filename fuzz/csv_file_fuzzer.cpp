@@ -132,16 +132,8 @@ void RemoveFolder() {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  // Each conversion writes its file as a save does, flushed to the disk: in
-  // memory (/dev/shm) that costs little, and the run tries three times as
-  // many inputs.
-  const char* temporary = getenv("TMPDIR");
-  std::string base = access("/dev/shm", W_OK) == 0 ? "/dev/shm"
-                     : temporary != nullptr        ? temporary
-                                                   : "/tmp";
-  std::string name = base + "/quenmar-csv-fuzz-XXXXXX";
-  if (mkdtemp(name.data()) == nullptr) Fail("mkdtemp failed for " + name);
-  folder = name;
+  // Each conversion writes its file as a save does, flushed to the disk.
+  folder = ScratchFolder("quenmar-csv-fuzz");
   std::atexit(RemoveFolder);
   null_fd = open("/dev/null", O_WRONLY | O_CLOEXEC);
   if (null_fd < 0) Fail("cannot open /dev/null");

@@ -5,7 +5,13 @@
 // Fail   writes "property failed: ..." to the standard error stream and aborts
 // Hex    a byte string as "20 20 35 B3 ...", its first and last 80 bytes when long
 // Shown  a byte string in double quotes with its hex, for messages
+// ScratchFolder  a new folder for one run's files, in memory (/dev/shm) when
+//        it can be: a target that writes files as a save does, flushed to the
+//        disk, tries several times as many inputs there
 #pragma once
+#include <stdlib.h>
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -42,4 +48,14 @@ inline std::string Shown(const std::string& bytes) {
     printable = printable.substr(0, 40) + "..." + printable.substr(printable.size() - 40);
   }
   return "\"" + printable + "\" [" + Hex(bytes) + "]";
+}
+
+inline std::string ScratchFolder(const std::string& prefix) {
+  const char* temporary = getenv("TMPDIR");
+  std::string base = access("/dev/shm", W_OK) == 0 ? "/dev/shm"
+                     : temporary != nullptr        ? temporary
+                                                   : "/tmp";
+  std::string name = base + "/" + prefix + "-XXXXXX";
+  if (mkdtemp(name.data()) == nullptr) Fail("mkdtemp failed for " + name);
+  return name;
 }

@@ -390,13 +390,7 @@ void RemoveFolder() {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  const char* temporary = getenv("TMPDIR");
-  std::string base = access("/dev/shm", W_OK) == 0 ? "/dev/shm"
-                     : temporary != nullptr        ? temporary
-                                                   : "/tmp";
-  std::string name = base + "/quenmar-radio-fuzz-XXXXXX";
-  if (mkdtemp(name.data()) == nullptr) Fail("mkdtemp failed for " + name);
-  folder = name;
+  folder = ScratchFolder("quenmar-radio-fuzz");
   std::atexit(RemoveFolder);
   null_fd = open("/dev/null", O_WRONLY | O_CLOEXEC);
   if (null_fd < 0) Fail("cannot open /dev/null");
