@@ -123,7 +123,10 @@ if pid == 0:
     os.tcsetpgrp(0, os.getpgrp())
     signal.signal(signal.SIGTTOU, signal.SIG_DFL)
     os.execv(sys.argv[1], sys.argv[1:])
-os.setpgid(pid, pid)
+try:
+    os.setpgid(pid, pid)  # as the child does: whichever comes first
+except PermissionError:
+    pass  # the child has exec'd already, in its own group
 sys.exit(os.waitstatus_to_exitcode(os.waitpid(pid, 0)[1]))
 """
 
