@@ -177,22 +177,22 @@ int CompareJob(const std::string& name) {
   return differ == 0 ? kAllWell : kFoundSomething;
 }
 
-// --list-radio: each chosen channel read as a save reads it, and listed as
-// it comes; nothing is written to the radio.
+// --list-radio: the chosen channels read as a save reads them, then listed;
+// nothing is written to the radio. As a save writes a file, the list shows
+// what the radio holds or nothing: a channel is read again when a reply
+// after it came late, so none is shown before all are in.
 int ListRadioJob() {
-  for (int channel = 0; channel < kChannels; channel++) {
-    if (!channel_chosen[channel]) continue;
-    ShowProgress("Reading memory ", channel, kChannels);
-    RadioChannel read = ReadRadioChannel(channel);
-    if (read.unanswered.command) {
-      ReportUnanswered(read.unanswered, "the list stopped");
-      return kRadioStoppedAnswering;
-    }
-    if (!read.filled && !all_given) continue;
-    PrintProgress("");
-    PrintLine(ChannelListLine(channel, read, false));
-  }
+  RadioChannel read[kChannels];
+  Unanswered unanswered = ReadChosenChannels(read);
   PrintProgress("");
+  if (unanswered.command) {
+    ReportUnanswered(unanswered, "the list stopped");
+    return kRadioStoppedAnswering;
+  }
+  for (int channel = 0; channel < kChannels; channel++) {
+    if (!channel_chosen[channel] || (!read[channel].filled && !all_given)) continue;
+    PrintLine(ChannelListLine(channel, read[channel], false));
+  }
   return kAllWell;
 }
 
