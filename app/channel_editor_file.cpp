@@ -87,11 +87,9 @@ void SendChangedChannels() {
     return;
   }
   some_channels = true;
-  progress_on_screen = true;
-  progress_row = rows - 1;  // the second message row, below "opening"
-  progress_column = 1;
   LoadTally tally;
-  LoadCheckedChannels(checked, tally);
+  // The progress on the second message row, below "opening".
+  LoadCheckedChannels(checked, tally, {.on_screen = true, .row = rows - 1, .column = 1});
   PortClose();
   std::vector<bool> stored = StoredChannels(checked, tally);
   for (int channel = 0; channel < kChannels; channel++) {

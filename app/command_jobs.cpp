@@ -25,6 +25,10 @@
 
 namespace {
 
+// The command line's jobs show their progress on the progress line, never
+// on a screen.
+constexpr ProgressPlace kProgressLine{.on_screen = false};
+
 // A result line: names in it keep their characters, not their control bytes.
 void PrintLine(const std::string& line) {
   std::fputs((Displayed(line) + "\n").c_str(), stdout);
@@ -81,7 +85,7 @@ int ProbeJob() {
 }
 
 int SaveJob(const std::string& name) {
-  SaveResult result = SaveMemoriesInto(name);
+  SaveResult result = SaveMemoriesInto(name, kProgressLine);
   if (!result.refusal.empty()) {
     PrintProblem(result.refusal);
     return kUsageError;
@@ -104,7 +108,7 @@ int SaveJob(const std::string& name) {
 int LoadJob(const std::string& name) {
   // --check's findings, on the error stream: a file with any sends nothing
   // unless --force says to load it as it stands.
-  LoadTally tally = LoadMemoriesFrom(name, stderr, force_given);
+  LoadTally tally = LoadMemoriesFrom(name, kProgressLine, stderr, force_given);
   if (tally.held_back) {
     PrintProblem("nothing is sent: --check finds " + Count(tally.findings, "warning") +
                  (some_channels ? " in the chosen lines of " : " in ") + name + " (above); mend " +
@@ -152,7 +156,7 @@ bool Marked(const Comparison& comparison, int channel) {
 }
 
 int CompareJob(const std::string& name) {
-  Comparison comparison = CompareMemoriesWith(name);
+  Comparison comparison = CompareMemoriesWith(name, kProgressLine);
   std::vector<int> shown;
   for (const ChannelDifference& difference : comparison.differences) {
     shown.push_back(difference.channel);
@@ -183,7 +187,7 @@ int CompareJob(const std::string& name) {
 // after it came late, so none is shown before all are in.
 int ListRadioJob() {
   RadioChannel read[kChannels];
-  Unanswered unanswered = ReadChosenChannels(read);
+  Unanswered unanswered = ReadChosenChannels(read, kProgressLine);
   PrintProgress("");
   if (unanswered.command) {
     ReportUnanswered(unanswered, "the list stopped");
@@ -298,8 +302,6 @@ int ConversionJob(const std::string& job, const std::string& input, const std::s
 }
 
 int RunCommandJob(const std::string& job, const std::vector<std::string>& values) {
-  // The jobs show their progress on the progress line, never on a screen.
-  progress_on_screen = false;
   if (job == "--probe") return ProbeJob();
   if (job == "--save") return SaveJob(values[0]);
   if (job == "--load") return LoadJob(values[0]);

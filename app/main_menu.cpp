@@ -24,6 +24,9 @@ std::string port_settings = ":1200,N,8,1,CS,RS,DS,CD";
 
 namespace {
 
+// The menu's jobs show the channel on row 5 from column 5.
+constexpr ProgressPlace kMenuProgress{.on_screen = true, .row = 5, .column = 5};
+
 // What the last job has to say, shown under the menu until the next choice:
 // a name cut from the typed line, what was saved or loaded. "" for nothing.
 std::string status_line;
@@ -85,7 +88,7 @@ bool TraceRefused(const std::string& name) {
 void LoadMemories() {
   std::string name = AskFileName("What file to open to read memories? ");
   if (TraceRefused(name)) return;
-  LoadTally tally = LoadMemoriesFrom(name);
+  LoadTally tally = LoadMemoriesFrom(name, kMenuProgress);
   // Lines that load otherwise than they read are loaded as they stand, as
   // ever; the user hears of them, and where to read why.
   std::string said = name + ": " + LoadSummary(tally);
@@ -108,7 +111,7 @@ void LoadMemories() {
 void SaveMemories() {
   std::string name = AskFileName("What file to open to write memories? ");
   if (TraceRefused(name)) return;
-  SaveResult result = SaveMemoriesInto(name);
+  SaveResult result = SaveMemoriesInto(name, kMenuProgress);
   if (!result.unanswered.command) {
     AddToStatusLine(SaveSummary(result, name));
     return;

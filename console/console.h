@@ -25,8 +25,9 @@
 //                console holds a terminal on it, else by LF. It shows the text
 //                Displayed: a name with control bytes in it never reaches the
 //                terminal raw, and no caller need escape. Needs no ConsoleStart.
-// ShowProgress   the channel a job is working on (of how many): the menu's
-//                row 5, or the progress line, as progress_on_screen says
+// ShowProgress   the channel a job is working on (of how many), where the
+//                door that started the job said: a row of the screen, or the
+//                progress line
 #pragma once
 #include <cstdint>
 #include <string>
@@ -41,13 +42,15 @@ extern int columns;
 // The whole line typed at the last prompt; written by PromptNumber and PromptText.
 extern std::string typed_line;
 
-// Where a job shows its progress: true on the menu's screen, false on the
-// progress line of a command-line job. Written by start-up, before any job.
-extern bool progress_on_screen;
-// Where on the screen: row 5, column 5 for the menu's jobs; a row of 0 is the
-// screen's last row. Written by the front door before a job.
-extern int progress_row;
-extern int progress_column;
+// Where a job shows its progress, as the door that starts it decides and
+// hands it: the menu's screen at row 5, column 5 (the last row of a shorter
+// window), another row of it, or the progress line on the error stream of a
+// command-line job. The job reports; the place says how it is shown.
+struct ProgressPlace {
+  bool on_screen = false;
+  int row = 5;
+  int column = 5;
+};
 
 void ConsoleStart();
 void SetColours(int foreground, int background);
@@ -62,4 +65,4 @@ void WaitForKey();
 std::string PollKey();
 void PrintProgress(const std::string& text);
 void PrintProblem(const std::string& text);
-void ShowProgress(const char* menu_text, int channel, int channels);
+void ShowProgress(const ProgressPlace& place, const char* menu_text, int channel, int channels);

@@ -7,19 +7,15 @@
 #include "console/terminal.h"
 #include "console/typed_answers.h"
 
-bool progress_on_screen = true;
-int progress_row = 5;
-int progress_column = 5;
-
-void ShowProgress(const char* menu_text, int channel, int channels) {
-  if (!progress_on_screen) {
+void ShowProgress(const ProgressPlace& place, const char* menu_text, int channel, int channels) {
+  if (!place.on_screen) {
     PrintProgress("channel " + std::to_string(channel) + " of " + std::to_string(channels));
     return;
   }
   // Row 5, or the last row of a shorter window. The line end comes only
   // where it can't scroll: in the bottom row it would, on every channel.
   // Without a terminal nothing moves: every line ends with its own.
-  MoveCursor(progress_row == 0 || rows < progress_row ? rows : progress_row, progress_column);
+  MoveCursor(rows < place.row ? rows : place.row, place.column);
   PrintInRow(menu_text + NumberText(static_cast<int16_t>(channel)));
   if (cursor_row < rows || !output_is_terminal) PrintText("", true);
 }

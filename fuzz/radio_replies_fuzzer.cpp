@@ -293,7 +293,7 @@ void CheckSave(const std::string& fates_input, const Channel (&radio)[kChannels]
   WriteWhole(path, before);
   StartJob(fates_input, radio, true);
   SaveResult result;
-  Quietly([&] { result = SaveMemoriesInto(path); });
+  Quietly([&] { result = SaveMemoriesInto(path, ProgressPlace()); });
   if (!backup_made.empty()) unlink(backup_made.c_str());
   std::string saved = ReadWhole(path);
   if (result.unanswered.command) {
@@ -336,7 +336,7 @@ void CheckComparison(const std::string& fates_input, const Channel (&radio)[kCha
   WriteWhole(path, file);
   StartJob(fates_input, radio, false);
   Comparison comparison;
-  Quietly([&] { comparison = CompareMemoriesWith(path); });
+  Quietly([&] { comparison = CompareMemoriesWith(path, ProgressPlace()); });
   if (comparison.unanswered.command) return;
   if (comparison.differences.size() != 1 || comparison.differences[0].channel != other) {
     std::string named;
@@ -371,7 +371,7 @@ void CheckLoad(const std::string& fates_input, const Channel (&radio)[kChannels]
   current_mode = 0;
   current_filter = 0;
   LoadTally tally;
-  Quietly([&] { tally = LoadMemoriesFrom(path, nullptr, true); });
+  Quietly([&] { tally = LoadMemoriesFrom(path, ProgressPlace(), nullptr, true); });
   if (tally.unanswered.command || !tally.refused.empty()) return;
   for (int channel = 0; channel < kChannels; channel++) {
     const Channel& c = channels[channel];

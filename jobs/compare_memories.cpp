@@ -8,7 +8,7 @@
 #include "jobs/memory_file.h"
 #include "link/civ_frame.h"
 
-Comparison CompareMemoriesWith(const std::string& name) {
+Comparison CompareMemoriesWith(const std::string& name, const ProgressPlace& progress) {
   // The file first, read as a load reads it, so that its modes and filters
   // are those a load would send; then the radio, read as a save reads it.
   // The check's findings are not shown: a line with any is marked.
@@ -18,7 +18,7 @@ Comparison CompareMemoriesWith(const std::string& name) {
 
   Comparison comparison;
   RadioChannel read[kChannels];
-  comparison.unanswered = ReadChosenChannels(read);
+  comparison.unanswered = ReadChosenChannels(read, progress);
   if (comparison.unanswered.command) return comparison;
   for (int channel = 0; channel < kChannels; channel++) {
     if (!channel_chosen[channel]) continue;

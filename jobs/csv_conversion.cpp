@@ -367,7 +367,7 @@ Conversion ConvertMemoryFileToCsv(const std::string& memory_file, const std::str
   if (!result.refusal.empty()) return result;
   OpenMemoryFileForReading(memory_file);
   if (last_error != 0) EndWithFileProblem(kReadOpenLine);
-  std::vector<std::string> rows = {CsvRow(kCsvHeader)};
+  std::vector<std::string> csv_rows = {CsvRow(kCsvHeader)};
   // The file is read as --check reads it, and what the check finds is said
   // here too: the CSV gets what a load would send.
   BeginMemoryFileCheck(memory_file, stderr);
@@ -391,9 +391,9 @@ Conversion ConvertMemoryFileToCsv(const std::string& memory_file, const std::str
     // What CHIRP itself writes for what an HF channel does not have: no duplex
     // or offset, no tone squelch, its default tones, code and step, no skip,
     // no D-STAR calls.
-    rows.push_back(CsvRow({std::to_string(channel), text, MegahertzText(fields.frequency), "",
-                           "0.000000", "", "88.5", "88.5", "023", "NN", kChirpModes[mode], "5.00",
-                           "", CsvComment(mode, fields.filter), "", "", "", ""}));
+    csv_rows.push_back(CsvRow({std::to_string(channel), text, MegahertzText(fields.frequency), "",
+                               "0.000000", "", "88.5", "88.5", "023", "NN", kChirpModes[mode],
+                               "5.00", "", CsvComment(mode, fields.filter), "", "", "", ""}));
   }
   if (ReadFailed()) {
     CloseMemoryFileAfterReading();
@@ -402,9 +402,9 @@ Conversion ConvertMemoryFileToCsv(const std::string& memory_file, const std::str
   warnings += EndMemoryFileCheck(number);
   CloseMemoryFileAfterReading();
   if (last_error != 0) EndWithFileProblem(kReadCloseLine);
-  WriteLinesOf(csv_file, rows);
+  WriteLinesOf(csv_file, csv_rows);
   result.written = true;
-  result.channels = static_cast<int>(rows.size()) - 1;
+  result.channels = static_cast<int>(csv_rows.size()) - 1;
   result.warnings = warnings;
   return result;
 }

@@ -77,6 +77,7 @@
 #include <string>
 #include <vector>
 
+#include "console/console.h"
 #include "jobs/channel_line.h"
 #include "link/civ_frame.h"
 
@@ -217,18 +218,19 @@ struct ClockResult {
   Unanswered unanswered;  // SetClock, when it went unanswered
 };
 
-LoadTally LoadMemoriesFrom(const std::string& name, std::FILE* findings = nullptr,
-                           bool despite_findings = true);
-void LoadCheckedChannels(const CheckedFile& checked, LoadTally& tally);
+LoadTally LoadMemoriesFrom(const std::string& name, const ProgressPlace& progress,
+                           std::FILE* findings = nullptr, bool despite_findings = true);
+void LoadCheckedChannels(const CheckedFile& checked, LoadTally& tally,
+                         const ProgressPlace& progress);
 std::string LoadSummary(const LoadTally& tally);
 std::string NameAsSent(const std::string& name);
-SaveResult SaveMemoriesInto(const std::string& name);
-SaveResult SaveChosenChannelsInto(const std::string& name);
+SaveResult SaveMemoriesInto(const std::string& name, const ProgressPlace& progress);
+SaveResult SaveChosenChannelsInto(const std::string& name, const ProgressPlace& progress);
 int MemoryFileLines(const std::string& file);
 std::string WithChannelLines(const std::string& file, const std::string (&lines)[kChannels]);
 RadioChannel ReadRadioChannel(int channel);
-Unanswered ReadChosenChannels(RadioChannel (&read)[kChannels]);
-Comparison CompareMemoriesWith(const std::string& name);
+Unanswered ReadChosenChannels(RadioChannel (&read)[kChannels], const ProgressPlace& progress);
+Comparison CompareMemoriesWith(const std::string& name, const ProgressPlace& progress);
 ProbeResult ProbeRadio();
 ClockSetting ClockSettingNow();
 ClockResult SendClockSetting(const ClockSetting& setting);

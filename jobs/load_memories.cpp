@@ -153,7 +153,8 @@ void Forget(int channel, Sent sent, LoadTally& tally) {
 
 }  // namespace
 
-LoadTally LoadMemoriesFrom(const std::string& name, std::FILE* findings, bool despite_findings) {
+LoadTally LoadMemoriesFrom(const std::string& name, const ProgressPlace& progress,
+                           std::FILE* findings, bool despite_findings) {
   LoadTally tally;
   // The whole file, read as --check reads it, so that a file with findings
   // is held back before a frame is sent. The findings that count are those
@@ -176,17 +177,18 @@ LoadTally LoadMemoriesFrom(const std::string& name, std::FILE* findings, bool de
     tally.held_back = true;
     return tally;
   }
-  LoadCheckedChannels(checked, tally);
+  LoadCheckedChannels(checked, tally, progress);
   return tally;
 }
 
-void LoadCheckedChannels(const CheckedFile& checked, LoadTally& tally) {
+void LoadCheckedChannels(const CheckedFile& checked, LoadTally& tally,
+                         const ProgressPlace& progress) {
   int loads = 0;      // channels the load programs
   int previous = -1;  // the channel sent last, and how that went
   Sent previous_sent = Sent::kAccepted;
   for (int channel = 0; channel < kChannels; channel++) {
     if (!channel_chosen[channel]) continue;
-    if (!tally.unanswered.command) ShowProgress("Loading memory ", channel, kChannels);
+    if (!tally.unanswered.command) ShowProgress(progress, "Loading memory ", channel, kChannels);
     if (!checked.loads[channel]) {
       if (some_channels) tally.empty_chosen.push_back(channel);
       continue;

@@ -109,9 +109,10 @@ std::string WhyNotUpdated(const std::string& name, FileBytes& file) {
 
 // The chosen channels as the radio gives them, each as its line, counted in
 // `result`; false with its `unanswered` when the radio stopped answering.
-bool ReadChosenLines(std::string (&lines)[kChannels], SaveResult& result) {
+bool ReadChosenLines(std::string (&lines)[kChannels], SaveResult& result,
+                     const ProgressPlace& progress) {
   RadioChannel read[kChannels];
-  result.unanswered = ReadChosenChannels(read);
+  result.unanswered = ReadChosenChannels(read, progress);
   if (result.unanswered.command) return false;
   for (int channel = 0; channel < kChannels; channel++) {
     if (!channel_chosen[channel]) continue;
@@ -152,7 +153,7 @@ std::string WithChannelLines(const std::string& file, const std::string (&lines)
   return result.append(file, kept);
 }
 
-SaveResult SaveChosenChannelsInto(const std::string& name) {
+SaveResult SaveChosenChannelsInto(const std::string& name, const ProgressPlace& progress) {
   SaveResult result;
   FileBytes file;
   result.refusal = WhyNotUpdated(name, file);
@@ -160,7 +161,7 @@ SaveResult SaveChosenChannelsInto(const std::string& name) {
   OpenMemoryFileForWriting(name);
   if (last_error != 0) EndWithFileProblem(kWriteOpenLine);
   std::string lines[kChannels];
-  if (!ReadChosenLines(lines, result)) {
+  if (!ReadChosenLines(lines, result, progress)) {
     AbandonMemoryFileWriting();  // as for a whole save: the file stays as it was
     return result;
   }

@@ -76,11 +76,11 @@ RadioChannel ReadRadioChannel(int channel) {
   }
 }
 
-Unanswered ReadChosenChannels(RadioChannel (&read)[kChannels]) {
+Unanswered ReadChosenChannels(RadioChannel (&read)[kChannels], const ProgressPlace& progress) {
   int previous = -1;
   for (int channel = 0; channel < kChannels; channel++) {
     if (!channel_chosen[channel]) continue;
-    ShowProgress("Reading memory ", channel, kChannels);
+    ShowProgress(progress, "Reading memory ", channel, kChannels);
     read[channel] = ReadRadioChannel(channel);
     // The last reply taken for the channel before may have been another's:
     // that channel is read again, then this one, so that the mode a later
@@ -102,8 +102,8 @@ Unanswered ReadChosenChannels(RadioChannel (&read)[kChannels]) {
   return Unanswered();
 }
 
-SaveResult SaveMemoriesInto(const std::string& name) {
-  if (some_channels) return SaveChosenChannelsInto(name);
+SaveResult SaveMemoriesInto(const std::string& name, const ProgressPlace& progress) {
+  if (some_channels) return SaveChosenChannelsInto(name, progress);
   SaveResult result;
   // Looked at before it is replaced: a file of another kind (a save may be
   // pointed at any name from the menu) is then kept only in its backup.
@@ -113,7 +113,7 @@ SaveResult SaveMemoriesInto(const std::string& name) {
   OpenMemoryFileForWriting(name);
   if (last_error != 0) EndWithFileProblem(kWriteOpenLine);
   RadioChannel read[kChannels];
-  result.unanswered = ReadChosenChannels(read);
+  result.unanswered = ReadChosenChannels(read, progress);
   if (result.unanswered.command) {
     // Nothing the radio did not give may end up in the file. The new
     // contents wait in memory until all 62 lines are in, whatever their
