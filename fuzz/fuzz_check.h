@@ -5,10 +5,13 @@
 // Fail   writes "property failed: ..." to the standard error stream and aborts
 // Hex    a byte string as "20 20 35 B3 ...", its first and last 80 bytes when long
 // Shown  a byte string in double quotes with its hex, for messages
+// Quietly  runs a job with the standard output and error sent to the null
+//        device, so that a long run does not fill the terminal
 // ScratchFolder  a new folder for one run's files, in memory (/dev/shm) when
 //        it can be: a target that writes files as a save does, flushed to the
 //        disk, tries several times as many inputs there
 #pragma once
+#include <fcntl.h>
 #include <stdlib.h>
 #include <unistd.h>
 
@@ -58,4 +61,22 @@ inline std::string ScratchFolder(const std::string& prefix) {
   std::string name = base + "/" + prefix + "-XXXXXX";
   if (mkdtemp(name.data()) == nullptr) Fail("mkdtemp failed for " + name);
   return name;
+}
+
+template <typename Job>
+void Quietly(Job job) {
+  static const int null_fd = open("/dev/null", O_WRONLY | O_CLOEXEC);
+  if (null_fd < 0) Fail("cannot open /dev/null");
+  std::fflush(stdout);
+  std::fflush(stderr);
+  int saved_out = dup(1), saved_err = dup(2);
+  dup2(null_fd, 1);
+  dup2(null_fd, 2);
+  job();
+  std::fflush(stdout);
+  std::fflush(stderr);
+  dup2(saved_out, 1);
+  dup2(saved_err, 2);
+  close(saved_out);
+  close(saved_err);
 }

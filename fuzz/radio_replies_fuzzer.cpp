@@ -219,7 +219,6 @@ void PortAbandon() {}  // the ending's, should a job end the program: nothing to
 namespace {
 
 std::string folder;
-int null_fd = -1;
 
 // Seven frequency digits of a number below 10^7.
 std::string Digits(long number) {
@@ -243,23 +242,6 @@ void WriteWhole(const std::string& path, const std::string& contents) {
   if (file == nullptr || std::fwrite(contents.data(), 1, contents.size(), file) != contents.size())
     Fail("cannot write " + path);
   std::fclose(file);
-}
-
-// A job with its messages sent to the null device.
-template <typename Job>
-void Quietly(Job job) {
-  std::fflush(stdout);
-  std::fflush(stderr);
-  int saved_out = dup(1), saved_err = dup(2);
-  dup2(null_fd, 1);
-  dup2(null_fd, 2);
-  job();
-  std::fflush(stdout);
-  std::fflush(stderr);
-  dup2(saved_out, 1);
-  dup2(saved_err, 2);
-  close(saved_out);
-  close(saved_err);
 }
 
 // A fresh line, a fresh radio, and the frames' fates from `input`.
@@ -392,8 +374,6 @@ void RemoveFolder() {
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   folder = ScratchFolder("quenmar-radio-fuzz");
   std::atexit(RemoveFolder);
-  null_fd = open("/dev/null", O_WRONLY | O_CLOEXEC);
-  if (null_fd < 0) Fail("cannot open /dev/null");
   // To see what a finding did on the line: the port trace, into this file.
   if (const char* trace = getenv("QUENMAR_FUZZ_TRACE")) TraceStart(std::fopen(trace, "w"));
   return 0;
