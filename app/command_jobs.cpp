@@ -60,8 +60,7 @@ int ProbeJob() {
   bool echoed = false;
   uint32_t speed = line_speed == 0 ? FindRadioSpeed(echoed) : PortSpeed();
   if (line_speed == 0 && speed != 0)
-    PrintProblem("radio " + Hex2(static_cast<unsigned char>(frame_header[2])) + " answers at " +
-                 std::to_string(speed) + " bit/s");
+    PrintProblem(RadioText() + " answers at " + std::to_string(speed) + " bit/s");
   if (speed == 0) return echoed ? ReportRadioSearch(true) : ReportNoEcho();
   ProbeResult probe = ProbeRadio();
   const Unanswered& unanswered = probe.unanswered;
@@ -78,9 +77,8 @@ int ProbeJob() {
   // The megahertz without a leading zero: "7.05000 MHz".
   const std::string& frequency = probe.frequency;
   size_t first = frequency[0] == '0' ? 1 : 0;
-  PrintLine("radio " + Hex2(static_cast<unsigned char>(frame_header[2])) +
-            " answered: " + frequency.substr(first, 2 - first) + "." + frequency.substr(2) +
-            " MHz " + ModeFilterText(probe.mode, probe.filter));
+  PrintLine(RadioText() + " answered: " + frequency.substr(first, 2 - first) + "." +
+            frequency.substr(2) + " MHz " + ModeFilterText(probe.mode, probe.filter));
   return kAllWell;
 }
 
@@ -157,9 +155,7 @@ bool Marked(const Comparison& comparison, int channel) {
 
 int CompareJob(const std::string& name) {
   Comparison comparison = CompareMemoriesWith(name, kProgressLine);
-  std::vector<int> shown;
   for (const ChannelDifference& difference : comparison.differences) {
-    shown.push_back(difference.channel);
     PrintLine("channel " + std::to_string(difference.channel) + ": radio " +
               ChannelText(difference.radio) + ", file " + ChannelText(difference.file) +
               (difference.file.filled ? "" : ": a load leaves it as the radio has it") +
@@ -167,7 +163,9 @@ int CompareJob(const std::string& name) {
   }
   // Those that agree only with what a load sends.
   for (int channel : comparison.lines_with_findings) {
-    if (std::find(shown.begin(), shown.end(), channel) != shown.end()) continue;
+    auto differs = [channel](const ChannelDifference& d) { return d.channel == channel; };
+    if (std::any_of(comparison.differences.begin(), comparison.differences.end(), differs))
+      continue;
     PrintLine("channel " + std::to_string(channel) + ": radio and file agree" + LineMark(name));
   }
   if (comparison.unanswered.command) {

@@ -15,8 +15,6 @@
 #include "link/serial_port.h"
 #include "text/text.h"
 
-namespace {
-
 std::string AddressText(int address) {
   return Hex2(static_cast<unsigned char>(address));
 }
@@ -24,6 +22,8 @@ std::string AddressText(int address) {
 std::string RadioText() {
   return "radio " + AddressText(static_cast<unsigned char>(frame_header[2]));
 }
+
+namespace {
 
 // What a search found, in words: where the radio answered and what to give
 // for it to answer at the settings; "" when no radio answered.

@@ -2,6 +2,8 @@
 // menu, what --probe found when the radio did not answer at the settings
 // given, and --list-ports --probe.
 //
+// AddressText          an address as two hex digits: "5C"
+// RadioText            "radio 04": the radio at the address in use
 // FindSpeedOrEnd       --speed auto: the speed at which the radio answers, said
 //                      on the error stream; none ends the program with one line
 //                      naming the speeds tried and status 5
@@ -15,7 +17,10 @@
 //                      each, then the one with the radio; status 0 when a
 //                      radio answered at the settings given, else 5
 #pragma once
+#include <string>
 
+std::string AddressText(int address);
+std::string RadioText();
 void FindSpeedOrEnd();
 int ReportRadioSearch(bool speeds_tried);
 int ReportNoEcho();

@@ -378,9 +378,11 @@ int main(int argc, char** argv) {
   RefuseClosedResults();
   if (requested_job == "--help" || requested_job == "--version") return HelpOrVersion();
   RefuseVersionControl();
-  // The line's speed; --speed auto opens at the usual one and then looks.
-  port_settings =
-      ":" + std::to_string(line_speed == 0 ? kDefaultSpeed : line_speed) + ",N,8,1,CS,RS,DS,CD";
+  // The line's speed in place of the default's; --speed auto opens at the
+  // default and then looks.
+  if (line_speed != 0)
+    port_settings =
+        ":" + std::to_string(line_speed) + port_settings.substr(port_settings.find(','));
   int ended = EndedBeforeThePort();
   if (ended >= 0) return ended;
   port_name = PortNameFromArguments(port_words);
