@@ -18,6 +18,8 @@
 // ReadChosenChannels  every chosen channel read so, in channel order, a channel
 //                   read again when a reply of it came late; the read that
 //                   went unanswered, if one did (the reading stopped there)
+// ReadChosenLines   those channels as the lines a save writes, counted in the
+//                   result; false with its `unanswered` when the radio stopped
 // CompareMemoriesWith  the radio read as a save reads it beside the named file
 //                   read as a load reads it; the channels that differ, a
 //                   filled channel that the file leaves empty among them
@@ -230,6 +232,8 @@ int MemoryFileLines(const std::string& file);
 std::string WithChannelLines(const std::string& file, const std::string (&lines)[kChannels]);
 RadioChannel ReadRadioChannel(int channel);
 Unanswered ReadChosenChannels(RadioChannel (&read)[kChannels], const ProgressPlace& progress);
+bool ReadChosenLines(std::string (&lines)[kChannels], SaveResult& result,
+                     const ProgressPlace& progress);
 Comparison CompareMemoriesWith(const std::string& name, const ProgressPlace& progress);
 ProbeResult ProbeRadio();
 ClockSetting ClockSettingNow();

@@ -107,24 +107,6 @@ std::string WhyNotUpdated(const std::string& name, FileBytes& file) {
   return quoted + " " + why + ": nothing is sent and the file is left as it is";
 }
 
-// The chosen channels as the radio gives them, each as its line, counted in
-// `result`; false with its `unanswered` when the radio stopped answering.
-bool ReadChosenLines(std::string (&lines)[kChannels], SaveResult& result,
-                     const ProgressPlace& progress) {
-  RadioChannel read[kChannels];
-  result.unanswered = ReadChosenChannels(read, progress);
-  if (result.unanswered.command) return false;
-  for (int channel = 0; channel < kChannels; channel++) {
-    if (!channel_chosen[channel]) continue;
-    const RadioChannel& c = read[channel];
-    result.read++;
-    if (c.filled) result.filled++;
-    lines[channel] = FormatChannelLine(channel, c.filled, c.frequency, c.name, c.mode, c.filter);
-  }
-  PrintProgress("");
-  return true;
-}
-
 void WriteWholeFile(const std::string& name, const FileBytes& file) {
   OpenMemoryFileForWriting(name);
   if (last_error != 0) EndWithFileProblem(kWriteOpenLine);

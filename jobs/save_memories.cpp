@@ -102,6 +102,22 @@ Unanswered ReadChosenChannels(RadioChannel (&read)[kChannels], const ProgressPla
   return Unanswered();
 }
 
+bool ReadChosenLines(std::string (&lines)[kChannels], SaveResult& result,
+                     const ProgressPlace& progress) {
+  RadioChannel read[kChannels];
+  result.unanswered = ReadChosenChannels(read, progress);
+  if (result.unanswered.command) return false;
+  for (int channel = 0; channel < kChannels; channel++) {
+    if (!channel_chosen[channel]) continue;
+    const RadioChannel& c = read[channel];
+    result.read++;
+    if (c.filled) result.filled++;
+    lines[channel] = FormatChannelLine(channel, c.filled, c.frequency, c.name, c.mode, c.filter);
+  }
+  PrintProgress("");
+  return true;
+}
+
 SaveResult SaveMemoriesInto(const std::string& name, const ProgressPlace& progress) {
   if (some_channels) return SaveChosenChannelsInto(name, progress);
   SaveResult result;
@@ -112,9 +128,8 @@ SaveResult SaveMemoriesInto(const std::string& name, const ProgressPlace& progre
   result.replaced_other_kind = kind == FileKind::kCsv || kind == FileKind::kOther;
   OpenMemoryFileForWriting(name);
   if (last_error != 0) EndWithFileProblem(kWriteOpenLine);
-  RadioChannel read[kChannels];
-  result.unanswered = ReadChosenChannels(read, progress);
-  if (result.unanswered.command) {
+  std::string lines[kChannels];
+  if (!ReadChosenLines(lines, result, progress)) {
     // Nothing the radio did not give may end up in the file. The new
     // contents wait in memory until all 62 lines are in, whatever their
     // size: dropping them leaves a file as it was, and a stream (the
@@ -122,13 +137,7 @@ SaveResult SaveMemoriesInto(const std::string& name, const ProgressPlace& progre
     AbandonMemoryFileWriting();
     return result;
   }
-  for (int channel = 0; channel < kChannels; channel++) {
-    const RadioChannel& c = read[channel];
-    result.read++;
-    if (c.filled) result.filled++;
-    WriteChannelLine(FormatChannelLine(channel, c.filled, c.frequency, c.name, c.mode, c.filter));
-  }
-  PrintProgress("");
+  for (const std::string& line : lines) WriteChannelLine(line);
   CloseMemoryFileAfterWriting();
   if (last_error != 0) EndWithFileProblem(kWriteCloseLine);
   result.backup = backup_made;
