@@ -207,7 +207,7 @@ void LoadCheckedChannels(const CheckedFile& checked, LoadTally& tally,
       TraceNote("channel " + std::to_string(previous) + " sent again: a reply came late after it");
       Forget(previous, previous_sent, tally);
       tally.sent_again += 5;
-      previous_sent = LoadChannel(previous, checked.fields[previous], tally, before_in_doubt);
+      LoadChannel(previous, checked.fields[previous], tally, before_in_doubt);
       if (tally.unanswered.command) continue;
     }
     previous = channel;

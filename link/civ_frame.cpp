@@ -53,11 +53,13 @@ constexpr double kSettleMargin = 0.05;
 constexpr int kLateFrames = 4;
 
 // A frame from the radio where no reply can be: the replies are out of step.
-void NoteLate(const std::string& bytes) {
-  if (!HoldsReplyFrame(bytes)) return;
+// True when the bytes held one.
+bool NoteLate(const std::string& bytes) {
+  if (!HoldsReplyFrame(bytes)) return false;
   replies_out_of_step = true;
   late_reply = bytes.substr(bytes.find(ReplyHeader()));
   late_reply.erase(late_reply.find(FrameEnd) + 1);
+  return true;
 }
 
 // Up to `count` bytes, as they arrive, until the deadline. What has arrived
@@ -106,7 +108,9 @@ std::string SendOnce(const std::string& frame, bool first) {
   for (int late = 0; late < kLateFrames && echo.compare(0, 4, ReplyHeader()) == 0; late++) {
     size_t end;
     while ((end = echo.find(FrameEnd)) == std::string::npos && echo.size() < kReplyLimit) {
-      std::string more = ReadUntil(1, deadline + echo.size() * ByteTime());
+      // At least a byte of it is still to come, and the echo behind it:
+      // a read of a frame's length cannot reach the reply.
+      std::string more = ReadUntil(frame.size(), deadline + echo.size() * ByteTime());
       if (more.empty()) break;
       echo += more;
     }
@@ -188,8 +192,7 @@ bool DrainStale() {
   if (!PortHasInput()) return false;
   std::string stale = PortRead(PortPending());  // bytes from before
   TraceBytes("stale", stale);
-  NoteLate(stale);
-  return HoldsReplyFrame(stale);
+  return NoteLate(stale);
 }
 
 bool LetRepliesSettle() {
@@ -212,8 +215,7 @@ bool LetRepliesSettle() {
     quiet_since = SecondsNow();
   }
   if (!came.empty()) TraceBytes("late", came);
-  NoteLate(came);
-  return HoldsReplyFrame(came);
+  return NoteLate(came);
 }
 
 FrameSent SendFrame() {
