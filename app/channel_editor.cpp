@@ -18,6 +18,12 @@
 
 Editor editor;
 
+bool Changed() {
+  for (const EditorChannel& channel : editor.channels)
+    if (channel.changed) return true;
+  return false;
+}
+
 namespace {
 
 // How long a key wait lasts before it looks again; a key, a new size and a
@@ -124,12 +130,6 @@ bool TakeMoveKey(const std::string& key) {
   return true;
 }
 
-bool Changed() {
-  for (const EditorChannel& channel : editor.channels)
-    if (channel.changed) return true;
-  return false;
-}
-
 // Ctrl-Q or F10: true when the editor may end.
 bool MayQuit() {
   if (!Changed()) return true;
@@ -207,19 +207,18 @@ int RunChannelEditor(const std::string& name) {
     PrintProblem(
         "--edit needs a terminal to draw on and to type in; to see the channels, use "
         "--list " +
-        Displayed(name));
+        name);
     return kUsageError;
   }
   editor.name = name;
   std::string refusal = ReadEditedFile(name, editor.bytes, editor.missing);
   if (!refusal.empty()) {
-    PrintProblem(Displayed(refusal) + ": nothing is edited");
+    PrintProblem(refusal + ": nothing is edited");
     return kUsageError;
   }
   editor.had_mark = file_had_byte_order_mark;
   TakeFileLines();
   ReadLines();
-  for (EditorChannel& channel : editor.channels) channel.unsent = false;
   SetColours(15, 1);
   if (!editor.missing) ShowFindings();
   if (editor.missing) Say(Displayed(name) + " is new: it is made by the first save");

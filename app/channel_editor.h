@@ -13,6 +13,7 @@
 // NextEditorKey      the next typed key, the screen drawn again meanwhile after a
 //                    new size or a continue; Ctrl-Z stops the program here
 // ReadLines          what a load reads from every channel's line, again
+// Changed            whether a channel has changes not yet saved
 // DrawEditor         the whole screen; DrawRows the channels' rows and the cursor;
 //                    DrawStatus the message and status rows and the cursor
 // Say                a line (or two) on the message rows; with `beep`, the bell too
@@ -64,6 +65,7 @@ extern Editor editor;
 int RunChannelEditor(const std::string& name);
 std::string NextEditorKey();
 void ReadLines();
+bool Changed();
 void DrawEditor();
 void DrawRows();
 void DrawStatus();

@@ -153,8 +153,7 @@ void DrawStatus() {
     PutClipped(Fitted(editor.message.size() > rest.size() ? editor.message.substr(rest.size()) : "",
                       columns));
   }
-  bool changed = false;
-  for (const EditorChannel& channel : editor.channels) changed = changed || channel.changed;
+  const bool changed = Changed();
   SetColours(0, 7);
   PlaceCursor(rows, 1);
   PutClipped(
