@@ -254,7 +254,7 @@ void SetColours(int foreground, int background) {
   ConsoleStart();
   EscapeSequence("\x1b[0;" + std::to_string(SgrColour(foreground & 15, 30)) + ";" +
                  std::to_string(SgrColour(background & 15, 40)) + "m");
-  Flush();
+  // Goes out with what is drawn in these colours, in the same write.
 }
 
 void ClearScreen() {
