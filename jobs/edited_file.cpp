@@ -13,13 +13,6 @@
 #include "jobs/jobs.h"
 #include "jobs/memory_file.h"
 
-namespace {
-
-// No memory file comes near this size; a file that does is not one.
-constexpr size_t kEditedFileLimit = 1 << 20;
-
-}  // namespace
-
 std::string ReadEditedFile(const std::string& name, std::string& bytes, bool& missing) {
   const std::string quoted = "\"" + name + "\"";
   std::error_code error;
@@ -38,15 +31,10 @@ std::string ReadEditedFile(const std::string& name, std::string& bytes, bool& mi
            " MEMORY_FILE";
   if (kind == FileKind::kOther)
     return quoted + " is not a memory file (its first line is neither a channel line nor empty)";
-  OpenMemoryFileForReading(name);
-  if (last_error != 0) EndWithFileProblem(kReadOpenLine);
-  int byte = 0;
-  while (bytes.size() <= kEditedFileLimit && (byte = NextFileByte()) >= 0)
-    bytes += static_cast<char>(byte);
-  bool read_failed = ReadFailed();
-  CloseMemoryFileAfterReading();
-  if (read_failed || last_error != 0) EndWithFileProblem(kReadCloseLine);
-  if (bytes.size() > kEditedFileLimit) return quoted + " is larger than any memory file";
+  FileBytes file;
+  bool whole = ReadWholeFile(name, file, true);  // a failed open or read ends the program
+  bytes = file.bytes;
+  if (!whole) return quoted + " is larger than any memory file";
   return "";
 }
 

@@ -398,3 +398,19 @@ std::vector<FileLine> FileLines(const std::string& bytes) {
   }
   return lines;
 }
+
+bool ReadWholeFile(const std::string& name, FileBytes& file, bool fatal) {
+  file = FileBytes();
+  OpenMemoryFileForReading(name);
+  if (last_error != 0 && fatal) EndWithFileProblem(kReadOpenLine);
+  if (last_error != 0) return false;
+  file.had_mark = file_had_byte_order_mark;
+  int byte = 0;
+  while (file.bytes.size() <= kMemoryFileLimit && (byte = NextFileByte()) >= 0)
+    file.bytes += static_cast<char>(byte);
+  bool read_failed = ReadFailed();
+  CloseMemoryFileAfterReading();
+  if ((read_failed || last_error != 0) && fatal) EndWithFileProblem(kReadCloseLine);
+  last_error = 0;
+  return !read_failed && file.bytes.size() <= kMemoryFileLimit;
+}

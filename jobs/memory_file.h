@@ -25,6 +25,9 @@
 // SameFile            true when two names lead to one file (or are one text)
 // IsStandardOutputName  true for a name that, given as a file to write, is the
 //                     standard output: "-", /dev/stdout, /dev/fd/1, /proc/self/fd/1
+// ReadWholeFile       the bytes of a file; false when it cannot be opened or
+//                     read, or holds more than any memory file (kMemoryFileLimit).
+//                     `fatal`: a failed open or read ends the program, as for a load
 // FileLines           where the text of each line of a file's bytes lies, up to
 //                     a Ctrl-Z: lines end in CR LF, LF or a CR alone, mixed as
 //                     they come (the editor's and a save of some channels' lines)
@@ -59,6 +62,16 @@ extern std::string backup_made;
 // reading skipped. Written by the opens for reading, read by --check.
 extern bool file_had_byte_order_mark;
 
+// No memory file comes near this size; a file that does is not one.
+constexpr size_t kMemoryFileLimit = 1 << 20;
+
+// A file's bytes after its byte-order mark, and whether it had one.
+struct FileBytes {
+  std::string bytes;
+  bool had_mark = false;
+  bool operator==(const FileBytes&) const = default;
+};
+
 struct FileLine {
   size_t begin;  // the line's first byte
   size_t end;    // the byte after its text: its line end, a Ctrl-Z or the file's end
@@ -81,3 +94,4 @@ void MemoryFileAbandon();
 bool SameFile(const std::string& one, const std::string& other);
 bool IsStandardOutputName(const std::string& name);
 std::vector<FileLine> FileLines(const std::string& bytes);
+bool ReadWholeFile(const std::string& name, FileBytes& file, bool fatal);

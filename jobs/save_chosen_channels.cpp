@@ -17,16 +17,6 @@
 
 namespace {
 
-// No memory file comes near this size; a file that does is not one.
-constexpr size_t kMemoryFileLimit = 1 << 20;
-
-// A file's bytes after its byte-order mark, and whether it had one.
-struct FileBytes {
-  std::string bytes;
-  bool had_mark = false;
-  bool operator==(const FileBytes&) const = default;
-};
-
 // A new line as the old one held its separators: as U+2502 when a UTF-8
 // editor had written them so, so that the file stays in one form.
 std::string InFormOf(const std::string& line, const std::string& old) {
@@ -41,25 +31,6 @@ std::string InFormOf(const std::string& line, const std::string& old) {
       converted.replace(at, 1, kUtf8Separator);
   }
   return converted;
-}
-
-// The bytes of a file; false when it cannot be opened or read, or holds more
-// than any memory file. `fatal`: a failed open or read ends the program, as
-// for a load.
-bool ReadWholeFile(const std::string& name, FileBytes& file, bool fatal) {
-  file = FileBytes();
-  OpenMemoryFileForReading(name);
-  if (last_error != 0 && fatal) EndWithFileProblem(kReadOpenLine);
-  if (last_error != 0) return false;
-  file.had_mark = file_had_byte_order_mark;
-  int byte = 0;
-  while (file.bytes.size() <= kMemoryFileLimit && (byte = NextFileByte()) >= 0)
-    file.bytes += static_cast<char>(byte);
-  bool read_failed = ReadFailed();
-  CloseMemoryFileAfterReading();
-  if ((read_failed || last_error != 0) && fatal) EndWithFileProblem(kReadCloseLine);
-  last_error = 0;
-  return !read_failed && file.bytes.size() <= kMemoryFileLimit;
 }
 
 // Why the chosen channels' lines cannot go into these bytes, or "": they
