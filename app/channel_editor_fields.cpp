@@ -11,6 +11,7 @@
 #include "console/terminal.h"
 #include "jobs/channel_line.h"
 #include "jobs/csv_file.h"
+#include "jobs/list_channels.h"
 #include "link/civ_frame.h"
 #include "text/text.h"
 
@@ -40,10 +41,7 @@ int TableNumber(int field, const std::string& typed) {
 std::string EditStart(const EditorChannel& channel, int field) {
   if (!channel.loads) return "";
   const ChannelFields& fields = channel.fields;
-  if (field == kFrequencyField) {
-    std::string text = fields.frequency.substr(0, 2) + "." + fields.frequency.substr(2);
-    return text[0] == '0' ? text.substr(1) : text;
-  }
+  if (field == kFrequencyField) return Trimmed(FrequencyShown(fields.frequency));
   if (field == kNameField) {
     std::string name = fields.name;
     name.erase(name.find_last_not_of(' ') + 1);

@@ -9,6 +9,7 @@
 #include "console/screen.h"
 #include "console/terminal.h"
 #include "jobs/csv_file.h"
+#include "jobs/list_channels.h"
 #include "text/text.h"
 
 namespace {
@@ -63,18 +64,14 @@ std::string FieldShown(const EditorChannel& channel, int field) {
   if (!channel.loads) return "";
   const ChannelFields& fields = channel.fields;
   switch (field) {
-    case kFrequencyField: {
-      std::string text = fields.frequency.substr(0, 2) + "." + fields.frequency.substr(2);
-      if (text[0] == '0') text[0] = ' ';
-      return text;
-    }
+    case kFrequencyField:
+      return FrequencyShown(fields.frequency);
     case kNameField:
       return NameShown(fields.name);
     case kModeField:
-      return ValidMode(fields.mode) ? ModeNames[fields.mode] : "#" + std::to_string(fields.mode);
+      return TableText(ModeNames, ValidMode(fields.mode), fields.mode);
     default:
-      return ValidFilter(fields.filter) ? FilterNames[fields.filter]
-                                        : "#" + std::to_string(fields.filter);
+      return TableText(FilterNames, ValidFilter(fields.filter), fields.filter);
   }
 }
 

@@ -24,14 +24,6 @@ RadioChannel AsRead(bool loads, const ChannelFields& fields) {
   return read;
 }
 
-// A mode or filter as its column shows it, trailing blanks gone; its number
-// when the table has no text for it.
-std::string TableText(const std::string* names, bool valid, int number) {
-  if (!valid) return "#" + std::to_string(number);
-  std::string text = names[number];
-  return text.erase(text.find_last_not_of(' ') + 1);
-}
-
 std::string Padded(std::string text, size_t width) {
   if (text.size() < width) text.resize(width, ' ');
   return text;
@@ -39,12 +31,22 @@ std::string Padded(std::string text, size_t width) {
 
 }  // namespace
 
+std::string TableText(const std::string* names, bool valid, int number) {
+  if (!valid) return "#" + std::to_string(number);
+  std::string text = names[number];
+  return text.erase(text.find_last_not_of(' ') + 1);
+}
+
+std::string FrequencyShown(const std::string& digits) {
+  std::string text = digits.substr(0, 2) + "." + digits.substr(2);
+  if (text[0] == '0') text[0] = ' ';
+  return text;
+}
+
 std::string ChannelListLine(int channel, const RadioChannel& read, bool marked) {
   std::string line = std::string(marked ? "!" : " ") + ChannelLabel(channel) + "  ";
   if (!read.filled) return line + (marked ? "loads nothing" : "empty");
-  // A frequency below 10 MHz without its leading zero: " 7.05000".
-  std::string frequency = read.frequency.substr(0, 2) + "." + read.frequency.substr(2);
-  if (frequency[0] == '0') frequency[0] = ' ';
+  std::string frequency = FrequencyShown(read.frequency);
   int lost = 0;
   std::string name = NameToUtf8(read.name, lost);
   name.erase(name.find_last_not_of(' ') + 1);

@@ -4,6 +4,10 @@
 //
 // ChannelListLine  one channel's line; "!" in front of a marked one, whose line a
 //                  load reads otherwise than it shows
+// FrequencyShown   seven digits as MHz with five decimals, a blank for a leading
+//                  zero: " 7.05000"
+// TableText        a mode or filter as its column shows it, trailing blanks gone;
+//                  "#N" when the table has no text for it
 // ListedFile       the channels of a memory file as a load reads them (its
 //                  findings, as --check gives them, on `findings`), or of a
 //                  CSV as --from-csv reads it (its warnings on the error stream)
@@ -20,4 +24,6 @@ struct ChannelList {
 };
 
 std::string ChannelListLine(int channel, const RadioChannel& read, bool marked);
+std::string FrequencyShown(const std::string& digits);
+std::string TableText(const std::string* names, bool valid, int number);
 ChannelList ListedFile(const std::string& name, std::FILE* findings);
