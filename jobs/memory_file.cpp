@@ -408,9 +408,10 @@ bool ReadWholeFile(const std::string& name, FileBytes& file, bool fatal) {
   int byte = 0;
   while (file.bytes.size() <= kMemoryFileLimit && (byte = NextFileByte()) >= 0)
     file.bytes += static_cast<char>(byte);
-  bool read_failed = ReadFailed();
+  // Here the reader's own state: taken before the close resets it.
+  bool failed = read_failed;
   CloseMemoryFileAfterReading();
-  if ((read_failed || last_error != 0) && fatal) EndWithFileProblem(kReadCloseLine);
+  if ((failed || last_error != 0) && fatal) EndWithFileProblem(kReadCloseLine);
   last_error = 0;
-  return !read_failed && file.bytes.size() <= kMemoryFileLimit;
+  return !failed && file.bytes.size() <= kMemoryFileLimit;
 }
