@@ -211,12 +211,14 @@ int RunChannelEditor(const std::string& name) {
     return kUsageError;
   }
   editor.name = name;
-  std::string refusal = ReadEditedFile(name, editor.bytes, editor.missing);
+  FileBytes file;
+  std::string refusal = ReadEditedFile(name, file, editor.missing);
   if (!refusal.empty()) {
     PrintProblem(refusal + ": nothing is edited");
     return kUsageError;
   }
-  editor.had_mark = file_had_byte_order_mark;
+  editor.bytes = file.bytes;
+  editor.had_mark = file.had_mark;
   TakeFileLines();
   ReadLines();
   SetColours(15, 1);

@@ -89,23 +89,25 @@ void CheckMemoryFile(const std::string& contents, const std::string& input) {
     }
     written.push_back(line.substr(0, kLineLength));
   }
-  OpenMemoryFileForReading(Path("out.txt"));
+  FileReader file;
+  OpenMemoryFileForReading(Path("out.txt"), file);
   if (last_error != 0) Fail("cannot read back " + Path("out.txt"));
   for (int channel = 0; channel < kLines; channel++) {
-    std::string read = ReadChannelLine();
+    std::string read = ReadChannelLine(file);
     if (read != written[channel]) {
       Fail("line " + std::to_string(channel + 1) + " was written as " + Shown(written[channel]) +
            " and reads back as " + Shown(read) + about());
     }
   }
-  CloseMemoryFileAfterReading();
+  CloseMemoryFileAfterReading(file);
 }
 
 // True when the first line of the file reads as a memory file's line.
 bool LooksLikeMemoryFile(const std::string& path) {
-  OpenMemoryFileForReading(path);
-  std::string line = last_error == 0 ? ReadChannelLine() : "";
-  CloseMemoryFileAfterReading();
+  FileReader file;
+  OpenMemoryFileForReading(path, file);
+  std::string line = last_error == 0 ? ReadChannelLine(file) : "";
+  CloseMemoryFileAfterReading(file);
   last_error = 0;
   return line.size() >= 4 && line[3] == kColumnSeparator;
 }

@@ -57,14 +57,15 @@ void WriteScratchFile(const std::string& contents) {
 
 std::vector<std::string> ReadScratchFile() {
   last_error = -1;
-  OpenMemoryFileForReading(scratch_name);
+  FileReader file;
+  OpenMemoryFileForReading(scratch_name, file);
   if (last_error != 0) {
     Fail("OpenMemoryFileForReading of an existing file left last_error " +
          std::to_string(last_error));
   }
   std::vector<std::string> lines;
-  for (int i = 0; i < kLinesRead; i++) lines.push_back(ReadChannelLine());
-  CloseMemoryFileAfterReading();
+  for (int i = 0; i < kLinesRead; i++) lines.push_back(ReadChannelLine(file));
+  CloseMemoryFileAfterReading(file);
   if (last_error != 0) {
     Fail("CloseMemoryFileAfterReading left last_error " + std::to_string(last_error));
   }

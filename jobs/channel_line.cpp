@@ -16,7 +16,6 @@ const std::string ModeNames[9] = {"LSB ", "USB ", "AM  ", "CW  ", "FSK ",
 const std::string FilterNames[11] = {"", "6.0", "2.4", "1.8", ".50", ".25", "", "", "", "", ""};
 
 const std::string kUtf8Separator = "\xE2\x94\x82";
-std::vector<size_t> utf8_separator_columns;
 
 std::string Columns(const std::string& line, size_t first, size_t width) {
   if (line.size() < first) return "";
@@ -109,8 +108,8 @@ bool ParseChannelLine(const std::string& line, ChannelFields& fields) {
 // from a UTF-8 editor, which holds the separator as U+2502, three bytes; they
 // stand for the one byte B3 so that such a file loads like the original.
 // Columns are then counted with the separator as one byte.
-std::string SeparatorsAsB3(const std::string& line) {
-  utf8_separator_columns.clear();
+std::string SeparatorsAsB3(const std::string& line, std::vector<size_t>* utf8_columns) {
+  if (utf8_columns) utf8_columns->clear();
   if (line.size() >= 4 && line[3] == kColumnSeparator) return line;
   size_t found = line.find(kUtf8Separator);
   if (found == std::string::npos) return line;
@@ -119,7 +118,7 @@ std::string SeparatorsAsB3(const std::string& line) {
   for (; found != std::string::npos; found = line.find(kUtf8Separator, from)) {
     taken.append(line, from, found - from);
     taken += kColumnSeparator;
-    utf8_separator_columns.push_back(taken.size());
+    if (utf8_columns) utf8_columns->push_back(taken.size());
     from = found + kUtf8Separator.size();
   }
   taken.append(line, from, std::string::npos);

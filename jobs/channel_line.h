@@ -12,7 +12,9 @@
 // ValidMode           whether a mode number is one of the radio's modes (0-7)
 // ValidFilter         whether a filter number is one of the radio's filters (1-5)
 // SeparatorsAsB3      a line read from a file with its separators as the file may
-//                     hold them (B3, or U+2502 from a UTF-8 editor) made B3
+//                     hold them (B3, or U+2502 from a UTF-8 editor) made B3; the
+//                     columns whose B3 stood in the file as U+2502 go into
+//                     `utf8_columns` (when given), ascending
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -52,10 +54,6 @@ constexpr size_t kSeparatorColumns[] = {4, 13, 21, 26};
 constexpr char kColumnSeparator = static_cast<char>(0xB3);
 // The separator as a UTF-8 editor types it (U+2502); reading takes it as B3.
 extern const std::string kUtf8Separator;
-// The columns of the last line SeparatorsAsB3 took whose B3 stood in the
-// file as kUtf8Separator, ascending. Written by SeparatorsAsB3 (the memory
-// file's reading), read by --check to count columns as the file has them.
-extern std::vector<size_t> utf8_separator_columns;
 // A Ctrl-Z ends the file where it stands, as in the files of old systems.
 constexpr char kEndOfFile = 0x1A;
 
@@ -75,4 +73,4 @@ int ModeNumber(const std::string& text);
 int FilterNumber(const std::string& text);
 bool ValidMode(int mode);
 bool ValidFilter(int filter);
-std::string SeparatorsAsB3(const std::string& line);
+std::string SeparatorsAsB3(const std::string& line, std::vector<size_t>* utf8_columns = nullptr);

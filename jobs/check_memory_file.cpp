@@ -15,34 +15,11 @@
 
 namespace {
 
-std::string file_name;
-std::FILE* findings = stdout;  // nullptr: the findings are counted, not shown
-int warnings = 0;
-bool utf8_noted = false;
-bool utf8_name_noted = false;
-// A line's findings wait until the line is done, to come out in column order.
-struct Finding {
-  size_t column;  // in the file's bytes
-  const char* kind;
-  std::string text;
-};
-std::vector<Finding> pending;
-int checking_line = 0;  // the line CheckChannelLine is at; 0 outside it
-// Where a Ctrl-Z inside a line ended the file, in the file's bytes.
-int ctrl_z_line = 0;
-size_t ctrl_z_column = 0;
-// The lines whose mode and filter texts last set current_mode and
-// current_filter; 0 while no line of this file has.
-int mode_line = 0;
-int filter_line = 0;
-// EndMemoryFileCheck's one finding was that the file ends before line 62.
-bool ended_early = false;
-
 // A column of the line as read, counted as the file has it: a separator
 // written in UTF-8 takes three bytes there, one in the line.
-size_t FileColumn(size_t column) {
+size_t FileColumn(MemoryFileReader& reader, size_t column) {
   size_t file_column = column;
-  for (size_t separator : utf8_separator_columns) {
+  for (size_t separator : reader.file.utf8_separator_columns) {
     if (separator < column) file_column += 2;
   }
   return file_column;
@@ -50,43 +27,46 @@ size_t FileColumn(size_t column) {
 
 // A file column of a line, as shown: the first line's columns stand behind
 // the byte-order mark in the file.
-size_t Shown(int line, size_t file_column) {
-  return file_column + (line == 1 && file_had_byte_order_mark ? 3 : 0);
+size_t Shown(MemoryFileReader& reader, int line, size_t file_column) {
+  return file_column + (line == 1 && reader.file.had_byte_order_mark ? 3 : 0);
 }
 
 // Column numbers in the words of a finding, counted as its place is: in the
 // file's bytes.
-std::string ColumnNumber(size_t column) {
-  return std::to_string(Shown(checking_line, FileColumn(column)));
+std::string ColumnNumber(MemoryFileReader& reader, size_t column) {
+  return std::to_string(Shown(reader, reader.checking_line, FileColumn(reader, column)));
 }
 
-std::string ColumnText(size_t column) {
-  return "column " + ColumnNumber(column);
+std::string ColumnText(MemoryFileReader& reader, size_t column) {
+  return "column " + ColumnNumber(reader, column);
 }
 
-std::string ColumnsText(size_t first, size_t last) {
-  return "columns " + ColumnNumber(first) + "-" + ColumnNumber(last);
+std::string ColumnsText(MemoryFileReader& reader, size_t first, size_t last) {
+  return "columns " + ColumnNumber(reader, first) + "-" + ColumnNumber(reader, last);
 }
 
-void SayAtFileColumn(int line, size_t file_column, const char* kind, const std::string& text) {
-  if (line == checking_line) {
-    pending.push_back({Shown(line, file_column), kind, text});
-  } else if (findings) {
-    PrintDiagnostic(findings, file_name, line, Shown(line, file_column), kind, text);
+void SayAtFileColumn(MemoryFileReader& reader, int line, size_t file_column, const char* kind,
+                     const std::string& text) {
+  if (line == reader.checking_line) {
+    reader.pending.push_back({Shown(reader, line, file_column), kind, text});
+  } else if (reader.findings) {
+    PrintDiagnostic(reader.findings, reader.file.name, line, Shown(reader, line, file_column), kind,
+                    text);
   }
 }
 
-void Say(int line, size_t column, const char* kind, const std::string& text) {
-  SayAtFileColumn(line, FileColumn(column), kind, text);
+void Say(MemoryFileReader& reader, int line, size_t column, const char* kind,
+         const std::string& text) {
+  SayAtFileColumn(reader, line, FileColumn(reader, column), kind, text);
 }
 
-void Warn(int line, size_t column, const std::string& text) {
-  warnings++;
-  Say(line, column, "warning", text);
+void Warn(MemoryFileReader& reader, int line, size_t column, const std::string& text) {
+  reader.warnings++;
+  Say(reader, line, column, "warning", text);
 }
 
 // The one verdict ParseChannelLine gives such a line, explained.
-void ExplainNothingLoaded(int number, const std::string& line) {
+void ExplainNothingLoaded(MemoryFileReader& reader, int number, const std::string& line) {
   std::string frequency = Columns(line, kFrequencyColumn, kFrequencyWidth);
   if (Columns(line, kFrequencyColumn, kMegahertzWidth) == "  ") {
     // An empty channel; worth a word only when the line holds more than that.
@@ -94,37 +74,39 @@ void ExplainNothingLoaded(int number, const std::string& line) {
         Columns(line, kDecimalsColumn, kDecimalsWidth) + Columns(line, kNameColumn, kNameLength) +
         Columns(line, kModeColumn, kModeWidth) + Columns(line, kFilterColumn, kFilterWidth);
     if (!Trimmed(rest).empty()) {
-      Warn(number, kFrequencyColumn,
+      Warn(reader, number, kFrequencyColumn,
            "frequency columns hold " + Quoted(frequency) + " - blanks in " +
-               ColumnsText(kFrequencyColumn, kFrequencyColumn + 1) +
+               ColumnsText(reader, kFrequencyColumn, kFrequencyColumn + 1) +
                " make this an empty channel: nothing of this line is "
                "loaded");
     }
     return;
   }
   if (line.size() >= kPointColumn && IsDigit(line[kPointColumn - 1])) {
-    Warn(number, kPointColumn,
-         ColumnText(kPointColumn) +
+    Warn(reader, number, kPointColumn,
+         ColumnText(reader, kPointColumn) +
              " holds a digit where the point belongs: the frequency columns " + Quoted(frequency) +
              " are misaligned - this line loads nothing");
   } else if (line.empty()) {
-    Warn(number, 1, "the line is empty - it loads nothing");
+    Warn(reader, number, 1, "the line is empty - it loads nothing");
   } else {
-    Warn(number, kFrequencyColumn,
+    Warn(reader, number, kFrequencyColumn,
          "frequency columns hold " + Quoted(frequency) + ", not seven digits in " +
-             ColumnsText(kFrequencyColumn, kFrequencyColumn + 1) + " and " +
-             ColumnNumber(kDecimalsColumn) + "-" +
-             ColumnNumber(kDecimalsColumn + kDecimalsWidth - 1) + " - this line loads nothing");
+             ColumnsText(reader, kFrequencyColumn, kFrequencyColumn + 1) + " and " +
+             ColumnNumber(reader, kDecimalsColumn) + "-" +
+             ColumnNumber(reader, kDecimalsColumn + kDecimalsWidth - 1) +
+             " - this line loads nothing");
   }
 }
 
-void CheckLabel(int number, const std::string& line) {
+void CheckLabel(MemoryFileReader& reader, int number, const std::string& line) {
   const int channel = number - 1;
   std::string label = Columns(line, kLabelColumn, kLabelWidth);
   if (Trimmed(label) == std::to_string(channel)) return;
-  Warn(number, 1,
-       ColumnsText(kLabelColumn, kLabelColumn + kLabelWidth - 1) + " hold " + Quoted(label) +
-           ", but line " + std::to_string(number) + " programs channel " + std::to_string(channel));
+  Warn(reader, number, 1,
+       ColumnsText(reader, kLabelColumn, kLabelColumn + kLabelWidth - 1) + " hold " +
+           Quoted(label) + ", but line " + std::to_string(number) + " programs channel " +
+           std::to_string(channel));
 }
 
 // A UTF-8 character, as U+XXXX.
@@ -137,7 +119,7 @@ std::string CodePoint(const std::string& bytes) {
   return "U+" + digits;
 }
 
-void CheckName(int number, const std::string& line) {
+void CheckName(MemoryFileReader& reader, int number, const std::string& line) {
   std::string name = Columns(line, kNameColumn, kNameLength);
   for (size_t i = 0; i < name.size(); i++) {
     // A name typed in a UTF-8 editor: the radio takes every byte as a
@@ -152,16 +134,16 @@ void CheckName(int number, const std::string& line) {
         shown += (shown.empty() ? "" : " ") + Hex2(static_cast<unsigned char>(byte));
       const size_t separator = kNameColumn + kNameLength;
       if (line.size() >= separator && line[separator - 1] != kColumnSeparator) {
-        Warn(number, kNameColumn + i,
+        Warn(reader, number, kNameColumn + i,
              "the name holds the UTF-8 character " + CodePoint(bytes) + " (" + shown + "), " +
                  std::to_string(length) +
                  " bytes: the radio shows each byte as a character of its own, and the columns "
                  "after it lie " +
                  std::to_string(length - 1) + (length == 2 ? " byte" : " bytes") +
                  " further right than an editor shows them (columns count bytes)");
-      } else if (!utf8_name_noted) {
-        utf8_name_noted = true;
-        Say(number, kNameColumn + i, "note",
+      } else if (!reader.utf8_name_noted) {
+        reader.utf8_name_noted = true;
+        Say(reader, number, kNameColumn + i, "note",
             "name bytes " + shown + " are " + CodePoint(bytes) +
                 " in UTF-8, here and maybe elsewhere: the radio shows them as " +
                 std::to_string(length) + " characters of code page 437");
@@ -171,11 +153,11 @@ void CheckName(int number, const std::string& line) {
     }
     char c = name[i];
     if (c == '\xFD' || c == '\xFE') {
-      Warn(number, kNameColumn + i,
+      Warn(reader, number, kNameColumn + i,
            "name byte " + Hex2(static_cast<unsigned char>(c)) +
                " is sent as a blank (it would end or restart the frame)");
     } else if ((static_cast<unsigned char>(c) < ' ' && c != '\t') || c == '\x7F') {
-      Warn(number, kNameColumn + i,
+      Warn(reader, number, kNameColumn + i,
            "name byte " + Hex2(static_cast<unsigned char>(c)) +
                " is a control character, sent to the radio as it is");
     }
@@ -193,55 +175,53 @@ std::string SentInstead(const char* what, int from_line, const std::string& text
          ") is sent";
 }
 
-void CheckMode(int number, const std::string& line, int mode_before) {
+void CheckMode(MemoryFileReader& reader, int number, const std::string& line, int mode_before) {
   std::string text = Columns(line, kModeColumn, kModeWidth);
   if (ModeNumber(text) >= 0) {
-    mode_line = number;
+    reader.mode_line = number;
     return;
   }
-  std::string instead = SentInstead("mode", mode_line, Trimmed(ModeNames[mode_before]),
+  std::string instead = SentInstead("mode", reader.mode_line, Trimmed(ModeNames[mode_before]),
                                     "LSB, mode 0, in a run that has not loaded or saved before");
   if (line.size() < kModeColumn) {
-    Warn(number, line.size() + 1,
-         "the line ends before the mode's " + ColumnText(kModeColumn) + " - " + instead);
+    Warn(reader, number, line.size() + 1,
+         "the line ends before the mode's " + ColumnText(reader, kModeColumn) + " - " + instead);
   } else {
-    Warn(number, kModeColumn,
+    Warn(reader, number, kModeColumn,
          "mode " + Quoted(text) + " is not one of LSB, USB, AM, CW, FSK, FM, AMLS, AMUS - " +
              instead);
   }
 }
 
-void CheckFilter(int number, const std::string& line, int filter_before) {
+void CheckFilter(MemoryFileReader& reader, int number, const std::string& line, int filter_before) {
   std::string text = Columns(line, kFilterColumn, kFilterWidth);
   if (FilterNumber(text) >= 0) {
-    filter_line = number;
+    reader.filter_line = number;
     return;
   }
-  std::string instead = SentInstead("filter", filter_line, FilterNames[filter_before],
+  std::string instead = SentInstead("filter", reader.filter_line, FilterNames[filter_before],
                                     "filter number 0, in a run that has not loaded before");
   if (line.size() < kFilterColumn) {
-    Warn(number, line.size() + 1,
-         "the line ends before the filter's " + ColumnText(kFilterColumn) + " - " + instead);
+    Warn(
+        reader, number, line.size() + 1,
+        "the line ends before the filter's " + ColumnText(reader, kFilterColumn) + " - " + instead);
   } else {
-    Warn(number, kFilterColumn,
+    Warn(reader, number, kFilterColumn,
          "filter " + Quoted(text) + " is not one of 6.0, 2.4, 1.8, .50, .25 - " + instead);
   }
 }
 
-}  // namespace
-
-namespace {
-
-bool CheckLine(int number, const std::string& line, ChannelFields& fields) {
-  if (!utf8_noted && !utf8_separator_columns.empty()) {
-    utf8_noted = true;
-    Say(number, utf8_separator_columns[0], "note",
+bool CheckLine(MemoryFileReader& reader, int number, const std::string& line,
+               ChannelFields& fields) {
+  if (!reader.utf8_noted && !reader.file.utf8_separator_columns.empty()) {
+    reader.utf8_noted = true;
+    Say(reader, number, reader.file.utf8_separator_columns[0], "note",
         "the separator is the UTF-8 character U+2502 (E2 94 82) here and maybe elsewhere: a "
         "load reads it as the byte B3, the separator a save writes (columns count bytes, "
         "three for each such separator)");
   }
-  if (line.size() + 2 * utf8_separator_columns.size() == kLineLimit) {
-    Warn(number, line.size() + 1,
+  if (line.size() + 2 * reader.file.utf8_separator_columns.size() == kLineLimit) {
+    Warn(reader, number, line.size() + 1,
          "the line is cut after 4096 bytes - what follows is read as the next line, for the next "
          "channel");
   }
@@ -249,72 +229,61 @@ bool CheckLine(int number, const std::string& line, ChannelFields& fields) {
   // with CR alone between its lines reads as one long line.
   size_t cr = line.find('\r');
   if (cr != std::string::npos) {
-    Warn(number, cr + 1,
+    Warn(reader, number, cr + 1,
          "a CR without an LF, which does not end a line - line ends are CR LF or LF, and what "
          "follows is read as part of this line");
   }
   size_t tab = line.find('\t');
   if (tab != std::string::npos) {
-    Warn(number, tab + 1, "a tab, which a load counts as one column, not as blanks to a tab stop");
+    Warn(reader, number, tab + 1,
+         "a tab, which a load counts as one column, not as blanks to a tab stop");
   }
   const int mode_before = current_mode;
   const int filter_before = current_filter;
   if (!ParseChannelLine(line, fields)) {
-    ExplainNothingLoaded(number, line);
+    ExplainNothingLoaded(reader, number, line);
     return false;
   }
-  CheckLabel(number, line);
+  CheckLabel(reader, number, line);
   for (size_t column : kSeparatorColumns) {
     if (line.size() >= column && line[column - 1] != kColumnSeparator) {
-      Warn(number, column,
-           ColumnText(column) + " holds " + Quoted(line.substr(column - 1, 1)) +
+      Warn(reader, number, column,
+           ColumnText(reader, column) + " holds " + Quoted(line.substr(column - 1, 1)) +
                " where the separator B3 belongs - the columns after it may be shifted");
     }
   }
-  CheckName(number, line);
-  CheckMode(number, line, mode_before);
-  CheckFilter(number, line, filter_before);
+  CheckName(reader, number, line);
+  CheckMode(reader, number, line, mode_before);
+  CheckFilter(reader, number, line, filter_before);
   return true;
 }
 
-}  // namespace
-
-bool CheckChannelLine(int number, const std::string& line, ChannelFields& fields) {
-  checking_line = number;
-  pending.clear();
-  bool loads = CheckLine(number, line, fields);
-  checking_line = 0;
-  std::stable_sort(pending.begin(), pending.end(),
-                   [](const Finding& a, const Finding& b) { return a.column < b.column; });
-  for (const Finding& finding : pending) {
-    if (findings)
-      PrintDiagnostic(findings, file_name, number, finding.column, finding.kind, finding.text);
+bool CheckChannelLine(MemoryFileReader& reader, int number, const std::string& line,
+                      ChannelFields& fields) {
+  reader.checking_line = number;
+  reader.pending.clear();
+  bool loads = CheckLine(reader, number, line, fields);
+  reader.checking_line = 0;
+  std::stable_sort(reader.pending.begin(), reader.pending.end(),
+                   [](const LineFinding& a, const LineFinding& b) { return a.column < b.column; });
+  for (const LineFinding& finding : reader.pending) {
+    if (reader.findings)
+      PrintDiagnostic(reader.findings, reader.file.name, number, finding.column, finding.kind,
+                      finding.text);
   }
-  pending.clear();
+  reader.pending.clear();
   // A Ctrl-Z inside the line ended the file: said at the end of the check,
   // with what it leaves.
-  if (CtrlZColumn() > 0 && ctrl_z_line == 0) {
-    ctrl_z_line = number;
-    ctrl_z_column = CtrlZColumn();
+  if (reader.file.ctrl_z_column > 0 && reader.ctrl_z_line == 0) {
+    reader.ctrl_z_line = number;
+    reader.ctrl_z_column = reader.file.ctrl_z_column;
   }
   return loads;
 }
 
-void BeginMemoryFileCheck(const std::string& name, std::FILE* out) {
-  file_name = name;
-  findings = out;
-  warnings = mode_line = filter_line = ctrl_z_line = 0;
-  ctrl_z_column = 0;
-  checking_line = 0;
-  utf8_noted = utf8_name_noted = false;
-  if (file_had_byte_order_mark && findings) {
-    // The mark itself is at column 1, before the columns Say counts.
-    PrintDiagnostic(findings, file_name, 1, 1, "note",
-                    "the file begins with a UTF-8 byte-order mark (EF BB BF), which a load skips");
-  }
-}
-
-int EndMemoryFileCheck(int number) {
+// The findings of the file as a whole, once its last line is read: `number`
+// is the first line not read.
+int EndOfFileFindings(MemoryFileReader& reader, int number) {
   // Line n programs channel n - 1: the first channel without a line is
   // the number of lines the file has.
   std::string lines = std::to_string(number - 1);
@@ -323,55 +292,91 @@ int EndMemoryFileCheck(int number) {
                          : "channels " + lines + " to 61 are left as the radio has them";
   // A Ctrl-Z ends the file wherever it stands: inside a line (CheckChannelLine
   // kept its place) or at the start of the line after the last one read.
-  int ctrl_z_at = ctrl_z_line;
-  size_t ctrl_z_at_column = ctrl_z_column;
-  if (ctrl_z_at == 0 && number <= kChannels && CtrlZColumn() == 1) {
+  int ctrl_z_at = reader.ctrl_z_line;
+  size_t ctrl_z_at_column = reader.ctrl_z_column;
+  if (ctrl_z_at == 0 && number <= kChannels && reader.file.ctrl_z_column == 1) {
     ctrl_z_at = number;
     ctrl_z_at_column = 1;
   }
   // In the 62nd line it matters only where it cuts the columns a load reads.
   const size_t line_end = kFilterColumn + kFilterWidth;
-  ended_early = false;
+  reader.ended_early = false;
   if (ctrl_z_at > 0 && (number <= kChannels || ctrl_z_at_column < line_end)) {
-    warnings++;
-    SayAtFileColumn(ctrl_z_at, ctrl_z_at_column, "warning",
+    reader.warnings++;
+    SayAtFileColumn(reader, ctrl_z_at, ctrl_z_at_column, "warning",
                     "the byte 1A (Ctrl-Z) ends the file here: nothing after it is read" +
                         (number <= kChannels ? " - " + left : std::string()));
   } else if (number <= kChannels && ctrl_z_at == 0) {
-    ended_early = true;
-    Warn(number, 1,
+    reader.ended_early = true;
+    Warn(reader, number, 1,
          number == 1 ? "the file is empty - all 62 channels are left as the radio has them"
                      : "the file ends after line " + lines + " - " + left);
-  } else if (MoreLinesToRead()) {
-    Warn(kChannels + 1, 1, "lines after the 62nd are not loaded");
+  } else if (MoreLinesToRead(reader.file)) {
+    Warn(reader, kChannels + 1, 1, "lines after the 62nd are not loaded");
   }
+  return reader.warnings;
+}
+
+// Nothing of a file that could not be read is used.
+void EndIfReadFailed(MemoryFileReader& reader) {
+  if (!reader.file.failed) return;
+  CloseMemoryFileAfterReading(reader.file);
+  EndWithFileProblem(kReadCloseLine);
+}
+
+}  // namespace
+
+void OpenCheckedMemoryFile(const std::string& name, std::FILE* out, MemoryFileReader& reader) {
+  reader = MemoryFileReader();
+  OpenMemoryFileForReading(name, reader.file);
+  if (last_error != 0) EndWithFileProblem(kReadOpenLine);
+  reader.findings = out;
+  if (reader.file.had_byte_order_mark && reader.findings) {
+    // The mark itself is at column 1, before the columns Say counts.
+    PrintDiagnostic(reader.findings, reader.file.name, 1, 1, "note",
+                    "the file begins with a UTF-8 byte-order mark (EF BB BF), which a load skips");
+  }
+}
+
+bool ReadCheckedLine(MemoryFileReader& reader, ChannelFields& fields, bool& loads) {
+  if (reader.lines == kChannels || !MoreLinesToRead(reader.file)) {
+    EndIfReadFailed(reader);
+    return false;
+  }
+  std::string line = ReadChannelLine(reader.file);
+  EndIfReadFailed(reader);
+  int number = ++reader.lines;
+  if (number == 1) reader.memory_file = line.size() >= 4 && line[3] == kColumnSeparator;
+  fields = ChannelFields();
+  loads = CheckChannelLine(reader, number, line, fields);
+  return true;
+}
+
+int CloseCheckedMemoryFile(MemoryFileReader& reader) {
+  int warnings = EndOfFileFindings(reader, reader.lines + 1);
+  CloseMemoryFileAfterReading(reader.file);
+  if (last_error != 0) EndWithFileProblem(kReadCloseLine);
   return warnings;
 }
 
 CheckedFile ReadCheckedMemoryFile(const std::string& name, std::FILE* out) {
   CheckedFile checked;
-  OpenMemoryFileForReading(name);
-  if (last_error != 0) EndWithFileProblem(kReadOpenLine);
-  BeginMemoryFileCheck(name, out);
-  int number = 1;
-  for (; number <= kChannels && MoreLinesToRead(); number++) {
-    std::string line = ReadChannelLine();
-    if (ReadFailed()) break;
-    if (number == 1) checked.memory_file = line.size() >= 4 && line[3] == kColumnSeparator;
-    int before = warnings;
-    checked.loads[number - 1] = CheckChannelLine(number, line, checked.fields[number - 1]);
-    checked.line_warnings[number - 1] = warnings - before;
+  MemoryFileReader reader;
+  OpenCheckedMemoryFile(name, out, reader);
+  for (;;) {
+    int before = reader.warnings;
+    ChannelFields fields;
+    bool loads = false;
+    if (!ReadCheckedLine(reader, fields, loads)) break;
+    const int channel = reader.lines - 1;
+    checked.loads[channel] = loads;
+    checked.fields[channel] = fields;
+    checked.line_warnings[channel] = reader.warnings - before;
   }
-  if (ReadFailed()) {
-    // Nothing of a file that could not be read is used.
-    CloseMemoryFileAfterReading();
-    EndWithFileProblem(kReadCloseLine);
-  }
-  checked.warnings = EndMemoryFileCheck(number);
-  checked.lines = number - 1;
-  checked.ends_early = ended_early;
-  CloseMemoryFileAfterReading();
-  if (last_error != 0) EndWithFileProblem(kReadCloseLine);
+  checked.warnings = CloseCheckedMemoryFile(reader);
+  checked.lines = reader.lines;
+  checked.ends_early = reader.ended_early;
+  checked.memory_file = reader.memory_file;
   return checked;
 }
 

@@ -36,11 +36,9 @@ const char* const kChirpModes[8] = {"LSB", "USB", "AM", "CW", "FSK", "FM", "AM",
 // The filter a channel gets when its row names none: the one that suits its mode.
 const int kDefaultFilter[8] = {2, 2, 1, 4, 4, 1, 1, 1};
 
-int warnings = 0;
-
 // A warning about a whole line, on the error stream: the converted file may
-// be going to the standard output.
-void Warn(const std::string& file, long line, const std::string& text) {
+// be going to the standard output. Counted in `warnings`.
+void Warn(int& warnings, const std::string& file, long line, const std::string& text) {
   warnings++;
   PrintDiagnostic(stderr, file, line, 0, "warning", text);
 }
@@ -91,22 +89,25 @@ enum Column { kLocation, kFrequency, kName, kMode, kComment, kDuplex, kTone, kSk
 const char* const kColumnNames[kColumns] = {"Location", "Frequency", "Name", "Mode",
                                             "Comment",  "Duplex",    "Tone", "Skip"};
 
-// The CSV file being read: its name for the warnings, the record last read,
-// the separator and where each column is (-1 for one the header lacks).
+// The CSV file being read: its name for the warnings, its reader, the record
+// last read, the separator and where each column is (-1 for one the header
+// lacks); the warnings given.
 struct CsvTable {
   std::string file;
+  CsvReader csv;
+  int warnings = 0;
   CsvRecord record;
   char separator = ',';
   int index[kColumns] = {};
 };
 
 // A warning about the record last read.
-void WarnAtRow(const CsvTable& table, const std::string& text) {
-  Warn(table.file, table.record.line, text);
+void WarnAtRow(CsvTable& table, const std::string& text) {
+  Warn(table.warnings, table.file, table.record.line, text);
 }
 
 // A column's field in the record last read; "" for one the row or the header lacks.
-std::string Field(const CsvTable& table, Column column) {
+std::string Field(CsvTable& table, Column column) {
   int i = table.index[column];
   const std::vector<std::string>& fields = table.record.fields;
   return i >= 0 && i < static_cast<int>(fields.size()) ? fields[i] : std::string();
@@ -117,7 +118,7 @@ std::string Field(const CsvTable& table, Column column) {
 // (said in a warning ending in `outcome`, and the file closed).
 bool ReadCsvHeader(CsvTable& table, const std::string& outcome) {
   CsvRecord& record = table.record;
-  bool have_header = ReadCsvRecord(record, kCsvSeparators);
+  bool have_header = ReadCsvRecord(table.csv, record, kCsvSeparators);
   table.separator = CsvSeparatorOf(record);
   std::vector<std::string> header = CsvFieldsSplitAt(record, table.separator);
   for (int column = 0; column < kColumns; column++) {
@@ -144,7 +145,7 @@ bool ReadCsvHeader(CsvTable& table, const std::string& outcome) {
           CsvSeparatorName(table.separator) + ", it holds " + Listed(shown) + ")";
   }
   // A file whose first read failed is not empty: the failure is what is said.
-  CloseCsvAfterReading();
+  CloseCsvAfterReading(table.csv);
   if (last_error != 0) EndWithFileProblem(kReadCloseLine);
   WarnAtRow(table, why + ": " + outcome);
   return false;
@@ -152,7 +153,7 @@ bool ReadCsvHeader(CsvTable& table, const std::string& outcome) {
 
 // Whether the record last read is a row to read: not cut off, not broken by
 // a quote, not too long, not blank. The first three are said.
-bool RowToRead(const CsvTable& table) {
+bool RowToRead(CsvTable& table) {
   const CsvRecord& record = table.record;
   if (record.cut) {
     WarnAtRow(table, "the row is cut off by the " + std::to_string(kCsvFileLimit >> 20) +
@@ -163,7 +164,7 @@ bool RowToRead(const CsvTable& table) {
     std::string row = record.open_quote_line == record.line
                           ? std::string("row")
                           : "row of line " + std::to_string(record.line);
-    Warn(table.file, record.open_quote_line,
+    Warn(table.warnings, table.file, record.open_quote_line,
          "a quote opens a field here and no quote closes it: " + row +
              " skipped, the lines after it read as rows of their own");
     return false;
@@ -178,7 +179,7 @@ bool RowToRead(const CsvTable& table) {
 }
 
 // The row's channel, -1 (said) when its Location is none or taken already.
-int RowChannel(const CsvTable& table, const long (&first_line)[kChannels]) {
+int RowChannel(CsvTable& table, const long (&first_line)[kChannels]) {
   std::string location = Trimmed(Field(table, kLocation));
   int channel = ChirpLocation(location);
   if (channel < 0) {
@@ -194,7 +195,7 @@ int RowChannel(const CsvTable& table, const long (&first_line)[kChannels]) {
 }
 
 // The row's frequency as seven digits; false (said) when it has none.
-bool RowFrequency(const CsvTable& table, std::string& digits) {
+bool RowFrequency(CsvTable& table, std::string& digits) {
   std::string megahertz = Trimmed(Field(table, kFrequency));
   Frequency verdict = MegahertzDigits(CsvDecimalPoint(megahertz, table.separator), digits);
   if (verdict == Frequency::kNotANumber || verdict == Frequency::kNegative ||
@@ -215,7 +216,7 @@ bool RowFrequency(const CsvTable& table, std::string& digits) {
 }
 
 // The row's mode, -1 (said) when the radio has none like it.
-int RowMode(const CsvTable& table) {
+int RowMode(CsvTable& table) {
   bool near = false;
   std::string mode_word = Field(table, kMode);
   int mode = ChirpModeNumber(mode_word, near);
@@ -229,7 +230,7 @@ int RowMode(const CsvTable& table) {
 
 // The Comment is read in any case: "filter 2.4", and AMLS or AMUS with Mode
 // AM. Anything else in it is named.
-void ReadRowComment(const CsvTable& table, int& mode, int& filter) {
+void ReadRowComment(CsvTable& table, int& mode, int& filter) {
   std::string comment = Trimmed(Field(table, kComment));
   std::vector<std::string> words = CommentWords(comment);
   bool understood = true;
@@ -263,7 +264,7 @@ void ReadRowComment(const CsvTable& table, int& mode, int& filter) {
 }
 
 // What CHIRP has and the memory file does not is named, not kept.
-void WarnOfDropped(const CsvTable& table) {
+void WarnOfDropped(CsvTable& table) {
   std::vector<std::string> dropped;
   for (Column column : {kDuplex, kTone, kSkip}) {
     std::string value = Trimmed(Field(table, column));
@@ -277,7 +278,7 @@ void WarnOfDropped(const CsvTable& table) {
 }
 
 // The row's Name as the radio's seven bytes; what it loses is said.
-std::string RowName(const CsvTable& table) {
+std::string RowName(CsvTable& table) {
   std::string text = Field(table, kName);
   text.erase(text.find_last_not_of(' ') + 1);
   int changed = 0, lost = 0;
@@ -300,7 +301,7 @@ std::string RowName(const CsvTable& table) {
 }
 
 // The record last read as a channel line into `lines`; false when it is skipped.
-bool ReadRowIntoChannel(const CsvTable& table, long (&first_line)[kChannels],
+bool ReadRowIntoChannel(CsvTable& table, long (&first_line)[kChannels],
                         std::vector<std::string>& lines) {
   if (!RowToRead(table)) return false;
   int channel = RowChannel(table, first_line);
@@ -335,15 +336,17 @@ FileKind KindOfFile(const std::string& name) {
   std::error_code error;
   if (IsStandardOutputName(name) || !std::filesystem::is_regular_file(name, error))
     return FileKind::kNoFile;
-  OpenMemoryFileForReading(name);
-  std::string line = last_error == 0 ? ReadChannelLine() : "";
-  CloseMemoryFileAfterReading();
+  FileReader file;
+  OpenMemoryFileForReading(name, file);
+  std::string line = last_error == 0 ? ReadChannelLine(file) : "";
+  CloseMemoryFileAfterReading(file);
   last_error = 0;
   if (line.size() >= 4 && line[3] == kColumnSeparator) return FileKind::kMemoryFile;
-  OpenCsvForReading(name);
+  CsvReader csv;
+  OpenCsvForReading(name, csv);
   CsvRecord header;
-  bool have_header = last_error == 0 && ReadCsvRecord(header, kCsvSeparators);
-  CloseCsvAfterReading();
+  bool have_header = last_error == 0 && ReadCsvRecord(csv, header, kCsvSeparators);
+  CloseCsvAfterReading(csv);
   last_error = 0;
   if (have_header) {
     for (const std::string& field : CsvFieldsSplitAt(header, CsvSeparatorOf(header))) {
@@ -361,23 +364,17 @@ std::string CsvComment(int mode, int filter) {
 }
 
 Conversion ConvertMemoryFileToCsv(const std::string& memory_file, const std::string& csv_file) {
-  warnings = 0;
   Conversion result;
   result.refusal = WhatCannotBeMeant(memory_file, csv_file, true);
   if (!result.refusal.empty()) return result;
-  OpenMemoryFileForReading(memory_file);
-  if (last_error != 0) EndWithFileProblem(kReadOpenLine);
   std::vector<std::string> csv_rows = {CsvRow(kCsvHeader)};
   // The file is read as --check reads it, and what the check finds is said
   // here too: the CSV gets what a load would send.
-  BeginMemoryFileCheck(memory_file, stderr);
-  int number = 1;
-  for (; number <= kChannels && MoreLinesToRead(); number++) {
-    int channel = number - 1;
-    std::string line = ReadChannelLine();
-    if (ReadFailed()) break;
-    ChannelFields fields;
-    if (!CheckChannelLine(number, line, fields)) continue;
+  MemoryFileReader reader;
+  OpenCheckedMemoryFile(memory_file, stderr, reader);
+  ChannelFields fields;
+  for (bool loads = false; ReadCheckedLine(reader, fields, loads);) {
+    if (!loads) continue;
     // A load recognises modes 0-7 only, so that is what it can send.
     int mode = ValidMode(fields.mode) ? fields.mode : 0;
     std::string name = fields.name;
@@ -385,37 +382,30 @@ Conversion ConvertMemoryFileToCsv(const std::string& memory_file, const std::str
     int lost = 0;
     std::string text = NameToUtf8(name, lost);
     if (lost > 0) {
-      Warn(memory_file, number,
+      Warn(reader.warnings, memory_file, reader.lines,
            "name " + Shown(text) + ": a byte that no character stands for is written as '?'");
     }
     // What CHIRP itself writes for what an HF channel does not have: no duplex
     // or offset, no tone squelch, its default tones, code and step, no skip,
     // no D-STAR calls.
-    csv_rows.push_back(CsvRow({std::to_string(channel), text, MegahertzText(fields.frequency), "",
-                               "0.000000", "", "88.5", "88.5", "023", "NN", kChirpModes[mode],
-                               "5.00", "", CsvComment(mode, fields.filter), "", "", "", ""}));
+    csv_rows.push_back(
+        CsvRow({std::to_string(reader.lines - 1), text, MegahertzText(fields.frequency), "",
+                "0.000000", "", "88.5", "88.5", "023", "NN", kChirpModes[mode], "5.00", "",
+                CsvComment(mode, fields.filter), "", "", "", ""}));
   }
-  if (ReadFailed()) {
-    CloseMemoryFileAfterReading();
-    EndWithFileProblem(kReadCloseLine);
-  }
-  warnings += EndMemoryFileCheck(number);
-  CloseMemoryFileAfterReading();
-  if (last_error != 0) EndWithFileProblem(kReadCloseLine);
+  result.warnings = CloseCheckedMemoryFile(reader);
   WriteLinesOf(csv_file, csv_rows);
   result.written = true;
   result.channels = static_cast<int>(csv_rows.size()) - 1;
-  result.warnings = warnings;
   return result;
 }
 
 std::vector<std::string> CsvChannelLines(const std::string& csv_file, const std::string& outcome,
                                          int& channels, int& warnings_given) {
-  warnings = 0;
-  OpenCsvForReading(csv_file);
-  if (last_error != 0) EndWithFileProblem(kReadOpenLine);
   CsvTable table;
   table.file = csv_file;
+  OpenCsvForReading(csv_file, table.csv);
+  if (last_error != 0) EndWithFileProblem(kReadOpenLine);
   std::vector<std::string> lines;
   if (ReadCsvHeader(table, outcome)) {
     // A column the radio needs and the file lacks is named once, not on every row.
@@ -424,17 +414,17 @@ std::vector<std::string> CsvChannelLines(const std::string& csv_file, const std:
                 "the first line names no Mode column: every row is taken as FM, CHIRP's default");
     lines.resize(kChannels);
     long first_line[kChannels] = {};
-    while (ReadCsvRecord(table.record, std::string(1, table.separator)))
+    while (ReadCsvRecord(table.csv, table.record, std::string(1, table.separator)))
       if (ReadRowIntoChannel(table, first_line, lines)) channels++;
-    if (csv_file_cut)
+    if (table.csv.cut)
       WarnAtRow(table, "the file is longer than " + std::to_string(kCsvFileLimit >> 20) +
                            " MiB: what follows is not read");
-    CloseCsvAfterReading();
+    CloseCsvAfterReading(table.csv);
     if (last_error != 0) EndWithFileProblem(kReadCloseLine);
     for (int channel = 0; channel < kChannels; channel++)
       if (lines[channel].empty()) lines[channel] = FormatChannelLine(channel, false, "", "", 0, 0);
   }
-  warnings_given = warnings;
+  warnings_given = table.warnings;
   return lines;
 }
 

@@ -8,8 +8,6 @@
 #include "jobs/memory_file.h"
 #include "text/text.h"
 
-bool csv_file_cut = false;
-
 namespace {
 
 // Code page 437 as Unicode code points, byte by byte. 00 and the bytes that
@@ -51,109 +49,87 @@ const char16_t kCodePage437[256] = {
     0x00B0, 0x2219, 0x00B7, 0x221A, 0x207F, 0x00B2, 0x25A0, 0x00A0,  // F8
 };
 
-bool reading = false;
-long bytes_taken = 0;
-long line_number = 1;
-int pushed_back = -1;  // a byte looked at and given back, or -1
-
-// A file that starts with a UTF-16 byte-order mark (a spreadsheet's "Unicode
-// text") is read as the UTF-8 of its characters, which `decoded` holds one at
-// a time.
-enum class Encoding { kUtf8, kUtf16Little, kUtf16Big };
-Encoding encoding = Encoding::kUtf8;
-std::string decoded;
-size_t decoded_at = 0;
-long pending_unit = -1;  // a UTF-16 unit read after a high surrogate it does not complete
-
-// Bytes read again: what followed the first line end of a field whose opening
-// quote nothing closed, and the first bytes of a file looked at for a UTF-16
-// byte-order mark that is not there. While `recording`, every byte handed out
-// is kept in `recorded`, so that it can be read again.
-std::string replay;
-size_t replay_at = 0;
-bool recording = false;
-std::string recorded;
-
 // The next byte of the file as it stands, from the memory file's reader; -1
 // at its end, after a read error (which closing the file reports) or at
 // kCsvFileLimit.
-int NextLimitedByte() {
-  if (!reading) return -1;
-  if (bytes_taken == kCsvFileLimit) {
-    csv_file_cut = NextFileByte() >= 0;
-    reading = false;
+int NextLimitedByte(CsvReader& csv) {
+  if (!csv.reading) return -1;
+  if (csv.bytes_taken == kCsvFileLimit) {
+    csv.cut = NextFileByte(csv.file) >= 0;
+    csv.reading = false;
     return -1;
   }
-  int byte = NextFileByte();
+  int byte = NextFileByte(csv.file);
   if (byte < 0) {
-    reading = false;
+    csv.reading = false;
     return -1;
   }
-  bytes_taken++;
+  csv.bytes_taken++;
   return byte;
 }
 
-long NextUtf16Unit() {
-  if (pending_unit >= 0) {
-    long unit = pending_unit;
-    pending_unit = -1;
+long NextUtf16Unit(CsvReader& csv) {
+  if (csv.pending_unit >= 0) {
+    long unit = csv.pending_unit;
+    csv.pending_unit = -1;
     return unit;
   }
-  int first = NextLimitedByte();
-  int second = first < 0 ? -1 : NextLimitedByte();
+  int first = NextLimitedByte(csv);
+  int second = first < 0 ? -1 : NextLimitedByte(csv);
   if (second < 0) return -1;  // an odd last byte is no character
-  return encoding == Encoding::kUtf16Little ? second << 8 | first : first << 8 | second;
+  return csv.encoding == CsvEncoding::kUtf16Little ? second << 8 | first : first << 8 | second;
 }
 
 // The next byte of the text: UTF-8, whatever the file's encoding.
-int NextTextByte() {
-  if (encoding == Encoding::kUtf8) return NextLimitedByte();
-  if (decoded_at < decoded.size()) return static_cast<unsigned char>(decoded[decoded_at++]);
-  long unit = NextUtf16Unit();
+int NextTextByte(CsvReader& csv) {
+  if (csv.encoding == CsvEncoding::kUtf8) return NextLimitedByte(csv);
+  if (csv.decoded_at < csv.decoded.size())
+    return static_cast<unsigned char>(csv.decoded[csv.decoded_at++]);
+  long unit = NextUtf16Unit(csv);
   if (unit < 0) return -1;
   char32_t code = static_cast<char32_t>(unit);
   if (unit >= 0xD800 && unit < 0xDC00) {
-    long low = NextUtf16Unit();
+    long low = NextUtf16Unit(csv);
     if (low >= 0xDC00 && low < 0xE000) {
       code = 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00);
     } else {
       code = 0xFFFD;
-      pending_unit = low;
+      csv.pending_unit = low;
     }
   } else if (unit >= 0xDC00 && unit < 0xE000) {
     code = 0xFFFD;
   }
-  decoded.clear();
-  AppendUtf8(decoded, code);
-  decoded_at = 1;
-  return static_cast<unsigned char>(decoded[0]);
+  csv.decoded.clear();
+  AppendUtf8(csv.decoded, code);
+  csv.decoded_at = 1;
+  return static_cast<unsigned char>(csv.decoded[0]);
 }
 
-int NextByte() {
+int NextByte(CsvReader& csv) {
   int byte;
-  if (pushed_back >= 0) {
-    byte = pushed_back;
-    pushed_back = -1;
-  } else if (replay_at < replay.size()) {
-    byte = static_cast<unsigned char>(replay[replay_at++]);
+  if (csv.pushed_back >= 0) {
+    byte = csv.pushed_back;
+    csv.pushed_back = -1;
+  } else if (csv.replay_at < csv.replay.size()) {
+    byte = static_cast<unsigned char>(csv.replay[csv.replay_at++]);
   } else {
-    byte = NextTextByte();
+    byte = NextTextByte(csv);
   }
-  if (recording && byte >= 0) recorded += static_cast<char>(byte);
+  if (csv.recording && byte >= 0) csv.recorded += static_cast<char>(byte);
   return byte;
 }
 
-void GiveBack(int byte) {
-  pushed_back = byte;
-  if (recording && byte >= 0) recorded.pop_back();
+void GiveBack(CsvReader& csv, int byte) {
+  csv.pushed_back = byte;
+  if (csv.recording && byte >= 0) csv.recorded.pop_back();
 }
 
 // What was recorded is read again, before what was still to be read again.
-void ReadRecordedAgain() {
-  replay = recorded + replay.substr(replay_at);
-  replay_at = 0;
-  recording = false;
-  recorded.clear();
+void ReadRecordedAgain(CsvReader& csv) {
+  csv.replay = csv.recorded + csv.replay.substr(csv.replay_at);
+  csv.replay_at = 0;
+  csv.recording = false;
+  csv.recorded.clear();
 }
 
 bool IsSeparator(int byte, const std::string& separators) {
@@ -176,23 +152,23 @@ struct RecordReading {
   long line_after_line_end = 0;
 };
 
-void EndAtFirstLineEnd(CsvRecord& record, RecordReading& state) {
-  ReadRecordedAgain();
-  line_number = state.line_after_line_end;
+void EndAtFirstLineEnd(CsvReader& csv, CsvRecord& record, RecordReading& state) {
+  ReadRecordedAgain(csv);
+  csv.line_number = state.line_after_line_end;
   state.field = state.field_before_line_end;
   record.too_long = state.size_before_line_end > kCsvRecordLimit;
   record.open_quote_line = state.quote_line;
 }
 
 // A byte of a quoted field; false when it ends the record.
-bool TakeQuotedByte(CsvRecord& record, RecordReading& state, int byte,
+bool TakeQuotedByte(CsvReader& csv, CsvRecord& record, RecordReading& state, int byte,
                     const std::string& separators) {
   if (state.spans_lines && record.too_long) {
-    EndAtFirstLineEnd(record, state);
+    EndAtFirstLineEnd(csv, record, state);
     return false;
   }
   if (byte == '"') {
-    int next = NextByte();
+    int next = NextByte(csv);
     if (next != '"') {
       state.in_quotes = false;
       // A closing quote stands before a separator, a line end or the end of
@@ -200,35 +176,35 @@ bool TakeQuotedByte(CsvRecord& record, RecordReading& state, int byte,
       // never closed.
       if (state.spans_lines && next >= 0 && !IsSeparator(next, separators) && next != '\r' &&
           next != '\n') {
-        EndAtFirstLineEnd(record, state);
+        EndAtFirstLineEnd(csv, record, state);
         return false;
       }
-      GiveBack(next);
-      recording = state.spans_lines = false;
-      recorded.clear();
+      GiveBack(csv, next);
+      csv.recording = state.spans_lines = false;
+      csv.recorded.clear();
       return true;
     }
   }
   if (byte == '\r' || byte == '\n') {
     // CR LF, a CR alone and an LF alone each end one line.
     if (byte == '\r') {
-      int next = NextByte();
+      int next = NextByte(csv);
       if (next == '\n') {
         if (!record.too_long) state.field += '\r';
         byte = next;
         state.size++;
       } else {
-        GiveBack(next);
+        GiveBack(csv, next);
       }
     }
-    line_number++;
+    csv.line_number++;
     if (!state.spans_lines) {
       state.spans_lines = true;
       state.field_before_line_end = state.field;
       state.size_before_line_end = state.size;
-      state.line_after_line_end = line_number;
-      recording = true;
-      recorded.clear();
+      state.line_after_line_end = csv.line_number;
+      csv.recording = true;
+      csv.recorded.clear();
     }
   }
   if (!record.too_long) state.field += static_cast<char>(byte);
@@ -236,11 +212,12 @@ bool TakeQuotedByte(CsvRecord& record, RecordReading& state, int byte,
 }
 
 // A byte outside quotes; false when it ends the record.
-bool TakeByte(CsvRecord& record, RecordReading& state, int byte, const std::string& separators) {
+bool TakeByte(CsvReader& csv, CsvRecord& record, RecordReading& state, int byte,
+              const std::string& separators) {
   if (byte == '"' && state.at_field_start) {
     state.in_quotes = true;
     state.at_field_start = false;
-    state.quote_line = line_number;
+    state.quote_line = csv.line_number;
     return true;
   }
   state.at_field_start = false;
@@ -253,13 +230,13 @@ bool TakeByte(CsvRecord& record, RecordReading& state, int byte, const std::stri
   }
   if (byte == '\r') {
     // CR LF ends a record, and so does a CR alone.
-    int next = NextByte();
-    if (next != '\n') GiveBack(next);
-    line_number++;
+    int next = NextByte(csv);
+    if (next != '\n') GiveBack(csv, next);
+    csv.line_number++;
     return false;
   }
   if (byte == '\n') {
-    line_number++;
+    csv.line_number++;
     return false;
   }
   if (!record.too_long) state.field += static_cast<char>(byte);
@@ -267,18 +244,18 @@ bool TakeByte(CsvRecord& record, RecordReading& state, int byte, const std::stri
 }
 
 // The record's last field, after its line end or the end of the file.
-void EndRecord(CsvRecord& record, RecordReading& state, bool at_end_of_file) {
+void EndRecord(CsvReader& csv, CsvRecord& record, RecordReading& state, bool at_end_of_file) {
   if (at_end_of_file) {
     // The end of the file inside a quoted field: its quote is never closed.
     if (state.in_quotes && state.spans_lines) {
-      EndAtFirstLineEnd(record, state);
+      EndAtFirstLineEnd(csv, record, state);
     } else if (state.in_quotes) {
       record.open_quote_line = state.quote_line;
     }
-    record.cut = csv_file_cut && replay_at >= replay.size();
+    record.cut = csv.cut && csv.replay_at >= csv.replay.size();
   }
-  recording = false;
-  recorded.clear();
+  csv.recording = false;
+  csv.recorded.clear();
   if (record.too_long) {
     record.fields.clear();
   } else {
@@ -310,65 +287,50 @@ std::string CsvRow(const std::vector<std::string>& fields) {
 
 // The memory file's reader underneath: the same opening, byte-order mark
 // and read errors.
-void OpenCsvForReading(const std::string& name) {
-  bytes_taken = 0;
-  line_number = 1;
-  pushed_back = -1;
-  csv_file_cut = false;
-  encoding = Encoding::kUtf8;
-  decoded.clear();
-  decoded_at = 0;
-  pending_unit = -1;
-  replay.clear();
-  replay_at = 0;
-  recording = false;
-  recorded.clear();
-  OpenMemoryFileForReading(name);
-  reading = last_error == 0;
-  if (!reading || file_had_byte_order_mark) return;
+void OpenCsvForReading(const std::string& name, CsvReader& csv) {
+  csv = CsvReader();
+  OpenMemoryFileForReading(name, csv.file);
+  csv.reading = last_error == 0;
+  if (!csv.reading || csv.file.had_byte_order_mark) return;
   // A UTF-16 byte-order mark, as spreadsheets write, is not part of the
   // text either; other first bytes are read again.
-  int first = NextLimitedByte();
-  int second = first == 0xFF || first == 0xFE ? NextLimitedByte() : -1;
+  int first = NextLimitedByte(csv);
+  int second = first == 0xFF || first == 0xFE ? NextLimitedByte(csv) : -1;
   if (first == 0xFF && second == 0xFE) {
-    encoding = Encoding::kUtf16Little;
+    csv.encoding = CsvEncoding::kUtf16Little;
   } else if (first == 0xFE && second == 0xFF) {
-    encoding = Encoding::kUtf16Big;
+    csv.encoding = CsvEncoding::kUtf16Big;
   } else {
     for (int byte : {first, second}) {
-      if (byte >= 0) replay += static_cast<char>(byte);
+      if (byte >= 0) csv.replay += static_cast<char>(byte);
     }
     return;
   }
-  bytes_taken = 0;
+  csv.bytes_taken = 0;
 }
 
-bool ReadCsvRecord(CsvRecord& record, const std::string& separators) {
+bool ReadCsvRecord(CsvReader& csv, CsvRecord& record, const std::string& separators) {
   record.fields.clear();
   record.ends.clear();
   record.too_long = record.cut = false;
   record.open_quote_line = 0;
-  record.line = line_number;
-  int byte = NextByte();
+  record.line = csv.line_number;
+  int byte = NextByte(csv);
   if (byte < 0) return false;
   RecordReading state;
-  for (; byte >= 0; byte = NextByte()) {
+  for (; byte >= 0; byte = NextByte(csv)) {
     if (++state.size > kCsvRecordLimit) record.too_long = true;
-    bool more = state.in_quotes ? TakeQuotedByte(record, state, byte, separators)
-                                : TakeByte(record, state, byte, separators);
+    bool more = state.in_quotes ? TakeQuotedByte(csv, record, state, byte, separators)
+                                : TakeByte(csv, record, state, byte, separators);
     if (!more) break;
   }
-  EndRecord(record, state, byte < 0);
+  EndRecord(csv, record, state, byte < 0);
   return true;
 }
 
-void CloseCsvAfterReading() {
-  reading = false;
-  pushed_back = -1;
-  replay.clear();
-  replay_at = 0;
-  recording = false;
-  CloseMemoryFileAfterReading();
+void CloseCsvAfterReading(CsvReader& csv) {
+  csv.reading = false;
+  CloseMemoryFileAfterReading(csv.file);
 }
 
 std::string NameToUtf8(const std::string& bytes, int& lost) {

@@ -13,12 +13,11 @@
 #include "jobs/jobs.h"
 #include "jobs/memory_file.h"
 
-std::string ReadEditedFile(const std::string& name, std::string& bytes, bool& missing) {
+std::string ReadEditedFile(const std::string& name, FileBytes& file, bool& missing) {
   const std::string quoted = "\"" + name + "\"";
   std::error_code error;
   missing = false;
-  bytes.clear();
-  file_had_byte_order_mark = false;
+  file = FileBytes();
   if (name == kStandardStreamName) return "the editor edits a file, and - is none";
   if (!std::filesystem::exists(name, error)) {
     missing = true;  // made by the first save
@@ -31,10 +30,8 @@ std::string ReadEditedFile(const std::string& name, std::string& bytes, bool& mi
            " MEMORY_FILE";
   if (kind == FileKind::kOther)
     return quoted + " is not a memory file (its first line is neither a channel line nor empty)";
-  FileBytes file;
-  bool whole = ReadWholeFile(name, file, true);  // a failed open or read ends the program
-  bytes = file.bytes;
-  if (!whole) return quoted + " is larger than any memory file";
+  // A failed open or read ends the program.
+  if (!ReadWholeFile(name, file, true)) return quoted + " is larger than any memory file";
   return "";
 }
 

@@ -5,8 +5,8 @@
 // a byte-order mark, lines after the 62nd, what follows a Ctrl-Z.
 //
 // ReadEditedFile     the bytes of a memory file (a byte-order mark taken off and
-//                    noted in file_had_byte_order_mark); a missing file gives
-//                    none and `missing`. "" or why it cannot be edited, in words
+//                    noted); a missing file gives none and `missing`. "" or why
+//                    it cannot be edited, in words
 // WithLinesReplaced  the bytes with the lines of some channels replaced (an empty
 //                    text keeps a line); a channel past the file's last line gets
 //                    a new line, the channels between it and that line empty ones,
@@ -19,7 +19,8 @@
 #include <vector>
 
 #include "jobs/jobs.h"
+#include "jobs/memory_file.h"
 
-std::string ReadEditedFile(const std::string& name, std::string& bytes, bool& missing);
+std::string ReadEditedFile(const std::string& name, FileBytes& file, bool& missing);
 std::string WithLinesReplaced(const std::string& bytes, const std::string (&lines)[kChannels]);
 std::string WriteEditedFile(const std::string& name, const std::string& bytes, bool mark);

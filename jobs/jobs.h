@@ -34,15 +34,17 @@
 // CheckMemoryFile   the check of --check: reads a memory file as a load does and
 //                   says on `out` where the load differs from what a line seems
 //                   to say; returns the channels it loads and the warnings
-// ReadCheckedMemoryFile  the same reading of a whole memory file for a load:
-//                   what each line loads, and the warnings of each line and
-//                   of the file
-// BeginMemoryFileCheck / CheckChannelLine / EndMemoryFileCheck
-//                   that check a line at a time, for a job that reads the file
-//                   itself, once it is open (Begin notes its byte-order mark):
-//                   findings go to `out`; CheckChannelLine gives what
-//                   ParseChannelLine gives, EndMemoryFileCheck takes the number
-//                   of the first line not read and returns the warnings
+// ReadCheckedMemoryFile  the same reading of a whole memory file for a load,
+//                   a comparison, a list: what each line loads, and the
+//                   warnings of each line and of the file
+// OpenCheckedMemoryFile / ReadCheckedLine / CloseCheckedMemoryFile
+//                   that reading a line at a time, through a MemoryFileReader:
+//                   findings go to `out` as each line is read (the open notes
+//                   a byte-order mark, the close the file's end) and are
+//                   counted in it; ReadCheckedLine gives what ParseChannelLine
+//                   gives, false once 62 lines or the file's lines are read;
+//                   the close returns the warnings. A failed open or read ends
+//                   the program
 // ChooseChannels    a --channels list ("12", "0,5-7,61") into channel_chosen and
 //                   some_channels; "" when it names channels 0-61 only, else
 //                   why not, in words
@@ -81,6 +83,7 @@
 
 #include "console/console.h"
 #include "jobs/channel_line.h"
+#include "jobs/memory_file.h"
 #include "link/civ_frame.h"
 
 constexpr int kChannels = 62;
@@ -127,6 +130,36 @@ struct CheckedFile {
   int lines = 0;                      // the lines read, 62 at most
   bool ends_early = false;            // one of them says the file ends before line 62, and no more
   bool memory_file = false;           // its first line has the separator in column 4
+};
+
+// A finding of the line being read, held until the line is done: a line's
+// findings come out in column order.
+struct LineFinding {
+  size_t column;  // in the file's bytes
+  const char* kind;
+  std::string text;
+};
+
+// A memory file being read as a load reads it, with what --check says of it:
+// one value for each reading, handed to every step of it.
+struct MemoryFileReader {
+  FileReader file;
+  std::FILE* findings = nullptr;  // where they are said; nullptr: counted only
+  int lines = 0;                  // lines read, 62 at most
+  int warnings = 0;
+  bool memory_file = false;  // the first line has the separator in column 4
+  bool ended_early = false;  // the one finding at the end: the file ends before line 62
+  bool utf8_noted = false;   // the notes given once a file
+  bool utf8_name_noted = false;
+  int checking_line = 0;  // the line whose findings wait in `pending`; 0 between lines
+  std::vector<LineFinding> pending;
+  // Where a Ctrl-Z inside a line ended the file, in the file's bytes.
+  int ctrl_z_line = 0;
+  size_t ctrl_z_column = 0;
+  // The lines whose mode and filter texts last set current_mode and
+  // current_filter; 0 while no line of this file has.
+  int mode_line = 0;
+  int filter_line = 0;
 };
 
 struct FileCheck {
@@ -241,9 +274,9 @@ ClockResult SendClockSetting(const ClockSetting& setting);
 std::string UnansweredText(const Unanswered& unanswered, const std::string& outcome);
 FileCheck CheckMemoryFile(const std::string& name, std::FILE* out);
 CheckedFile ReadCheckedMemoryFile(const std::string& name, std::FILE* out);
-void BeginMemoryFileCheck(const std::string& name, std::FILE* out);
-bool CheckChannelLine(int number, const std::string& line, ChannelFields& fields);
-int EndMemoryFileCheck(int number);
+void OpenCheckedMemoryFile(const std::string& name, std::FILE* out, MemoryFileReader& reader);
+bool ReadCheckedLine(MemoryFileReader& reader, ChannelFields& fields, bool& loads);
+int CloseCheckedMemoryFile(MemoryFileReader& reader);
 std::string ChooseChannels(const std::string& list);
 char ChannelByte(int channel);
 ExchangeResult Exchange(const std::string& frame);

@@ -23,7 +23,6 @@
 const std::string kStandardStreamName = "-";
 std::string file_problem;
 std::string backup_made;
-bool file_had_byte_order_mark = false;
 
 const std::string kByteOrderMark = "\xEF\xBB\xBF";
 
@@ -48,35 +47,25 @@ std::string write_name;    // as typed
 std::string write_buffer;  // the whole new contents, written at the close
 FileFacts target;
 
-bool reading = false;
-bool read_ended = false;
-size_t ctrl_z_column = 0;  // where a Ctrl-Z ended the file, 0 while none has
-bool read_failed = false;
-std::string read_name;
-char read_buffer[kReadBufferSize];
-long read_length = 0;
-long read_position = 0;
-
 void Problem(const char* what, const std::string& name) {
   file_problem = std::string(what) + " \"" + name + "\": " + file_reason;
 }
 
 // Fills the read buffer when it is used up; false at the end of the file or
 // after a read error, which ends reading too but is remembered.
-bool FillReadBuffer() {
-  if (read_position < read_length) return true;
-  if (!reading || read_ended) return false;
+bool FillReadBuffer(FileReader& file) {
+  if (file.position < file.length) return true;
+  if (!file.open || file.ended) return false;
   unsigned long count = 0;
-  int error = FileRead(read_buffer, sizeof read_buffer, count);
-  read_length = static_cast<long>(count);
-  read_position = 0;
-  if (read_length > 0) return true;
+  int error = FileRead(file.buffer.data(), kReadBufferSize, count);
+  file.length = count;
+  file.position = 0;
+  if (file.length > 0) return true;
   if (error != 0) {
-    read_failed = true;
-    Problem("cannot read", read_name);
+    file.failed = true;
+    Problem("cannot read", file.name);
   }
-  read_length = 0;
-  read_ended = true;
+  file.ended = true;
   return false;
 }
 
@@ -262,12 +251,9 @@ void AbandonMemoryFileWriting() {
   FileAbandonWrite();
 }
 
-void OpenMemoryFileForReading(const std::string& name) {
-  read_length = read_position = 0;
-  read_ended = read_failed = false;
-  ctrl_z_column = 0;
-  file_had_byte_order_mark = false;
-  read_name = name;
+void OpenMemoryFileForReading(const std::string& name, FileReader& file) {
+  file = FileReader();
+  file.name = name;
   file_problem.clear();
   if (name.empty()) {
     last_error = 1;
@@ -278,89 +264,83 @@ void OpenMemoryFileForReading(const std::string& name) {
     last_error = error == 0 ? 0 : 2;
     if (error != 0) Problem("cannot open", name);
   }
-  reading = last_error == 0;
+  file.open = last_error == 0;
+  if (file.open) file.buffer.resize(kReadBufferSize);
   // A UTF-8 byte-order mark, as Windows editors write, is not part of the text.
-  if (reading && FillReadBuffer() && read_length >= 3 &&
-      kByteOrderMark.compare(0, 3, read_buffer, 3) == 0) {
-    read_position = 3;
-    file_had_byte_order_mark = true;
+  if (file.open && FillReadBuffer(file) && file.length >= 3 &&
+      file.buffer.compare(0, 3, kByteOrderMark) == 0) {
+    file.position = 3;
+    file.had_byte_order_mark = true;
   }
 }
 
-std::string ReadChannelLine() {
+std::string ReadChannelLine(FileReader& file) {
   std::string line;
-  if (!reading || read_ended) return SeparatorsAsB3(line);
+  if (!file.open || file.ended) return SeparatorsAsB3(line, &file.utf8_separator_columns);
+  const char* bytes = file.buffer.data();
   for (;;) {
-    if (!FillReadBuffer()) {
+    if (!FillReadBuffer(file)) {
       // A line cut by a read error is not a line: nothing of it is used.
-      if (read_failed) line.clear();
+      if (file.failed) line.clear();
       break;
     }
     // Take everything up to the next LF, Ctrl-Z, the end of the buffer or the
     // line's limit at once.
-    long room = static_cast<long>(kLineLimit - line.size());
-    long limit = std::min(read_length, read_position + room);
-    long stop = read_position;
-    while (stop < limit && read_buffer[stop] != '\n' && read_buffer[stop] != kEndOfFile) stop++;
-    line.append(read_buffer + read_position, stop - read_position);
-    read_position = stop;
+    size_t limit = std::min(file.length, file.position + (kLineLimit - line.size()));
+    size_t stop = file.position;
+    while (stop < limit && bytes[stop] != '\n' && bytes[stop] != kEndOfFile) stop++;
+    line.append(bytes + file.position, stop - file.position);
+    file.position = stop;
     if (line.size() == kLineLimit) {
       // The rest is the next line. But a CR on the bound is still read as
       // the bytes behind it say: of a CR LF that the bound cuts in two it is
       // this line's end, not an empty line of its own; in front of the end
       // of the file or a Ctrl-Z it is dropped.
       if (line.back() == '\r') {
-        bool more = FillReadBuffer();
-        if (!more || read_buffer[read_position] == '\n' || read_buffer[read_position] == kEndOfFile)
+        bool more = FillReadBuffer(file);
+        if (!more || bytes[file.position] == '\n' || bytes[file.position] == kEndOfFile)
           line.pop_back();
-        if (more && read_buffer[read_position] == '\n') read_position++;
+        if (more && bytes[file.position] == '\n') file.position++;
       }
-      return SeparatorsAsB3(line);
+      return SeparatorsAsB3(line, &file.utf8_separator_columns);
     }
-    if (stop == read_length) continue;
-    char ender = read_buffer[read_position++];
+    if (stop == file.length) continue;
+    char ender = bytes[file.position++];
     if (ender == kEndOfFile) {
-      read_ended = true;
-      ctrl_z_column = line.size() + 1;
+      file.ended = true;
+      file.ctrl_z_column = line.size() + 1;
       break;
     }
     if (!line.empty() && line.back() == '\r') line.pop_back();
-    return SeparatorsAsB3(line);
+    return SeparatorsAsB3(line, &file.utf8_separator_columns);
   }
   // A CR as the very last byte of the file is dropped.
   if (!line.empty() && line.back() == '\r') line.pop_back();
-  return SeparatorsAsB3(line);
+  return SeparatorsAsB3(line, &file.utf8_separator_columns);
 }
 
-bool MoreLinesToRead() {
+bool MoreLinesToRead(FileReader& file) {
   // What a Ctrl-Z left in the buffer behind it is not read.
-  if (read_ended) return false;
-  if (!FillReadBuffer()) return false;
-  if (read_buffer[read_position] != kEndOfFile) return true;
-  ctrl_z_column = 1;
+  if (file.ended) return false;
+  if (!FillReadBuffer(file)) return false;
+  if (file.buffer[file.position] != kEndOfFile) return true;
+  file.ctrl_z_column = 1;
   return false;
 }
 
-size_t CtrlZColumn() {
-  return ctrl_z_column;
-}
-
-bool ReadFailed() {
-  return read_failed;
-}
-
-int NextFileByte() {
-  if (!FillReadBuffer()) return -1;
-  return static_cast<unsigned char>(read_buffer[read_position++]);
+int NextFileByte(FileReader& file) {
+  if (!FillReadBuffer(file)) return -1;
+  return static_cast<unsigned char>(file.buffer[file.position++]);
 }
 
 // A read error ends the job here: its line names the file and the reason.
-void CloseMemoryFileAfterReading() {
-  if (!reading) return;
-  reading = false;
-  read_length = read_position = 0;
+void CloseMemoryFileAfterReading(FileReader& file) {
+  if (!file.open) return;
+  file.open = false;
+  file.ended = true;
+  file.length = file.position = 0;
   FileCloseForReading();
-  last_error = read_failed ? 2 : 0;
+  last_error = file.failed ? 2 : 0;
 }
 
 void EndWithFileProblem(int report_line) {
@@ -401,17 +381,16 @@ std::vector<FileLine> FileLines(const std::string& bytes) {
 
 bool ReadWholeFile(const std::string& name, FileBytes& file, bool fatal) {
   file = FileBytes();
-  OpenMemoryFileForReading(name);
+  FileReader reader;
+  OpenMemoryFileForReading(name, reader);
   if (last_error != 0 && fatal) EndWithFileProblem(kReadOpenLine);
   if (last_error != 0) return false;
-  file.had_mark = file_had_byte_order_mark;
+  file.had_mark = reader.had_byte_order_mark;
   int byte = 0;
-  while (file.bytes.size() <= kMemoryFileLimit && (byte = NextFileByte()) >= 0)
+  while (file.bytes.size() <= kMemoryFileLimit && (byte = NextFileByte(reader)) >= 0)
     file.bytes += static_cast<char>(byte);
-  // Here the reader's own state: taken before the close resets it.
-  bool failed = read_failed;
-  CloseMemoryFileAfterReading();
-  if ((failed || last_error != 0) && fatal) EndWithFileProblem(kReadCloseLine);
+  CloseMemoryFileAfterReading(reader);
+  if (reader.failed && fatal) EndWithFileProblem(kReadCloseLine);
   last_error = 0;
-  return !failed && file.bytes.size() <= kMemoryFileLimit;
+  return !reader.failed && file.bytes.size() <= kMemoryFileLimit;
 }

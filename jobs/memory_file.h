@@ -6,16 +6,13 @@
 // WriteMemoryFileBytes  bytes as they stand, for a file that keeps its own
 //                     line ends (a save of some channels)
 // OpenMemoryFileForReading / ReadChannelLine  / CloseMemoryFileAfterReading
-//                     the opens and closes leave their error number in last_error
+//                     a file read through a FileReader of its own; the opens
+//                     and closes leave their error number in last_error
 // AbandonMemoryFileWriting  drops an unfinished save: nothing has been written
 //                     yet (the lines wait in memory until the close), so the
 //                     file named keeps what it had (or is not made), a stream
 //                     gets nothing, and no temporary file stays
 // MoreLinesToRead     true while the file being read holds another line
-// CtrlZColumn         once a Ctrl-Z (1A) has ended the file being read: its
-//                     column in the line it stood in, counted in the file's
-//                     bytes, 1 when it began a line; 0 before
-// ReadFailed          true once a read of the file being read has failed
 // NextFileByte        the next byte of the file being read, -1 at its end or
 //                     after a read error (the CSV reader's bytes)
 // MemoryFileAbandon   closes an open memory file at once, keeping the old file
@@ -58,9 +55,25 @@ extern std::string file_problem;
 // The backup that the last close after writing made of the old contents,
 // "" for none. Written by CloseMemoryFileAfterWriting, read by the summaries.
 extern std::string backup_made;
-// True when the file being read began with a UTF-8 byte-order mark, which
-// reading skipped. Written by the opens for reading, read by --check.
-extern bool file_had_byte_order_mark;
+
+// Where the reading of one file stands: made by OpenMemoryFileForReading and
+// handed to every read of that file, which is all that reading keeps.
+struct FileReader {
+  std::string name;  // as given to the open
+  bool open = false;
+  bool ended = false;   // at the file's end, a Ctrl-Z or a failed read: nothing more comes
+  bool failed = false;  // a read failed: what was read is not the whole file
+  bool had_byte_order_mark = false;  // the file began with one, which reading skipped
+  // Once a Ctrl-Z (1A) has ended the file: its column in the line it stood
+  // in, counted in the file's bytes, 1 when it began a line; 0 before.
+  size_t ctrl_z_column = 0;
+  // The columns of the last line read whose separator B3 stood in the file
+  // as kUtf8Separator (jobs/channel_line.h), ascending.
+  std::vector<size_t> utf8_separator_columns;
+  std::string buffer;  // bytes read from the file and not yet taken: [position, length)
+  size_t length = 0;
+  size_t position = 0;
+};
 
 // No memory file comes near this size; a file that does is not one.
 constexpr size_t kMemoryFileLimit = 1 << 20;
@@ -82,13 +95,11 @@ void WriteChannelLine(const std::string& line);
 void WriteMemoryFileBytes(const std::string& bytes);
 void CloseMemoryFileAfterWriting();
 void AbandonMemoryFileWriting();
-void OpenMemoryFileForReading(const std::string& name);
-std::string ReadChannelLine();
-bool MoreLinesToRead();
-size_t CtrlZColumn();
-bool ReadFailed();
-int NextFileByte();
-void CloseMemoryFileAfterReading();
+void OpenMemoryFileForReading(const std::string& name, FileReader& file);
+std::string ReadChannelLine(FileReader& file);
+bool MoreLinesToRead(FileReader& file);
+int NextFileByte(FileReader& file);
+void CloseMemoryFileAfterReading(FileReader& file);
 void MemoryFileAbandon();
 [[noreturn]] void EndWithFileProblem(int report_line);
 bool SameFile(const std::string& one, const std::string& other);

@@ -196,10 +196,11 @@ std::string AnswerCommand(char command, const std::string& data) {
 }
 
 bool LoadChannels(const std::string& path) {
-  OpenMemoryFileForReading(path);
+  FileReader file;
+  OpenMemoryFileForReading(path, file);
   if (last_error != 0) return false;
   for (int channel = 0; channel < kChannels; channel++) {
-    std::string line = ReadChannelLine();
+    std::string line = ReadChannelLine(file);
     // Each line stands alone: a mode or filter text that is not recognised
     // gives LSB and 6.0, not what the line before had.
     current_mode = 0;
@@ -210,7 +211,7 @@ bool LoadChannels(const std::string& path) {
     fields.name.resize(kNameLength, ' ');
     Fill(channel, fields.frequency, fields.mode, fields.filter, fields.name);
   }
-  CloseMemoryFileAfterReading();
+  CloseMemoryFileAfterReading(file);
   return true;
 }
 

@@ -18,16 +18,17 @@ std::string Records(const std::string& bytes) {
   ScratchDirectory directory;
   std::string name = directory / "list.csv";
   std::ofstream(name, std::ios::binary) << bytes;
-  OpenCsvForReading(name);
+  CsvReader csv;
+  OpenCsvForReading(name, csv);
   std::string text;
   CsvRecord record;
-  while (ReadCsvRecord(record, ",;")) {
+  while (ReadCsvRecord(csv, record, ",;")) {
     text += (text.empty() ? "" : " ") + std::to_string(record.line) + ":";
     if (record.open_quote_line != 0)
       text += "(quote open at " + std::to_string(record.open_quote_line) + ")";
     for (size_t i = 0; i < record.fields.size(); i++) text += (i ? "|" : "") + record.fields[i];
   }
-  CloseCsvAfterReading();
+  CloseCsvAfterReading(csv);
   EXPECT_EQ(last_error, 0);
   return text;
 }

@@ -183,11 +183,12 @@ TEST_F(WriteMemoryFileTest, AFailedWriteInPlaceKeepsTheOldContents) {
 }
 
 TEST(ReadingAFile, AReadErrorIsAnError) {
-  OpenMemoryFileForReading("/proc/self/mem");  // every read fails
+  FileReader file;
+  OpenMemoryFileForReading("/proc/self/mem", file);  // every read fails
   ASSERT_EQ(last_error, 0);
-  EXPECT_EQ(ReadChannelLine(), "");
-  EXPECT_TRUE(ReadFailed());
-  CloseMemoryFileAfterReading();
+  EXPECT_EQ(ReadChannelLine(file), "");
+  EXPECT_TRUE(file.failed);
+  CloseMemoryFileAfterReading(file);
   EXPECT_EQ(last_error, 2);
   EXPECT_EQ(file_problem, "cannot read \"/proc/self/mem\": Input/output error");
 }

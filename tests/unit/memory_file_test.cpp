@@ -251,17 +251,18 @@ INSTANTIATE_TEST_SUITE_P(
 
 class ReadChannelLineTest : public testing::Test {
  protected:
-  void TearDown() override { CloseMemoryFileAfterReading(); }
+  void TearDown() override { CloseMemoryFileAfterReading(file); }
+  FileReader file;
 
   // Opens a file holding `content` and reads `count` lines from it.
   std::vector<std::string> ReadLines(const std::string& content, int count = 62) {
     std::string name = directory / "memories.txt";
     std::ofstream(name, std::ios::binary) << content;
-    OpenMemoryFileForReading(name);
+    OpenMemoryFileForReading(name, file);
     EXPECT_EQ(last_error, 0);
     std::vector<std::string> lines;
-    for (int i = 0; i < count; i++) lines.push_back(ReadChannelLine());
-    CloseMemoryFileAfterReading();
+    for (int i = 0; i < count; i++) lines.push_back(ReadChannelLine(file));
+    CloseMemoryFileAfterReading(file);
     EXPECT_EQ(last_error, 0);
     return lines;
   }
@@ -377,7 +378,7 @@ TEST_F(ReadChannelLineTest, AUtf8SeparatorIsTheByteB3) {
   // An incomplete sequence stays as it is.
   EXPECT_EQ(ReadLines("  5" + utf8_bar + "14.23450" + utf8_bar + "\xE2\x94|\r\n", 1),
             Then({"  5" + bar + "14.23450" + bar + "\xE2\x94|"}, 1));
-  EXPECT_EQ(utf8_separator_columns, (std::vector<size_t>{4, 13}));
+  EXPECT_EQ(file.utf8_separator_columns, (std::vector<size_t>{4, 13}));
 }
 
 TEST_F(ReadChannelLineTest, AUtf8SeparatorInANameOfASavedLineStaysThreeNameBytes) {
@@ -395,20 +396,20 @@ TEST_F(ReadChannelLineTest, AUtf8SeparatorInANameOfASavedLineStaysThreeNameBytes
 TEST_F(ReadChannelLineTest, AByteOrderMarkIsSkipped) {
   std::string line = FormatChannelLine(0, true, "1423450", "BEACON ", 1, 2);
   EXPECT_EQ(ReadLines("\xEF\xBB\xBF" + line + "\r\n", 2), Then({line}, 2));
-  EXPECT_TRUE(file_had_byte_order_mark);
+  EXPECT_TRUE(file.had_byte_order_mark);
   EXPECT_EQ(ReadLines("x\xEF\xBB\xBF\r\n", 1), Then({"x\xEF\xBB\xBF"}, 1));
-  EXPECT_FALSE(file_had_byte_order_mark);
+  EXPECT_FALSE(file.had_byte_order_mark);
 }
 
 TEST_F(ReadChannelLineTest, OpenErrors) {
-  OpenMemoryFileForReading("");
+  OpenMemoryFileForReading("", file);
   EXPECT_EQ(last_error, 1);
-  EXPECT_EQ(ReadChannelLine(), "");
-  OpenMemoryFileForReading(directory / "missing.txt");
+  EXPECT_EQ(ReadChannelLine(file), "");
+  OpenMemoryFileForReading(directory / "missing.txt", file);
   EXPECT_EQ(last_error, 2);
-  OpenMemoryFileForReading(directory.path().string());
+  OpenMemoryFileForReading(directory.path().string(), file);
   EXPECT_EQ(last_error, 2);
-  EXPECT_EQ(ReadChannelLine(), "");
+  EXPECT_EQ(ReadChannelLine(file), "");
 }
 
 // ---- Writing a file ----
