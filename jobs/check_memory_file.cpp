@@ -17,7 +17,7 @@ namespace {
 
 // A column of the line as read, counted as the file has it: a separator
 // written in UTF-8 takes three bytes there, one in the line.
-size_t FileColumn(MemoryFileReader& reader, size_t column) {
+size_t FileColumn(const MemoryFileReader& reader, size_t column) {
   size_t file_column = column;
   for (size_t separator : reader.file.utf8_separator_columns) {
     if (separator < column) file_column += 2;
@@ -27,21 +27,21 @@ size_t FileColumn(MemoryFileReader& reader, size_t column) {
 
 // A file column of a line, as shown: the first line's columns stand behind
 // the byte-order mark in the file.
-size_t Shown(MemoryFileReader& reader, int line, size_t file_column) {
+size_t Shown(const MemoryFileReader& reader, int line, size_t file_column) {
   return file_column + (line == 1 && reader.file.had_byte_order_mark ? 3 : 0);
 }
 
 // Column numbers in the words of a finding, counted as its place is: in the
 // file's bytes.
-std::string ColumnNumber(MemoryFileReader& reader, size_t column) {
+std::string ColumnNumber(const MemoryFileReader& reader, size_t column) {
   return std::to_string(Shown(reader, reader.checking_line, FileColumn(reader, column)));
 }
 
-std::string ColumnText(MemoryFileReader& reader, size_t column) {
+std::string ColumnText(const MemoryFileReader& reader, size_t column) {
   return "column " + ColumnNumber(reader, column);
 }
 
-std::string ColumnsText(MemoryFileReader& reader, size_t first, size_t last) {
+std::string ColumnsText(const MemoryFileReader& reader, size_t first, size_t last) {
   return "columns " + ColumnNumber(reader, first) + "-" + ColumnNumber(reader, last);
 }
 
