@@ -28,17 +28,17 @@ Sent Send(const std::string& frame, const char* command, int channel, LoadTally&
   tally.sent_again += exchanged.sent.tries - 1;
   tally.unanswered = {command, channel, exchanged, ""};
   if (!exchanged.answered) return Sent::kUnanswered;
-  tally.unanswered.reply = civ_buffer;
+  tally.unanswered.reply = exchanged.reply;
   if (replies_out_of_step) {
     tally.unanswered.reply = late_reply;
     return Sent::kOutOfStep;
   }
-  if (ReplyStatusIs(ReplyOk)) return Sent::kAccepted;
+  if (ReplyStatusIs(exchanged.reply, ReplyOk)) return Sent::kAccepted;
   // FB and FA carry no command: an FA may be an earlier frame's answer, come
   // late, with this frame's own behind it. A reply while the line falls
   // quiet says so.
-  if (ReplyStatusIs(ReplyRefused) && !LetRepliesSettle()) return Sent::kRefused;
-  TraceNote(std::string("no answer to ") + command + " in " + FrameHex(civ_buffer));
+  if (ReplyStatusIs(exchanged.reply, ReplyRefused) && !LetRepliesSettle()) return Sent::kRefused;
+  TraceNote(std::string("no answer to ") + command + " in " + FrameHex(exchanged.reply));
   return Sent::kOutOfStep;
 }
 

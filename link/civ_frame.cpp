@@ -12,7 +12,7 @@
 #include "link/serial_port.h"
 #include "text/text.h"
 
-std::string civ_buffer;  // the last command frame built by a job, or the last reply
+std::string civ_buffer;  // the last frame SendFrame sent, or the last reply ReceiveReply took
 std::string frame_header = "\xFE\xFE\x04\xF1";
 bool replies_out_of_step = false;
 std::string late_reply;
@@ -145,40 +145,41 @@ void WaitForQuietLine() {
   if (PortHasInput()) TraceBytes("busy", PortRead(PortPending()));
 }
 
-// The bytes of one read, one at a time, into the frame growing in
-// civ_buffer, until it is the radio's whole reply to this program
-// (`complete`); returns how many bytes that took. Bytes that belong to no
-// frame go to `noise`; frames for other devices are traced and dropped.
-size_t TakeReplyBytes(const std::string& bytes, bool& complete, std::string& noise) {
+// The bytes of one read, one at a time, into the frame growing in `reply`,
+// until it is the radio's whole reply to this program (`complete`); returns
+// how many bytes that took. Bytes that belong to no frame go to `noise`;
+// frames for other devices are traced and dropped.
+size_t TakeReplyBytes(const std::string& bytes, std::string& reply, bool& complete,
+                      std::string& noise) {
   size_t used = 0;
   while (used < bytes.size() && !complete) {
     char byte = bytes[used++];
     // A frame starts at FE FE: what comes before it is line noise, and an
     // FE FE inside a frame starts it again (a longer preamble too).
     bool preamble = byte == frame_header[0];
-    if (civ_buffer.size() < 2 && !preamble) {
-      noise += civ_buffer + byte;
-      civ_buffer.clear();
+    if (reply.size() < 2 && !preamble) {
+      noise += reply + byte;
+      reply.clear();
       continue;
     }
-    if (preamble && civ_buffer.size() >= 2 && civ_buffer.back() == byte) {
-      noise += civ_buffer.substr(0, civ_buffer.size() - 1);
-      civ_buffer.erase(0, civ_buffer.size() - 1);
+    if (preamble && reply.size() >= 2 && reply.back() == byte) {
+      noise += reply.substr(0, reply.size() - 1);
+      reply.erase(0, reply.size() - 1);
     }
-    civ_buffer += byte;
+    reply += byte;
     if (byte != FrameEnd) continue;
-    if (ForSomeoneElse(civ_buffer)) {
+    if (ForSomeoneElse(reply)) {
       // An announcement, or another controller's question or its answer:
       // not the reply; the window goes on.
-      TraceBytes("other", civ_buffer);
-      civ_buffer.clear();
+      TraceBytes("other", reply);
+      reply.clear();
       continue;
     }
     // The radio's reply to this program holds at least its status byte;
     // anything shorter is a fragment.
-    if (civ_buffer.size() <= kReplyStatus) {
-      noise += civ_buffer;
-      civ_buffer.clear();
+    if (reply.size() <= kReplyStatus) {
+      noise += reply;
+      reply.clear();
       continue;
     }
     complete = true;
@@ -218,9 +219,9 @@ bool LetRepliesSettle() {
   return NoteLate(came);
 }
 
-FrameSent SendFrame() {
+FrameSent SendFrame(const std::string& frame) {
+  civ_buffer = frame;
   DrainStale();
-  const std::string frame = civ_buffer;
   FrameSent sent;
   // Every frame the jobs send may go out twice without harm: reads, and
   // settings to the same value.
@@ -250,8 +251,8 @@ bool ForSomeoneElse(const std::string& bytes) {
   return bytes.compare(start, 2, ReplyHeader(), 2, 2) != 0;
 }
 
-bool ReceiveReply(double window) {
-  civ_buffer.clear();
+bool ReceiveReply(std::string& reply, double window) {
+  reply.clear();
   bool complete = false;
   const double start = SecondsNow();
   size_t taken = 0;  // bytes of this window, frames for others included
@@ -270,7 +271,7 @@ bool ReceiveReply(double window) {
     if (bytes.empty()) break;  // bytes waiting that the port will not give: no reply
     taken += bytes.size();
     std::string noise;  // bytes of this read that belong to no frame
-    size_t used = TakeReplyBytes(bytes, complete, noise);
+    size_t used = TakeReplyBytes(bytes, reply, complete, noise);
     if (!noise.empty()) TraceBytes("noise", noise);
     TraceBytes("reply", bytes.substr(0, used));
     // Bytes behind the reply's FD are nobody's reply; the next frame would
@@ -286,7 +287,8 @@ bool ReceiveReply(double window) {
                     : PortHungUp()         ? "ended by a hang-up"
                     : taken >= kReplyLimit ? "full"
                                            : "timed out";
-  TraceWindow(how, SecondsNow() - start, civ_buffer.size());
+  TraceWindow(how, SecondsNow() - start, reply.size());
+  civ_buffer = reply;
   return complete;
 }
 
@@ -305,6 +307,12 @@ std::string FrameHex(const std::string& bytes) {
   return text;
 }
 
+// Each character enters as its code less that of "0", unchecked, and each
+// byte keeps its low eight bits. So a blank in a tens place (" 705000")
+// wraps to the digit 0, and a missing character counts as code 0. The load
+// sends only seven checked digits; the virtual radio's --channel and memory
+// file, the radio fuzzer and the unit tests' blank and short cases still
+// come through here, and the bytes they give are the radio's channels.
 std::string EncodeFrequency(const std::string& digits) {
   auto code = [&](size_t position) -> int {
     return position <= digits.size() ? static_cast<unsigned char>(digits[position - 1]) : 0;
@@ -317,51 +325,57 @@ std::string EncodeFrequency(const std::string& digits) {
   return bytes;
 }
 
-std::string DecodeFrequency() {
-  if (civ_buffer.empty()) return "000000000";
+std::string DecodeFrequency(const std::string& reply) {
+  // Nine zeros, not seven, for no reply at all: the length tells a silent
+  // radio from a frequency of 0 Hz, and that is how the program has always
+  // given it.
+  if (reply.empty()) return "000000000";
   std::string bytes;
   for (size_t position = kReplyFrequency; position < kReplyFrequency + 4; position++)
-    bytes += static_cast<char>(ReplyByte(position));
+    bytes += static_cast<char>(ReplyByte(reply, position));
   return FrequencyDigitsOf(bytes);
 }
 
+// Each character's value as a typed number (TextToNumber): a digit its
+// value, any other character (a blank, a letter) 0, unchecked. The clock
+// frame hands it strftime's digits only; ClockFrame's unit test and the
+// clock's e2e frames are the bytes it gives for them.
 char PackedDecimal(char tens, char units) {
   long value =
       std::lround(TextToNumber(std::string(1, tens)) * 16 + TextToNumber(std::string(1, units)));
   return static_cast<char>(value & 0xFF);
 }
 
-int ReplyByte(size_t position) {
-  return position >= 1 && position <= civ_buffer.size()
-             ? static_cast<unsigned char>(civ_buffer[position - 1])
-             : 0;
+int ReplyByte(const std::string& reply, size_t position) {
+  return position >= 1 && position <= reply.size() ? static_cast<unsigned char>(reply[position - 1])
+                                                   : 0;
 }
 
-int ReplyFilter() {
+int ReplyFilter(const std::string& reply) {
   // A mode-only reply has its FD where the filter would stand.
-  return civ_buffer.size() > kReplyFilter ? ReplyByte(kReplyFilter) : 0;
+  return reply.size() > kReplyFilter ? ReplyByte(reply, kReplyFilter) : 0;
 }
 
-bool ReplyAnswers(char command, bool refusal_answers) {
-  if (refusal_answers && ReplyStatusIs(ReplyRefused)) return true;
+bool ReplyAnswers(const std::string& reply, char command, bool refusal_answers) {
+  if (refusal_answers && ReplyStatusIs(reply, ReplyRefused)) return true;
   // Data bytes: those between the status byte and the FD.
-  size_t data = civ_buffer.size() > kReplyStatus ? civ_buffer.size() - kReplyStatus - 1 : 0;
+  size_t data = reply.size() > kReplyStatus ? reply.size() - kReplyStatus - 1 : 0;
   switch (command) {
     case ReadFrequency:
       // A radio answers the same way each time: four bytes from one that
       // has sent five lost one on the way.
-      if (!ReplyStatusIs(ReadFrequency) || (data != 4 && data != 5)) return false;
+      if (!ReplyStatusIs(reply, ReadFrequency) || (data != 4 && data != 5)) return false;
       if (data == 4 && five_frequency_bytes) return false;
       for (size_t position = kReplyFrequency; position < kReplyFrequency + data; position++) {
-        if (PackedValue(static_cast<char>(ReplyByte(position))) < 0) return false;
+        if (PackedValue(static_cast<char>(ReplyByte(reply, position))) < 0) return false;
       }
       return true;
     case ReadMode:
-      return ReplyStatusIs(ReadMode) && data >= 1;
+      return ReplyStatusIs(reply, ReadMode) && data >= 1;
     case ReadName:
-      return ReplyStatusIs(ReadName);
+      return ReplyStatusIs(reply, ReadName);
     default:
-      return ReplyStatusIs(ReplyOk);
+      return ReplyStatusIs(reply, ReplyOk);
   }
 }
 
@@ -369,20 +383,20 @@ void UseRadioAddress(char address) {
   frame_header[2] = address;
 }
 
-int ReplySource() {
-  return ReplyByte(4);
+int ReplySource(const std::string& reply) {
+  return ReplyByte(reply, 4);
 }
 
 double ByteTime() {
   return 10.0 / PortSpeed();
 }
 
-bool ReplyStatusIs(char code) {
-  return civ_buffer.size() >= kReplyStatus && civ_buffer[kReplyStatus - 1] == code;
+bool ReplyStatusIs(const std::string& reply, char code) {
+  return reply.size() >= kReplyStatus && reply[kReplyStatus - 1] == code;
 }
 
-void NoteFrequencyAnswer() {
-  if (civ_buffer.size() == kReplyFrequency + 5) five_frequency_bytes = true;
+void NoteFrequencyAnswer(const std::string& reply) {
+  if (reply.size() == kReplyFrequency + 5) five_frequency_bytes = true;
 }
 
 bool HoldsReplyFrame(const std::string& bytes) {
