@@ -66,9 +66,11 @@ ExchangeResult Exchange(const std::string& frame) {
   if (result.sent.tries > 1) {
     // A frame sent again after a collision may have been heard each time:
     // a second answer to it is no sign of replies out of step. The line
-    // falls quiet before the next frame, taking it away.
+    // falls quiet before the next frame, taking it away. A reply that
+    // answers none of its tries is such a sign.
     LetRepliesSettle();
-    replies_out_of_step = out_of_step_before;
+    replies_out_of_step = out_of_step_before || !result.sent.stray_reply.empty();
+    if (!result.sent.stray_reply.empty()) late_reply = result.sent.stray_reply;
   }
   result.hung_up = PortHungUp();
   result.answered = result.sent.echo_as_sent && result.reply_complete;

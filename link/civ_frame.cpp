@@ -132,17 +132,41 @@ std::string SendOnce(const std::string& frame, bool first) {
 
 // Another device talked over the frame: both wait until the line falls
 // quiet, then each for a random while of its own, so that they do not start
-// together again. What came meanwhile is nobody's reply to this frame.
-void WaitForQuietLine() {
+// together again. What came meanwhile is nobody's reply to this frame; it is
+// returned, to be looked at for replies to earlier frames.
+std::string WaitForQuietLine() {
+  std::string busy;
   for (int look = 0; look < kQuietLooks && !PortHungUp(); look++) {
     PauseMilliseconds(ByteTimesMs(kQuietBytes));
     unsigned waiting = PortPending();
     if (waiting == 0) break;
-    TraceBytes("busy", PortRead(waiting));
+    std::string bytes = PortRead(waiting);
+    TraceBytes("busy", bytes);
+    busy += bytes;
   }
   static std::minstd_rand pauses(static_cast<unsigned>(std::fmod(SecondsNow(), 1.0) * 1e9) + 1);
   PauseMilliseconds(std::uniform_int_distribution<int>(0, ByteTimesMs(kLongestPauseBytes))(pauses));
-  if (PortHasInput()) TraceBytes("busy", PortRead(PortPending()));
+  if (PortHasInput()) {
+    std::string bytes = PortRead(PortPending());
+    TraceBytes("busy", bytes);
+    busy += bytes;
+  }
+  return busy;
+}
+
+// The first whole reply from the radio among bytes that answers no try of a
+// command (a refused read among them, as AskInStep counts it): an earlier
+// frame's, come late; "" for none.
+std::string StrayReply(const std::string& bytes, char command) {
+  const std::string header = ReplyHeader();
+  const bool read = command == ReadFrequency || command == ReadMode || command == ReadName;
+  for (size_t at = bytes.find(header); at != std::string::npos; at = bytes.find(header, at + 1)) {
+    size_t end = bytes.find(FrameEnd, at);
+    if (end == std::string::npos) break;
+    std::string reply = bytes.substr(at, end - at + 1);
+    if (reply.size() > kReplyStatus && !ReplyAnswers(reply, command, !read)) return reply;
+  }
+  return "";
 }
 
 // The bytes of one read, one at a time, into the frame growing in `reply`,
@@ -223,6 +247,8 @@ FrameSent SendFrame(const std::string& frame) {
   civ_buffer = frame;
   DrainStale();
   FrameSent sent;
+  // Its command byte stands where a reply's status byte does.
+  const char command = static_cast<char>(ReplyByte(frame, kReplyStatus));
   // Every frame the jobs send may go out twice without harm: reads, and
   // settings to the same value.
   for (sent.tries = 1;; sent.tries++) {
@@ -235,7 +261,8 @@ FrameSent SendFrame(const std::string& frame) {
         !sent.echo_as_sent && !echo.empty() && echo.compare(0, 4, ReplyHeader()) != 0;
     if (sent.echo_changed) TraceEchoDiffers(frame, echo);
     if (!sent.echo_changed || sent.tries == kSendTries || PortHungUp()) break;
-    WaitForQuietLine();
+    std::string stray = StrayReply(WaitForQuietLine(), command);
+    if (sent.stray_reply.empty()) sent.stray_reply = stray;
   }
   return sent;
 }

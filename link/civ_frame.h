@@ -57,6 +57,9 @@ struct FrameSent {
   int tries = 0;
   bool echo_as_sent = false;  // whole and as sent
   bool echo_changed = false;  // changed: another device talked at the same time
+  // A reply from the radio that answers no try of the frame, come while the
+  // line fell quiet after a collision: an earlier frame's, late; "" for none.
+  std::string stray_reply;
 };
 
 // Tries of one frame whose echo keeps coming back changed; bytes one reply
