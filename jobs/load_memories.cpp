@@ -213,6 +213,16 @@ void LoadCheckedChannels(const CheckedFile& checked, LoadTally& tally,
     previous = channel;
     previous_sent = sent;
   }
+  // Behind the last channel no frame of its own finds a reply come late (a
+  // copy taken for its StoreMemory's answer, the refusal behind it): the
+  // line is let fall quiet, and a reply meanwhile sends that channel again.
+  if (previous >= 0 && !tally.unanswered.command && LetRepliesSettle()) {
+    TraceNote("channel " + std::to_string(previous) + " sent again: a reply came late after it");
+    Forget(previous, previous_sent, tally);
+    tally.sent_again += 5;
+    bool before_in_doubt = false;
+    LoadChannel(previous, checked.fields[previous], tally, before_in_doubt);
+  }
   tally.left = kChannels - loads;
   PrintProgress("");
 }
