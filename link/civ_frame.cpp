@@ -249,6 +249,7 @@ FrameSent SendFrame(const std::string& frame) {
   FrameSent sent;
   // Its command byte stands where a reply's status byte does.
   const char command = static_cast<char>(ReplyByte(frame, kReplyStatus));
+  std::string around;  // the changed echoes, and what came while the line fell quiet
   // Every frame the jobs send may go out twice without harm: reads, and
   // settings to the same value.
   for (sent.tries = 1;; sent.tries++) {
@@ -260,10 +261,11 @@ FrameSent SendFrame(const std::string& frame) {
     sent.echo_changed =
         !sent.echo_as_sent && !echo.empty() && echo.compare(0, 4, ReplyHeader()) != 0;
     if (sent.echo_changed) TraceEchoDiffers(frame, echo);
+    if (sent.echo_changed) around += echo;
     if (!sent.echo_changed || sent.tries == kSendTries || PortHungUp()) break;
-    std::string stray = StrayReply(WaitForQuietLine(), command);
-    if (sent.stray_reply.empty()) sent.stray_reply = stray;
+    around += WaitForQuietLine();
   }
+  sent.stray_reply = StrayReply(around, command);
   return sent;
 }
 
@@ -335,11 +337,10 @@ std::string FrameHex(const std::string& bytes) {
 }
 
 // Each character enters as its code less that of "0", unchecked, and each
-// byte keeps its low eight bits. So a blank in a tens place (" 705000")
-// wraps to the digit 0, and a missing character counts as code 0. The load
-// sends only seven checked digits; the virtual radio's --channel and memory
-// file, the radio fuzzer and the unit tests' blank and short cases still
-// come through here, and the bytes they give are the radio's channels.
+// byte keeps its low eight bits: a blank in a tens place (" 705000") wraps
+// to 0, a missing character counts as code 0. The load sends seven checked
+// digits only; the virtual radio's channels (--channel, its memory file) and
+// the unit tests' blank and short cases rely on this arithmetic.
 std::string EncodeFrequency(const std::string& digits) {
   auto code = [&](size_t position) -> int {
     return position <= digits.size() ? static_cast<unsigned char>(digits[position - 1]) : 0;
@@ -353,9 +354,8 @@ std::string EncodeFrequency(const std::string& digits) {
 }
 
 std::string DecodeFrequency(const std::string& reply) {
-  // Nine zeros, not seven, for no reply at all: the length tells a silent
-  // radio from a frequency of 0 Hz, and that is how the program has always
-  // given it.
+  // Nine zeros for no reply at all, not seven: so the program has always
+  // given a silent radio, apart from a frequency of 0 Hz.
   if (reply.empty()) return "000000000";
   std::string bytes;
   for (size_t position = kReplyFrequency; position < kReplyFrequency + 4; position++)
