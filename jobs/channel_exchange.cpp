@@ -59,17 +59,18 @@ char ChannelByte(int channel) {
 }
 
 ExchangeResult Exchange(const std::string& frame) {
-  civ_buffer = frame;
   ExchangeResult result;
   const bool out_of_step_before = replies_out_of_step;
-  result.sent = SendFrame();
-  result.reply_complete = ReceiveReply();
+  result.sent = SendFrame(frame);
+  result.reply_complete = ReceiveReply(result.reply);
   if (result.sent.tries > 1) {
     // A frame sent again after a collision may have been heard each time:
     // a second answer to it is no sign of replies out of step. The line
-    // falls quiet before the next frame, taking it away.
+    // falls quiet before the next frame, taking it away. A reply that
+    // answers none of its tries is such a sign.
     LetRepliesSettle();
-    replies_out_of_step = out_of_step_before;
+    replies_out_of_step = out_of_step_before || !result.sent.stray_reply.empty();
+    if (!result.sent.stray_reply.empty()) late_reply = result.sent.stray_reply;
   }
   result.hung_up = PortHungUp();
   result.answered = result.sent.echo_as_sent && result.reply_complete;
@@ -77,39 +78,41 @@ ExchangeResult Exchange(const std::string& frame) {
 }
 
 bool AskForAnswer(char command, const std::string& data, bool refusal_answers, const char* name,
-                  Unanswered& unanswered) {
+                  std::string& reply, Unanswered& unanswered) {
   for (int tries = 1;; tries++) {
     ExchangeResult exchanged = Exchange(frame_header + command + data + FrameEnd);
-    if (exchanged.answered && ReplyAnswers(command, refusal_answers)) {
-      if (command == ReadFrequency) NoteFrequencyAnswer();
+    reply = exchanged.reply;
+    if (exchanged.answered && ReplyAnswers(reply, command, refusal_answers)) {
+      if (command == ReadFrequency) NoteFrequencyAnswer(reply);
       return true;
     }
     if (exchanged.answered) {
       // A refusal, or a reply to something else (late, or garbled on the
       // line): a read asked again changes nothing in the radio.
-      TraceNote(std::string("no answer to ") + name + " in " + FrameHex(civ_buffer) +
+      TraceNote(std::string("no answer to ") + name + " in " + FrameHex(reply) +
                 (tries < kAskTries ? ": asking again" : ": giving up"));
       if (tries < kAskTries) continue;
     }
     unanswered.command = name;
     unanswered.exchange = exchanged;
-    unanswered.reply = exchanged.answered ? civ_buffer : "";
+    unanswered.reply = exchanged.answered ? reply : "";
     return false;
   }
 }
 
 Asked AskInStep(char command, const std::string& data, bool refusal_answers, const char* name,
-                Unanswered& unanswered) {
+                std::string& reply, Unanswered& unanswered) {
   ExchangeResult exchanged = Exchange(frame_header + command + data + FrameEnd);
+  reply = exchanged.reply;
   unanswered.command = name;
   unanswered.exchange = exchanged;
   if (!exchanged.answered) {
     unanswered.reply.clear();
     return Asked::kStopped;
   }
-  if (!ReplyAnswers(command, refusal_answers)) {
-    unanswered.reply = civ_buffer;
-    TraceNote(std::string("no answer to ") + name + " in " + FrameHex(civ_buffer));
+  if (!ReplyAnswers(reply, command, refusal_answers)) {
+    unanswered.reply = reply;
+    TraceNote(std::string("no answer to ") + name + " in " + FrameHex(reply));
     return Asked::kOutOfStep;
   }
   if (replies_out_of_step) {
@@ -119,7 +122,7 @@ Asked AskInStep(char command, const std::string& data, bool refusal_answers, con
     TraceNote(std::string("a reply out of step, ") + FrameHex(late_reply) + ", around " + name);
     return Asked::kOutOfStep;
   }
-  if (command == ReadFrequency) NoteFrequencyAnswer();
+  if (command == ReadFrequency) NoteFrequencyAnswer(reply);
   unanswered.command = nullptr;
   return Asked::kAnswered;
 }

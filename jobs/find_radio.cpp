@@ -30,15 +30,28 @@ bool AtSpeed(uint32_t speed) {
   return true;
 }
 
+// One look at the port's speed and the radio's address, as LookForRadio;
+// the reply it took into `reply`. Not an Exchange: a look that gets no echo
+// ends at once, and its reply window is a short one.
+bool Look(bool& echoed, std::string& reply) {
+  FrameSent sent = SendFrame(frame_header + ReadFrequency + FrameEnd);
+  if (sent.echo_as_sent || sent.echo_changed) echoed = true;
+  if (!sent.echo_as_sent) return false;
+  if (!PortHasInput() && !PortWaitInput(kAnswerTime)) return false;
+  return ReceiveReply(reply, kAnswerTime + kReplyBytes * ByteTime()) &&
+         ReplyAnswers(reply, ReadFrequency, false);
+}
+
 // One look at that speed; true when it ends a search: a radio answered
 // (`found` says at which speed and from which address) or the line did not
 // echo.
 bool LookEnds(uint32_t speed, RadioFound& found) {
   if (!AtSpeed(speed)) return false;
   found.echoed = false;
-  if (LookForRadio(found.echoed)) {
+  std::string reply;
+  if (Look(found.echoed, reply)) {
     found.speed = speed;
-    found.address = ReplySource();
+    found.address = ReplySource(reply);
     return true;
   }
   return !found.echoed;
@@ -64,12 +77,8 @@ std::string SpeedsText(const std::vector<uint32_t>& speeds) {
 }
 
 bool LookForRadio(bool& echoed) {
-  civ_buffer = frame_header + ReadFrequency + FrameEnd;
-  FrameSent sent = SendFrame();
-  if (sent.echo_as_sent || sent.echo_changed) echoed = true;
-  if (!sent.echo_as_sent) return false;
-  if (!PortHasInput() && !PortWaitInput(kAnswerTime)) return false;
-  return ReceiveReply(kAnswerTime + kReplyBytes * ByteTime()) && ReplyAnswers(ReadFrequency, false);
+  std::string reply;
+  return Look(echoed, reply);
 }
 
 uint32_t FindRadioSpeed(bool& echoed) {

@@ -62,18 +62,20 @@
 //                   empty text keeps a line): each new line keeps the old
 //                   one's line end and separator form, every other byte stays
 // ChannelByte       a channel number as one packed-decimal byte
-// Exchange          puts a command frame in civ_buffer, sends it, and collects the
-//                   reply; how that went (ExchangeResult)
+// Exchange          sends a command frame and collects the reply; the reply and
+//                   how the exchange went (ExchangeResult)
 // AskForAnswer      the frame of a command and its data, exchanged and sent again
 //                   while the reply is no answer to the command (ReplyAnswers),
 //                   kAskTries in all; true when it was answered, else false with
 //                   `unanswered` saying how (the last reply, when every try came
-//                   back without its answer)
+//                   back without its answer). `reply`: the last try's, the
+//                   answer when it was answered
 // AskInStep         the frame of a command and its data, exchanged once within a
 //                   try at a channel: kAnswered when the reply answers it and the
 //                   replies are in step; kOutOfStep when the reply is no answer to
 //                   it or the replies are out of step; kStopped when the exchange
-//                   went unanswered; `unanswered` says which frame and reply
+//                   went unanswered; `reply` is what came back, `unanswered` says
+//                   which frame and reply
 // ClockFrame        the SetClock frame of a local date and time
 #pragma once
 #include <cstdio>
@@ -91,9 +93,10 @@ constexpr int kChannels = 62;
 // another command).
 constexpr int kAskTries = 3;
 
-// How one exchange went: what SendFrame and ReceiveReply found.
+// How one exchange went: what SendFrame and ReceiveReply found, and the reply.
 struct ExchangeResult {
   FrameSent sent;
+  std::string reply;            // what the reply window took: a reply, part of one, or nothing
   bool reply_complete = false;  // the reply window ended at a reply's FD
   bool hung_up = false;         // the port had hung up by its end
   // The whole echo came back as sent and the reply was complete. A refusal
@@ -281,7 +284,7 @@ std::string ChooseChannels(const std::string& list);
 char ChannelByte(int channel);
 ExchangeResult Exchange(const std::string& frame);
 bool AskForAnswer(char command, const std::string& data, bool refusal_answers, const char* name,
-                  Unanswered& unanswered);
+                  std::string& reply, Unanswered& unanswered);
 Asked AskInStep(char command, const std::string& data, bool refusal_answers, const char* name,
-                Unanswered& unanswered);
+                std::string& reply, Unanswered& unanswered);
 std::string ClockFrame(const std::tm& local);

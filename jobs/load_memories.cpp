@@ -28,17 +28,17 @@ Sent Send(const std::string& frame, const char* command, int channel, LoadTally&
   tally.sent_again += exchanged.sent.tries - 1;
   tally.unanswered = {command, channel, exchanged, ""};
   if (!exchanged.answered) return Sent::kUnanswered;
-  tally.unanswered.reply = civ_buffer;
+  tally.unanswered.reply = exchanged.reply;
   if (replies_out_of_step) {
     tally.unanswered.reply = late_reply;
     return Sent::kOutOfStep;
   }
-  if (ReplyStatusIs(ReplyOk)) return Sent::kAccepted;
+  if (ReplyStatusIs(exchanged.reply, ReplyOk)) return Sent::kAccepted;
   // FB and FA carry no command: an FA may be an earlier frame's answer, come
   // late, with this frame's own behind it. A reply while the line falls
   // quiet says so.
-  if (ReplyStatusIs(ReplyRefused) && !LetRepliesSettle()) return Sent::kRefused;
-  TraceNote(std::string("no answer to ") + command + " in " + FrameHex(civ_buffer));
+  if (ReplyStatusIs(exchanged.reply, ReplyRefused) && !LetRepliesSettle()) return Sent::kRefused;
+  TraceNote(std::string("no answer to ") + command + " in " + FrameHex(exchanged.reply));
   return Sent::kOutOfStep;
 }
 
@@ -212,6 +212,16 @@ void LoadCheckedChannels(const CheckedFile& checked, LoadTally& tally,
     }
     previous = channel;
     previous_sent = sent;
+  }
+  // Behind the last channel no frame of its own finds a reply come late (a
+  // copy taken for its StoreMemory's answer, the refusal behind it): the
+  // line is let fall quiet, and a reply meanwhile sends that channel again.
+  if (previous >= 0 && !tally.unanswered.command && LetRepliesSettle()) {
+    TraceNote("channel " + std::to_string(previous) + " sent again: a reply came late after it");
+    Forget(previous, previous_sent, tally);
+    tally.sent_again += 5;
+    bool before_in_doubt = false;
+    LoadChannel(previous, checked.fields[previous], tally, before_in_doubt);
   }
   tally.left = kChannels - loads;
   PrintProgress("");

@@ -6,10 +6,12 @@
 
 ProbeResult ProbeRadio() {
   ProbeResult probe;
-  if (!AskForAnswer(ReadFrequency, "", false, "ReadFrequency", probe.unanswered)) return probe;
-  probe.frequency = DecodeFrequency();
-  if (!AskForAnswer(ReadMode, "", false, "ReadMode", probe.unanswered)) return probe;
-  probe.mode = ReplyByte(kReplyMode);
-  probe.filter = ReplyFilter();
+  std::string frequency, mode;
+  if (!AskForAnswer(ReadFrequency, "", false, "ReadFrequency", frequency, probe.unanswered))
+    return probe;
+  probe.frequency = DecodeFrequency(frequency);
+  if (!AskForAnswer(ReadMode, "", false, "ReadMode", mode, probe.unanswered)) return probe;
+  probe.mode = ReplyByte(mode, kReplyMode);
+  probe.filter = ReplyFilter(mode);
   return probe;
 }

@@ -18,31 +18,34 @@ namespace {
 // that is no answer or finds the replies out of step.
 Asked TryChannel(int channel, bool last_try, RadioChannel& read) {
   Unanswered& unanswered = read.unanswered;
+  // Each frame's reply under a name of its own: what a line reads is the
+  // reply it names, whatever ran since.
+  std::string selected, recalled, frequency, mode, name;
   // A refused selection would recall the channel selected before: it is no
   // answer. A refused recall is: the channel is empty.
   Asked asked = AskInStep(SelectMemory, std::string(1, ChannelByte(channel)), false, "SelectMemory",
-                          unanswered);
+                          selected, unanswered);
   if (asked == Asked::kAnswered)
-    asked = AskInStep(RecallMemory, "", true, "RecallMemory", unanswered);
-  if (asked != Asked::kAnswered || !ReplyStatusIs(ReplyOk)) return asked;
+    asked = AskInStep(RecallMemory, "", true, "RecallMemory", recalled, unanswered);
+  if (asked != Asked::kAnswered || !ReplyStatusIs(recalled, ReplyOk)) return asked;
   read.filled = true;
-  asked = AskInStep(ReadFrequency, "", false, "ReadFrequency", unanswered);
+  asked = AskInStep(ReadFrequency, "", false, "ReadFrequency", frequency, unanswered);
   if (asked != Asked::kAnswered) return asked;
-  read.frequency = DecodeFrequency();
-  asked = AskInStep(ReadMode, "", false, "ReadMode", unanswered);
+  read.frequency = DecodeFrequency(frequency);
+  asked = AskInStep(ReadMode, "", false, "ReadMode", mode, unanswered);
   if (asked != Asked::kAnswered) return asked;
   // A radio of the family may send the mode alone: the filter is then 0.
-  read.mode = ReplyByte(kReplyMode);
-  read.filter = ReplyFilter();
+  read.mode = ReplyByte(mode, kReplyMode);
+  read.filter = ReplyFilter(mode);
   read.name = "       ";
   // A refused name read is asked again like the others; refused on every
   // try, it is an answer: a radio or channel without a name.
-  asked = AskInStep(ReadName, "", last_try, "ReadName", unanswered);
-  if (asked != Asked::kAnswered || !ReplyStatusIs(ReadName)) return asked;
+  asked = AskInStep(ReadName, "", last_try, "ReadName", name, unanswered);
+  if (asked != Asked::kAnswered || !ReplyStatusIs(name, ReadName)) return asked;
   // The name ends where the reply does: its FD is not part of it.
-  std::string bytes = civ_buffer.substr(kReplyName - 1, kNameLength);
+  std::string bytes = name.substr(kReplyName - 1, kNameLength);
   size_t end = bytes.find(FrameEnd);
-  if (civ_buffer.size() < kReplyName + kNameLength && end != std::string::npos) bytes.erase(end);
+  if (name.size() < kReplyName + kNameLength && end != std::string::npos) bytes.erase(end);
   read.name = bytes;
   return asked;
 }

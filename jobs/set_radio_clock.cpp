@@ -36,9 +36,8 @@ ClockResult SendClockSetting(const ClockSetting& setting) {
   // answers. The frame's data: between its command byte and its FD.
   const size_t data_at = frame_header.size() + 1;
   const std::string data = setting.frame.substr(data_at, setting.frame.size() - data_at - 1);
-  bool answered = AskForAnswer(SetClock, data, true, "SetClock", result.unanswered);
-  result.reply = civ_buffer;
-  result.accepted = answered && ReplyStatusIs(ReplyOk);
+  bool answered = AskForAnswer(SetClock, data, true, "SetClock", result.reply, result.unanswered);
+  result.accepted = answered && ReplyStatusIs(result.reply, ReplyOk);
   if (!answered) result.unanswered.channel = -1;
   return result;
 }

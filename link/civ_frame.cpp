@@ -12,7 +12,7 @@
 #include "link/serial_port.h"
 #include "text/text.h"
 
-std::string civ_buffer;  // the last command frame built by a job, or the last reply
+std::string civ_buffer;  // the last frame SendFrame sent, or the last reply ReceiveReply took
 std::string frame_header = "\xFE\xFE\x04\xF1";
 bool replies_out_of_step = false;
 std::string late_reply;
@@ -132,53 +132,78 @@ std::string SendOnce(const std::string& frame, bool first) {
 
 // Another device talked over the frame: both wait until the line falls
 // quiet, then each for a random while of its own, so that they do not start
-// together again. What came meanwhile is nobody's reply to this frame.
-void WaitForQuietLine() {
+// together again. What came meanwhile is nobody's reply to this frame; it is
+// returned, to be looked at for replies to earlier frames.
+std::string WaitForQuietLine() {
+  std::string busy;
   for (int look = 0; look < kQuietLooks && !PortHungUp(); look++) {
     PauseMilliseconds(ByteTimesMs(kQuietBytes));
     unsigned waiting = PortPending();
     if (waiting == 0) break;
-    TraceBytes("busy", PortRead(waiting));
+    std::string bytes = PortRead(waiting);
+    TraceBytes("busy", bytes);
+    busy += bytes;
   }
   static std::minstd_rand pauses(static_cast<unsigned>(std::fmod(SecondsNow(), 1.0) * 1e9) + 1);
   PauseMilliseconds(std::uniform_int_distribution<int>(0, ByteTimesMs(kLongestPauseBytes))(pauses));
-  if (PortHasInput()) TraceBytes("busy", PortRead(PortPending()));
+  if (PortHasInput()) {
+    std::string bytes = PortRead(PortPending());
+    TraceBytes("busy", bytes);
+    busy += bytes;
+  }
+  return busy;
 }
 
-// The bytes of one read, one at a time, into the frame growing in
-// civ_buffer, until it is the radio's whole reply to this program
-// (`complete`); returns how many bytes that took. Bytes that belong to no
-// frame go to `noise`; frames for other devices are traced and dropped.
-size_t TakeReplyBytes(const std::string& bytes, bool& complete, std::string& noise) {
+// The first whole reply from the radio among bytes that answers no try of a
+// command (a refused read among them, as AskInStep counts it): an earlier
+// frame's, come late; "" for none.
+std::string StrayReply(const std::string& bytes, char command) {
+  const std::string header = ReplyHeader();
+  const bool read = command == ReadFrequency || command == ReadMode || command == ReadName;
+  for (size_t at = bytes.find(header); at != std::string::npos; at = bytes.find(header, at + 1)) {
+    size_t end = bytes.find(FrameEnd, at);
+    if (end == std::string::npos) break;
+    std::string reply = bytes.substr(at, end - at + 1);
+    if (reply.size() > kReplyStatus && !ReplyAnswers(reply, command, !read)) return reply;
+  }
+  return "";
+}
+
+// The bytes of one read, one at a time, into the frame growing in `reply`,
+// until it is the radio's whole reply to this program (`complete`); returns
+// how many bytes that took. Bytes that belong to no frame go to `noise`;
+// frames for other devices are traced and dropped.
+size_t TakeReplyBytes(const std::string& bytes, std::string& reply, bool& complete,
+                      std::string& noise) {
   size_t used = 0;
   while (used < bytes.size() && !complete) {
     char byte = bytes[used++];
     // A frame starts at FE FE: what comes before it is line noise, and an
     // FE FE inside a frame starts it again (a longer preamble too).
     bool preamble = byte == frame_header[0];
-    if (civ_buffer.size() < 2 && !preamble) {
-      noise += civ_buffer + byte;
-      civ_buffer.clear();
+    if (reply.size() < 2 && !preamble) {
+      noise += reply + byte;
+      reply.clear();
       continue;
     }
-    if (preamble && civ_buffer.size() >= 2 && civ_buffer.back() == byte) {
-      noise += civ_buffer.substr(0, civ_buffer.size() - 1);
-      civ_buffer.erase(0, civ_buffer.size() - 1);
+    if (preamble && reply.size() >= 2 && reply.back() == byte) {
+      noise += reply.substr(0, reply.size() - 1);
+      reply.erase(0, reply.size() - 1);
     }
-    civ_buffer += byte;
+    reply += byte;
     if (byte != FrameEnd) continue;
-    if (ForSomeoneElse(civ_buffer)) {
+    if (ForSomeoneElse(reply)) {
       // An announcement, or another controller's question or its answer:
       // not the reply; the window goes on.
-      TraceBytes("other", civ_buffer);
-      civ_buffer.clear();
+      TraceBytes("other", reply);
+      reply.clear();
       continue;
     }
     // The radio's reply to this program holds at least its status byte;
     // anything shorter is a fragment.
-    if (civ_buffer.size() <= kReplyStatus) {
-      noise += civ_buffer;
-      civ_buffer.clear();
+    if (reply.size() <= kReplyStatus) {
+      noise += reply;
+      reply.clear();
       continue;
     }
     complete = true;
@@ -218,10 +243,13 @@ bool LetRepliesSettle() {
   return NoteLate(came);
 }
 
-FrameSent SendFrame() {
+FrameSent SendFrame(const std::string& frame) {
+  civ_buffer = frame;
   DrainStale();
-  const std::string frame = civ_buffer;
   FrameSent sent;
+  // Its command byte stands where a reply's status byte does.
+  const char command = static_cast<char>(ReplyByte(frame, kReplyStatus));
+  std::string around;  // the changed echoes, and what came while the line fell quiet
   // Every frame the jobs send may go out twice without harm: reads, and
   // settings to the same value.
   for (sent.tries = 1;; sent.tries++) {
@@ -233,9 +261,11 @@ FrameSent SendFrame() {
     sent.echo_changed =
         !sent.echo_as_sent && !echo.empty() && echo.compare(0, 4, ReplyHeader()) != 0;
     if (sent.echo_changed) TraceEchoDiffers(frame, echo);
+    if (sent.echo_changed) around += echo;
     if (!sent.echo_changed || sent.tries == kSendTries || PortHungUp()) break;
-    WaitForQuietLine();
+    around += WaitForQuietLine();
   }
+  sent.stray_reply = StrayReply(around, command);
   return sent;
 }
 
@@ -250,8 +280,8 @@ bool ForSomeoneElse(const std::string& bytes) {
   return bytes.compare(start, 2, ReplyHeader(), 2, 2) != 0;
 }
 
-bool ReceiveReply(double window) {
-  civ_buffer.clear();
+bool ReceiveReply(std::string& reply, double window) {
+  reply.clear();
   bool complete = false;
   const double start = SecondsNow();
   size_t taken = 0;  // bytes of this window, frames for others included
@@ -270,7 +300,7 @@ bool ReceiveReply(double window) {
     if (bytes.empty()) break;  // bytes waiting that the port will not give: no reply
     taken += bytes.size();
     std::string noise;  // bytes of this read that belong to no frame
-    size_t used = TakeReplyBytes(bytes, complete, noise);
+    size_t used = TakeReplyBytes(bytes, reply, complete, noise);
     if (!noise.empty()) TraceBytes("noise", noise);
     TraceBytes("reply", bytes.substr(0, used));
     // Bytes behind the reply's FD are nobody's reply; the next frame would
@@ -286,7 +316,8 @@ bool ReceiveReply(double window) {
                     : PortHungUp()         ? "ended by a hang-up"
                     : taken >= kReplyLimit ? "full"
                                            : "timed out";
-  TraceWindow(how, SecondsNow() - start, civ_buffer.size());
+  TraceWindow(how, SecondsNow() - start, reply.size());
+  civ_buffer = reply;
   return complete;
 }
 
@@ -305,6 +336,11 @@ std::string FrameHex(const std::string& bytes) {
   return text;
 }
 
+// Each character enters as its code less that of "0", unchecked, and each
+// byte keeps its low eight bits: a blank in a tens place (" 705000") wraps
+// to 0, a missing character counts as code 0. The load sends seven checked
+// digits only; the virtual radio's channels (--channel, its memory file) and
+// the unit tests' blank and short cases rely on this arithmetic.
 std::string EncodeFrequency(const std::string& digits) {
   auto code = [&](size_t position) -> int {
     return position <= digits.size() ? static_cast<unsigned char>(digits[position - 1]) : 0;
@@ -317,51 +353,56 @@ std::string EncodeFrequency(const std::string& digits) {
   return bytes;
 }
 
-std::string DecodeFrequency() {
-  if (civ_buffer.empty()) return "000000000";
+std::string DecodeFrequency(const std::string& reply) {
+  // Nine zeros for no reply at all, not seven: so the program has always
+  // given a silent radio, apart from a frequency of 0 Hz.
+  if (reply.empty()) return "000000000";
   std::string bytes;
   for (size_t position = kReplyFrequency; position < kReplyFrequency + 4; position++)
-    bytes += static_cast<char>(ReplyByte(position));
+    bytes += static_cast<char>(ReplyByte(reply, position));
   return FrequencyDigitsOf(bytes);
 }
 
+// Each character's value as a typed number (TextToNumber): a digit its
+// value, any other character (a blank, a letter) 0, unchecked. The clock
+// frame hands it strftime's digits only; ClockFrame's unit test and the
+// clock's e2e frames are the bytes it gives for them.
 char PackedDecimal(char tens, char units) {
   long value =
       std::lround(TextToNumber(std::string(1, tens)) * 16 + TextToNumber(std::string(1, units)));
   return static_cast<char>(value & 0xFF);
 }
 
-int ReplyByte(size_t position) {
-  return position >= 1 && position <= civ_buffer.size()
-             ? static_cast<unsigned char>(civ_buffer[position - 1])
-             : 0;
+int ReplyByte(const std::string& reply, size_t position) {
+  return position >= 1 && position <= reply.size() ? static_cast<unsigned char>(reply[position - 1])
+                                                   : 0;
 }
 
-int ReplyFilter() {
+int ReplyFilter(const std::string& reply) {
   // A mode-only reply has its FD where the filter would stand.
-  return civ_buffer.size() > kReplyFilter ? ReplyByte(kReplyFilter) : 0;
+  return reply.size() > kReplyFilter ? ReplyByte(reply, kReplyFilter) : 0;
 }
 
-bool ReplyAnswers(char command, bool refusal_answers) {
-  if (refusal_answers && ReplyStatusIs(ReplyRefused)) return true;
+bool ReplyAnswers(const std::string& reply, char command, bool refusal_answers) {
+  if (refusal_answers && ReplyStatusIs(reply, ReplyRefused)) return true;
   // Data bytes: those between the status byte and the FD.
-  size_t data = civ_buffer.size() > kReplyStatus ? civ_buffer.size() - kReplyStatus - 1 : 0;
+  size_t data = reply.size() > kReplyStatus ? reply.size() - kReplyStatus - 1 : 0;
   switch (command) {
     case ReadFrequency:
       // A radio answers the same way each time: four bytes from one that
       // has sent five lost one on the way.
-      if (!ReplyStatusIs(ReadFrequency) || (data != 4 && data != 5)) return false;
+      if (!ReplyStatusIs(reply, ReadFrequency) || (data != 4 && data != 5)) return false;
       if (data == 4 && five_frequency_bytes) return false;
       for (size_t position = kReplyFrequency; position < kReplyFrequency + data; position++) {
-        if (PackedValue(static_cast<char>(ReplyByte(position))) < 0) return false;
+        if (PackedValue(static_cast<char>(ReplyByte(reply, position))) < 0) return false;
       }
       return true;
     case ReadMode:
-      return ReplyStatusIs(ReadMode) && data >= 1;
+      return ReplyStatusIs(reply, ReadMode) && data >= 1;
     case ReadName:
-      return ReplyStatusIs(ReadName);
+      return ReplyStatusIs(reply, ReadName);
     default:
-      return ReplyStatusIs(ReplyOk);
+      return ReplyStatusIs(reply, ReplyOk);
   }
 }
 
@@ -369,20 +410,20 @@ void UseRadioAddress(char address) {
   frame_header[2] = address;
 }
 
-int ReplySource() {
-  return ReplyByte(4);
+int ReplySource(const std::string& reply) {
+  return ReplyByte(reply, 4);
 }
 
 double ByteTime() {
   return 10.0 / PortSpeed();
 }
 
-bool ReplyStatusIs(char code) {
-  return civ_buffer.size() >= kReplyStatus && civ_buffer[kReplyStatus - 1] == code;
+bool ReplyStatusIs(const std::string& reply, char code) {
+  return reply.size() >= kReplyStatus && reply[kReplyStatus - 1] == code;
 }
 
-void NoteFrequencyAnswer() {
-  if (civ_buffer.size() == kReplyFrequency + 5) five_frequency_bytes = true;
+void NoteFrequencyAnswer(const std::string& reply) {
+  if (reply.size() == kReplyFrequency + 5) five_frequency_bytes = true;
 }
 
 bool HoldsReplyFrame(const std::string& bytes) {

@@ -1,27 +1,29 @@
 // Frames to and from the radio: FE FE, destination, source, command, data, FD.
-// A job builds a command frame in civ_buffer, calls SendFrame and ReceiveReply,
-// and reads the reply out of civ_buffer.
+// A job hands a command frame to SendFrame, takes the reply from ReceiveReply
+// as a value, and reads it with the Reply helpers below, each given the reply.
+// civ_buffer mirrors the last frame sent or taken; nothing decides on it.
 //
-// SendFrame        clears stale input, writes civ_buffer in one write, eats its echo;
+// SendFrame        clears stale input, writes the frame in one write, eats its echo;
 //                  sends it again when the echo comes back changed (a collision),
 //                  three tries in all; returns how that went (FrameSent)
 // ReceiveReply     collects the reply, the first frame from the radio to this program,
 //                  until its first FD, or for the window (3 seconds unless a
 //                  search for the radio asks for less), or up to a bound of bytes;
-//                  frames for other devices pass by; true when it ended at the FD
+//                  frames for other devices pass by; the reply into `reply`,
+//                  true when it ended at the FD
 // ForSomeoneElse   whether bytes ending in FD hold a whole frame that is not the
 //                  radio's to this program (an announcement, another controller's)
 // ShowFrame        prints a frame in hex, up to and including its first FD, under
 //                  its heading
 // FrameHex         bytes in hex, "FE FE F1 04 FB FD", up to and including the first FD
 // EncodeFrequency  seven frequency digits to the four packed-decimal bytes
-// DecodeFrequency  the seven frequency digits of the reply in civ_buffer, from
-//                  10 MHz down to 10 Hz ("1423450"); nine zeros when it is empty
+// DecodeFrequency  the seven frequency digits of a reply, from 10 MHz down to
+//                  10 Hz ("1423450"); nine zeros when the reply is empty
 // PackedDecimal    two digit characters to one packed-decimal byte
-// ReplyByte        the byte of the reply in civ_buffer at a position, 0 past its end
-// ReplyFilter      the filter of a ReadMode reply in civ_buffer; 0 when the radio
-//                  sent the mode alone
-// ReplyAnswers     whether the reply in civ_buffer answers a command: a read's data
+// ReplyByte        the byte of a reply at a position, 0 past its end
+// ReplyFilter      the filter of a ReadMode reply; 0 when the radio sent the
+//                  mode alone
+// ReplyAnswers     whether a reply answers a command: a read's data
 //                  (4 or 5 decimal frequency bytes, only 5 once the radio has sent
 //                  5, the mode byte, a name), a setting's
 //                  FB; or FA, when a refusal is an answer too
@@ -29,7 +31,7 @@
 // UseRadioAddress  frames go to that address from then on, and only replies
 //                  from it count; to the broadcast address, replies from any
 //                  radio count
-// ReplySource      the address the reply in civ_buffer came from
+// ReplySource      the address a reply came from
 // ByteTime         seconds one byte takes on the line at the port's speed
 // NoteFrequencyAnswer  notes a ReadFrequency reply taken as the answer: once the
 //                  radio has given five frequency bytes, four are a damaged reply
@@ -44,8 +46,9 @@
 #include <cstdint>
 #include <string>
 
-// The frame buffer shared by every exchange; written by the jobs (command)
-// and by ReceiveReply (reply).
+// The frame buffer: the last frame SendFrame sent, then the last reply
+// ReceiveReply took; written by those two alone. A mirror for looking at
+// the line (a debugger, a dump): callers learn the reply from ReceiveReply.
 extern std::string civ_buffer;
 
 // How one SendFrame went: how many times the frame went out, and how the echo
@@ -54,6 +57,9 @@ struct FrameSent {
   int tries = 0;
   bool echo_as_sent = false;  // whole and as sent
   bool echo_changed = false;  // changed: another device talked at the same time
+  // A reply from the radio that answers no try of the frame, come while the
+  // line fell quiet after a collision: an earlier frame's, late; "" for none.
+  std::string stray_reply;
 };
 
 // Tries of one frame whose echo keeps coming back changed; bytes one reply
@@ -114,22 +120,22 @@ constexpr size_t kReplyFilter = 7;
 constexpr size_t kReplyName = 6;  // 6-12: the seven name bytes
 constexpr size_t kNameLength = 7;
 
-FrameSent SendFrame();
-bool ReceiveReply(double window = kReplyWindow);
+FrameSent SendFrame(const std::string& frame);
+bool ReceiveReply(std::string& reply, double window = kReplyWindow);
 bool ForSomeoneElse(const std::string& bytes);
 void ShowFrame(const std::string& frame);
 std::string FrameHex(const std::string& bytes);
 std::string EncodeFrequency(const std::string& digits);
-std::string DecodeFrequency();
+std::string DecodeFrequency(const std::string& reply);
 char PackedDecimal(char tens, char units);
-int ReplyByte(size_t position);
-int ReplyFilter();
-bool ReplyAnswers(char command, bool refusal_answers);
-bool ReplyStatusIs(char code);
+int ReplyByte(const std::string& reply, size_t position);
+int ReplyFilter(const std::string& reply);
+bool ReplyAnswers(const std::string& reply, char command, bool refusal_answers);
+bool ReplyStatusIs(const std::string& reply, char code);
 void UseRadioAddress(char address);
-int ReplySource();
+int ReplySource(const std::string& reply);
 double ByteTime();
-void NoteFrequencyAnswer();
+void NoteFrequencyAnswer(const std::string& reply);
 bool HoldsReplyFrame(const std::string& bytes);
 bool DrainStale();
 bool LetRepliesSettle();

@@ -53,8 +53,8 @@ void PrintTo(const DecodeCase& c, std::ostream* out) {
 class DecodeFrequencyTest : public testing::TestWithParam<DecodeCase> {};
 
 TEST_P(DecodeFrequencyTest, FromBytesSixToNine) {
-  civ_buffer = GetParam().reply;
-  EXPECT_EQ(DecodeFrequency(), GetParam().digits) << "reply " << Hex(GetParam().reply);
+  EXPECT_EQ(DecodeFrequency(GetParam().reply), GetParam().digits)
+      << "reply " << Hex(GetParam().reply);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -155,19 +155,15 @@ TEST(ReplyAnswers, OnlyTheReadsOwnDataOrASettingsFb) {
       {RecallMemory, true, reply({0x03, 0x00, 0x45, 0x23, 0x14}), false},
   };
   for (const AnswerCase& c : cases) {
-    civ_buffer = c.reply;
-    EXPECT_EQ(ReplyAnswers(c.command, c.refusal_answers), c.answers)
+    EXPECT_EQ(ReplyAnswers(c.reply, c.command, c.refusal_answers), c.answers)
         << "command " << Hex(std::string(1, c.command)) << ", reply " << Hex(c.reply);
   }
   // Once the radio has given five frequency bytes, four are a reply that lost one.
   const std::string four = reply({0x03, 0x45, 0x23, 0x14, 0x00});
-  civ_buffer = four;
-  NoteFrequencyAnswer();
-  EXPECT_TRUE(ReplyAnswers(ReadFrequency, false));
-  civ_buffer = reply({0x03, 0x00, 0x45, 0x23, 0x14, 0x00});
-  NoteFrequencyAnswer();
-  civ_buffer = four;
-  EXPECT_FALSE(ReplyAnswers(ReadFrequency, false));
+  NoteFrequencyAnswer(four);
+  EXPECT_TRUE(ReplyAnswers(four, ReadFrequency, false));
+  NoteFrequencyAnswer(reply({0x03, 0x00, 0x45, 0x23, 0x14, 0x00}));
+  EXPECT_FALSE(ReplyAnswers(four, ReadFrequency, false));
   five_frequency_bytes = false;
 }
 

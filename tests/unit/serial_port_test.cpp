@@ -338,9 +338,8 @@ const std::string kClockFrame =
 const std::string kReplyOk = Bytes({0xFE, 0xFE, 0xF1, 0x04, 0xFB, 0xFD});
 
 TEST_F(OpenPortTest, WithoutEchoTheWholeFrameStillGoesOut) {
-  civ_buffer = kClockFrame;
   double start = SecondsNow();
-  FrameSent sent = SendFrame();
+  FrameSent sent = SendFrame(kClockFrame);
   EXPECT_LT(SecondsNow() - start, 3.0);
   EXPECT_EQ(Hex(line.Received(kClockFrame.size() + 1, 0.2)), Hex(kClockFrame));
   EXPECT_EQ(Hex(civ_buffer), Hex(kClockFrame));
@@ -389,7 +388,7 @@ TEST_F(OpenPortTest, AChangedEchoIsACollisionAndTheFrameGoesOutAgainUpToThreeTim
     for (int i = 0; i < tries; i++) every_try += kClockFrame;
     EXPECT_EQ(Hex(heard), Hex(every_try));
     if (c.answered) {
-      EXPECT_EQ(Hex(civ_buffer), Hex(kReplyOk));
+      EXPECT_EQ(Hex(exchanged.reply), Hex(kReplyOk));
     }
   }
 }
@@ -415,9 +414,8 @@ TEST_F(OpenPortTest, ALateEchoIsLateNotMissingOrChanged) {
 }
 
 TEST_F(OpenPortTest, TheRadiosReplyInPlaceOfTheEchoIsNoCollision) {
-  civ_buffer = kClockFrame;
   line.Send(kReplyOk);  // a cable without echo: the reply is all that comes
-  FrameSent sent = SendFrame();
+  FrameSent sent = SendFrame(kClockFrame);
   EXPECT_EQ(sent.tries, 1);
   EXPECT_FALSE(sent.echo_as_sent);
   EXPECT_FALSE(sent.echo_changed);
@@ -434,7 +432,7 @@ TEST_F(OpenPortTest, AReplyThatCameTooLateIsNeitherTheNextEchoNorItsReply) {
   radio.join();
   EXPECT_TRUE(exchanged.answered);
   EXPECT_EQ(exchanged.sent.tries, 1);
-  EXPECT_EQ(Hex(civ_buffer), Hex(kReplyOk));
+  EXPECT_EQ(Hex(exchanged.reply), Hex(kReplyOk));
 }
 
 TEST(ForSomeoneElse, IsAWholeFrameNotFromTheRadioToTheProgram) {
@@ -479,8 +477,9 @@ TEST_F(OpenPortTest, FramesForOtherDevicesPassByAndTheWindowGoesOn) {
   const std::string answer = Bytes({0xFE, 0xFE, 0xE0, 0x04, 0x04, 0x01, 0x02, 0xFD});
   line.Send(announcement + question + answer + Bytes({0x33}) + kReplyOk);
   ASSERT_TRUE(WaitPending(31));
-  EXPECT_TRUE(ReceiveReply());
-  EXPECT_EQ(Hex(civ_buffer), Hex(kReplyOk));
+  std::string reply;
+  EXPECT_TRUE(ReceiveReply(reply));
+  EXPECT_EQ(Hex(reply), Hex(kReplyOk));
 }
 
 TEST_F(OpenPortTest, NoiseBeforeTheReplyIsDroppedAndTheWindowGoesOn) {
@@ -495,8 +494,9 @@ TEST_F(OpenPortTest, NoiseBeforeTheReplyIsDroppedAndTheWindowGoesOn) {
   for (const std::string& noise : cases) {
     line.Send(noise + kReplyOk + kReplyOk);
     ASSERT_TRUE(WaitPending(noise.size() + 2 * kReplyOk.size()));
-    EXPECT_TRUE(ReceiveReply()) << Hex(noise);
-    EXPECT_EQ(Hex(civ_buffer), Hex(kReplyOk)) << Hex(noise);
+    std::string reply;
+    EXPECT_TRUE(ReceiveReply(reply)) << Hex(noise);
+    EXPECT_EQ(Hex(reply), Hex(kReplyOk)) << Hex(noise);
     PortRead(PortPending());
   }
 }
@@ -505,9 +505,10 @@ TEST_F(OpenPortTest, AFloodEndsTheWindowAtItsBoundUnanswered) {
   line.Send(std::string(1000, '\x01'));
   ASSERT_TRUE(WaitPending(1000));
   double start = SecondsNow();
-  EXPECT_FALSE(ReceiveReply());
+  std::string reply;
+  EXPECT_FALSE(ReceiveReply(reply));
   EXPECT_LT(SecondsNow() - start, 2.5);  // not the whole 3 s window
-  EXPECT_EQ(civ_buffer, "");             // noise, all of it
+  EXPECT_EQ(reply, "");                  // noise, all of it
 }
 
 TEST_F(OpenPortTest, AHangUpEndsTheExchangeAtOnce) {
@@ -532,35 +533,36 @@ TEST_F(OpenPortTest, AHangUpEndsTheExchangeAtOnce) {
 TEST_F(OpenPortTest, StaleInputIsThrownAwayBeforeAFrame) {
   line.Send(Bytes({0x01, 0x02, 0xFD}));
   ASSERT_TRUE(WaitPending(3));
-  civ_buffer = Bytes({0xFD});
-  SendFrame();
+  SendFrame(Bytes({0xFD}));
   EXPECT_EQ(PortPending(), 0u);
   EXPECT_EQ(Hex(line.Received(1)), "FD ");
   line.Send(kReplyOk);
   ASSERT_TRUE(WaitPending(kReplyOk.size()));
-  ReceiveReply();
-  EXPECT_EQ(Hex(civ_buffer), Hex(kReplyOk));
+  std::string reply;
+  ReceiveReply(reply);
+  EXPECT_EQ(Hex(reply), Hex(kReplyOk));
 }
 
 TEST_F(OpenPortTest, AReplyEndsAtItsFirstFdAndWhatCameBehindIsDropped) {
   line.Send(kReplyOk + Bytes({0x01, 0xFD}));
   ASSERT_TRUE(WaitPending(8));
   double start = SecondsNow();
-  EXPECT_TRUE(ReceiveReply());
+  std::string reply;
+  EXPECT_TRUE(ReceiveReply(reply));
   EXPECT_LT(SecondsNow() - start, 2.5);  // not the 3 s window
-  EXPECT_EQ(Hex(civ_buffer), Hex(kReplyOk));
+  EXPECT_EQ(Hex(reply), Hex(kReplyOk));
 }
 
 TEST_F(OpenPortTest, ASilentRadioGivesAnEmptyReplyAfterThreeSeconds) {
-  civ_buffer = kClockFrame;
+  std::string reply = kClockFrame;
   double start = SecondsNow();
-  bool complete = ReceiveReply();
+  bool complete = ReceiveReply(reply);
   double waited = SecondsNow() - start;
-  EXPECT_EQ(civ_buffer, "");
+  EXPECT_EQ(reply, "");
   EXPECT_FALSE(complete);
   EXPECT_GE(waited, 2.95);
   EXPECT_LT(waited, 5.0);
-  EXPECT_EQ(DecodeFrequency(), "000000000");
+  EXPECT_EQ(DecodeFrequency(reply), "000000000");
 }
 
 }  // namespace
