@@ -13,12 +13,6 @@ struct TextCase {
   std::string expected;
 };
 
-TEST(Hex2, TwoUpperCaseDigits) {
-  EXPECT_EQ(Hex2(0x00), "00");
-  EXPECT_EQ(Hex2(0x0A), "0A");
-  EXPECT_EQ(Hex2(0xFD), "FD");
-}
-
 TEST(UpperCase, OnlyLettersAToZChange) {
   EXPECT_EQ(UpperCase("com1:1200,n"), "COM1:1200,N");
   EXPECT_EQ(UpperCase("\xE9t\xE9"), "\xE9T\xE9");  // a byte above 7F is no letter here
