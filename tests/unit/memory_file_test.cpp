@@ -113,22 +113,6 @@ class ParseChannelLineTest : public testing::Test {
   ChannelFields fields;
 };
 
-TEST_F(ParseChannelLineTest, TheExampleLine) {
-  ASSERT_TRUE(
-      ParseChannelLine("  5\xB3"
-                       "14.23450\xB3"
-                       "BEACON \xB3"
-                       "USB \xB3"
-                       "2.4",
-                       fields));
-  EXPECT_EQ(fields.frequency, "1423450");
-  EXPECT_EQ(fields.name, "BEACON ");
-  EXPECT_EQ(fields.mode, 1);
-  EXPECT_EQ(fields.filter, 2);
-  EXPECT_EQ(current_mode, 1);
-  EXPECT_EQ(current_filter, 2);
-}
-
 TEST_F(ParseChannelLineTest, EveryModeAndFilterTextIsRecognised) {
   const char* modes[] = {"LSB ", "USB ", "AM  ", "CW  ", "FSK ", "FM  ", "AMLS", "AMUS"};
   const char* filters[] = {"6.0", "2.4", "1.8", ".50", ".25"};
