@@ -305,27 +305,6 @@ INSTANTIATE_TEST_SUITE_P(
                  EveryByteButLineEndsAndCtrlZ() + "\r\n",
                  {EveryByteButLineEndsAndCtrlZ()}}));
 
-TEST_F(ReadChannelLineTest, TenLinesThenEmptyLines) {
-  std::string content;
-  std::vector<std::string> expected;
-  for (int i = 0; i < 10; i++) {
-    expected.push_back("line " + std::to_string(i));
-    content += expected.back() + "\r\n";
-  }
-  EXPECT_EQ(ReadLines(content, 70), Then(expected, 70));
-}
-
-TEST_F(ReadChannelLineTest, LinesAfterThe62ndMakeNoDifference) {
-  std::string content;
-  std::vector<std::string> expected;
-  for (int i = 0; i < 62; i++) {
-    expected.push_back("line " + std::to_string(i));
-    content += expected.back() + "\r\n";
-  }
-  EXPECT_EQ(ReadLines(content + "\x1A"), expected);
-  EXPECT_EQ(ReadLines(content + "more\r\nand more\r\n"), expected);
-}
-
 TEST_F(ReadChannelLineTest, ALongLineEndsAfter4096Bytes) {
   std::string long_line;
   for (int i = 0; i < 3 * 4096 + 10; i++) long_line += static_cast<char>('a' + i % 26);
