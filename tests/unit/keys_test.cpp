@@ -75,7 +75,8 @@ INSTANTIATE_TEST_SUITE_P(
                     KeyCase{"\x1B\x7F", {kIgnored}}, KeyCase{"\x1B\x1B", {kIgnored}},
                     KeyCase{"\x1B\x1B[Dx", {kIgnored, "x"}},
                     // Ctrl, Shift and Alt with the editing keys: xterm, old xterm, rxvt.
-                    KeyCase{"\x1B[1;5D", {kIgnored}}, KeyCase{"\x1B[1;2C", {kIgnored}},
+                    KeyCase{"\x1B[1;5D", {kIgnored}}, KeyCase{"\x1B[1;5C", {kIgnored}},
+                    KeyCase{"\x1B[1;2C", {kIgnored}}, KeyCase{"\x1B[3^", {kIgnored}},
                     KeyCase{"\x1B[3;5~", {kIgnored}}, KeyCase{"\x1B[1;3H", {kIgnored}},
                     KeyCase{"\x1B[5D", {kIgnored}}, KeyCase{"\x1BO5D", {kIgnored}},
                     KeyCase{"\x1B[2$", {kIgnored}}, KeyCase{"\x1B[7$", {kIgnored}},
