@@ -21,8 +21,10 @@ class ClockTest(unittest.TestCase):
         if at:
             # The library itself, not the faketime wrapper: the wrapper leaves a
             # semaphore behind for every program a test ends, and fails when a
-            # later process gets the same id.
-            env.update(LD_PRELOAD=FAKETIME_LIBRARY, FAKETIME="@" + at)
+            # later process gets the same id. The clock stands still at `at`: a
+            # running one would be a second on when a busy machine takes that
+            # long to reach the menu choice.
+            env.update(LD_PRELOAD=FAKETIME_LIBRARY, FAKETIME=at)
         if trace:
             env["QUENMAR_TRACE"] = self.radio.path("trace.txt")
         p = Program(env=env)
