@@ -5,6 +5,7 @@
 #include <cmath>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "console/console.h"
 #include "console/typed_answers.h"
@@ -52,13 +53,26 @@ constexpr double kSettleMargin = 0.05;
 // Frames from the radio taken off ahead of one echo, at most.
 constexpr int kLateFrames = 4;
 
+// The whole frames from the radio to this program among bytes, in order:
+// each from its header to the first FD behind it, its status byte included.
+std::vector<std::string> ReplyFramesIn(const std::string& bytes) {
+  std::vector<std::string> frames;
+  const std::string header = ReplyHeader();
+  for (size_t at = bytes.find(header); at != std::string::npos; at = bytes.find(header, at + 1)) {
+    size_t end = bytes.find(FrameEnd, at);
+    if (end == std::string::npos) break;
+    if (end - at >= kReplyStatus) frames.push_back(bytes.substr(at, end - at + 1));
+  }
+  return frames;
+}
+
 // A frame from the radio where no reply can be: the replies are out of step.
 // True when the bytes held one.
 bool NoteLate(const std::string& bytes) {
-  if (!HoldsReplyFrame(bytes)) return false;
+  std::vector<std::string> frames = ReplyFramesIn(bytes);
+  if (frames.empty()) return false;
   replies_out_of_step = true;
-  late_reply = bytes.substr(bytes.find(ReplyHeader()));
-  late_reply.erase(late_reply.find(FrameEnd) + 1);
+  late_reply = frames.front();
   return true;
 }
 
@@ -158,14 +172,9 @@ std::string WaitForQuietLine() {
 // command (a refused read among them, as AskInStep counts it): an earlier
 // frame's, come late; "" for none.
 std::string StrayReply(const std::string& bytes, char command) {
-  const std::string header = ReplyHeader();
   const bool read = command == ReadFrequency || command == ReadMode || command == ReadName;
-  for (size_t at = bytes.find(header); at != std::string::npos; at = bytes.find(header, at + 1)) {
-    size_t end = bytes.find(FrameEnd, at);
-    if (end == std::string::npos) break;
-    std::string reply = bytes.substr(at, end - at + 1);
-    if (reply.size() > kReplyStatus && !ReplyAnswers(reply, command, !read)) return reply;
-  }
+  for (const std::string& reply : ReplyFramesIn(bytes))
+    if (!ReplyAnswers(reply, command, !read)) return reply;
   return "";
 }
 
@@ -424,15 +433,6 @@ bool ReplyStatusIs(const std::string& reply, char code) {
 
 void NoteFrequencyAnswer(const std::string& reply) {
   if (reply.size() == kReplyFrequency + 5) five_frequency_bytes = true;
-}
-
-bool HoldsReplyFrame(const std::string& bytes) {
-  const std::string header = ReplyHeader();
-  for (size_t at = bytes.find(header); at != std::string::npos; at = bytes.find(header, at + 1)) {
-    size_t end = bytes.find(FrameEnd, at);
-    if (end != std::string::npos && end - at >= kReplyStatus) return true;
-  }
-  return false;
 }
 
 std::string FrequencyDigitsOf(const std::string& bytes) {

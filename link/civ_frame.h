@@ -35,7 +35,6 @@
 // ByteTime         seconds one byte takes on the line at the port's speed
 // NoteFrequencyAnswer  notes a ReadFrequency reply taken as the answer: once the
 //                  radio has given five frequency bytes, four are a damaged reply
-// HoldsReplyFrame  whether bytes hold a whole frame from the radio to this program
 // DrainStale       throws away what is waiting before a frame goes out (traced as
 //                  stale); true when a reply from the radio was among it
 // LetRepliesSettle waits until the line has been quiet for longer than the radio
@@ -136,7 +135,6 @@ void UseRadioAddress(char address);
 int ReplySource(const std::string& reply);
 double ByteTime();
 void NoteFrequencyAnswer(const std::string& reply);
-bool HoldsReplyFrame(const std::string& bytes);
 bool DrainStale();
 bool LetRepliesSettle();
 
