@@ -143,12 +143,18 @@ Sent LoadChannel(int channel, const ChannelFields& fields, LoadTally& tally,
   return sent;
 }
 
-// A channel's outcome taken out of the tally, before it is sent again.
-void Forget(int channel, Sent sent, LoadTally& tally) {
+// A channel loaded already, sent again after a reply came late behind it:
+// the outcome it had is taken out of the tally, its five frames counted
+// again, and it is loaded afresh.
+void SendAgain(int channel, Sent sent, const ChannelFields& fields, LoadTally& tally) {
+  TraceNote("channel " + std::to_string(channel) + " sent again: a reply came late after it");
   if (sent == Sent::kAccepted) tally.stored--;
   for (size_t i = 0; sent == Sent::kRefused && i < tally.refused.size(); i++) {
     if (tally.refused[i].channel == channel) tally.refused.erase(tally.refused.begin() + i);
   }
+  tally.sent_again += 5;
+  bool before_in_doubt = false;
+  LoadChannel(channel, fields, tally, before_in_doubt);
 }
 
 }  // namespace
@@ -204,10 +210,7 @@ void LoadCheckedChannels(const CheckedFile& checked, LoadTally& tally,
     // The last reply taken for the channel loaded before may have been a
     // copy, and its StoreMemory refused: that channel is sent again.
     if (before_in_doubt && previous >= 0 && !tally.unanswered.command) {
-      TraceNote("channel " + std::to_string(previous) + " sent again: a reply came late after it");
-      Forget(previous, previous_sent, tally);
-      tally.sent_again += 5;
-      LoadChannel(previous, checked.fields[previous], tally, before_in_doubt);
+      SendAgain(previous, previous_sent, checked.fields[previous], tally);
       if (tally.unanswered.command) continue;
     }
     previous = channel;
@@ -216,13 +219,8 @@ void LoadCheckedChannels(const CheckedFile& checked, LoadTally& tally,
   // Behind the last channel no frame of its own finds a reply come late (a
   // copy taken for its StoreMemory's answer, the refusal behind it): the
   // line is let fall quiet, and a reply meanwhile sends that channel again.
-  if (previous >= 0 && !tally.unanswered.command && LetRepliesSettle()) {
-    TraceNote("channel " + std::to_string(previous) + " sent again: a reply came late after it");
-    Forget(previous, previous_sent, tally);
-    tally.sent_again += 5;
-    bool before_in_doubt = false;
-    LoadChannel(previous, checked.fields[previous], tally, before_in_doubt);
-  }
+  if (previous >= 0 && !tally.unanswered.command && LetRepliesSettle())
+    SendAgain(previous, previous_sent, checked.fields[previous], tally);
   tally.left = kChannels - loads;
   PrintProgress("");
 }
